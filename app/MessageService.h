@@ -1,0 +1,32 @@
+#pragma once
+
+// Every message box of the program goes through one MessageService; tests install a recorder.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+enum class MessageIcon { kNone, kStop, kInformation, kWarning, kQuestion };
+
+class MessageService {
+public:
+    virtual ~MessageService() = default;
+    // Shows string `stringId` of the string table. Thread: user-interface thread.
+    virtual void showMessage(std::uint32_t stringId, MessageIcon icon = MessageIcon::kNone) = 0;
+};
+
+class MessageRecorder final : public MessageService {
+public:
+    struct Shown {
+        std::uint32_t stringId;
+        MessageIcon icon;
+    };
+    void showMessage(std::uint32_t stringId, MessageIcon icon) override {
+        m_shown.push_back({stringId, icon});
+    }
+    [[nodiscard]] const std::vector<Shown>& shown() const { return m_shown; }
+    void clear() { m_shown.clear(); }
+
+private:
+    std::vector<Shown> m_shown;
+};

@@ -1,0 +1,61 @@
+#pragma once
+
+// The capture document: owns the capture timer and carries the Capture, Stop and Clear All
+// commands of the Functions menu.
+//
+// Thread: the user-interface thread, except the poll, which runs on the capture timer's thread.
+
+#include "app/MessageService.h"
+#include "capture/CapturePoll.h"
+#include "capture/CaptureState.h"
+#include "capture/FrameStore.h"
+#include "capture/VexaDevice.h"
+#include "platform/MultimediaTimer.h"
+
+#include <functional>
+#include <vector>
+
+// Command ids of the Functions menu.
+inline constexpr unsigned ID_FUNCTIONS_CAPTURE = 32789;
+inline constexpr unsigned ID_FUNCTIONS_STOP = 32790;
+inline constexpr unsigned ID_FUNCTIONS_CLEARALL = 32793;
+
+class CDataDoc {
+public:
+    CDataDoc(VexaDevice& device, FrameStore& store, CaptureState& state, ApplicationFlags& flags,
+             MessageService& messages);
+    // Stops the capture timer (waiting for a tick in progress) before anything it uses goes, then
+    // tells the adapter to stop capturing.
+    virtual ~CDataDoc();
+    CDataDoc(const CDataDoc&) = delete;
+    CDataDoc& operator=(const CDataDoc&) = delete;
+
+    void OnCapture();
+    void OnStop();
+    void OnClearAll();
+    [[nodiscard]] bool OnUpdateCapture() const { return m_state.capturing.load() == 0; }
+    [[nodiscard]] bool OnUpdateStop() const { return m_state.capturing.load() == 1; }
+
+    // Called while Clear All empties the store (charts drop their points, the display index list
+    // empties), with the clearing bit set.
+    void addClearListener(std::function<void()> listener) {
+        m_clearListeners.push_back(std::move(listener));
+    }
+    // Called after Capture and Stop so the owner can redraw the status bar.
+    void setCaptureChangedHandler(std::function<void()> handler) {
+        m_onCaptureChanged = std::move(handler);
+    }
+
+    [[nodiscard]] CapturePoll& poll() { return m_poll; }
+
+private:
+    VexaDevice& m_device;
+    FrameStore& m_store;
+    CaptureState& m_state;
+    ApplicationFlags& m_flags;
+    MessageService& m_messages;
+    CapturePoll m_poll;
+    std::vector<std::function<void()>> m_clearListeners;
+    std::function<void()> m_onCaptureChanged;
+    platform::MultimediaTimer m_timer;  // last member: it is stopped before the others go
+};

@@ -1,0 +1,67 @@
+#include "capture/FrameStore.h"
+
+#include <algorithm>
+#include <new>
+#include <stdexcept>
+
+FrameStore::FrameStore(std::size_t recordLimit)
+    : m_chunks(new std::atomic<CapturedFrame*>[kMaxChunks]),
+      m_recordLimit(std::min<std::size_t>(recordLimit, UINT32_MAX)) {
+    for (std::size_t i = 0; i < kMaxChunks; ++i) {
+        m_chunks[i].store(nullptr, std::memory_order_relaxed);
+    }
+}
+
+FrameStore::~FrameStore() { clear(); }
+
+void FrameStore::append(const CapturedFrame& frame) {
+    std::lock_guard lock(m_writeMutex);
+    appendLocked(frame);
+}
+
+void FrameStore::appendLocked(const CapturedFrame& frame) {
+    const std::size_t n = m_count.load(std::memory_order_relaxed);
+    const std::size_t chunk = n >> kChunkBits;
+    if (n >= m_recordLimit) {  // never beyond what a 32-bit count can say
+        throw std::bad_alloc();
+    }
+    if (chunk == m_chunksAllocated) {
+        // Default-initialised: the records are written before the count ever covers them.
+        m_chunks[chunk].store(new CapturedFrame[kChunkSize], std::memory_order_release);
+        ++m_chunksAllocated;
+    }
+    m_chunks[chunk].load(std::memory_order_relaxed)[n & (kChunkSize - 1)] = frame;
+    m_count.store(n + 1, std::memory_order_release);
+}
+
+const CapturedFrame& FrameStore::at(std::size_t position) const {
+    if (position >= m_count.load(std::memory_order_acquire)) {
+        throw std::out_of_range("invalid deque<T> subscript");
+    }
+    return m_chunks[position >> kChunkBits].load(std::memory_order_acquire)[position &
+                                                                           (kChunkSize - 1)];
+}
+
+void FrameStore::removeLast() {
+    std::lock_guard lock(m_writeMutex);
+    const std::size_t n = m_count.load(std::memory_order_relaxed);
+    if (n > 0) {
+        m_count.store(n - 1, std::memory_order_release);
+    }
+}
+
+void FrameStore::clear() {
+    std::lock_guard lock(m_writeMutex);
+    m_count.store(0, std::memory_order_release);
+    for (std::size_t i = 0; i < m_chunksAllocated; ++i) {
+        delete[] m_chunks[i].exchange(nullptr, std::memory_order_acq_rel);
+    }
+    m_chunksAllocated = 0;
+    m_generation.fetch_add(1, std::memory_order_acq_rel);
+}
+
+std::size_t FrameStore::memoryInUse() const {
+    std::lock_guard lock(m_writeMutex);
+    return m_chunksAllocated * kChunkSize * sizeof(CapturedFrame) +
+           kMaxChunks * sizeof(std::atomic<CapturedFrame*>);
+}

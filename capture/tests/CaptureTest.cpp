@@ -1,0 +1,317 @@
+#include "capture/CDataDoc.h"
+#include "capture/CapturePoll.h"
+#include "resources/StringTable.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+ReceivedFrame at(std::uint32_t minutes, std::uint32_t seconds, std::uint32_t millis,
+                 std::uint32_t micros = 0, std::uint32_t id = 0x100) {
+    ReceivedFrame f{};
+    f.minutes = minutes;
+    f.seconds = seconds;
+    f.millis = millis;
+    f.micros = micros;
+    f.identifier = id;
+    f.length = 2;
+    f.data[0] = 0x11;
+    f.data[1] = 0x22;
+    return f;
+}
+
+// The adapter as the capture sees it: batches handed out in order, thread-safe because the
+// document's timer polls it on its own thread.
+class FakeDevice final : public VexaDevice {
+public:
+    bool recvData(std::int32_t& a, std::int32_t& b, std::int32_t& count,
+                  ReceivedFrame* frames) override {
+        std::lock_guard lock(m_mutex);
+        ++m_reads;
+        if (m_batches.empty()) {
+            return false;
+        }
+        auto batch = std::move(m_batches.front());
+        m_batches.pop_front();
+        if (m_duringRead) {
+            m_duringRead();
+        }
+        // Like the library, only the first `length` data bytes are written.
+        for (std::size_t i = 0; i < batch.size(); ++i) {
+            ReceivedFrame& f = frames[i];
+            const std::uint8_t length = batch[i].length;
+            std::uint8_t data[8];
+            std::memcpy(data, f.data, 8);
+            f = batch[i];
+            std::memcpy(f.data, data, 8);
+            std::memcpy(f.data, batch[i].data, length);
+        }
+        a = 0;
+        b = 0;
+        count = static_cast<std::int32_t>(batch.size());
+        return true;
+    }
+    bool runVexa() override {
+        std::lock_guard lock(m_mutex);
+        ++m_runs;
+        return m_runSucceeds;
+    }
+    bool stopVexa() override {
+        std::lock_guard lock(m_mutex);
+        ++m_stops;
+        return true;
+    }
+
+    void queue(std::vector<ReceivedFrame> batch) {
+        std::lock_guard lock(m_mutex);
+        m_batches.push_back(std::move(batch));
+    }
+    void setRunSucceeds(bool ok) { m_runSucceeds = ok; }
+    void setDuringRead(std::function<void()> f) { m_duringRead = std::move(f); }
+    int reads() {
+        std::lock_guard lock(m_mutex);
+        return m_reads;
+    }
+    int runs() {
+        std::lock_guard lock(m_mutex);
+        return m_runs;
+    }
+    int stops() {
+        std::lock_guard lock(m_mutex);
+        return m_stops;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::deque<std::vector<ReceivedFrame>> m_batches;
+    std::function<void()> m_duringRead;
+    bool m_runSucceeds = true;
+    int m_reads = 0;
+    int m_runs = 0;
+    int m_stops = 0;
+};
+
+class CapturePollTest : public ::testing::Test {
+protected:
+    CapturePollTest() { m_state.capturing = 1; }
+
+    FakeDevice m_device;
+    FrameStore m_store;
+    CaptureState m_state;
+    ApplicationFlags m_flags;
+    CapturePoll m_poll{m_device, m_store, m_state, m_flags};
+};
+
+}  // namespace
+
+TEST_F(CapturePollTest, CountsAWrapWhenTheTimeStampStartsAgain) {
+    m_device.queue({at(69, 54, 303), at(0, 0, 5)});
+    m_poll.tick();
+    ASSERT_EQ(m_store.count(), 2u);
+    EXPECT_EQ(m_store.at(0).wraps, 0u);
+    EXPECT_EQ(m_store.at(1).wraps, 1u);
+    EXPECT_EQ(m_state.wrapCount, 1u);
+    EXPECT_EQ(m_state.pendingChanges.load(), 1u);
+    EXPECT_EQ(m_store.at(1).data[1], 0x22);
+}
+
+TEST_F(CapturePollTest, FallingMicrosWithinOneMillisecondAreNoWrap) {
+    m_device.queue({at(1, 2, 3, 900), at(1, 2, 3, 100)});
+    m_device.queue({at(1, 2, 3, 50)});
+    m_poll.tick();
+    m_poll.tick();
+    ASSERT_EQ(m_store.count(), 3u);
+    EXPECT_EQ(m_store.at(2).wraps, 0u);
+}
+
+TEST_F(CapturePollTest, NothingIsTakenWhileNotCapturing) {
+    m_state.capturing = 0;
+    m_device.queue({at(0, 0, 1)});
+    m_poll.tick();
+    EXPECT_EQ(m_device.reads(), 0);
+    EXPECT_EQ(m_store.count(), 0u);
+    EXPECT_EQ(m_state.pendingChanges.load(), 0u);
+}
+
+TEST_F(CapturePollTest, AFullBatchIsFollowedByMoreReadsInTheSameTick) {
+    std::vector<ReceivedFrame> full(18, at(0, 0, 1));
+    for (int i = 0; i < CapturePoll::kMaxBatchesPerTick + 1; ++i) {
+        m_device.queue(full);
+    }
+    m_poll.tick();
+    EXPECT_EQ(m_store.count(), 18u * CapturePoll::kMaxBatchesPerTick);  // bounded per tick
+    m_poll.tick();
+    EXPECT_EQ(m_store.count(), 18u * (CapturePoll::kMaxBatchesPerTick + 1));
+
+    // A batch that is not full ends the tick.
+    m_device.queue({at(0, 0, 2)});
+    m_device.queue({at(0, 0, 3)});
+    m_poll.tick();
+    EXPECT_EQ(m_store.count(), 18u * (CapturePoll::kMaxBatchesPerTick + 1) + 1);
+}
+
+TEST_F(CapturePollTest, DataBytesBeyondTheLengthAreZeroNotLeftFromTheBatchBefore) {
+    ReceivedFrame longer = at(0, 0, 1);
+    longer.length = 8;
+    std::memset(longer.data, 0xEE, 8);
+    m_device.queue(std::vector<ReceivedFrame>(18, longer));
+    ReceivedFrame shorter = at(0, 0, 2);
+    shorter.length = 1;
+    m_device.queue({shorter});
+    m_poll.tick();
+    ASSERT_EQ(m_store.count(), 19u);
+    const CapturedFrame& f = m_store.at(18);
+    EXPECT_EQ(f.data[0], 0x11);
+    for (int k = 1; k < 8; ++k) {
+        EXPECT_EQ(f.data[k], 0) << k;
+    }
+}
+
+TEST_F(CapturePollTest, ABatchReadBeforeStopOrClearIsDropped) {
+    m_device.setDuringRead([this] { m_state.capturing = 0; });
+    m_device.queue({at(0, 0, 1)});
+    m_poll.tick();
+    EXPECT_EQ(m_store.count(), 0u);
+
+    m_state.capturing = 1;
+    m_device.setDuringRead([this] { m_flags.set(ApplicationFlags::kClearing); });
+    m_device.queue({at(0, 0, 1)});
+    m_poll.tick();
+    EXPECT_EQ(m_store.count(), 0u);
+    EXPECT_EQ(m_state.pendingChanges.load(), 0u);
+}
+
+TEST(CapturePollMemory, RunningOutOfMemoryStopsCapturingAndTellsTheOwner) {
+    FakeDevice device;
+    FrameStore store(3);
+    CaptureState state;
+    ApplicationFlags flags;
+    CapturePoll poll(device, store, state, flags);
+    int told = 0;
+    poll.setOutOfMemoryHandler([&] { ++told; });
+    state.capturing = 1;
+    device.queue({at(0, 0, 1), at(0, 0, 2), at(0, 0, 3), at(0, 0, 4)});
+    poll.tick();
+    EXPECT_EQ(state.capturing.load(), 0u);
+    EXPECT_EQ(told, 1);
+    EXPECT_EQ(store.count(), 3u);
+}
+
+namespace {
+
+class DataDocTest : public ::testing::Test {
+protected:
+    FakeDevice m_device;
+    FrameStore m_store;
+    CaptureState m_state;
+    ApplicationFlags m_flags;
+    MessageRecorder m_messages;
+};
+
+void waitFor(const std::function<bool()>& condition) {
+    for (int i = 0; i < 500 && !condition(); ++i) {
+        std::this_thread::sleep_for(2ms);
+    }
+}
+
+}  // namespace
+
+TEST_F(DataDocTest, CaptureBeforeSetupShowsTheDeviceErrorAndChangesNothing) {
+    CDataDoc doc(m_device, m_store, m_state, m_flags, m_messages);
+    doc.OnCapture();
+    ASSERT_EQ(m_messages.shown().size(), 1u);
+    EXPECT_EQ(m_messages.shown()[0].stringId, 5000u);
+    EXPECT_EQ(m_messages.shown()[0].icon, MessageIcon::kStop);
+    EXPECT_EQ(m_state.capturing.load(), 0u);
+    EXPECT_TRUE(doc.OnUpdateCapture());
+    EXPECT_FALSE(doc.OnUpdateStop());
+    EXPECT_EQ(m_device.runs(), 0);
+}
+
+TEST_F(DataDocTest, CaptureWhoseStartIsRefusedStillPolls) {
+    m_state.deviceReady = 1;
+    m_device.setRunSucceeds(false);
+    CDataDoc doc(m_device, m_store, m_state, m_flags, m_messages);
+    int redraws = 0;
+    doc.setCaptureChangedHandler([&] { ++redraws; });
+    doc.OnCapture();
+    ASSERT_EQ(m_messages.shown().size(), 1u);
+    EXPECT_EQ(m_messages.shown()[0].stringId, 5001u);
+    EXPECT_EQ(m_messages.shown()[0].icon, MessageIcon::kNone);
+    EXPECT_EQ(m_state.capturing.load(), 1u);
+    EXPECT_FALSE(doc.OnUpdateCapture());
+    EXPECT_TRUE(doc.OnUpdateStop());
+
+    // The document's own timer takes the frames in.
+    m_device.queue({at(0, 0, 1)});
+    waitFor([&] { return m_store.count() == 1; });
+    EXPECT_EQ(m_store.count(), 1u);
+    doc.OnStop();
+    EXPECT_EQ(m_state.capturing.load(), 0u);
+    EXPECT_EQ(redraws, 2);
+}
+
+TEST_F(DataDocTest, ClearAllWhileCapturingIsRefused) {
+    m_state.deviceReady = 1;
+    CDataDoc doc(m_device, m_store, m_state, m_flags, m_messages);
+    doc.OnCapture();
+    m_device.queue({at(69, 54, 303), at(0, 0, 5)});
+    waitFor([&] { return m_store.count() == 2; });
+    ASSERT_EQ(m_store.count(), 2u);
+    int cleared = 0;
+    doc.addClearListener([&] {
+        EXPECT_TRUE(m_flags.test(ApplicationFlags::kClearing));
+        ++cleared;
+    });
+    doc.OnClearAll();
+    ASSERT_EQ(m_messages.shown().size(), 1u);
+    EXPECT_EQ(m_messages.shown()[0].stringId, 5133u);
+    EXPECT_EQ(m_store.count(), 2u);
+    EXPECT_EQ(cleared, 0);
+
+    doc.OnStop();
+    doc.OnClearAll();
+    EXPECT_EQ(m_store.count(), 0u);
+    EXPECT_EQ(cleared, 1);
+    EXPECT_FALSE(m_flags.test(ApplicationFlags::kClearing));
+    EXPECT_EQ(m_state.wrapCount, 0u);
+
+    // The next frame starts the time line afresh.
+    doc.OnCapture();
+    m_device.queue({at(0, 0, 1)});
+    waitFor([&] { return m_store.count() == 1; });
+    ASSERT_EQ(m_store.count(), 1u);
+    EXPECT_EQ(m_store.at(0).wraps, 0u);
+}
+
+TEST_F(DataDocTest, DestructionStopsTheTimerThenTheAdapter) {
+    m_state.deviceReady = 1;
+    {
+        CDataDoc doc(m_device, m_store, m_state, m_flags, m_messages);
+        doc.OnCapture();
+        waitFor([&] { return m_device.reads() > 3; });
+    }
+    EXPECT_EQ(m_device.stops(), 1);
+    const int reads = m_device.reads();
+    std::this_thread::sleep_for(20ms);
+    EXPECT_EQ(m_device.reads(), reads);  // no tick after the document is gone
+}
+
+TEST(StringTable, KeepsTheCaptureMessagesWordForWord) {
+    EXPECT_STREQ(strings::loadString(5000),
+                 "Device error,\n\nPlease check:\n1-The connection of the device.\n2-The "
+                 "configuration of the device.");
+    EXPECT_STREQ(strings::loadString(5001), "Can't make the device run ,\nPlease try it again.");
+    EXPECT_STREQ(strings::loadString(5133), "Please stop the device first.");
+    EXPECT_STREQ(strings::loadString(1), "");
+}

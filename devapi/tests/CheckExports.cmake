@@ -1,0 +1,18 @@
+execute_process(COMMAND nm -D --defined-only ${LIBRARY} OUTPUT_VARIABLE symbols
+    RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "nm failed on ${LIBRARY}")
+endif()
+string(REGEX MATCHALL "[0-9a-f]+ T [A-Za-z_0-9]+" lines "${symbols}")
+set(found "")
+foreach(line IN LISTS lines)
+    string(REGEX REPLACE "^[0-9a-f]+ T " "" name "${line}")
+    list(APPEND found ${name})
+endforeach()
+list(SORT found)
+set(expected GetBaudrate GetMode GetNodeID GetVexaInfo GetVexaStatus GetVexaVersion RecvData
+    RunMultiData RunVexa SendSingleData SetMultiData SetVexa StopMultiData StopVexa Vexa_INIT)
+list(SORT expected)
+if(NOT found STREQUAL expected)
+    message(FATAL_ERROR "exported: ${found}\nexpected: ${expected}")
+endif()
