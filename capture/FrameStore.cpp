@@ -16,22 +16,25 @@ FrameStore::~FrameStore() { clear(); }
 
 void FrameStore::append(const CapturedFrame& frame) {
     std::lock_guard lock(m_writeMutex);
-    appendLocked(frame);
+    const std::size_t n = m_count.load(std::memory_order_relaxed);
+    place(n, frame);
+    m_count.store(n + 1, std::memory_order_release);
 }
 
-void FrameStore::appendLocked(const CapturedFrame& frame) {
-    const std::size_t n = m_count.load(std::memory_order_relaxed);
-    const std::size_t chunk = n >> kChunkBits;
-    if (n >= m_recordLimit) {  // never beyond what a 32-bit count can say
+void FrameStore::place(std::size_t position, const CapturedFrame& frame) {
+    if (position >= m_recordLimit) {  // never beyond what a 32-bit count can say
         throw std::bad_alloc();
     }
+    const std::size_t chunk = position >> kChunkBits;
     if (chunk == m_chunksAllocated) {
-        // Default-initialised: the records are written before the count ever covers them.
-        m_chunks[chunk].store(new CapturedFrame[kChunkSize], std::memory_order_release);
+        // Raw storage: every record is constructed in place before the count covers it, so the
+        // chunk is not written twice.
+        auto* storage = static_cast<CapturedFrame*>(::operator new(kChunkSize * sizeof(CapturedFrame)));
+        m_chunks[chunk].store(storage, std::memory_order_release);
         ++m_chunksAllocated;
     }
-    m_chunks[chunk].load(std::memory_order_relaxed)[n & (kChunkSize - 1)] = frame;
-    m_count.store(n + 1, std::memory_order_release);
+    new (&m_chunks[chunk].load(std::memory_order_relaxed)[position & (kChunkSize - 1)])
+        CapturedFrame(frame);
 }
 
 const CapturedFrame& FrameStore::at(std::size_t position) const {
@@ -54,7 +57,7 @@ void FrameStore::clear() {
     std::lock_guard lock(m_writeMutex);
     m_count.store(0, std::memory_order_release);
     for (std::size_t i = 0; i < m_chunksAllocated; ++i) {
-        delete[] m_chunks[i].exchange(nullptr, std::memory_order_acq_rel);
+        ::operator delete(m_chunks[i].exchange(nullptr, std::memory_order_acq_rel));
     }
     m_chunksAllocated = 0;
     m_generation.fetch_add(1, std::memory_order_acq_rel);

@@ -56,13 +56,15 @@ public:
     [[nodiscard]] std::size_t memoryInUse() const;
 
 private:
-    void appendLocked(const CapturedFrame& frame);
+    // Constructs the record at `position` (allocating its chunk); does not publish it.
+    void place(std::size_t position, const CapturedFrame& frame);
 
     std::unique_ptr<std::atomic<CapturedFrame*>[]> m_chunks;
-    std::atomic<std::size_t> m_count{0};
+    // On a cache line of its own: readers poll it while the writer works on its neighbours.
+    alignas(64) std::atomic<std::size_t> m_count{0};
     std::atomic<std::uint64_t> m_generation{0};
     const std::size_t m_recordLimit;
-    std::size_t m_chunksAllocated = 0;  // guarded by m_writeMutex
+    alignas(64) std::size_t m_chunksAllocated = 0;  // guarded by m_writeMutex
     mutable std::mutex m_writeMutex;
 };
 
@@ -72,8 +74,17 @@ std::size_t FrameStore::appendBatch(CapturedFrame* frames, std::size_t count, Pr
     if (!prepare(frames, count)) {
         return 0;
     }
-    for (std::size_t i = 0; i < count; ++i) {
-        appendLocked(frames[i]);
+    // One publication for the whole batch keeps the count's cache line quiet for readers.
+    const std::size_t first = m_count.load(std::memory_order_relaxed);
+    std::size_t placed = 0;
+    try {
+        for (; placed < count; ++placed) {
+            place(first + placed, frames[placed]);
+        }
+    } catch (...) {
+        m_count.store(first + placed, std::memory_order_release);
+        throw;
     }
+    m_count.store(first + count, std::memory_order_release);
     return count;
 }

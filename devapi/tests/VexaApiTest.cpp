@@ -335,6 +335,10 @@ TEST_F(VexaApiTest, ReinitialisingFailsTheDataReadInFlight) {
     poll.join();
     EXPECT_EQ(result.load(), 0);
     m_adapter.holdReads(false);
+    // The old data connection's pending read must be over before the next batch is offered.
+    for (int i = 0; i < 200 && m_adapter.openConnections() != 3; ++i) {
+        std::this_thread::sleep_for(5ms);
+    }
     m_adapter.queueRead(emptyRead());
     ReceivedFrame frames[18];
     std::int32_t a = 0, b = 0, count = -1;

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Runs every test: a Release build, then the same suites under AddressSanitizer with
+# UndefinedBehaviorSanitizer, then under ThreadSanitizer.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+jobs=$(nproc)
+"$root/scripts/deps.sh"
+
+echo "== Release"
+"$root/scripts/build.sh" "$root/build" -DCMAKE_BUILD_TYPE=Release
+ctest --test-dir "$root/build" --output-on-failure -j "$jobs"
+
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
+"$root/scripts/build.sh" "$root/build-asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DKORVANE_SANITIZE=ON -DKORVANE_BENCHMARKS=OFF
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    ctest --test-dir "$root/build-asan" --output-on-failure -j "$jobs"
+
+echo "== ThreadSanitizer"
+"$root/scripts/build.sh" "$root/build-tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DKORVANE_TSAN=ON -DKORVANE_BENCHMARKS=OFF
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+    ctest --test-dir "$root/build-tsan" --output-on-failure -j "$jobs"
