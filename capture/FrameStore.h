@@ -12,6 +12,7 @@
 
 #include "capture/CapturedFrame.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -41,6 +42,11 @@ public:
 
     // Throws std::out_of_range("invalid deque<T> subscript") at or beyond count().
     [[nodiscard]] const CapturedFrame& at(std::size_t position) const;
+    // Calls fn(records, n, firstPosition) for the records in [begin, end), a chunk at a time;
+    // `end` is cut to count(). For passes over many records without a check per record.
+    template <typename Fn>
+    void visit(std::size_t begin, std::size_t end, Fn&& fn) const;
+
     [[nodiscard]] std::uint32_t count() const {
         return static_cast<std::uint32_t>(m_count.load(std::memory_order_acquire));
     }
@@ -87,4 +93,15 @@ std::size_t FrameStore::appendBatch(CapturedFrame* frames, std::size_t count, Pr
     }
     m_count.store(first + count, std::memory_order_release);
     return count;
+}
+
+template <typename Fn>
+void FrameStore::visit(std::size_t begin, std::size_t end, Fn&& fn) const {
+    end = std::min<std::size_t>(end, m_count.load(std::memory_order_acquire));
+    while (begin < end) {
+        const std::size_t offset = begin & (kChunkSize - 1);
+        const std::size_t n = std::min(kChunkSize - offset, end - begin);
+        fn(m_chunks[begin >> kChunkBits].load(std::memory_order_acquire) + offset, n, begin);
+        begin += n;
+    }
 }

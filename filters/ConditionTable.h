@@ -1,0 +1,27 @@
+#pragma once
+
+// The texts of the condition table that each filter dialog shows: one row per condition of the
+// shared list, whatever its protocol, in the dialog's own columns. The list control only displays
+// these rows.
+
+#include "filters/FilterCondition.h"
+
+#include <string>
+#include <vector>
+
+enum class ConditionTableKind { kCan, kDeviceNet, kCanOpen };
+
+struct ConditionTableRow {
+    bool checked = false;            // the row's check box: FCF_ENABLED
+    std::vector<std::string> cells;  // "Index", "Protocol", then the dialog's own columns
+};
+
+[[nodiscard]] std::vector<std::string> conditionTableHeaders(ConditionTableKind kind);
+// Column widths in pixels for a control whose client area is `clientWidth` wide.
+[[nodiscard]] std::vector<int> conditionTableWidths(ConditionTableKind kind, int clientWidth);
+[[nodiscard]] std::vector<ConditionTableRow> fillConditionTable(
+    ConditionTableKind kind, const std::vector<FilterCondition>& conditions, bool hex);
+
+// Row background colours of the table: the clicked row, and every other row.
+inline constexpr unsigned kSelectedRowColour = 0xEFEFEF;
+inline constexpr unsigned kRowColour = 0xFFFFFF;

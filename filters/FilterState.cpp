@@ -1,0 +1,56 @@
+#include "filters/FilterState.h"
+
+#include "filters/CompiledFilter.h"
+
+#include <algorithm>
+
+void FilterState::recomputeActive() {
+    const bool any = std::any_of(conditions.begin(), conditions.end(),
+                                 [](const FilterCondition& c) { return c.has(FCF_ENABLED); });
+    activeWord = static_cast<std::uint16_t>((activeWord & ~1u) | (any ? 1u : 0u));
+}
+
+void FilterStep(FilterState& state, const FrameStore& store, const ApplicationFlags& flags) {
+    if (flags.test(ApplicationFlags::kClearing)) {
+        return;
+    }
+    if (state.storeGeneration != store.generation()) {
+        // Without this the first frames of the next capture would never be looked at.
+        state.displayIndexList.clear();
+        state.processedCount = 0;
+        state.storeGeneration = store.generation();
+    }
+    const std::uint32_t n = store.count();
+    if (n == 0 || n <= state.processedCount) {
+        return;
+    }
+    auto& list = state.displayIndexList;
+    if (!state.active()) {
+        list.reserve(list.size() + (n - state.processedCount));
+        for (std::uint32_t k = state.processedCount; k < n; ++k) {
+            list.append(k);
+        }
+    } else {
+        const CompiledFilter filter(state.conditions, state.mode == FilterMode::kHide);
+        store.visit(state.processedCount, n,
+                    [&](const CapturedFrame* frames, std::size_t count, std::size_t first) {
+                        for (std::size_t i = 0; i < count; ++i) {
+                            if (filter.passes(frames[i])) {
+                                list.append(static_cast<std::uint32_t>(first + i));
+                            }
+                        }
+                    });
+    }
+    state.processedCount = n;
+}
+
+void FilterRebuild(FilterState& state, const FrameStore& store, const ApplicationFlags& flags,
+                   std::vector<FilterCondition> conditions, FilterMode mode) {
+    state.conditions = std::move(conditions);
+    state.displayIndexList.clear();
+    state.processedCount = 0;
+    state.storeGeneration = store.generation();
+    state.mode = mode;
+    state.recomputeActive();
+    FilterStep(state, store, flags);
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+// The program-wide filter: the condition list, Show/Hide, the active word, and the list of store
+// positions the data list shows. The passes fill that list from the frame store.
+//
+// Thread: the user-interface thread only.
+
+#include "capture/CaptureState.h"
+#include "capture/FrameStore.h"
+#include "filters/FilterCondition.h"
+
+#include <cstdint>
+#include <vector>
+
+enum class FilterMode : std::uint32_t { kShow = 0, kHide = 1 };
+
+// Row r of the data list shows the frame at store position at(r).
+class DisplayIndexList {
+public:
+    [[nodiscard]] std::size_t size() const { return m_positions.size(); }
+    [[nodiscard]] bool empty() const { return m_positions.empty(); }
+    // Readers check the row first: a row may be gone (Clear All) before the view hears of it.
+    [[nodiscard]] bool contains(std::size_t row) const { return row < m_positions.size(); }
+    [[nodiscard]] std::uint32_t at(std::size_t row) const { return m_positions[row]; }
+    void append(std::uint32_t position) { m_positions.push_back(position); }
+    void reserve(std::size_t n) { m_positions.reserve(n); }
+    void clear() { m_positions = {}; }
+
+private:
+    std::vector<std::uint32_t> m_positions;
+};
+
+struct FilterState {
+    std::vector<FilterCondition> conditions;
+    FilterMode mode = FilterMode::kShow;
+    std::uint16_t activeWord = 0;  // bit 0: the filter is active
+    DisplayIndexList displayIndexList;
+    std::uint32_t processedCount = 0;  // store frames the filter has looked at
+    std::uint64_t storeGeneration = 0;  // the store's generation those frames belong to
+
+    [[nodiscard]] bool active() const { return (activeWord & 1) != 0; }
+    // Active when some condition of the list is ticked.
+    void recomputeActive();
+};
+
+// Tests the frames appended since the last pass and appends the positions of those to be shown.
+// A store emptied since the last pass (Clear All, New, Open) starts the list afresh.
+void FilterStep(FilterState& state, const FrameStore& store, const ApplicationFlags& flags);
+
+// Takes the dialog's condition list (its check boxes already in FCF_ENABLED) and mode, then
+// filters the whole store again.
+void FilterRebuild(FilterState& state, const FrameStore& store, const ApplicationFlags& flags,
+                   std::vector<FilterCondition> conditions, FilterMode mode);

@@ -1,0 +1,108 @@
+#include "filters/FilterState.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+CapturedFrame frame(std::uint32_t id, std::uint32_t status = 0) {
+    CapturedFrame f;
+    f.identifier = id;
+    f.status = status;
+    return f;
+}
+
+FilterCondition exactId(std::uint32_t id, bool enabled = true) {
+    FilterCondition c;
+    c.flags = FCF_CAN | FCF_FORMAT | FCF_ID | (enabled ? FCF_ENABLED : 0);
+    c.identifier = id;
+    return c;
+}
+
+std::vector<std::uint32_t> rows(const FilterState& s) {
+    std::vector<std::uint32_t> out;
+    for (std::size_t r = 0; r < s.displayIndexList.size(); ++r) {
+        out.push_back(s.displayIndexList.at(r));
+    }
+    return out;
+}
+
+class FilterStateTest : public ::testing::Test {
+protected:
+    void add(std::initializer_list<std::uint32_t> ids) {
+        for (std::uint32_t id : ids) {
+            m_store.append(frame(id));
+        }
+    }
+    FrameStore m_store;
+    ApplicationFlags m_flags;
+    FilterState m_state;
+};
+
+}  // namespace
+
+TEST_F(FilterStateTest, InactiveFilterShowsEveryFrameInEitherMode) {
+    add({1, 2, 3});
+    FilterStep(m_state, m_store, m_flags);
+    EXPECT_EQ(rows(m_state), (std::vector<std::uint32_t>{0, 1, 2}));
+
+    // Every condition unticked: still inactive, in Hide mode too.
+    FilterRebuild(m_state, m_store, m_flags, {exactId(2, false)}, FilterMode::kHide);
+    EXPECT_FALSE(m_state.active());
+    EXPECT_EQ(rows(m_state), (std::vector<std::uint32_t>{0, 1, 2}));
+}
+
+TEST_F(FilterStateTest, ShowAndHideModes) {
+    add({1, 2, 3, 2});
+    FilterRebuild(m_state, m_store, m_flags, {exactId(2), exactId(9, false)}, FilterMode::kShow);
+    EXPECT_TRUE(m_state.active());
+    EXPECT_EQ(rows(m_state), (std::vector<std::uint32_t>{1, 3}));
+    FilterRebuild(m_state, m_store, m_flags, {exactId(2), exactId(1, false)}, FilterMode::kHide);
+    EXPECT_EQ(rows(m_state), (std::vector<std::uint32_t>{0, 2}));
+}
+
+TEST_F(FilterStateTest, EachStepTestsOnlyTheNewFrames) {
+    FilterRebuild(m_state, m_store, m_flags, {exactId(7)}, FilterMode::kShow);
+    add({7, 1});
+    FilterStep(m_state, m_store, m_flags);
+    EXPECT_EQ(rows(m_state), (std::vector<std::uint32_t>{0}));
+    // Changing the conditions without a rebuild does not touch frames already looked at.
+    m_state.conditions = {exactId(1)};
+    add({1, 7});
+    FilterStep(m_state, m_store, m_flags);
+    EXPECT_EQ(rows(m_state), (std::vector<std::uint32_t>{0, 2}));
+    EXPECT_EQ(m_state.processedCount, 4u);
+}
+
+TEST_F(FilterStateTest, NothingHappensWhileTheStoreIsBeingCleared) {
+    add({1});
+    m_flags.set(ApplicationFlags::kClearing);
+    FilterStep(m_state, m_store, m_flags);
+    EXPECT_TRUE(m_state.displayIndexList.empty());
+    m_flags.reset(ApplicationFlags::kClearing);
+    FilterStep(m_state, m_store, m_flags);
+    EXPECT_EQ(m_state.displayIndexList.size(), 1u);
+}
+
+// After Clear All, New or Open the next capture's first frames must reach the list.
+TEST_F(FilterStateTest, AnEmptiedStoreStartsTheListAfresh) {
+    add({1, 2, 3});
+    FilterStep(m_state, m_store, m_flags);
+    m_store.clear();
+    add({4, 5});
+    FilterStep(m_state, m_store, m_flags);
+    EXPECT_EQ(rows(m_state), (std::vector<std::uint32_t>{0, 1}));
+    EXPECT_EQ(m_state.processedCount, 2u);
+
+    // Emptied and refilled beyond the old count between two steps: still seen from the start.
+    m_store.clear();
+    add({6, 7, 8, 9});
+    FilterStep(m_state, m_store, m_flags);
+    EXPECT_EQ(rows(m_state), (std::vector<std::uint32_t>{0, 1, 2, 3}));
+}
+
+TEST_F(FilterStateTest, RowsBeyondTheListAreReportedAbsent) {
+    add({1});
+    FilterStep(m_state, m_store, m_flags);
+    EXPECT_TRUE(m_state.displayIndexList.contains(0));
+    EXPECT_FALSE(m_state.displayIndexList.contains(1));
+}
