@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+
+// A frame on the virtual CAN bus.
+struct BusFrame {
+    std::uint32_t identifier = 0;
+    bool extended = false;
+    bool remote = false;
+    std::uint8_t length = 0;  // DLC, 0 to 8
+    std::uint8_t data[8] = {};
+};
+
+// The bits a frame occupies on the bus: the frame with its stuff bits, then the interframe space.
+[[nodiscard]] unsigned frameBits(const BusFrame& frame);
+
+// A source of frames for the bus. Thread: the bus thread only.
+class BusSource {
+public:
+    virtual ~BusSource() = default;
+    // The next frame and the bus time (microseconds since the bus started) at which it wants to
+    // start; false when the source has nothing more, ever.
+    virtual bool next(BusFrame& frame, std::uint64_t& wantedAtUs) = 0;
+    // The wanted frame was put on the bus; the following call to next() gives the one after it.
+    virtual void pop() = 0;
+};

@@ -1,0 +1,267 @@
+// adp4021d: the ADP4021 driver host with emulated adapters.
+
+#include "adapter/CandumpReplay.h"
+#include "adapter/DemoNetwork.h"
+#include "adapter/EmulatedAdapter.h"
+#include "adapter/FullLoadGenerator.h"
+#include "driver/host/DriverHost.h"
+#include "platform/devio/DeviceInterfaces.h"
+#include "platform/kernel/KernelHost.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <pthread.h>
+#include <unistd.h>
+
+namespace {
+
+const char kUsage[] =
+    "Usage: adp4021d [options]\n"
+    "Hosts the ADP4021 driver in user space and plugs emulated ADP4021 adapters into its\n"
+    "virtual USB bus. Each started adapter's device interface is served as a socket under\n"
+    "<runtime dir>/interfaces/{A71602A8-A799-44DC-805F-7FF25F30BEDB}/, where VexaApi finds it.\n"
+    "Runs until SIGINT or SIGTERM, then unplugs every adapter (surprise removal, removal).\n"
+    "\n"
+    "Adapters and their bus:\n"
+    "  --adapters N          number of emulated adapters (default 1); each has its own bus\n"
+    "  --source SOURCE       what the bus carries (default demo):\n"
+    "                          demo         CANopen nodes and a DeviceNet master with slaves\n"
+    "                          replay:FILE  a candump log at its own pace\n"
+    "                          load         frames back to back (see --load-*)\n"
+    "                          none         a quiet bus\n"
+    "  --replay-loop         start the log again when it ends\n"
+    "  --load-length N       data bytes of the load frames, 0-8 (default 8)\n"
+    "  --load-extended       extended load frames (default standard)\n"
+    "  --load-rate R         load frames per second instead of a full bus\n"
+    "  --overdrive           ignore bit timing: frames arrive as fast as the source wants\n"
+    "  --rx-buffer N         the adapter's receive buffer in frames (default 4096)\n"
+    "\n"
+    "Test configurations:\n"
+    "  --no-data-endpoint    configuration 1 lacks endpoint 0x82\n"
+    "  --mute-replies        the adapter never answers on endpoint 0x81\n"
+    "\n"
+    "Host:\n"
+    "  --runtime-dir DIR     where the interface sockets go (default $KORVANE_RUNTIME_DIR,\n"
+    "                        else $XDG_RUNTIME_DIR/korvane, else /tmp/korvane-<uid>)\n"
+    "  --registry FILE       the driver's registry values, e.g. a [Parameters] section with\n"
+    "                        BreakOnEntry=dword:00000001\n"
+    "  --trace FILE          driver trace lines to FILE (default stderr)\n"
+    "  --quiet               no driver trace lines\n"
+    "  --transfer-log FILE   every USB transfer of the first adapter (endpoint, direction,\n"
+    "                        length, bytes) to FILE\n"
+    "  --stats-file FILE     the adapters' frame counters, written at exit\n"
+    "  --help                this text\n";
+
+struct Options {
+    int adapters = 1;
+    std::string source = "demo";
+    bool replayLoop = false;
+    int loadLength = 8;
+    bool loadExtended = false;
+    double loadRate = 0;
+    bool overdrive = false;
+    long rxBuffer = 4096;
+    bool noDataEndpoint = false;
+    bool muteReplies = false;
+    std::string runtimeDir;
+    std::string registry;
+    std::string trace;
+    bool quiet = false;
+    std::string transferLog;
+    std::string statsFile;
+};
+
+bool number(const char* text, double low, double high, double& out) {
+    char* end = nullptr;
+    out = std::strtod(text, &end);
+    return end != text && *end == '\0' && out >= low && out <= high;
+}
+
+bool parse(int argc, char** argv, Options& o, std::string& error) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        double v = 0;
+        const auto needs = [&](bool ok) {
+            if (!ok) error = "bad or missing value for " + a;
+            ++i;
+            return ok;
+        };
+        if (a == "--help") {
+            std::fputs(kUsage, stdout);
+            std::exit(0);
+        } else if (a == "--adapters") {
+            if (!needs(value && number(value, 1, 16, v))) return false;
+            o.adapters = static_cast<int>(v);
+        } else if (a == "--source") {
+            if (!needs(value != nullptr)) return false;
+            o.source = value;
+        } else if (a == "--replay-loop") {
+            o.replayLoop = true;
+        } else if (a == "--load-length") {
+            if (!needs(value && number(value, 0, 8, v))) return false;
+            o.loadLength = static_cast<int>(v);
+        } else if (a == "--load-extended") {
+            o.loadExtended = true;
+        } else if (a == "--load-rate") {
+            if (!needs(value && number(value, 1, 10'000'000, v))) return false;
+            o.loadRate = v;
+        } else if (a == "--overdrive") {
+            o.overdrive = true;
+        } else if (a == "--rx-buffer") {
+            if (!needs(value && number(value, 18, 10'000'000, v))) return false;
+            o.rxBuffer = static_cast<long>(v);
+        } else if (a == "--no-data-endpoint") {
+            o.noDataEndpoint = true;
+        } else if (a == "--mute-replies") {
+            o.muteReplies = true;
+        } else if (a == "--runtime-dir" || a == "--registry" || a == "--trace" ||
+                   a == "--transfer-log" || a == "--stats-file") {
+            if (!needs(value != nullptr)) return false;
+            (a == "--runtime-dir" ? o.runtimeDir
+             : a == "--registry"  ? o.registry
+             : a == "--trace"     ? o.trace
+             : a == "--transfer-log" ? o.transferLog
+                                     : o.statsFile) = value;
+        } else if (a == "--quiet") {
+            o.quiet = true;
+        } else {
+            error = "unknown option " + a + " (see --help)";
+            return false;
+        }
+    }
+    return true;
+}
+
+std::unique_ptr<BusSource> makeSource(const Options& o, std::string& error) {
+    if (o.source == "demo") {
+        return std::make_unique<DemoNetwork>();
+    }
+    if (o.source == "load") {
+        return std::make_unique<FullLoadGenerator>(static_cast<std::uint8_t>(o.loadLength),
+                                                   o.loadExtended, o.loadRate);
+    }
+    if (o.source == "none") {
+        return nullptr;
+    }
+    if (o.source.rfind("replay:", 0) == 0) {
+        const std::string path = o.source.substr(7);
+        std::ifstream in(path);
+        if (!in) {
+            error = "cannot read the candump log " + path;
+            return nullptr;
+        }
+        CandumpLog log = parseCandump(in);
+        std::fprintf(stderr, "adp4021d: %s: %zu frames to replay, %zu lines not usable\n",
+                     path.c_str(), log.entries.size(), log.rejectedCount);
+        for (const auto& r : log.rejected) {
+            std::fprintf(stderr, "adp4021d: %s:%d: %s\n", path.c_str(), r.line, r.reason.c_str());
+        }
+        return std::make_unique<CandumpReplay>(std::move(log), o.replayLoop);
+    }
+    error = "unknown source " + o.source + " (see --help)";
+    return nullptr;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options o;
+    std::string error;
+    if (!parse(argc, argv, o, error)) {
+        std::fprintf(stderr, "adp4021d: %s\n", error.c_str());
+        return 2;
+    }
+    if (!o.runtimeDir.empty()) {
+        ::setenv("KORVANE_RUNTIME_DIR", o.runtimeDir.c_str(), 1);
+    }
+
+    // Signals are taken by sigwait below, never by the serving threads.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    std::FILE* traceFile = nullptr;
+    if (!o.trace.empty() && (traceFile = std::fopen(o.trace.c_str(), "a")) == nullptr) {
+        std::fprintf(stderr, "adp4021d: cannot write the trace file %s\n", o.trace.c_str());
+        return 1;
+    }
+    std::mutex traceMutex;
+    if (!o.quiet) {
+        kernel::setDebugSink([&](const std::string& line) {
+            std::lock_guard lock(traceMutex);
+            std::fputs(line.c_str(), traceFile != nullptr ? traceFile : stderr);
+            std::fflush(traceFile != nullptr ? traceFile : stderr);
+        });
+    }
+
+    int status = 0;
+    {
+        DriverHost host;
+        if (!host.loadDriver(o.registry, error)) {
+            std::fprintf(stderr, "adp4021d: %s\n", error.c_str());
+            return 1;
+        }
+        std::vector<std::unique_ptr<EmulatedAdapter>> adapters;
+        for (int n = 0; n < o.adapters; ++n) {
+            std::unique_ptr<BusSource> source = makeSource(o, error);
+            if (!error.empty()) {
+                std::fprintf(stderr, "adp4021d: %s\n", error.c_str());
+                return 1;
+            }
+            AdapterOptions options;
+            options.dataEndpoint = !o.noDataEndpoint;
+            options.muteReplies = o.muteReplies;
+            options.receiveBufferFrames = static_cast<std::size_t>(o.rxBuffer);
+            options.overdrive = o.overdrive;
+            if (n == 0) options.transferLogPath = o.transferLog;
+            adapters.push_back(std::make_unique<EmulatedAdapter>(std::move(source), options));
+            host.plug(*adapters.back());
+        }
+        const auto served = host.servedInterfaces();
+        std::fprintf(stderr, "adp4021d: %zu of %d adapter(s) started, serving in %s\n",
+                     served.size(), o.adapters,
+                     (devio::runtimeDirectory() + "/interfaces").c_str());
+
+        int signal = 0;
+        sigwait(&signals, &signal);
+        std::fprintf(stderr, "adp4021d: %s, unplugging\n", strsignal(signal));
+        host.unplugAll();
+
+        if (!o.statsFile.empty()) {
+            std::FILE* f = std::fopen(o.statsFile.c_str(), "w");
+            if (f == nullptr) {
+                status = 1;
+            } else {
+                for (std::size_t n = 0; n < adapters.size(); ++n) {
+                    const AdapterStats s = adapters[n]->stats();
+                    std::fprintf(f,
+                                 "adapter %zu on_bus %llu buffered %llu lost %llu delivered %llu "
+                                 "sent %llu\n",
+                                 n, static_cast<unsigned long long>(s.framesOnBus),
+                                 static_cast<unsigned long long>(s.framesBuffered),
+                                 static_cast<unsigned long long>(s.framesLost),
+                                 static_cast<unsigned long long>(s.framesDelivered),
+                                 static_cast<unsigned long long>(s.framesSent));
+                }
+                std::fclose(f);
+            }
+        }
+    }
+    kernel::setDebugSink(nullptr);
+    if (traceFile != nullptr) {
+        std::fclose(traceFile);
+    }
+    return status;
+}
