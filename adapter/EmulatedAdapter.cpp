@@ -307,6 +307,7 @@ void EmulatedAdapter::carry(const BusFrame& frame, std::uint64_t endUs, bool rec
     if (!m_capturing || m_configuration == 0) {
         return;
     }
+    ++m_stats.framesOffered;
     if (m_rx.size() >= m_options.receiveBufferFrames) {
         ++m_stats.framesLost;
         ++m_lostSinceRead;
@@ -387,6 +388,6 @@ void EmulatedAdapter::busLoop() {
                 runBus(nowUs());
             }
         }
-        std::this_thread::sleep_for(std::chrono::microseconds(500));
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 }

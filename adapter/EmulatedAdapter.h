@@ -38,6 +38,7 @@ struct AdapterOptions {
 
 struct AdapterStats {
     std::uint64_t framesOnBus = 0;      // received frames the bus carried
+    std::uint64_t framesOffered = 0;    // of those, the ones carried while capturing
     std::uint64_t framesBuffered = 0;   // taken into the receive buffer while capturing
     std::uint64_t framesLost = 0;       // refused by a full receive buffer
     std::uint64_t framesDelivered = 0;  // handed to the host in data reads

@@ -1,1 +1,197 @@
+#include "adapter/CandumpReplay.h"
+#include "adapter/EmulatedAdapter.h"
+#include "adapter/FullLoadGenerator.h"
+
 #include <gtest/gtest.h>
+
+#include <sstream>
+#include <thread>
+
+using namespace std::chrono_literals;
+
+TEST(FrameBits, StuffingAndTheFrameLayout) {
+    for (std::uint8_t length = 0; length <= 8; ++length) {
+        for (bool extended : {false, true}) {
+            BusFrame f;
+            f.extended = extended;
+            f.length = length;
+            f.identifier = extended ? 0x1ABCDEF : 0x2A5;
+            const unsigned plain = (extended ? 67u : 47u) + 8u * length;
+            const unsigned stuffable = plain - 13;  // SOF up to the end of the CRC
+            const unsigned bits = frameBits(f);
+            EXPECT_GE(bits, plain);
+            EXPECT_LE(bits, plain + (stuffable - 1) / 4);
+        }
+    }
+    // Long runs of equal bits cost stuff bits that alternating ones do not.
+    BusFrame ones;
+    ones.length = 8;
+    for (auto& b : ones.data) b = 0xFF;
+    BusFrame alternating = ones;
+    for (auto& b : alternating.data) b = 0x55;
+    EXPECT_GE(frameBits(ones), frameBits(alternating) + 10);
+    // A remote frame carries no data field, whatever its length code says.
+    BusFrame remote = alternating;
+    remote.remote = true;
+    EXPECT_LT(frameBits(remote), 47u + 8u + 8u);
+}
+
+TEST(Candump, ParsesFramesAndCountsWhatItCannotUse) {
+    std::istringstream in(
+        "(1436509052.249713) vcan0 044#2A366C2BBA\n"
+        "(1436509052.449847) vcan0 0FF#R\n"
+        "(1436509052.549847) can1 12345678#11.22.33\n"
+        "\n"
+        "(1436509052.649847) can1 7FF#R3\n"
+        "garbage\n"
+        "(1436509052.7) vcan0 044#00\n"
+        "(1436509052.849847) vcan0 800#00\n"
+        "(1436509052.949847) vcan0 044#123\n"
+        "(1436509053.049847) vcan0 044##0112233\n"
+        "(1436509051.000000) vcan0 044#00\n");
+    const CandumpLog log = parseCandump(in);
+    ASSERT_EQ(log.entries.size(), 4u);
+    EXPECT_EQ(log.entries[0].offsetUs, 0u);
+    EXPECT_EQ(log.entries[0].frame.identifier, 0x44u);
+    EXPECT_EQ(log.entries[0].frame.length, 5);
+    EXPECT_EQ(log.entries[0].frame.data[4], 0xBA);
+    EXPECT_TRUE(log.entries[1].frame.remote);
+    EXPECT_EQ(log.entries[1].offsetUs, 200'134u);
+    EXPECT_TRUE(log.entries[2].frame.extended);
+    EXPECT_EQ(log.entries[2].frame.identifier, 0x12345678u);
+    EXPECT_EQ(log.entries[2].frame.length, 3);
+    EXPECT_EQ(log.entries[3].frame.length, 3);
+    EXPECT_EQ(log.rejectedCount, 6u);
+    ASSERT_FALSE(log.rejected.empty());
+    EXPECT_EQ(log.rejected[0].line, 6);
+}
+
+namespace {
+
+// One frame wanted at a given bus time, then nothing.
+class OneFrame final : public BusSource {
+public:
+    OneFrame(BusFrame f, std::uint64_t at) : m_frame(f), m_at(at) {}
+    bool next(BusFrame& f, std::uint64_t& at) override {
+        if (m_done) return false;
+        f = m_frame;
+        at = m_at;
+        return true;
+    }
+    void pop() override { m_done = true; }
+
+private:
+    BusFrame m_frame;
+    std::uint64_t m_at;
+    bool m_done = false;
+};
+
+// Drives the adapter's endpoints directly, as the bus would.
+class Endpoints {
+public:
+    explicit Endpoints(EmulatedAdapter& a) : m_adapter(a) { a.selectConfiguration(1); }
+
+    std::vector<std::uint8_t> command(std::vector<std::uint8_t> block) {
+        block.resize(64, 0);
+        transfer(0x01, false, block.data(), 64);
+        std::vector<std::uint8_t> reply(64);
+        transfer(0x81, true, reply.data(), 64);
+        return reply;
+    }
+    std::vector<std::uint8_t> dataRead(ULONG length = 384) {
+        std::vector<std::uint8_t> bytes(length);
+        const ULONG got = transfer(0x82, true, bytes.data(), length);
+        bytes.resize(got);
+        return bytes;
+    }
+
+private:
+    ULONG transfer(UCHAR endpoint, bool in, std::uint8_t* buffer, ULONG length) {
+        ULONG actual = 0;
+        bool done = false;
+        auto t = std::make_shared<UsbTransfer>(endpoint, in, true, buffer, length,
+                                               [&](USBD_STATUS, ULONG n) {
+                                                   actual = n;
+                                                   done = true;
+                                               });
+        m_adapter.submit(t);
+        EXPECT_TRUE(done);
+        return actual;
+    }
+    EmulatedAdapter& m_adapter;
+};
+
+}  // namespace
+
+TEST(EmulatedAdapter, AnswersCommandsAndReportsItsSettings) {
+    EmulatedAdapter adapter(nullptr, {});
+    Endpoints ep(adapter);
+    auto reply = ep.command({0x01, 0x05, 2, 9, 0, 0x03, 0xE8, 2});
+    EXPECT_EQ(reply[0], 0x81);
+    EXPECT_EQ(reply[1], 0x01);
+    EXPECT_EQ(ep.command({0x01, 0x05, 2, 9, 0, 0x03, 0xE8, 3})[1], 0x00);  // frame type 3
+    EXPECT_EQ(ep.command({0x03, 0x01, 0x01})[0], 0x83);
+    reply = ep.command({0x04});
+    EXPECT_EQ(reply[0], 0x84);
+    EXPECT_EQ(reply[1], 0x06);
+    EXPECT_EQ(reply[2], 1);  // capturing
+    EXPECT_EQ(reply[3], 9);
+    EXPECT_EQ(reply[4] << 8 | reply[5], 1000);
+    EXPECT_EQ(reply[6] << 8 | reply[7], 0x0105);
+    EXPECT_EQ(ep.command({0x03, 0x01, 0x02})[1], 0x01);
+    EXPECT_EQ(ep.command({0x04})[2], 2);
+    EXPECT_EQ(ep.command({0x7E})[1], 0x00);  // unknown command
+}
+
+TEST(EmulatedAdapter, DeliversCapturedFramesAsRecords) {
+    BusFrame f;
+    f.extended = true;
+    f.identifier = 0x1FFFFFFF;
+    f.length = 3;
+    f.data[0] = 0xA1;
+    f.data[1] = 0xB2;
+    f.data[2] = 0xC3;
+    EmulatedAdapter adapter(std::make_unique<OneFrame>(f, 50'000), {});
+    Endpoints ep(adapter);
+    ep.command({0x01, 0x05, 0, 0, 0, 0x01, 0xF4, 2});
+    ep.command({0x03, 0x01, 0x01});
+    std::vector<std::uint8_t> read;
+    for (int i = 0; i < 200 && adapter.stats().framesBuffered == 0; ++i) {
+        std::this_thread::sleep_for(2ms);
+    }
+    read = ep.dataRead();
+    ASSERT_EQ(read.size(), 384u);
+    EXPECT_EQ(read[0], 0x83);
+    const std::uint32_t t = std::uint32_t{read[2]} << 14 | std::uint32_t{read[3]} << 6 | read[4] >> 2;
+    EXPECT_GE(t, 50u);  // at the frame's end, after 50 ms on the bus clock
+    EXPECT_LT(t, 60u);
+    EXPECT_EQ(read[6], 0x1F);
+    EXPECT_EQ(read[9], 0xFF);
+    EXPECT_EQ(read[10], 0xA1);
+    EXPECT_EQ(read[12], 0xC3);
+    EXPECT_EQ(read[18], 0);
+    // Every other record of the read is empty.
+    EXPECT_EQ(read[19 + 2], 0xFF);
+    EXPECT_EQ(read[5 * 64 + 2 * 19 + 2], 0xFF);
+    // Reads shorter than a block carry nothing; longer ones at most six blocks.
+    EXPECT_TRUE(ep.dataRead(63).empty());
+    EXPECT_EQ(ep.dataRead(512).size(), 384u);
+}
+
+TEST(EmulatedAdapter, AFullReceiveBufferCountsItsLossesInTheStatusBytes) {
+    AdapterOptions options;
+    options.receiveBufferFrames = 20;
+    EmulatedAdapter adapter(std::make_unique<FullLoadGenerator>(0, false, 0), options);
+    Endpoints ep(adapter);
+    ep.command({0x01, 0x05, 0, 0, 0, 0x03, 0xE8, 1});
+    ep.command({0x03, 0x01, 0x01});
+    for (int i = 0; i < 500 && adapter.stats().framesLost < 10; ++i) {
+        std::this_thread::sleep_for(2ms);
+    }
+    const auto read = ep.dataRead();
+    EXPECT_GT(read[57], 0);  // frames lost since the previous read
+    EXPECT_EQ(read[0] & 0x0F, 0);
+    const AdapterStats s = adapter.stats();
+    EXPECT_EQ(s.framesOffered, s.framesBuffered + s.framesLost);
+    EXPECT_GE(s.framesOnBus, s.framesOffered);
+}

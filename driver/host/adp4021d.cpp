@@ -247,9 +247,10 @@ int main(int argc, char** argv) {
                 for (std::size_t n = 0; n < adapters.size(); ++n) {
                     const AdapterStats s = adapters[n]->stats();
                     std::fprintf(f,
-                                 "adapter %zu on_bus %llu buffered %llu lost %llu delivered %llu "
-                                 "sent %llu\n",
+                                 "adapter %zu on_bus %llu offered %llu buffered %llu lost %llu "
+                                 "delivered %llu sent %llu\n",
                                  n, static_cast<unsigned long long>(s.framesOnBus),
+                                 static_cast<unsigned long long>(s.framesOffered),
                                  static_cast<unsigned long long>(s.framesBuffered),
                                  static_cast<unsigned long long>(s.framesLost),
                                  static_cast<unsigned long long>(s.framesDelivered),

@@ -1,0 +1,179 @@
+// VexaApi -> adp4021d -> driver -> emulated adapter, across the real process boundary.
+
+#include "devapi/VexaApi.h"
+#include "tests/support/HostProcess.h"
+#include "tests/support/ScriptedAdapter.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// The hexadecimal bytes of a 64-byte block as the transfer log writes them.
+std::string logged(std::vector<std::uint8_t> bytes) {
+    bytes.resize(64, 0);
+    std::string out = "EP 0x01 OUT   64:";
+    char hex[4];
+    for (std::uint8_t b : bytes) {
+        std::snprintf(hex, sizeof hex, " %02X", b);
+        out += hex;
+    }
+    return out;
+}
+
+class HostEndToEnd : public ::testing::Test {
+protected:
+    std::string file(const char* name) const { return m_dir.path() + "/" + name; }
+    TempRuntimeDir m_dir;
+};
+
+int captureFrames(ReceivedFrame* out, int wanted, std::chrono::milliseconds within) {
+    int total = 0;
+    const auto end = std::chrono::steady_clock::now() + within;
+    while (total < wanted && std::chrono::steady_clock::now() < end) {
+        ReceivedFrame batch[18];
+        std::memset(batch, 0, sizeof batch);
+        std::int32_t a = 0, b = 0, n = 0;
+        if (RecvData(&a, &b, &n, batch) != 1) {
+            return -1;
+        }
+        for (int i = 0; i < n && total < wanted; ++i) {
+            out[total++] = batch[i];
+        }
+        std::this_thread::sleep_for(1ms);
+    }
+    return total;
+}
+
+}  // namespace
+
+TEST_F(HostEndToEnd, CapturesTheDemoNetworkAndSendsExactBlocks) {
+    HostProcess host(ADP4021D_PATH, m_dir.path(),
+                     {"--quiet", "--transfer-log", file("transfers.log")});
+    ASSERT_TRUE(host.ready());
+    ASSERT_EQ(Vexa_INIT(), 1);
+    ASSERT_EQ(SetVexa(3, 500, 0, 1), 1);
+    ASSERT_EQ(RunVexa(), 1);
+
+    std::int32_t status = 0, mode = 7, node = 0, baud = 0, version = 0;
+    ASSERT_EQ(GetVexaInfo(&status, &mode, &node, &baud, &version), 1);
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(mode, 0);
+    EXPECT_EQ(node, 3);
+    EXPECT_EQ(baud, 500);
+    EXPECT_EQ(version, 0x0105);
+
+    ReceivedFrame frames[200];
+    ASSERT_EQ(captureFrames(frames, 200, 5s), 200);
+    bool sync = false, extended = false, pdo = false;
+    for (const auto& f : frames) {
+        sync |= f.identifier == 0x080 && f.length == 0 && f.format == 0;
+        extended |= f.format == 1 && f.identifier == 0x18FF1021;
+        pdo |= f.identifier == 0x185 && f.length == 8;
+        EXPECT_LE(f.length, 8);
+        EXPECT_LE(f.minutes, 69u);
+    }
+    EXPECT_TRUE(sync);
+    EXPECT_TRUE(extended);
+    EXPECT_TRUE(pdo);
+
+    TxMessage single{};
+    single.identifier = 0x123;
+    single.length = 2;
+    single.data[0] = 0xDE;
+    single.data[1] = 0xAD;
+    ASSERT_EQ(SendSingleData(single), 1);
+    TxMessage set[5] = {};
+    for (int i = 0; i < 5; ++i) {
+        set[i].identifier = 0x300u + static_cast<std::uint32_t>(i);
+        set[i].length = 1;
+        set[i].data[0] = static_cast<std::uint8_t>(i);
+    }
+    set[4].format = 1;
+    set[4].identifier = 0x1FFFFFFF;
+    ASSERT_EQ(SetMultiData(set, 5, 100, 2), 1);
+    ASSERT_EQ(StopVexa(), 1);
+
+    const std::string log = readFile(file("transfers.log"));
+    EXPECT_NE(log.find(logged({0x02, 8, 0x00, 0x02, 0x01, 0x23, 0, 0, 0xDE, 0xAD})), std::string::npos);
+    std::vector<std::uint8_t> packet0 = {0x02, 0x39, 0x01, 0x00, 0x0F};
+    for (int i = 0; i < 4; ++i) {
+        const std::vector<std::uint8_t> item = {1, 0x03, static_cast<std::uint8_t>(i), 0, 0,
+                                                static_cast<std::uint8_t>(i), 0, 0, 0, 0, 0, 0, 0, 0};
+        packet0.insert(packet0.end(), item.begin(), item.end());
+    }
+    packet0.push_back(100);
+    packet0.push_back(2);
+    EXPECT_NE(log.find(logged(packet0)), std::string::npos);
+    EXPECT_NE(log.find(logged({0x02, 0x39, 0x01, 0x01, 0x01, 0x81, 0x1F, 0xFF, 0xFF, 0xFF, 4})),
+              std::string::npos);
+    EXPECT_EQ(host.stop(), 0);
+}
+
+TEST_F(HostEndToEnd, ASecondAdapterIsNamedWithUnitOne) {
+    HostProcess host(ADP4021D_PATH, m_dir.path(), {"--quiet", "--adapters", "2"}, 2);
+    ASSERT_TRUE(host.ready());
+    EXPECT_TRUE(std::filesystem::exists(m_dir.interfacePath("ADP4021Device0")));
+    EXPECT_TRUE(std::filesystem::exists(m_dir.interfacePath("ADP4021Device1")));
+    EXPECT_EQ(Vexa_INIT(), 1);
+    EXPECT_EQ(RunVexa(), 1);
+}
+
+TEST_F(HostEndToEnd, AnAdapterThatNeverRepliesFailsTheCommandAfterASecond) {
+    HostProcess host(ADP4021D_PATH, m_dir.path(),
+                     {"--mute-replies", "--trace", file("trace.log")});
+    ASSERT_TRUE(host.ready());
+    ASSERT_EQ(Vexa_INIT(), 1);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(RunVexa(), 0);
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(took, 900ms);
+    EXPECT_LT(took, 4s);
+}
+
+TEST_F(HostEndToEnd, AConfigurationWithoutTheDataEndpointStartsWithoutReads) {
+    HostProcess host(ADP4021D_PATH, m_dir.path(),
+                     {"--no-data-endpoint", "--trace", file("trace.log")});
+    ASSERT_TRUE(host.ready());
+    ASSERT_EQ(Vexa_INIT(), 1);
+    EXPECT_EQ(RunVexa(), 1);
+    ReceivedFrame frames[18];
+    std::int32_t a = 0, b = 0, n = 0;
+    EXPECT_EQ(RecvData(&a, &b, &n, frames), 0);
+    host.stop();
+    EXPECT_NE(readFile(file("trace.log")).find("Failed to open pipe object\n"), std::string::npos);
+}
+
+TEST_F(HostEndToEnd, StoppingTheHostMidCaptureLeavesTheLibraryFailingCleanly) {
+    HostProcess host(ADP4021D_PATH, m_dir.path(),
+                     {"--source", "load", "--trace", file("trace.log")});
+    ASSERT_TRUE(host.ready());
+    ASSERT_EQ(Vexa_INIT(), 1);
+    ASSERT_EQ(RunVexa(), 1);
+    ReceivedFrame frames[100];
+    ASSERT_EQ(captureFrames(frames, 100, 5s), 100);
+    EXPECT_EQ(host.stop(), 0);
+    const auto start = std::chrono::steady_clock::now();
+    std::int32_t a = 0, b = 0, n = 0;
+    EXPECT_EQ(RecvData(&a, &b, &n, frames), 0);
+    EXPECT_EQ(StopVexa(), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+    EXPECT_EQ(Vexa_INIT(), 0);  // its socket is gone
+    const std::string trace = readFile(file("trace.log"));
+    EXPECT_NE(trace.find("Entering ADP4021Device::OnRemoveDevice\n"), std::string::npos);
+}
