@@ -11,8 +11,10 @@ enum class MessageIcon { kNone, kStop, kInformation, kWarning, kQuestion };
 class MessageService {
 public:
     virtual ~MessageService() = default;
-    // Shows string `stringId` of the string table. Thread: user-interface thread.
-    virtual void showMessage(std::uint32_t stringId, MessageIcon icon = MessageIcon::kNone) = 0;
+    // Shows string `stringId` of the string table, with string `captionId` as the caption (0: the
+    // program's name). Thread: user-interface thread.
+    virtual void showMessage(std::uint32_t stringId, MessageIcon icon = MessageIcon::kNone,
+                             std::uint32_t captionId = 0) = 0;
 };
 
 class MessageRecorder final : public MessageService {
@@ -20,9 +22,10 @@ public:
     struct Shown {
         std::uint32_t stringId;
         MessageIcon icon;
+        std::uint32_t captionId;
     };
-    void showMessage(std::uint32_t stringId, MessageIcon icon) override {
-        m_shown.push_back({stringId, icon});
+    void showMessage(std::uint32_t stringId, MessageIcon icon, std::uint32_t captionId) override {
+        m_shown.push_back({stringId, icon, captionId});
     }
     [[nodiscard]] const std::vector<Shown>& shown() const { return m_shown; }
     void clear() { m_shown.clear(); }

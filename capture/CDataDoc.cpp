@@ -1,5 +1,6 @@
 #include "capture/CDataDoc.h"
 
+#include "resources/CommandIds.h"
 #include "resources/StringTable.h"
 
 #include <chrono>
@@ -57,3 +58,41 @@ void CDataDoc::OnClearAll() {
     m_state.lastTime = AdapterTime{};
     m_flags.reset(ApplicationFlags::kClearing);
 }
+
+void CDataDoc::OnCommand(unsigned id) {
+    switch (id) {
+        case ID_FUNCTIONS_CAPTURE: OnCapture(); break;
+        case ID_FUNCTIONS_STOP: OnStop(); break;
+        case ID_FUNCTIONS_CLEARALL: OnClearAll(); break;
+        default: break;
+    }
+}
+
+void CDataDoc::OnUpdateCommand(CmdUI& ui) {
+    switch (ui.id) {
+        case ID_FUNCTIONS_CAPTURE: ui.enabled = OnUpdateCapture(); break;
+        case ID_FUNCTIONS_STOP: ui.enabled = OnUpdateStop(); break;
+        case ID_FUNCTIONS_CLEARALL: ui.enabled = true; break;
+        default: ui.enabled = false; break;  // the message dialogs arrive with their own windows
+    }
+}
+
+namespace {
+
+const CommandMap<CDataDoc>& commandMap() {
+    static const CommandMap<CDataDoc> map = {
+        {ID_FUNCTIONS_CAPTURE, ID_FUNCTIONS_STOP, &CDataDoc::OnCommand, &CDataDoc::OnUpdateCommand},
+        {ID_FUNCTIONS_CLEARALL, ID_FUNCTIONS_CLEARALL, &CDataDoc::OnCommand,
+         &CDataDoc::OnUpdateCommand},
+        {ID_FUNCTIONS_MANUAL_MESSAGE, ID_FUNCTIONS_MANUAL_MESSAGE, nullptr,
+         &CDataDoc::OnUpdateCommand},
+        {ID_AUTO_CONFIGURE, ID_AUTO_STOP, nullptr, &CDataDoc::OnUpdateCommand},
+    };
+    return map;
+}
+
+}  // namespace
+
+bool CDataDoc::OnCmdMsg(unsigned id) { return commandMap().dispatch(*this, id); }
+
+bool CDataDoc::OnUpdateCmdUI(CmdUI& ui) { return commandMap().update(*this, ui); }

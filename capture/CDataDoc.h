@@ -5,7 +5,9 @@
 //
 // Thread: the user-interface thread, except the poll, which runs on the capture timer's thread.
 
+#include "app/CommandRouting.h"
 #include "app/MessageService.h"
+#include "app/framework/CDocument.h"
 #include "capture/CapturePoll.h"
 #include "capture/CaptureState.h"
 #include "capture/FrameStore.h"
@@ -15,18 +17,13 @@
 #include <functional>
 #include <vector>
 
-// Command ids of the Functions menu.
-inline constexpr unsigned ID_FUNCTIONS_CAPTURE = 32789;
-inline constexpr unsigned ID_FUNCTIONS_STOP = 32790;
-inline constexpr unsigned ID_FUNCTIONS_CLEARALL = 32793;
-
-class CDataDoc {
+class CDataDoc : public CDocument, public CommandTarget {
 public:
     CDataDoc(VexaDevice& device, FrameStore& store, CaptureState& state, ApplicationFlags& flags,
              MessageService& messages);
     // Stops the capture timer (waiting for a tick in progress) before anything it uses goes, then
     // tells the adapter to stop capturing.
-    virtual ~CDataDoc();
+    ~CDataDoc() override;
     CDataDoc(const CDataDoc&) = delete;
     CDataDoc& operator=(const CDataDoc&) = delete;
 
@@ -35,6 +32,12 @@ public:
     void OnClearAll();
     [[nodiscard]] bool OnUpdateCapture() const { return m_state.capturing.load() == 0; }
     [[nodiscard]] bool OnUpdateStop() const { return m_state.capturing.load() == 1; }
+
+    bool OnCmdMsg(unsigned id) override;
+    bool OnUpdateCmdUI(CmdUI& ui) override;
+    // Command-table entries.
+    void OnCommand(unsigned id);
+    void OnUpdateCommand(CmdUI& ui);
 
     // Called while Clear All empties the store (charts drop their points, the display index list
     // empties), with the clearing bit set.

@@ -16,6 +16,16 @@ public:
     // Thread: the user-interface thread.
     virtual bool runVexa() = 0;
     virtual bool stopVexa() = 0;
+    virtual bool vexaInit() = 0;
+    virtual bool setVexa(int nodeId, int baudRate, int workMode, int frameType) = 0;
+    struct Info {
+        std::int32_t status = 0;
+        std::int32_t mode = 0;
+        std::int32_t nodeId = 0;
+        std::int32_t baudRate = 0;
+        std::int32_t version = 0;
+    };
+    virtual bool getVexaInfo(Info& info) = 0;
 };
 
 class VexaLibraryDevice final : public VexaDevice {
@@ -26,4 +36,11 @@ public:
     }
     bool runVexa() override { return RunVexa() == 1; }
     bool stopVexa() override { return StopVexa() == 1; }
+    bool vexaInit() override { return Vexa_INIT() == 1; }
+    bool setVexa(int nodeId, int baudRate, int workMode, int frameType) override {
+        return SetVexa(nodeId, baudRate, workMode, frameType) == 1;
+    }
+    bool getVexaInfo(Info& i) override {
+        return GetVexaInfo(&i.status, &i.mode, &i.nodeId, &i.baudRate, &i.version) == 1;
+    }
 };

@@ -1,18 +1,54 @@
 #pragma once
 
-// The program's string table: every user-visible text by its id.
+// The program's string table: every user-visible text by its id. A language library may replace
+// any of them while it is loaded.
 
 #include <cstdint>
+#include <string>
 
 namespace strings {
 
+inline constexpr std::uint32_t kPleaseRestart = 119;
+inline constexpr std::uint32_t kColumnCanIndex = 2001;
+inline constexpr std::uint32_t kColumnTime = 2002;
+inline constexpr std::uint32_t kColumnLoading = 2003;
+inline constexpr std::uint32_t kColumnIdentifier = 2004;
+inline constexpr std::uint32_t kColumnType = 2005;
+inline constexpr std::uint32_t kColumnLength = 2006;
+inline constexpr std::uint32_t kColumnData = 2007;
+inline constexpr std::uint32_t kColumnDeviceNetIndex = 2008;
+inline constexpr std::uint32_t kColumnGroup = 2009;
+inline constexpr std::uint32_t kColumnSourceId = 2010;
+inline constexpr std::uint32_t kColumnDestinationId = 2011;
+inline constexpr std::uint32_t kColumnMessageId = 2012;
+inline constexpr std::uint32_t kColumnDescription = 2013;
+inline constexpr std::uint32_t kColumnCanOpenIndex = 2014;
+inline constexpr std::uint32_t kColumnCobId = 2015;
+inline constexpr std::uint32_t kColumnFCode = 2016;
+inline constexpr std::uint32_t kColumnNodeId = 2017;
+inline constexpr std::uint32_t kColumnCanOpenDescription = 2018;
 inline constexpr std::uint32_t kDeviceError = 5000;
 inline constexpr std::uint32_t kCannotRunDevice = 5001;
+inline constexpr std::uint32_t kCommunicationError = 5025;
+inline constexpr std::uint32_t kFailToSetupDevice = 5026;
+inline constexpr std::uint32_t kDeviceCapturing = 5123;
+inline constexpr std::uint32_t kCannotCloseWindow = 5132;
 inline constexpr std::uint32_t kStopDeviceFirst = 5133;
-// Ours: the capture stopped because the frame store could not grow.
+inline constexpr std::uint32_t kInvalidData = 6000;
+inline constexpr std::uint32_t kRemoteFrame = 6001;
+inline constexpr std::uint32_t kStandard = 6002;
+inline constexpr std::uint32_t kExtended = 6003;
+// Ours: texts the program shows that have no id of their own.
 inline constexpr std::uint32_t kOutOfMemoryCaptureStopped = 5200;
+inline constexpr std::uint32_t kProgramName = 5201;
+inline constexpr std::uint32_t kSetupInformationCaption = 5202;
+inline constexpr std::uint32_t kCannotCreateTwoDocuments = 5203;
 
-// The text of `id` in the program's own language; "" for an unknown id.
-[[nodiscard]] const char* loadString(std::uint32_t id);
+// The text of `id` in the language in use; "" for an unknown id.
+[[nodiscard]] std::string loadString(std::uint32_t id);
+
+// A language library's table replaces the program's own while it is installed (null: the own).
+using StringLookup = const char* (*)(std::uint32_t id);
+void installStringLookup(StringLookup lookup);
 
 }  // namespace strings

@@ -72,6 +72,10 @@ public:
         return true;
     }
 
+    bool vexaInit() override { return true; }
+    bool setVexa(int, int, int, int) override { return true; }
+    bool getVexaInfo(Info&) override { return false; }
+
     void queue(std::vector<ReceivedFrame> batch) {
         std::lock_guard lock(m_mutex);
         m_batches.push_back(std::move(batch));
@@ -308,10 +312,10 @@ TEST_F(DataDocTest, DestructionStopsTheTimerThenTheAdapter) {
 }
 
 TEST(StringTable, KeepsTheCaptureMessagesWordForWord) {
-    EXPECT_STREQ(strings::loadString(5000),
+    EXPECT_EQ(strings::loadString(5000),
                  "Device error,\n\nPlease check:\n1-The connection of the device.\n2-The "
                  "configuration of the device.");
-    EXPECT_STREQ(strings::loadString(5001), "Can't make the device run ,\nPlease try it again.");
-    EXPECT_STREQ(strings::loadString(5133), "Please stop the device first.");
-    EXPECT_STREQ(strings::loadString(1), "");
+    EXPECT_EQ(strings::loadString(5001), "Can't make the device run ,\nPlease try it again.");
+    EXPECT_EQ(strings::loadString(5133), "Please stop the device first.");
+    EXPECT_EQ(strings::loadString(1), "");
 }

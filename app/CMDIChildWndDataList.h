@@ -1,0 +1,23 @@
+#pragma once
+
+// The MDI child frame of every document window. The data list's frame refuses to close.
+
+#include "app/MessageService.h"
+
+#include <QMdiSubWindow>
+
+class CMDIChildWndDataList final : public QMdiSubWindow {
+public:
+    enum WindowKind { kDataList = 0, kYtChart = 1, kYxChart = 2 };
+
+    CMDIChildWndDataList(MessageService& messages, QWidget* parent = nullptr);
+    [[nodiscard]] int windowKind() const { return m_windowKind; }
+    void setWindowKind(int kind) { m_windowKind = kind; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    MessageService& m_messages;
+    int m_windowKind = kDataList;
+};

@@ -1,0 +1,404 @@
+#include "app/MainFrame.h"
+
+#include "app/Icons.h"
+#include "capture/CDataDoc.h"
+#include "device/DeviceDialogs.h"
+#include "resources/CommandIds.h"
+#include "resources/Menus.h"
+#include "resources/StringTable.h"
+#include "views/CViewDataList.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QTableWidget>
+#include <QToolBar>
+#include <QTreeWidget>
+
+#include <QCoreApplication>
+
+#include <functional>
+
+namespace {
+
+constexpr int kPaneProtocol = 102;
+constexpr int kPaneFrameType = 109;
+constexpr int kPaneBaudRate = 104;
+
+QString text(std::uint32_t id) { return QString::fromStdString(strings::loadString(id)); }
+
+const CommandMap<MainFrame>& commandMap() {
+    using F = MainFrame;
+    static const CommandMap<F> map = {
+        OnCommand<F>(ID_OPTIONS_SETUP, &F::OnSetup),
+        OnCommand<F>(ID_OPTIONS_DEVICE_INFORMATION, &F::OnDeviceInformation),
+        OnCommand<F>(ID_POPUP_CAN, &F::OnPopupReading),
+        OnCommand<F>(ID_POPUP_DEVICENET, &F::OnPopupReading),
+        OnCommand<F>(ID_POPUP_CANOPEN, &F::OnPopupReading),
+        OnCommandRange<F>(ID_VIEW_CURVE_INFORMATION, ID_VIEW_SAMPLING_POINT_INFORMATION,
+                          &F::OnViewBar),
+        {ID_VIEW_CURVE_INFORMATION, ID_VIEW_SAMPLING_POINT_INFORMATION, nullptr,
+         &F::OnUpdateViewBar},
+        OnCommandRange<F>(ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, &F::OnViewToolbarOrStatusBar),
+        {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, nullptr, &F::OnUpdateViewToolbarOrStatusBar},
+        OnCommandRange<F>(ID_WINDOW_ARRANGE, ID_WINDOW_TILE_HORZ, &F::OnWindowArrange),
+        OnCommand<F>(ID_HELP, &F::OnIgnore),
+        // The filter dialogs, the language menu and the help arrive with their own windows.
+        {ID_POPUP_FILTER, ID_POPUP_FILTER, nullptr, &F::OnDisabled},
+        {ID_OPTIONS_LANGUAGE, ID_OPTIONS_LANGUAGE, nullptr, &F::OnDisabled},
+        {ID_HELP_TOPICS, ID_HELP_TOPICS, nullptr, &F::OnDisabled},
+    };
+    return map;
+}
+
+}  // namespace
+
+MainFrame::MainFrame(ProgramState& state, VexaDevice& device, MessageService& messages)
+    : m_state(state), m_device(device), m_messages(messages), m_mdi(new QMdiArea(this)) {
+    setWindowTitle(text(strings::kProgramName));
+    setCentralWidget(m_mdi);
+    setDockNestingEnabled(true);
+    resize(1000, 680);
+    createActions();
+    rebuildMenus();
+    createToolBar();
+    createStatusBar();
+    createBars();
+    // Opened once; the result shows nowhere and does not mark the adapter as set up.
+    m_device.vexaInit();
+    connect(&m_timer, &QTimer::timeout, this, &MainFrame::onTimer);
+    m_timer.start(kTimerMs);
+    // The framework's idle update of menu items and buttons.
+    connect(&m_updateTimer, &QTimer::timeout, this, &MainFrame::updateCommandUI);
+    m_updateTimer.start(250);
+    connect(m_mdi, &QMdiArea::subWindowActivated, this, &MainFrame::updateCommandUI);
+    onTimer();
+}
+
+MainFrame::~MainFrame() = default;
+
+void MainFrame::createActions() {
+    std::vector<unsigned> ids;
+    std::function<void(const std::vector<MenuItem>&)> collect = [&](const std::vector<MenuItem>& items) {
+        for (const MenuItem& i : items) {
+            if (i.id != 0) ids.push_back(i.id);
+            collect(i.items);
+        }
+    };
+    collect(mainMenu(true));
+    for (unsigned resource : {199u, 201u, 203u, 209u}) collect(popupMenu(resource).items);
+    for (const Accelerator& a : accelerators()) ids.push_back(a.id);
+    for (unsigned id : ids) {
+        if (m_actions.count(id) != 0) continue;
+        auto* action = new QAction(this);
+        action->setIcon(commandIcon(id));
+        const QString prompt = text(id);
+        if (!prompt.isEmpty()) {
+            action->setStatusTip(prompt.section('\n', 0, 0));
+            action->setToolTip(prompt.section('\n', 1, 1));
+        }
+        connect(action, &QAction::triggered, this, [this, id] { routeCommand(id); });
+        addAction(action);
+        m_actions[id] = action;
+    }
+    for (const Accelerator& a : accelerators()) {
+        m_actions[a.id]->setShortcut(QKeySequence(QString::fromLatin1(a.keys)));
+        m_actions[a.id]->setShortcutContext(Qt::WindowShortcut);
+    }
+}
+
+QMenu* MainFrame::buildMenu(const MenuItem& popup, QMenu* menu) {
+    for (const MenuItem& i : popup.items) {
+        if (i.separator()) {
+            menu->addSeparator();
+        } else if (i.id == 0) {
+            buildMenu(i, menu->addMenu(QString::fromStdString(i.text)));
+        } else {
+            QAction* action = m_actions.at(i.id);
+            action->setText(QString::fromStdString(i.text).section('\t', 0, 0));
+            menu->addAction(action);
+        }
+    }
+    connect(menu, &QMenu::aboutToShow, this, &MainFrame::updateCommandUI);
+    return menu;
+}
+
+void MainFrame::rebuildMenus() {
+    menuBar()->clear();
+    for (const MenuItem& popup : mainMenu(m_document != nullptr)) {
+        buildMenu(popup, menuBar()->addMenu(QString::fromStdString(popup.text)));
+    }
+    updateCommandUI();
+}
+
+void MainFrame::createToolBar() {
+    m_toolBar = addToolBar(QStringLiteral("Standard"));
+    m_toolBar->setObjectName(QStringLiteral("toolbar128"));
+    m_toolBar->setIconSize(QSize(16, 16));
+    m_toolBar->setMovable(true);
+    for (unsigned id : toolbarButtons()) {
+        if (id == 0) {
+            m_toolBar->addSeparator();
+        } else {
+            m_toolBar->addAction(m_actions.at(id));
+        }
+    }
+}
+
+void MainFrame::createStatusBar() {
+    for (int pane : {kPaneProtocol, kPaneFrameType, kPaneBaudRate}) {
+        auto* label = new QLabel(this);
+        label->setMinimumWidth(50);
+        label->setAlignment(Qt::AlignCenter);
+        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        statusBar()->addPermanentWidget(label);
+        m_panes[pane] = label;
+    }
+    statusBar()->showMessage(QStringLiteral("Ready"));
+}
+
+void MainFrame::createBars() {
+    m_ciw = new CCoolBar(QStringLiteral("ciw"), this, QSize(170, 100), 100);
+    m_spiw = new CCoolBar(QStringLiteral("spiw"), this, QSize(200, 100), 124);
+    m_tree = new QTreeWidget(m_ciw);
+    m_tree->setObjectName(QStringLiteral("tree202"));
+    m_tree->setHeaderHidden(true);
+    m_tree->setRootIsDecorated(true);
+    m_tree->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_ciw->setWidget(m_tree);
+    m_curveInfoList = new QTableWidget(0, 0, m_spiw);
+    m_curveInfoList->setObjectName(QStringLiteral("CurveInfoList101"));
+    m_curveInfoList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_curveInfoList->verticalHeader()->hide();
+    m_spiw->setWidget(m_curveInfoList);
+    addDockWidget(Qt::LeftDockWidgetArea, m_ciw);
+    addDockWidget(Qt::BottomDockWidgetArea, m_spiw);
+    resizeDocks({m_ciw}, {170}, Qt::Horizontal);
+    resizeDocks({m_spiw}, {100}, Qt::Vertical);
+
+    m_root = new QTreeWidgetItem(m_tree, {QStringLiteral("Korvane V2.00")});
+    m_root->setIcon(0, treeIcon(kImageRoot));
+    m_dataListNode = new QTreeWidgetItem(m_root, {QStringLiteral("Data List")});
+    m_dataListNode->setIcon(0, treeIcon(kImageDataList));
+    m_ytNode = new QTreeWidgetItem(m_root, {QStringLiteral("y(t)")});
+    m_ytNode->setIcon(0, treeIcon(kImageYt));
+    m_yxNode = new QTreeWidgetItem(m_root, {QStringLiteral("y(x)")});
+    m_yxNode->setIcon(0, treeIcon(kImageYx));
+    m_root->setExpanded(true);
+
+    connect(m_tree, &QTreeWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        const unsigned resource = treeRightClick(m_tree->itemAt(at));
+        if (resource == 0) return;
+        QMenu menu(this);
+        buildMenu(popupMenu(resource), &menu);
+        menu.exec(m_tree->viewport()->mapToGlobal(at));
+    });
+    connect(m_tree, &QTreeWidget::itemDoubleClicked, this,
+            [this](QTreeWidgetItem* item) { treeDoubleClick(item); });
+}
+
+void MainFrame::setDocument(CDataDoc* document) {
+    m_document = document;
+    rebuildMenus();
+}
+
+CViewDataList* MainFrame::createDataList(const QString& caption) {
+    auto* frame = new CMDIChildWndDataList(m_messages);
+    auto* view = new CViewDataList(m_state);
+    frame->setWidget(view);
+    frame->setWindowTitle(caption);
+    frame->setWindowKind(CMDIChildWndDataList::kDataList);
+    m_mdi->addSubWindow(frame);
+    frame->resize(m_mdi->size());
+    frame->showMaximized();
+    m_dataList = view;
+    m_dataListFrame = frame;
+    auto* item = new QTreeWidgetItem(m_dataListNode, {caption});
+    item->setIcon(0, treeIcon(kImageDataListItem));
+    m_dataListNode->setExpanded(true);
+    updateCommandUI();
+    return view;
+}
+
+void MainFrame::onTimer() {
+    m_panes[kPaneProtocol]->setText(m_protocolShown == 1   ? QStringLiteral("DeviceNet")
+                                    : m_protocolShown == 2 ? QStringLiteral("CANopen")
+                                                           : QStringLiteral("CAN"));
+    m_panes[kPaneFrameType]->setText(
+        text(m_state.device.frameType == 1 ? strings::kStandard : strings::kExtended));
+    m_panes[kPaneBaudRate]->setText(m_state.capture.deviceReady.load() == 1
+                                        ? QStringLiteral("%1kbps").arg(m_state.device.baudRate)
+                                        : QStringLiteral("NULL"));
+    if (!m_state.flags.test(ApplicationFlags::kClearing)) {
+        FilterStep(m_state.filter, m_state.store, m_state.flags);
+    }
+    if (m_dataList != nullptr && m_document != nullptr && m_state.capture.pendingChanges.load() == 1) {
+        m_document->SetModifiedFlag();
+        setWindowModified(true);
+    }
+}
+
+QString MainFrame::statusPane(int paneId) const {
+    const auto it = m_panes.find(paneId);
+    return it == m_panes.end() ? QString() : it->second->text();
+}
+
+CViewDataList* MainFrame::activeDataList() const {
+    QMdiSubWindow* active = m_mdi->activeSubWindow();
+    if (active == nullptr) active = m_dataListFrame;
+    return active != nullptr ? dynamic_cast<CViewDataList*>(active->widget()) : nullptr;
+}
+
+std::vector<CommandTarget*> MainFrame::route() const {
+    std::vector<CommandTarget*> chain;
+    if (CViewDataList* view = activeDataList()) chain.push_back(view);
+    if (m_document != nullptr) chain.push_back(m_document);
+    chain.push_back(const_cast<MainFrame*>(this));
+    if (m_app != nullptr) chain.push_back(m_app);
+    return chain;
+}
+
+void MainFrame::routeCommand(unsigned id) {
+    // A command runs only while its update handler enables it, as a menu item would allow.
+    CmdUI ui{id};
+    bool known = false;
+    for (CommandTarget* target : route()) {
+        if (target->OnUpdateCmdUI(ui)) {
+            known = true;
+            break;
+        }
+    }
+    if (!known || !ui.enabled) return;
+    for (CommandTarget* target : route()) {
+        if (target->OnCmdMsg(id)) break;
+    }
+    updateCommandUI();
+}
+
+void MainFrame::updateCommandUI() {
+    const auto chain = route();
+    for (auto& [id, action] : m_actions) {
+        CmdUI ui{id};
+        bool known = false;
+        for (CommandTarget* target : chain) {
+            if (target->OnUpdateCmdUI(ui)) {
+                known = true;
+                break;
+            }
+        }
+        action->setEnabled(known && ui.enabled);
+        action->setCheckable(ui.checked.has_value());
+        if (ui.checked.has_value()) action->setChecked(*ui.checked);
+    }
+}
+
+QAction* MainFrame::action(unsigned id) const {
+    const auto it = m_actions.find(id);
+    return it == m_actions.end() ? nullptr : it->second;
+}
+
+QTreeWidgetItem* MainFrame::treeItemFor(const QString& caption, QTreeWidgetItem* node) const {
+    for (int i = 0; i < node->childCount(); ++i) {
+        if (node->child(i)->text(0) == caption) return node->child(i);
+    }
+    return nullptr;
+}
+
+unsigned MainFrame::treeRightClick(QTreeWidgetItem* item) {
+    if (item == nullptr) return 0;
+    QTreeWidgetItem* parent = item->parent();
+    m_selectedItemText = item->text(0);
+    if (item == m_ytNode) m_newWindowKind = 1;
+    if (item == m_yxNode) m_newWindowKind = 2;
+    if (m_document == nullptr) return 0;
+    if (parent == m_dataListNode) {
+        if (m_dataListFrame != nullptr && m_dataListFrame->windowTitle() == m_selectedItemText) {
+            m_dataList = dynamic_cast<CViewDataList*>(m_dataListFrame->widget());
+        }
+        return 199;
+    }
+    if (parent == m_ytNode) return 201;
+    if (parent == m_yxNode) return 203;
+    return 209;
+}
+
+void MainFrame::treeDoubleClick(QTreeWidgetItem* item) {
+    if (item == nullptr || m_document == nullptr) return;
+    m_selectedItemText = item->text(0);
+    if (item->parent() == m_dataListNode) {
+        for (QMdiSubWindow* w : m_mdi->subWindowList()) {
+            if (w->windowTitle() == m_selectedItemText) {
+                w->showNormal();
+                w->raise();
+                m_mdi->setActiveSubWindow(w);
+                return;
+            }
+        }
+        createDataList(m_selectedItemText);
+    }
+}
+
+void MainFrame::OnSetup(unsigned) {
+    if (m_state.capture.capturing.load() == 1) {
+        m_messages.showMessage(strings::kDeviceCapturing);
+        return;
+    }
+    DeviceSetup setup(m_device, m_state.device, m_state.capture, m_messages,
+                      (QCoreApplication::applicationDirPath() + "/Configure.ini").toStdString());
+    DeviceSetupDialog dialog(setup, this);
+    dialog.exec();
+}
+
+void MainFrame::OnDeviceInformation(unsigned) {
+    DeviceInformation information(m_device, m_messages);
+    DeviceInformationDialog dialog(information, this);
+    dialog.exec();
+}
+
+void MainFrame::OnPopupReading(unsigned id) {
+    if (m_dataList == nullptr) return;
+    m_dataList->switchReading(id == ID_POPUP_CAN         ? ProtocolReading::kCan
+                              : id == ID_POPUP_DEVICENET ? ProtocolReading::kDeviceNet
+                                                         : ProtocolReading::kCanOpen);
+}
+
+void MainFrame::OnViewBar(unsigned id) {
+    (id == ID_VIEW_CURVE_INFORMATION ? m_ciw : m_spiw)->show();
+}
+
+void MainFrame::OnUpdateViewBar(CmdUI& ui) { ui.enabled = true; }
+
+void MainFrame::OnViewToolbarOrStatusBar(unsigned id) {
+    QWidget* w = id == ID_VIEW_TOOLBAR ? static_cast<QWidget*>(m_toolBar) : statusBar();
+    w->setVisible(!w->isVisible());
+}
+
+void MainFrame::OnUpdateViewToolbarOrStatusBar(CmdUI& ui) {
+    if (m_toolBar == nullptr) return;  // still being built
+    const QWidget* w = ui.id == ID_VIEW_TOOLBAR ? static_cast<QWidget*>(m_toolBar) : statusBar();
+    ui.checked = !w->isHidden();
+}
+
+void MainFrame::OnWindowArrange(unsigned id) {
+    if (id == ID_WINDOW_CASCADE) m_mdi->cascadeSubWindows();
+    else m_mdi->tileSubWindows();
+}
+
+void MainFrame::OnIgnore(unsigned) {}
+
+void MainFrame::OnDisabled(CmdUI& ui) { ui.enabled = false; }
+
+bool MainFrame::OnCmdMsg(unsigned id) { return commandMap().dispatch(*this, id); }
+
+bool MainFrame::OnUpdateCmdUI(CmdUI& ui) { return commandMap().update(*this, ui); }
+
+void MainFrame::closeEvent(QCloseEvent* event) {
+    // The data list's frame refuses to close on its own; with the program it goes.
+    if (m_dataListFrame != nullptr) m_dataListFrame->setWindowKind(-1);
+    QMainWindow::closeEvent(event);
+}

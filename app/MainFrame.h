@@ -1,0 +1,124 @@
+#pragma once
+
+// The main window: menus, toolbar, status bar panes, the two docking bars with the navigation tree
+// and the curve information list, the MDI area with the document's windows, and the one-second
+// timer that refreshes the status bar, runs the filter pass and marks the document modified.
+//
+// Thread: the user-interface thread.
+
+#include "app/CMDIChildWndDataList.h"
+#include "app/CommandRouting.h"
+#include "app/CoolBar.h"
+#include "app/MessageService.h"
+#include "app/ProgramState.h"
+#include "capture/VexaDevice.h"
+
+#include <QMainWindow>
+#include <QTimer>
+#include <map>
+
+class QAction;
+class QLabel;
+class QMdiArea;
+class QMenu;
+class QToolBar;
+class QTreeWidget;
+class QTreeWidgetItem;
+class QTableWidget;
+class CDataDoc;
+class CViewDataList;
+struct MenuItem;
+
+class MainFrame final : public QMainWindow, public CommandTarget {
+public:
+    static constexpr int kTimerMs = 1000;
+    // Tree images.
+    enum TreeImage { kImageRoot = 0, kImageDataList = 1, kImageYx = 2, kImageYt = 3,
+                     kImageDataListItem = 6 };
+
+    MainFrame(ProgramState& state, VexaDevice& device, MessageService& messages);
+    ~MainFrame() override;
+
+    // The application object is last in the command route.
+    void setApplicationTarget(CommandTarget* app) { m_app = app; }
+    void setDocument(CDataDoc* document);
+    [[nodiscard]] CDataDoc* document() const { return m_document; }
+
+    // Creates the data list window of the document with `caption`, registers it and names it in
+    // the tree.
+    CViewDataList* createDataList(const QString& caption);
+    [[nodiscard]] CViewDataList* dataList() const { return m_dataList; }
+    [[nodiscard]] CMDIChildWndDataList* dataListFrame() const { return m_dataListFrame; }
+
+    // Timer 1.
+    void onTimer();
+    void routeCommand(unsigned id);
+    // Enabled, checked and radio state of every action, as the route's update handlers say.
+    void updateCommandUI();
+    [[nodiscard]] QAction* action(unsigned id) const;
+    [[nodiscard]] QString statusPane(int paneId) const;
+    [[nodiscard]] QTreeWidget* tree() const { return m_tree; }
+    [[nodiscard]] CCoolBar* leftBar() const { return m_ciw; }
+    [[nodiscard]] CCoolBar* bottomBar() const { return m_spiw; }
+    [[nodiscard]] QMdiArea* mdiArea() const { return m_mdi; }
+    // The popup a right click on `item` opens (its resource id); registers a data list item.
+    unsigned treeRightClick(QTreeWidgetItem* item);
+    void treeDoubleClick(QTreeWidgetItem* item);
+    [[nodiscard]] int newWindowKind() const { return m_newWindowKind; }
+
+    // Menus of the current state (resource 130 with a document, 128 without).
+    void rebuildMenus();
+
+    bool OnCmdMsg(unsigned id) override;
+    bool OnUpdateCmdUI(CmdUI& ui) override;
+    // Command handlers.
+    void OnSetup(unsigned);
+    void OnDeviceInformation(unsigned);
+    void OnPopupReading(unsigned id);
+    void OnViewBar(unsigned id);
+    void OnUpdateViewBar(CmdUI& ui);
+    void OnViewToolbarOrStatusBar(unsigned id);
+    void OnUpdateViewToolbarOrStatusBar(CmdUI& ui);
+    void OnWindowArrange(unsigned id);
+    void OnIgnore(unsigned);
+    void OnDisabled(CmdUI& ui);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void createActions();
+    QMenu* buildMenu(const MenuItem& popup, QMenu* menu);
+    void createToolBar();
+    void createStatusBar();
+    void createBars();
+    std::vector<CommandTarget*> route() const;
+    CViewDataList* activeDataList() const;
+    QTreeWidgetItem* treeItemFor(const QString& caption, QTreeWidgetItem* node) const;
+
+    ProgramState& m_state;
+    VexaDevice& m_device;
+    MessageService& m_messages;
+    CommandTarget* m_app = nullptr;
+    CDataDoc* m_document = nullptr;
+
+    QMdiArea* m_mdi;
+    QToolBar* m_toolBar = nullptr;
+    std::map<unsigned, QAction*> m_actions;
+    std::map<int, QLabel*> m_panes;
+    CCoolBar* m_ciw = nullptr;
+    CCoolBar* m_spiw = nullptr;
+    QTreeWidget* m_tree = nullptr;
+    QTableWidget* m_curveInfoList = nullptr;
+    QTreeWidgetItem* m_root = nullptr;
+    QTreeWidgetItem* m_dataListNode = nullptr;
+    QTreeWidgetItem* m_ytNode = nullptr;
+    QTreeWidgetItem* m_yxNode = nullptr;
+    QString m_selectedItemText;
+    int m_newWindowKind = 0;
+    int m_protocolShown = 0;
+    CViewDataList* m_dataList = nullptr;
+    CMDIChildWndDataList* m_dataListFrame = nullptr;
+    QTimer m_timer;
+    QTimer m_updateTimer;
+};

@@ -1,0 +1,17 @@
+#pragma once
+
+// Message boxes through QMessageBox, texts from the string table.
+
+#include "app/MessageService.h"
+
+class QWidget;
+
+class QtMessageService final : public MessageService {
+public:
+    explicit QtMessageService(QWidget* parent = nullptr) : m_parent(parent) {}
+    void setParent(QWidget* parent) { m_parent = parent; }
+    void showMessage(std::uint32_t stringId, MessageIcon icon, std::uint32_t captionId) override;
+
+private:
+    QWidget* m_parent;
+};

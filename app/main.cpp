@@ -1,0 +1,30 @@
+// Korvane: the CAN-bus monitor and analyser.
+
+#include "app/MonitorApp.h"
+#include "platform/SingleInstance.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Korvane"));
+
+    platform::SingleInstance instance(QStringLiteral("Korvane"));
+    MonitorApp* app = nullptr;
+    if (!instance.acquire([&app] {
+            if (app == nullptr) return;
+            MainFrame& frame = app->mainFrame();
+            frame.showNormal();
+            frame.raise();
+            frame.activateWindow();
+        })) {
+        return 0;  // the running instance shows itself
+    }
+    MonitorApp monitor;
+    app = &monitor;
+    if (!monitor.InitInstance(QApplication::arguments())) {
+        return 1;
+    }
+    monitor.mainFrame().show();
+    return QApplication::exec();
+}

@@ -1,0 +1,90 @@
+#include "device/DeviceDialogs.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+namespace {
+
+void fill(QComboBox* box, const std::vector<std::string>& entries, int selected) {
+    box->clear();
+    for (const std::string& e : entries) box->addItem(QString::fromStdString(e));
+    box->setCurrentIndex(selected);
+}
+
+QDialogButtonBox* okCancel(QDialog* dialog, bool withCancel) {
+    auto* buttons = new QDialogButtonBox(
+        withCancel ? QDialogButtonBox::Ok | QDialogButtonBox::Cancel : QDialogButtonBox::Ok, dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    return buttons;
+}
+
+}  // namespace
+
+DeviceSetupDialog::DeviceSetupDialog(DeviceSetup& setup, QWidget* parent)
+    : QDialog(parent),
+      m_setup(setup),
+      m_usbDevice(new QComboBox),
+      m_workMode(new QComboBox),
+      m_baudRate(new QComboBox),
+      m_frameType(new QComboBox) {
+    setWindowTitle(QStringLiteral("Device Setup"));
+    m_setup.open();
+    fill(m_usbDevice, m_setup.usbDevices(), -1);
+    fill(m_workMode, DeviceSetup::workModes(), m_setup.workModeIndex);
+    fill(m_baudRate, m_setup.baudRates(), m_setup.baudRateIndex);
+    fill(m_frameType, DeviceSetup::frameTypes(), m_setup.frameTypeIndex);
+    auto* group = new QGroupBox(QStringLiteral("Configure Parameters"));
+    auto* form = new QFormLayout(group);
+    form->addRow(QStringLiteral("USB Device:"), m_usbDevice);
+    form->addRow(QStringLiteral("Work Mode:"), m_workMode);
+    form->addRow(QStringLiteral("Baud Rate(Kbps):"), m_baudRate);
+    form->addRow(QStringLiteral("Frame Type:"), m_frameType);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(group);
+    layout->addWidget(okCancel(this, true));
+    connect(&m_timer, &QTimer::timeout, this, &DeviceSetupDialog::onTimer);
+    m_timer.start(1000);
+}
+
+void DeviceSetupDialog::onTimer() {
+    m_setup.searchAdapter();
+    fill(m_usbDevice, m_setup.usbDevices(), m_setup.usbDevices().empty() ? -1 : 0);
+}
+
+void DeviceSetupDialog::accept() {
+    m_setup.workModeIndex = m_workMode->currentIndex();
+    m_setup.baudRateIndex = m_baudRate->currentIndex();
+    m_setup.frameTypeIndex = m_frameType->currentIndex();
+    // After a refusal the dialog stays open for another try.
+    if (m_setup.ok()) {
+        m_timer.stop();
+        QDialog::accept();
+    }
+}
+
+DeviceInformationDialog::DeviceInformationDialog(DeviceInformation& information, QWidget* parent)
+    : QDialog(parent), m_status(new QLineEdit), m_baudRate(new QLineEdit), m_firmware(new QLineEdit) {
+    setWindowTitle(QStringLiteral("Device Information"));
+    information.open();
+    for (QLineEdit* e : {m_status, m_baudRate, m_firmware}) e->setReadOnly(true);
+    m_status->setText(QString::fromStdString(information.status));
+    m_baudRate->setText(QString::fromStdString(information.baudRate));
+    m_firmware->setText(QString::fromStdString(information.firmware));
+    auto* group = new QGroupBox(QStringLiteral("Device Information"));
+    auto* form = new QFormLayout(group);
+    form->addRow(QStringLiteral("Status:"), m_status);
+    form->addRow(QStringLiteral("Baud Rate(Kbps):"), m_baudRate);
+    form->addRow(QStringLiteral("Firmware:"), m_firmware);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(group);
+    layout->addWidget(okCancel(this, false));
+}
+
+QString DeviceInformationDialog::status() const { return m_status->text(); }
+QString DeviceInformationDialog::baudRate() const { return m_baudRate->text(); }
+QString DeviceInformationDialog::firmware() const { return m_firmware->text(); }

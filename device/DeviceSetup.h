@@ -1,0 +1,63 @@
+#pragma once
+
+// The logic of the Device Setup dialog: what its lists hold and select when it opens (from
+// Configure.ini), the adapter search of its one-second timer, and OK.
+//
+// Thread: the user-interface thread.
+
+#include "app/MessageService.h"
+#include "capture/CaptureState.h"
+#include "capture/VexaDevice.h"
+#include "device/DeviceSettings.h"
+
+#include <string>
+#include <vector>
+
+class DeviceSetup {
+public:
+    static constexpr const char* kSection = "DeviceSetup";
+    static constexpr int kStandardBaudRates[9] = {10, 20, 50, 100, 125, 250, 500, 800, 1000};
+
+    DeviceSetup(VexaDevice& device, DeviceSettings& settings, CaptureState& state,
+                MessageService& messages, std::string iniPath);
+
+    // Reads Configure.ini and fills the lists.
+    void open();
+
+    [[nodiscard]] const std::vector<std::string>& usbDevices() const { return m_usbDevices; }
+    [[nodiscard]] static std::vector<std::string> workModes();
+    [[nodiscard]] const std::vector<std::string>& baudRates() const { return m_baudRates; }
+    [[nodiscard]] static std::vector<std::string> frameTypes();
+    // -1: nothing selected.
+    int workModeIndex = -1;
+    int baudRateIndex = -1;
+    int frameTypeIndex = -1;
+
+    // The one-second search: the USB Device list holds "ADP4021" when the adapter answers.
+    void searchAdapter();
+
+    // OK: sends the settings; true when the dialog may close.
+    bool ok();
+
+private:
+    VexaDevice& m_device;
+    DeviceSettings& m_settings;
+    CaptureState& m_state;
+    MessageService& m_messages;
+    std::string m_iniPath;
+    std::vector<std::string> m_usbDevices;
+    std::vector<std::string> m_baudRates;
+};
+
+class DeviceInformation {
+public:
+    explicit DeviceInformation(VexaDevice& device, MessageService& messages)
+        : m_device(device), m_messages(messages) {}
+    // Asks the adapter once; on failure message 5025 and empty fields.
+    void open();
+    std::string status, baudRate, firmware;
+
+private:
+    VexaDevice& m_device;
+    MessageService& m_messages;
+};

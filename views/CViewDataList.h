@@ -1,0 +1,49 @@
+#pragma once
+
+// The view of the captured frames: a report list of the rows the filter lets through, in the CAN,
+// DeviceNet or CANopen reading. Its timer gives the list the new row count every 800 ms and
+// follows the newest row.
+//
+// Thread: the user-interface thread.
+
+#include "app/CommandRouting.h"
+#include "app/ProgramState.h"
+#include "views/DataListModel.h"
+#include "views/VirtualTableView.h"
+
+#include <QTimer>
+#include <QWidget>
+
+class CViewDataList final : public QWidget, public CommandTarget {
+public:
+    static constexpr int kTimerMs = 800;
+
+    explicit CViewDataList(ProgramState& state, QWidget* parent = nullptr);
+
+    [[nodiscard]] ProtocolReading reading() const { return m_model.reading(); }
+    void switchReading(ProtocolReading reading);
+    // Timer 1: the row count follows the display index list.
+    void onTimer();
+
+    [[nodiscard]] VirtualTableView& list() { return m_list; }
+    [[nodiscard]] DataListModel& model() { return m_model; }
+    [[nodiscard]] std::vector<int> columnWidths() const;
+
+    bool OnCmdMsg(unsigned id) override;
+    bool OnUpdateCmdUI(CmdUI& ui) override;
+    // Command handlers.
+    void OnReading(unsigned id);
+    void OnUpdateReading(CmdUI& ui);
+    void OnDisabled(CmdUI& ui);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void applyColumnWidths();
+
+    ProgramState& m_state;
+    DataListModel m_model;
+    VirtualTableView m_list;
+    QTimer m_timer;
+};

@@ -1,0 +1,59 @@
+#include "views/DataListModel.h"
+
+#include "resources/StringTable.h"
+
+DataListModel::DataListModel(ProgramState& state, QObject* parent)
+    : QAbstractTableModel(parent), m_state(state) {}
+
+void DataListModel::setReading(ProtocolReading reading) {
+    const int before = columnCount();
+    if (before > 0) {
+        beginRemoveColumns({}, 0, before - 1);
+        m_reading = reading;
+        endRemoveColumns();
+    }
+    m_reading = reading;
+    beginInsertColumns({}, 0, static_cast<int>(dataListColumns(reading).size()) - 1);
+    endInsertColumns();
+}
+
+void DataListModel::setShownRows(std::uint32_t rows) {
+    if (rows == m_shownRows) {
+        return;
+    }
+    if (rows > m_shownRows) {
+        beginInsertRows({}, static_cast<int>(m_shownRows), static_cast<int>(rows) - 1);
+        m_shownRows = rows;
+        endInsertRows();
+        return;
+    }
+    beginResetModel();
+    m_shownRows = rows;
+    endResetModel();
+}
+
+int DataListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(std::min<std::uint32_t>(m_shownRows, INT32_MAX));
+}
+
+int DataListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(dataListColumns(m_reading).size());
+}
+
+QVariant DataListModel::data(const QModelIndex& index, int role) const {
+    if (role != Qt::DisplayRole || !index.isValid()) {
+        return {};
+    }
+    return QString::fromStdString(dataListCellText(m_state.filter, m_state.store, m_state.flags,
+                                                   static_cast<std::uint32_t>(index.row()),
+                                                   index.column(), m_reading));
+}
+
+QVariant DataListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    const auto columns = dataListColumns(m_reading);
+    if (role != Qt::DisplayRole || orientation != Qt::Horizontal || section < 0 ||
+        section >= static_cast<int>(columns.size())) {
+        return {};
+    }
+    return QString::fromStdString(strings::loadString(columns[static_cast<std::size_t>(section)].headerId));
+}

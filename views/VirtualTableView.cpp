@@ -1,0 +1,163 @@
+#include "views/VirtualTableView.h"
+
+#include <QAbstractItemModel>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+
+VirtualTableView::VirtualTableView(QWidget* parent)
+    : QAbstractScrollArea(parent), m_header(new QHeaderView(Qt::Horizontal, this)) {
+    m_header->setSectionsClickable(false);
+    m_header->setHighlightSections(false);
+    m_header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    m_header->setStretchLastSection(false);
+    m_rowHeight = fontMetrics().height() + 4;
+    setFocusPolicy(Qt::StrongFocus);
+    verticalScrollBar()->setSingleStep(1);
+    connect(m_header, &QHeaderView::sectionResized, this, [this] {
+        updateScrollBars();
+        viewport()->update();
+    });
+}
+
+void VirtualTableView::setModel(QAbstractItemModel* model) {
+    m_model = model;
+    m_header->setModel(model);
+    const auto refresh = [this] {
+        updateScrollBars();
+        viewport()->update();
+    };
+    connect(model, &QAbstractItemModel::rowsInserted, this, refresh);
+    connect(model, &QAbstractItemModel::rowsRemoved, this, refresh);
+    connect(model, &QAbstractItemModel::modelReset, this, [this, refresh] {
+        m_current = -1;
+        refresh();
+    });
+    connect(model, &QAbstractItemModel::columnsInserted, this, refresh);
+    connect(model, &QAbstractItemModel::columnsRemoved, this, refresh);
+    connect(model, &QAbstractItemModel::dataChanged, this, [this] { viewport()->update(); });
+    connect(model, &QAbstractItemModel::headerDataChanged, this, [this] { viewport()->update(); });
+    refresh();
+}
+
+int VirtualTableView::rowCount() const { return m_model != nullptr ? m_model->rowCount() : 0; }
+
+int VirtualTableView::firstVisibleRow() const { return verticalScrollBar()->value(); }
+
+int VirtualTableView::visibleRowCount() const {
+    return std::max(1, viewport()->height() / m_rowHeight);
+}
+
+void VirtualTableView::updateScrollBars() {
+    const int headerHeight = m_header->sizeHint().height();
+    setViewportMargins(0, headerHeight, 0, 0);
+    m_header->setGeometry(viewport()->x(), viewport()->y() - headerHeight, viewport()->width(),
+                          headerHeight);
+    const int visible = visibleRowCount();
+    verticalScrollBar()->setPageStep(visible);
+    verticalScrollBar()->setRange(0, std::max(0, rowCount() - visible));
+    const int contentWidth = m_header->length();
+    horizontalScrollBar()->setPageStep(viewport()->width());
+    horizontalScrollBar()->setRange(0, std::max(0, contentWidth - viewport()->width()));
+}
+
+void VirtualTableView::resizeEvent(QResizeEvent* event) {
+    QAbstractScrollArea::resizeEvent(event);
+    updateScrollBars();
+}
+
+void VirtualTableView::scrollContentsBy(int dx, int) {
+    if (dx != 0) {
+        m_header->setOffset(horizontalScrollBar()->value());
+    }
+    viewport()->update();
+}
+
+void VirtualTableView::scrollToRow(int row) {
+    QScrollBar* bar = verticalScrollBar();
+    if (row < bar->value()) {
+        bar->setValue(row);
+    } else if (row >= bar->value() + visibleRowCount()) {
+        bar->setValue(row - visibleRowCount() + 1);
+    }
+}
+
+void VirtualTableView::scrollToBottom() {
+    updateScrollBars();
+    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+}
+
+void VirtualTableView::setGridLines(bool on) {
+    m_gridLines = on;
+    viewport()->update();
+}
+
+void VirtualTableView::setCurrent(int row) {
+    const int rows = rowCount();
+    if (rows == 0) return;
+    m_current = std::clamp(row, 0, rows - 1);
+    scrollToRow(m_current);
+    viewport()->update();
+}
+
+void VirtualTableView::paintEvent(QPaintEvent*) {
+    QPainter p(viewport());
+    if (m_model == nullptr) return;
+    const int rows = rowCount();
+    const int first = firstVisibleRow();
+    const int last = std::min(rows, first + visibleRowCount() + 1);
+    const int xOffset = horizontalScrollBar()->value();
+    const int columns = m_model->columnCount();
+    const QPalette& pal = palette();
+    for (int r = first; r < last; ++r) {
+        const int y = (r - first) * m_rowHeight;
+        const bool selected = r == m_current;
+        if (selected) {
+            p.fillRect(QRect(0, y, viewport()->width(), m_rowHeight), pal.highlight());
+        }
+        p.setPen(selected ? pal.highlightedText().color() : pal.text().color());
+        for (int c = 0; c < columns; ++c) {
+            const int x = m_header->sectionViewportPosition(c);
+            const int w = m_header->sectionSize(c);
+            if (x + w < 0 || x > viewport()->width()) continue;
+            const QString text = m_model->data(m_model->index(r, c)).toString();
+            const QRect cell(x + 3, y, w - 6, m_rowHeight);
+            p.drawText(cell, Qt::AlignLeft | Qt::AlignVCenter,
+                       p.fontMetrics().elidedText(text, Qt::ElideRight, cell.width()));
+        }
+    }
+    if (m_gridLines) {
+        p.setPen(pal.mid().color());
+        for (int r = first; r <= last; ++r) {
+            const int y = (r - first) * m_rowHeight - 1;
+            if (r > first && r - first <= last - first) p.drawLine(0, y, viewport()->width(), y);
+        }
+        for (int c = 0; c < columns; ++c) {
+            const int x = m_header->sectionViewportPosition(c) + m_header->sectionSize(c) - 1;
+            p.drawLine(x, 0, x, (last - first) * m_rowHeight);
+        }
+    }
+    (void)xOffset;
+}
+
+void VirtualTableView::mousePressEvent(QMouseEvent* event) {
+    const int row = firstVisibleRow() + static_cast<int>(event->position().y()) / m_rowHeight;
+    if (row < rowCount()) {
+        setCurrent(row);
+    }
+    QAbstractScrollArea::mousePressEvent(event);
+}
+
+void VirtualTableView::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+        case Qt::Key_Up: setCurrent(m_current - 1); break;
+        case Qt::Key_Down: setCurrent(m_current + 1); break;
+        case Qt::Key_PageUp: setCurrent(m_current - visibleRowCount()); break;
+        case Qt::Key_PageDown: setCurrent(m_current + visibleRowCount()); break;
+        case Qt::Key_Home: setCurrent(0); break;
+        case Qt::Key_End: setCurrent(rowCount() - 1); break;
+        default: QAbstractScrollArea::keyPressEvent(event); return;
+    }
+}
