@@ -80,7 +80,12 @@ MainFrame::MainFrame(ProgramState& state, VexaDevice& device, MessageService& me
     onTimer();
 }
 
-MainFrame::~MainFrame() = default;
+MainFrame::~MainFrame() {
+    // Children going away must not call back into a frame that is being destroyed.
+    m_timer.stop();
+    m_updateTimer.stop();
+    disconnect(m_mdi, nullptr, this, nullptr);
+}
 
 void MainFrame::createActions() {
     std::vector<unsigned> ids;
@@ -204,6 +209,11 @@ void MainFrame::createBars() {
 
 void MainFrame::setDocument(CDataDoc* document) {
     m_document = document;
+    // The caption carries the document's title and its modified mark.
+    setWindowTitle(document == nullptr
+                       ? text(strings::kProgramName)
+                       : text(strings::kProgramName) + " - " +
+                             QString::fromStdString(document->GetTitle()) + "[*]");
     rebuildMenus();
 }
 
