@@ -19,5 +19,7 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 echo "== ThreadSanitizer"
 "$root/scripts/build.sh" "$root/build-tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DKORVANE_TSAN=ON -DKORVANE_BENCHMARKS=OFF
+# The GUI tests are left out here: Qt itself is not built for ThreadSanitizer, so its own threads
+# would be reported as racing.
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
-    ctest --test-dir "$root/build-tsan" --output-on-failure -j "$jobs"
+    ctest --test-dir "$root/build-tsan" --output-on-failure -j "$jobs" -LE gui

@@ -294,10 +294,10 @@ void KeInitializeEvent(KEVENT* event, EVENT_TYPE type, bool signalled) {
 }
 
 void KeSetEvent(KEVENT* event, int /*increment*/, bool /*wait*/) {
-    {
-        std::lock_guard lock(event->mutex);
-        event->signalled = true;
-    }
+    // Notified under the lock: a waiter that wakes may destroy the event at once, so nothing of it
+    // may be touched after the lock is let go.
+    std::lock_guard lock(event->mutex);
+    event->signalled = true;
     event->cv.notify_all();
 }
 
