@@ -219,7 +219,7 @@ void MainFrame::setDocument(CDataDoc* document) {
 
 CViewDataList* MainFrame::createDataList(const QString& caption) {
     auto* frame = new CMDIChildWndDataList(m_messages);
-    auto* view = new CViewDataList(m_state);
+    auto* view = new CViewDataList(m_state, m_messages);
     frame->setWidget(view);
     frame->setWindowTitle(caption);
     frame->setWindowKind(CMDIChildWndDataList::kDataList);
@@ -228,8 +228,10 @@ CViewDataList* MainFrame::createDataList(const QString& caption) {
     frame->showMaximized();
     m_dataList = view;
     m_dataListFrame = frame;
-    auto* item = new QTreeWidgetItem(m_dataListNode, {caption});
-    item->setIcon(0, treeIcon(kImageDataListItem));
+    if (treeItemFor(caption, m_dataListNode) == nullptr) {
+        auto* item = new QTreeWidgetItem(m_dataListNode, {caption});
+        item->setIcon(0, treeIcon(kImageDataListItem));
+    }
     m_dataListNode->setExpanded(true);
     updateCommandUI();
     return view;
@@ -407,7 +409,29 @@ bool MainFrame::OnCmdMsg(unsigned id) { return commandMap().dispatch(*this, id);
 
 bool MainFrame::OnUpdateCmdUI(CmdUI& ui) { return commandMap().update(*this, ui); }
 
+void MainFrame::rebuildTree(const std::vector<CurveWindowRecord>& windows) {
+    for (QTreeWidgetItem* node : {m_dataListNode, m_ytNode, m_yxNode}) {
+        qDeleteAll(node->takeChildren());
+    }
+    for (const CurveWindowRecord& w : windows) {
+        QTreeWidgetItem* node = (w.flags & CurveWindowRecord::kDataList) != 0 ? m_dataListNode
+                                : (w.flags & CurveWindowRecord::kYt) != 0     ? m_ytNode
+                                : (w.flags & CurveWindowRecord::kYx) != 0     ? m_yxNode
+                                                                              : nullptr;
+        if (node == nullptr) continue;
+        auto* item = new QTreeWidgetItem(node, {QString::fromStdString(w.name.text())});
+        item->setIcon(0, treeIcon(node == m_dataListNode ? kImageDataListItem
+                                  : node == m_ytNode      ? kImageYt
+                                                          : kImageYx));
+        node->setExpanded(true);
+    }
+}
+
 void MainFrame::closeEvent(QCloseEvent* event) {
+    if (m_closeQuery && !m_closeQuery()) {
+        event->ignore();
+        return;
+    }
     // The data list's frame refuses to close on its own; with the program it goes.
     if (m_dataListFrame != nullptr) m_dataListFrame->setWindowKind(-1);
     QMainWindow::closeEvent(event);

@@ -12,9 +12,11 @@
 #include "app/MessageService.h"
 #include "app/ProgramState.h"
 #include "capture/VexaDevice.h"
+#include "curves/CurveRecords.h"
 
 #include <QMainWindow>
 #include <QTimer>
+#include <functional>
 #include <map>
 
 class QAction;
@@ -68,6 +70,10 @@ public:
 
     // Menus of the current state (resource 130 with a document, 128 without).
     void rebuildMenus();
+    // Names every window of the document's window list in the tree.
+    void rebuildTree(const std::vector<CurveWindowRecord>& windows);
+    // Asked before the frame closes; false keeps it open.
+    void setCloseQuery(std::function<bool()> query) { m_closeQuery = std::move(query); }
 
     bool OnCmdMsg(unsigned id) override;
     bool OnUpdateCmdUI(CmdUI& ui) override;
@@ -121,4 +127,5 @@ private:
     CMDIChildWndDataList* m_dataListFrame = nullptr;
     QTimer m_timer;
     QTimer m_updateTimer;
+    std::function<bool()> m_closeQuery;
 };

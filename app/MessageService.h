@@ -15,17 +15,24 @@ public:
     // program's name). Thread: user-interface thread.
     virtual void showMessage(std::uint32_t stringId, MessageIcon icon = MessageIcon::kNone,
                              std::uint32_t captionId = 0) = 0;
+    // Shows a text made at run time (a file's name and what is wrong with it).
+    virtual void showText(const std::string& text, MessageIcon icon = MessageIcon::kNone,
+                          std::uint32_t captionId = 0) = 0;
 };
 
 class MessageRecorder final : public MessageService {
 public:
     struct Shown {
-        std::uint32_t stringId;
+        std::uint32_t stringId;  // 0 for a text made at run time
         MessageIcon icon;
         std::uint32_t captionId;
+        std::string text;
     };
     void showMessage(std::uint32_t stringId, MessageIcon icon, std::uint32_t captionId) override {
-        m_shown.push_back({stringId, icon, captionId});
+        m_shown.push_back({stringId, icon, captionId, {}});
+    }
+    void showText(const std::string& text, MessageIcon icon, std::uint32_t captionId) override {
+        m_shown.push_back({0, icon, captionId, text});
     }
     [[nodiscard]] const std::vector<Shown>& shown() const { return m_shown; }
     void clear() { m_shown.clear(); }

@@ -1,10 +1,14 @@
 #include "app/MonitorApp.h"
 
+#include "app/ProgressWindow.h"
 #include "resources/CommandIds.h"
 #include "resources/StringTable.h"
 #include "views/CViewDataList.h"
 
 #include <QCoreApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
 #include <QMetaObject>
 
 namespace {
@@ -13,9 +17,11 @@ const CommandMap<MonitorApp>& commandMap() {
     using A = MonitorApp;
     static const CommandMap<A> map = {
         OnCommand<A>(ID_FILE_NEW, &A::OnFileNew),
+        OnCommand<A>(ID_FILE_OPEN, &A::OnFileOpen),
+        OnCommandRange<A>(ID_FILE_SAVE, ID_FILE_SAVE_AS, &A::OnFileSave),
+        {ID_FILE_SAVE, ID_FILE_SAVE_AS, nullptr, &A::OnUpdateNeedsDocument},
         OnCommand<A>(ID_APP_EXIT, &A::OnAppExit),
-        // Documents on disk, printing and the About box arrive with their own windows.
-        {ID_FILE_OPEN, ID_FILE_SAVE_AS, nullptr, &A::OnDisabled},
+        // Printing goes to the data list; without one it is off. The About box comes later.
         {ID_FILE_PRINT_SETUP, ID_FILE_PRINT_PREVIEW, nullptr, &A::OnDisabled},
         {ID_APP_ABOUT, ID_APP_ABOUT, nullptr, &A::OnDisabled},
     };
@@ -40,24 +46,19 @@ bool MonitorApp::InitInstance(const QStringList& arguments) {
     m_frame = std::make_unique<MainFrame>(m_state, m_device, m_messages);
     m_qtMessages.setParent(m_frame.get());
     m_frame->setApplicationTarget(this);
+    m_frame->setCloseQuery([this] { return saveModified(); });
     // A document file on the command line opens it; without one the user starts with "New".
-    (void)arguments;
+    for (int i = 1; i < arguments.size(); ++i) {
+        if (!arguments[i].startsWith(QLatin1Char('-'))) {
+            openDocument(arguments[i]);
+            break;
+        }
+    }
     return true;
 }
 
-void MonitorApp::newDocument() {
-    if (m_state.flags.test(ApplicationFlags::kDocumentExists)) {
-        m_messages.showMessage(strings::kCannotCreateTwoDocuments);
-        return;
-    }
+void MonitorApp::createDocument() {
     m_state.flags.set(ApplicationFlags::kDocumentExists);
-    m_state.filter.conditions.clear();
-    m_state.filter.displayIndexList.clear();
-    m_state.filter.processedCount = 0;
-    m_state.filter.recomputeActive();
-    if (m_state.store.count() > 0) {
-        m_state.store.clear();
-    }
     m_document = std::make_unique<CDataDoc>(m_device, m_state.store, m_state.capture,
                                             m_state.flags, m_messages);
     m_document->addClearListener([this] { m_state.filter.displayIndexList.clear(); });
@@ -71,8 +72,153 @@ void MonitorApp::newDocument() {
             Qt::QueuedConnection);
     });
     m_frame->setDocument(m_document.get());
+}
+
+void MonitorApp::newDocument() {
+    if (m_state.flags.test(ApplicationFlags::kDocumentExists)) {
+        m_messages.showMessage(strings::kCannotCreateTwoDocuments);
+        return;
+    }
+    m_state.filter.conditions.clear();
+    m_state.filter.displayIndexList.clear();
+    m_state.filter.processedCount = 0;
+    m_state.filter.recomputeActive();
+    if (m_state.store.count() > 0) {
+        m_state.store.clear();
+    }
+    createDocument();
+    CurveWindowRecord dataList;
+    dataList.flags = CurveWindowRecord::kDataList;
+    dataList.name.set("dl");
+    m_document->contents.windows.push_back(dataList);
     m_frame->createDataList(QStringLiteral("dl"));
 }
+
+DocumentContents MonitorApp::snapshot() {
+    DocumentContents c = m_document->contents;
+    c.capturing = m_state.capture.capturing.load();
+    c.deviceReady = m_state.capture.deviceReady.load();
+    c.baudRate = static_cast<std::uint32_t>(m_state.device.baudRate);
+    c.workMode = static_cast<std::uint32_t>(m_state.device.workMode);
+    c.frameType = static_cast<std::uint32_t>(m_state.device.frameType);
+    c.dataListExists = m_frame->dataList() != nullptr ? 1 : 0;
+    c.hexDisplay = m_state.hexDisplay;
+    c.conditions = m_state.filter.conditions;
+    c.activeWord = m_state.filter.activeWord;
+    c.filterMode = static_cast<std::uint32_t>(m_state.filter.mode);
+    return c;
+}
+
+bool MonitorApp::saveDocument(const QString& path) {
+    if (m_document == nullptr) return false;
+    const DocumentContents contents = snapshot();
+    // Frames that arrive while the file is written still mark the document modified.
+    m_state.capture.pendingChanges = 0;
+    const std::uint32_t frames = m_state.store.count();
+    ProgressWindow progress(m_frame.get());
+    const FileResult result =
+        ::saveDocument(path.toStdString(), contents, m_state.store, frames, &progress);
+    if (!result.ok) {
+        m_state.capture.pendingChanges = 1;
+        m_messages.showText("The document could not be saved: " + result.error +
+                                "\nThe file that was there is unchanged.",
+                            MessageIcon::kStop);
+        return false;
+    }
+    m_document->SetPathName(path.toStdString());
+    m_document->SetTitle(QFileInfo(path).fileName().toStdString());
+    m_document->SetModifiedFlag(false);
+    m_frame->setDocument(m_document.get());
+    m_frame->setWindowModified(false);
+    return true;
+}
+
+bool MonitorApp::openDocument(const QString& path) {
+    DocumentContents contents;
+    FrameStore frames;
+    ProgressWindow progress(m_frame.get());
+    const FileResult result = loadDocument(path.toStdString(), contents, frames, &progress);
+    if (!result.ok) {
+        // The open document, if any, stays as it was.
+        m_messages.showText(result.error, MessageIcon::kStop);
+        return false;
+    }
+    apply(std::move(contents), frames);
+    m_document->SetPathName(path.toStdString());
+    m_document->SetTitle(QFileInfo(path).fileName().toStdString());
+    m_document->SetModifiedFlag(false);
+    m_frame->setDocument(m_document.get());
+    m_frame->setWindowModified(false);
+    return true;
+}
+
+void MonitorApp::apply(DocumentContents&& c, FrameStore& frames) {
+    if (m_document == nullptr) createDocument();
+    // No batch of the capture running now may land among the loaded frames.
+    m_state.capture.capturing = 0;
+    m_state.flags.set(ApplicationFlags::kClearing);
+    m_state.store.swap(frames);
+    m_state.capture.wrapCount = 0;
+    m_state.capture.lastTime = AdapterTime{};
+    m_state.device.baudRate = static_cast<std::int32_t>(c.baudRate);
+    m_state.device.workMode = static_cast<std::int32_t>(c.workMode);
+    m_state.device.frameType = static_cast<std::int32_t>(c.frameType);
+    m_state.hexDisplay = c.hexDisplay;
+    m_state.filter.conditions = c.conditions;
+    m_state.filter.mode = c.filterMode == 1 ? FilterMode::kHide : FilterMode::kShow;
+    // The active word follows the conditions that were really loaded.
+    m_state.filter.activeWord = c.activeWord;
+    m_state.filter.recomputeActive();
+    m_state.filter.displayIndexList.clear();
+    m_state.filter.processedCount = 0;
+    m_state.flags.reset(ApplicationFlags::kClearing);
+    const std::uint32_t capturing = c.capturing;
+    const std::uint32_t deviceReady = c.deviceReady;
+    m_document->contents = std::move(c);
+    m_frame->rebuildTree(m_document->contents.windows);
+    if (m_frame->dataList() == nullptr) {
+        m_frame->createDataList(QStringLiteral("dl"));
+    }
+    FilterStep(m_state.filter, m_state.store, m_state.flags);
+    m_frame->dataList()->onTimer();
+    m_state.capture.pendingChanges = 0;
+    m_state.capture.deviceReady = deviceReady;
+    m_state.capture.capturing = capturing;
+    m_frame->onTimer();
+}
+
+bool MonitorApp::saveModified() {
+    if (m_document == nullptr || !m_document->IsModified()) return true;
+    const auto answer = QMessageBox::question(
+        m_frame.get(), QStringLiteral("Korvane"),
+        QStringLiteral("Save changes to %1?").arg(QString::fromStdString(m_document->GetTitle())),
+        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
+    if (answer == QMessageBox::Cancel) return false;
+    if (answer == QMessageBox::Discard) return true;
+    OnFileSave(ID_FILE_SAVE);
+    return !m_document->IsModified();
+}
+
+void MonitorApp::OnFileOpen(unsigned) {
+    const QString path = QFileDialog::getOpenFileName(
+        m_frame.get(), QString(), QString(),
+        QStringLiteral("Korvane Files (*.krv);;All Files (*.*)"));
+    if (!path.isEmpty() && saveModified()) openDocument(path);
+}
+
+void MonitorApp::OnFileSave(unsigned id) {
+    QString path = QString::fromStdString(m_document->GetPathName());
+    if (id == ID_FILE_SAVE_AS || path.isEmpty()) {
+        path = QFileDialog::getSaveFileName(m_frame.get(), QString(),
+                                            QString::fromStdString(m_document->GetTitle()) + ".krv",
+                                            QStringLiteral("Korvane Files (*.krv)"));
+        if (path.isEmpty()) return;
+        if (!path.endsWith(QStringLiteral(".krv"))) path += QStringLiteral(".krv");
+    }
+    saveDocument(path);
+}
+
+void MonitorApp::OnUpdateNeedsDocument(CmdUI& ui) { ui.enabled = m_document != nullptr; }
 
 void MonitorApp::OnFileNew(unsigned) { newDocument(); }
 

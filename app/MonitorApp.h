@@ -24,6 +24,12 @@ public:
     bool InitInstance(const QStringList& arguments);
 
     void newDocument();
+    // Opens a document file: the open document is replaced only when the whole file was read.
+    bool openDocument(const QString& path);
+    // Saves the document; a failed save leaves the old file as it was.
+    bool saveDocument(const QString& path);
+    // Asks whether to save a modified document; false when the user cancels.
+    bool saveModified();
     [[nodiscard]] MainFrame& mainFrame() { return *m_frame; }
     [[nodiscard]] CDataDoc* document() { return m_document.get(); }
     [[nodiscard]] ProgramState& state() { return m_state; }
@@ -33,8 +39,16 @@ public:
     bool OnCmdMsg(unsigned id) override;
     bool OnUpdateCmdUI(CmdUI& ui) override;
     void OnFileNew(unsigned);
+    void OnFileOpen(unsigned);
+    void OnFileSave(unsigned id);
+    void OnUpdateNeedsDocument(CmdUI& ui);
     void OnAppExit(unsigned);
     void OnDisabled(CmdUI& ui);
+
+private:
+    void createDocument();
+    DocumentContents snapshot();
+    void apply(DocumentContents&& contents, FrameStore& frames);
 
 private:
     ProgramState m_state;

@@ -6,10 +6,15 @@
 
 void QtMessageService::showMessage(std::uint32_t stringId, MessageIcon icon,
                                    std::uint32_t captionId) {
+    showText(strings::loadString(stringId), icon, captionId);
+}
+
+void QtMessageService::showText(const std::string& text, MessageIcon icon,
+                                std::uint32_t captionId) {
     QMessageBox box(m_parent);
     box.setWindowTitle(QString::fromStdString(
         strings::loadString(captionId != 0 ? captionId : strings::kProgramName)));
-    box.setText(QString::fromStdString(strings::loadString(stringId)));
+    box.setText(QString::fromStdString(text));
     switch (icon) {
         case MessageIcon::kStop: box.setIcon(QMessageBox::Critical); break;
         case MessageIcon::kInformation: box.setIcon(QMessageBox::Information); break;

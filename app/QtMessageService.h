@@ -11,6 +11,7 @@ public:
     explicit QtMessageService(QWidget* parent = nullptr) : m_parent(parent) {}
     void setParent(QWidget* parent) { m_parent = parent; }
     void showMessage(std::uint32_t stringId, MessageIcon icon, std::uint32_t captionId) override;
+    void showText(const std::string& text, MessageIcon icon, std::uint32_t captionId) override;
 
 private:
     QWidget* m_parent;

@@ -1,11 +1,15 @@
 // Korvane: the CAN-bus monitor and analyser.
 
+#include "app/BatchMode.h"
 #include "app/MonitorApp.h"
 #include "platform/SingleInstance.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv) {
+    if (const int status = runBatch(argc, argv); status >= 0) {
+        return status;
+    }
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Korvane"));
 

@@ -10,6 +10,7 @@
 #include "app/framework/CDocument.h"
 #include "capture/CapturePoll.h"
 #include "capture/CaptureState.h"
+#include "capture/DocumentFile.h"
 #include "capture/FrameStore.h"
 #include "capture/VexaDevice.h"
 #include "platform/MultimediaTimer.h"
@@ -50,6 +51,10 @@ public:
     }
 
     [[nodiscard]] CapturePoll& poll() { return m_poll; }
+
+    // What the document keeps besides the frames: its version, the automatic message set, the
+    // manual buffers and the window records (the program-wide parts are filled in when saving).
+    DocumentContents contents;
 
 private:
     VexaDevice& m_device;

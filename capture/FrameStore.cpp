@@ -63,6 +63,20 @@ void FrameStore::clear() {
     m_generation.fetch_add(1, std::memory_order_acq_rel);
 }
 
+void FrameStore::swap(FrameStore& other) {
+    if (&other == this) return;
+    std::scoped_lock lock(m_writeMutex, other.m_writeMutex);
+    // Readers check the count first, so it drops to 0 before the chunks change hands.
+    const std::size_t mine = m_count.exchange(0, std::memory_order_acq_rel);
+    const std::size_t theirs = other.m_count.exchange(0, std::memory_order_acq_rel);
+    m_chunks.swap(other.m_chunks);
+    std::swap(m_chunksAllocated, other.m_chunksAllocated);
+    m_count.store(theirs, std::memory_order_release);
+    other.m_count.store(mine, std::memory_order_release);
+    m_generation.fetch_add(1, std::memory_order_acq_rel);
+    other.m_generation.fetch_add(1, std::memory_order_acq_rel);
+}
+
 std::size_t FrameStore::memoryInUse() const {
     std::lock_guard lock(m_writeMutex);
     return m_chunksAllocated * kChunkSize * sizeof(CapturedFrame) +

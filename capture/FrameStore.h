@@ -57,6 +57,9 @@ public:
 
     void removeLast();
     void clear();
+    // Exchanges the records of two stores (a loaded document takes the place of the capture);
+    // both count as emptied and refilled.
+    void swap(FrameStore& other);
 
     // Bytes held for records and the chunk directory.
     [[nodiscard]] std::size_t memoryInUse() const;

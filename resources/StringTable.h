@@ -28,6 +28,8 @@ inline constexpr std::uint32_t kColumnFCode = 2016;
 inline constexpr std::uint32_t kColumnNodeId = 2017;
 inline constexpr std::uint32_t kColumnCanOpenDescription = 2018;
 inline constexpr std::uint32_t kDeviceError = 5000;
+inline constexpr std::uint32_t kPrinterDcFailed = 5088;
+inline constexpr std::uint32_t kCannotOpenFile = 5089;
 inline constexpr std::uint32_t kCannotRunDevice = 5001;
 inline constexpr std::uint32_t kCommunicationError = 5025;
 inline constexpr std::uint32_t kFailToSetupDevice = 5026;
@@ -38,11 +40,16 @@ inline constexpr std::uint32_t kInvalidData = 6000;
 inline constexpr std::uint32_t kRemoteFrame = 6001;
 inline constexpr std::uint32_t kStandard = 6002;
 inline constexpr std::uint32_t kExtended = 6003;
+inline constexpr std::uint32_t kExportingData = 7002;
+inline constexpr std::uint32_t kSavingData = 7012;
+inline constexpr std::uint32_t kLoadingData = 7013;
 // Ours: texts the program shows that have no id of their own.
 inline constexpr std::uint32_t kOutOfMemoryCaptureStopped = 5200;
 inline constexpr std::uint32_t kProgramName = 5201;
 inline constexpr std::uint32_t kSetupInformationCaption = 5202;
 inline constexpr std::uint32_t kCannotCreateTwoDocuments = 5203;
+inline constexpr std::uint32_t kErrorCaption = 5204;
+inline constexpr std::uint32_t kPleaseWait = 5206;
 
 // The text of `id` in the language in use; "" for an unknown id.
 [[nodiscard]] std::string loadString(std::uint32_t id);

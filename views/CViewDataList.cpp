@@ -1,6 +1,16 @@
 #include "views/CViewDataList.h"
 
+#include "app/ProgressWindow.h"
 #include "resources/CommandIds.h"
+#include "resources/StringTable.h"
+#include "views/DataListPrinter.h"
+#include "views/TextExport.h"
+
+#include <QFileDialog>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <ctime>
 
 #include <QHeaderView>
 #include <QVBoxLayout>
@@ -11,8 +21,8 @@ const CommandMap<CViewDataList>& commandMap();
 
 }  // namespace
 
-CViewDataList::CViewDataList(ProgramState& state, QWidget* parent)
-    : QWidget(parent), m_state(state), m_model(state), m_list(this) {
+CViewDataList::CViewDataList(ProgramState& state, MessageService& messages, QWidget* parent)
+    : QWidget(parent), m_state(state), m_messages(messages), m_model(state), m_list(this) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(&m_list);
@@ -71,6 +81,60 @@ void CViewDataList::OnUpdateReading(CmdUI& ui) {
 
 void CViewDataList::OnDisabled(CmdUI& ui) { ui.enabled = false; }
 
+bool CViewDataList::exportTo(const QString& path) {
+    ProgressWindow progress(this);
+    const ExportResult result = exportText(path.toStdString(), reading(),
+                                           m_state.filter.displayIndexList, m_state.store,
+                                           std::time(nullptr), &progress);
+    if (result.status == ExportResult::kCannotOpen) {
+        m_messages.showMessage(strings::kCannotOpenFile, MessageIcon::kStop, strings::kErrorCaption);
+    } else if (result.status == ExportResult::kWriteFailed) {
+        m_messages.showText("Writing " + path.toStdString() + " failed: " + result.detail +
+                                ".\nThe exported file is incomplete.",
+                            MessageIcon::kStop, strings::kErrorCaption);
+    }
+    return result.ok();
+}
+
+void CViewDataList::OnExport(unsigned) {
+    QFileDialog dialog(this);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("txt"));
+    dialog.setNameFilters({QStringLiteral("Korvane Text Files (*.txt)"),
+                           QStringLiteral("All Files (*.*)")});
+    dialog.selectFile(QString::fromLatin1(exportDefaultName(reading())));
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return;
+    }
+    exportTo(dialog.selectedFiles().first());
+}
+
+void CViewDataList::OnPrint(unsigned id) {
+    QPrinter printer(QPrinter::HighResolution);
+    if (!printer.isValid()) {
+        m_messages.showMessage(strings::kPrinterDcFailed);
+        return;
+    }
+    const DataListPrinter pages(reading(), m_state.filter.displayIndexList, m_state.store, font());
+    printer.setFromTo(1, static_cast<int>(pages.metrics(printer).pageCount));
+    if (id == ID_FILE_PRINT_PREVIEW) {
+        QPrintPreviewDialog preview(&printer, this);
+        connect(&preview, &QPrintPreviewDialog::paintRequested, this,
+                [&pages](QPrinter* p) { pages.print(*p); });
+        preview.exec();
+        return;
+    }
+    if (id == ID_FILE_PRINT) {
+        // With no printer installed the dialog offers printing to a PDF file.
+        QPrintDialog dialog(&printer, this);
+        if (dialog.exec() != QDialog::Accepted) return;
+    }
+    if (!pages.print(printer)) {
+        m_messages.showMessage(strings::kPrinterDcFailed);
+    }
+}
+
 namespace {
 
 const CommandMap<CViewDataList>& commandMap() {
@@ -78,9 +142,10 @@ const CommandMap<CViewDataList>& commandMap() {
     static const CommandMap<V> map = {
         OnCommandRange<V>(ID_DATALIST_CAN, ID_DATALIST_CANOPEN, &V::OnReading),
         {ID_DATALIST_CAN, ID_DATALIST_CANOPEN, nullptr, &V::OnUpdateReading},
-        // The filter dialogs and the export come with their own windows; routed here, disabled.
+        // The filter dialogs come with their own windows; routed here, disabled.
         {ID_DATALIST_FILTER, ID_DATALIST_FILTER, nullptr, &V::OnDisabled},
-        {ID_FUNCTIONS_EXPORT, ID_FUNCTIONS_EXPORT, nullptr, &V::OnDisabled},
+        OnCommand<V>(ID_FUNCTIONS_EXPORT, &V::OnExport),
+        OnCommandRange<V>(ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW, &V::OnPrint),
         {ID_DATALIST_FONT, ID_DATALIST_GRIDLINES, nullptr, &V::OnDisabled},
     };
     return map;

@@ -7,6 +7,7 @@
 // Thread: the user-interface thread.
 
 #include "app/CommandRouting.h"
+#include "app/MessageService.h"
 #include "app/ProgramState.h"
 #include "views/DataListModel.h"
 #include "views/VirtualTableView.h"
@@ -18,7 +19,7 @@ class CViewDataList final : public QWidget, public CommandTarget {
 public:
     static constexpr int kTimerMs = 800;
 
-    explicit CViewDataList(ProgramState& state, QWidget* parent = nullptr);
+    CViewDataList(ProgramState& state, MessageService& messages, QWidget* parent = nullptr);
 
     [[nodiscard]] ProtocolReading reading() const { return m_model.reading(); }
     void switchReading(ProtocolReading reading);
@@ -35,6 +36,11 @@ public:
     void OnReading(unsigned id);
     void OnUpdateReading(CmdUI& ui);
     void OnDisabled(CmdUI& ui);
+    void OnExport(unsigned);
+    void OnPrint(unsigned id);
+
+    // The export of the rows to `path`, with the progress window; messages on failure.
+    bool exportTo(const QString& path);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -43,6 +49,7 @@ private:
     void applyColumnWidths();
 
     ProgramState& m_state;
+    MessageService& m_messages;
     DataListModel m_model;
     VirtualTableView m_list;
     QTimer m_timer;

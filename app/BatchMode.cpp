@@ -1,0 +1,107 @@
+#include "app/BatchMode.h"
+
+#include "capture/DocumentFile.h"
+#include "filters/FilterState.h"
+#include "views/DataListPrinter.h"
+#include "views/TextExport.h"
+
+#include <QApplication>
+#include <QPrinter>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+const char kUsage[] =
+    "Usage: Korvane [DOC.krv]\n"
+    "       Korvane --export OUT.txt [--reading can|devicenet|canopen] DOC.krv\n"
+    "       Korvane --print-to OUT.pdf [--reading can|devicenet|canopen] DOC.krv\n"
+    "\n"
+    "Without options Korvane opens its window (and DOC.krv when given).\n"
+    "\n"
+    "  --export OUT.txt    write the rows of DOC.krv, as the Export command writes them, to\n"
+    "                      OUT.txt (the date line carries the current time)\n"
+    "  --print-to OUT.pdf  print the same rows to the PDF file OUT.pdf\n"
+    "  --reading NAME      read the frames as can (the default), devicenet or canopen\n"
+    "  --help              this text\n"
+    "\n"
+    "Both batch commands apply the document's stored filter, show no window, report errors on\n"
+    "standard error and exit with a non-zero status on failure.\n";
+
+namespace {
+
+int fail(const std::string& text) {
+    std::fprintf(stderr, "Korvane: %s\n", text.c_str());
+    return 1;
+}
+
+}  // namespace
+
+int runBatch(int argc, char** argv) {
+    std::string exportPath, pdfPath, document;
+    ProtocolReading reading = ProtocolReading::kCan;
+    bool batch = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        if (a == "--help" || a == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        } else if (a == "--export" || a == "--print-to" || a == "--reading") {
+            if (value == nullptr) return fail(a + " needs a value (see --help)");
+            ++i;
+            if (a == "--export") {
+                exportPath = value;
+                batch = true;
+            } else if (a == "--print-to") {
+                pdfPath = value;
+                batch = true;
+            } else if (std::strcmp(value, "can") == 0) {
+                reading = ProtocolReading::kCan;
+            } else if (std::strcmp(value, "devicenet") == 0) {
+                reading = ProtocolReading::kDeviceNet;
+            } else if (std::strcmp(value, "canopen") == 0) {
+                reading = ProtocolReading::kCanOpen;
+            } else {
+                return fail(std::string("unknown reading ") + value + " (see --help)");
+            }
+        } else if (!a.empty() && a[0] == '-') {
+            if (batch) return fail("unknown option " + a + " (see --help)");
+        } else {
+            document = a;
+        }
+    }
+    if (!batch) {
+        return -1;
+    }
+    if (document.empty()) return fail("no document file given (see --help)");
+
+    DocumentContents contents;
+    FrameStore store;
+    const FileResult loaded = loadDocument(document, contents, store, nullptr);
+    if (!loaded.ok) return fail(loaded.error);
+    FilterState filter;
+    const ApplicationFlags flags;
+    FilterRebuild(filter, store, flags, contents.conditions,
+                  contents.filterMode == 1 ? FilterMode::kHide : FilterMode::kShow);
+
+    if (!exportPath.empty()) {
+        const ExportResult result = exportText(exportPath, reading, filter.displayIndexList, store,
+                                               std::time(nullptr), nullptr);
+        if (!result.ok()) return fail("cannot write " + exportPath + ": " + result.detail);
+    }
+    if (!pdfPath.empty()) {
+        // Printing needs the GUI libraries, but no display.
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        int qtArgc = 1;
+        QApplication application(qtArgc, argv);
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QString::fromStdString(pdfPath));
+        const DataListPrinter pages(reading, filter.displayIndexList, store, QApplication::font());
+        if (!pages.print(printer)) return fail("cannot print to " + pdfPath);
+    }
+    return 0;
+}
