@@ -66,6 +66,7 @@ public:
 // at most a hundred times however long the run.
 class ProgressSteps {
 public:
+    // The window starts at 0, shown by begin(); each later percentage is one update.
     explicit ProgressSteps(Progress* progress, std::uint64_t total) : m_progress(progress), m_total(total) {}
     void at(std::uint64_t done) {
         if (m_progress == nullptr || m_total == 0) return;
@@ -79,7 +80,7 @@ public:
 private:
     Progress* m_progress;
     std::uint64_t m_total;
-    int m_shown = -1;
+    int m_shown = 0;
 };
 
 struct FileResult {

@@ -23,3 +23,11 @@ echo "== ThreadSanitizer"
 # would be reported as racing.
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
     ctest --test-dir "$root/build-tsan" --output-on-failure -j "$jobs" -LE gui
+
+echo "== Fuzzing the document loader (libFuzzer, 30 s)"
+CC=clang CXX=clang++ "$root/scripts/build.sh" "$root/build-fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DKORVANE_FUZZ=ON -DKORVANE_BENCHMARKS=OFF --target document_fuzz
+corpus=$(mktemp -d)
+trap 'rm -rf "$corpus"' EXIT
+cp "$root"/fuzz/corpus/* "$corpus"/
+"$root/build-fuzz/bin/document_fuzz" -max_total_time=30 -rss_limit_mb=2048 "$corpus" 2>&1 | tail -n 3
