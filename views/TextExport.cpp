@@ -4,11 +4,13 @@
 #include "protocol/DeviceNetReading.h"
 #include "resources/StringTable.h"
 
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -17,108 +19,154 @@ using strings::loadString;
 
 using strings::kExportingData;
 
-// The data cell: each byte as "%02X ", or "Remote Frame" for a remote frame.
-int dataCell(char* out, const CapturedFrame& f, bool remoteText) {
-    if (remoteText && f.status == 1) {
-        static const std::string remote = loadString(strings::kRemoteFrame);
-        std::memcpy(out, remote.data(), remote.size());
-        return static_cast<int>(remote.size());
+// Builds one line in a caller's buffer without formatting calls: the export writes millions.
+class Line {
+public:
+    explicit Line(char* out) : m_start(out), m_p(out) {}
+    [[nodiscard]] int length() const { return static_cast<int>(m_p - m_start); }
+    Line& text(std::string_view s) {
+        std::memcpy(m_p, s.data(), s.size());
+        m_p += s.size();
+        return *this;
     }
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    const int n = f.length > 8 ? 8 : f.length;
-    for (int i = 0; i < n; ++i) {
-        out[3 * i] = kHex[f.data[i] >> 4];
-        out[3 * i + 1] = kHex[f.data[i] & 0xF];
-        out[3 * i + 2] = ' ';
+    Line& spaces(int n) {
+        std::memset(m_p, ' ', static_cast<std::size_t>(n));
+        m_p += n;
+        return *this;
     }
-    return 3 * n;
-}
+    // Decimal, zero-padded to `digits` ("%0*u").
+    Line& dec(std::uint32_t v, int digits = 1) {
+        char tmp[12];
+        int n = 0;
+        do {
+            tmp[n++] = static_cast<char>('0' + v % 10);
+            v /= 10;
+        } while (v != 0);
+        while (n < digits) tmp[n++] = '0';
+        while (n > 0) *m_p++ = tmp[--n];
+        return *this;
+    }
+    // Upper-case hexadecimal, zero-padded to `digits` ("%0*X").
+    Line& hex(std::uint32_t v, int digits = 1) {
+        static constexpr char kHex[] = "0123456789ABCDEF";
+        char tmp[8];
+        int n = 0;
+        do {
+            tmp[n++] = kHex[v & 0xF];
+            v >>= 4;
+        } while (v != 0);
+        while (n < digits) tmp[n++] = '0';
+        while (n > 0) *m_p++ = tmp[--n];
+        return *this;
+    }
+    // "%02d-%02d-%03d-%03d" of the time stamp.
+    Line& time(const CapturedFrame& f) {
+        return dec(f.minutes, 2).text("-").dec(f.seconds, 2).text("-").dec(f.millis, 3).text("-").dec(
+            f.micros, 3);
+    }
+    // The data cell: each byte as "%02X ", or "Remote Frame" for a remote frame.
+    Line& data(const CapturedFrame& f, bool remoteText) {
+        if (remoteText && f.status == 1) {
+            static const std::string remote = loadString(strings::kRemoteFrame);
+            return text(remote);
+        }
+        const int n = f.length > 8 ? 8 : f.length;
+        for (int i = 0; i < n; ++i) hex(f.data[i], 2).text(" ");
+        return *this;
+    }
 
-// The DeviceNet description as the export writes it: leading spaces, then the text, padded to
+private:
+    char* m_start;
+    char* m_p;
+};
+
+// The DeviceNet descriptions as the export writes them: leading spaces, then the text, padded to
 // the group's width.
-std::string deviceNetExportText(const DeviceNetReading& r) {
-    using D = DeviceNetDescription;
-    const char* text = r.description == D::kGroup2OnlyUnconnExpReq ? "Grp2 Only Unconn Exp Req Msg(rsd)"
-                       : r.description == D::kOfflineOwnershipRes   ? "Offline Ownership Res Msg"
-                                                                    : dataListText(r.description);
-    const int lead = r.group == 2 ? 2 : 4;
-    const int width = r.group == 1 || r.group == 3 ? 37 : 35;
-    std::string cell(static_cast<std::size_t>(lead), ' ');
-    cell += text;
-    if (cell.size() < static_cast<std::size_t>(width)) cell.resize(static_cast<std::size_t>(width), ' ');
-    return cell;
+const std::string& deviceNetExportText(DeviceNetDescription description) {
+    static const auto table = [] {
+        std::array<std::string, kDeviceNetDescriptionCount> cells;
+        for (int d = 0; d < kDeviceNetDescriptionCount; ++d) {
+            using D = DeviceNetDescription;
+            const auto description = static_cast<D>(d);
+            const char* text = description == D::kGroup2OnlyUnconnExpReq ? "Grp2 Only Unconn Exp Req Msg(rsd)"
+                               : description == D::kOfflineOwnershipRes   ? "Offline Ownership Res Msg"
+                                                                          : dataListText(description);
+            const int group = d <= static_cast<int>(D::kSlaveIoPollResOrCosCcAck)  ? 1
+                              : d <= static_cast<int>(D::kDuplicateMacIdCheck)     ? 2
+                              : d <= static_cast<int>(D::kUnconnExpReq)            ? 3
+                                                                                   : 4;
+            std::string cell(group == 2 ? 2 : 4, ' ');
+            cell += text;
+            const std::size_t width = group == 1 || group == 3 ? 37 : 35;
+            if (cell.size() < width) cell.resize(width, ' ');
+            cells[static_cast<std::size_t>(d)] = cell;
+        }
+        return cells;
+    }();
+    return table[static_cast<std::size_t>(description)];
 }
 
-int canRow(char* out, std::size_t size, const CapturedFrame& f, std::uint32_t row) {
-    const bool ext = f.format == 1;
-    int n = std::snprintf(out, size, "%07u    %02u-%02u-%03u-%03u    %02u    %03X%s%s    %u    ", row,
-                          f.minutes, f.seconds, f.millis, f.micros, f.loading, f.identifier,
-                          ext ? " " : "      ", ext ? "Extended" : "Standard", f.length);
-    n += dataCell(out + n, f, true);
-    return n;
+int canRow(char* out, const CapturedFrame& f, std::uint32_t row) {
+    Line l(out);
+    l.dec(row, 7).spaces(4).time(f).spaces(4).dec(f.loading, 2).spaces(4).hex(f.identifier, 3);
+    l.text(f.format == 1 ? " Extended" : "      Standard").spaces(4).dec(f.length).spaces(4);
+    return l.data(f, true).length();
 }
 
-int deviceNetRow(char* out, std::size_t size, const CapturedFrame& f, std::uint32_t row) {
-    int n = std::snprintf(out, size, "%07u  %02u-%02u-%03u-%03u   %02u   ", row, f.minutes, f.seconds,
-                          f.millis, f.micros, f.loading);
+int deviceNetRow(char* out, const CapturedFrame& f, std::uint32_t row) {
+    Line l(out);
+    l.dec(row, 7).spaces(2).time(f).spaces(3).dec(f.loading, 2).spaces(3);
     const DeviceNetReading r = readDeviceNet(f);
     if (!r.readable) {
-        n += std::snprintf(out + n, size - static_cast<std::size_t>(n),
-                           "  %03XExtended  -  --   --     --    %s                           %u  ",
-                           f.identifier, loadString(strings::kInvalidData).c_str(), f.length);
-        return n + dataCell(out + n, f, false);
+        static const std::string invalid = loadString(strings::kInvalidData);
+        l.spaces(2).hex(f.identifier, 3).text("Extended  -  --   --     --    ").text(invalid);
+        return l.spaces(27).dec(f.length).spaces(2).data(f, false).length();
     }
-    char source[16], destination[16], message[16];
-    const auto mac = [](const std::optional<std::uint8_t>& v) { return v ? *v : 0u; };
+    l.spaces(4).hex(f.identifier, 3).text("   Standard  ").dec(r.group);
+    const auto mac = [&l](const std::optional<std::uint8_t>& v, int lead) {
+        l.spaces(lead);
+        if (v) l.hex(*v, 2);
+        else l.text("--");
+    };
     switch (r.group) {
         case 1:
-            std::snprintf(source, sizeof source, "  %02X", mac(r.source));
-            std::snprintf(destination, sizeof destination, "   --");
-            std::snprintf(message, sizeof message, "     %02X", r.messageId);
+            mac(r.source, 2);
+            l.text("   --").spaces(5).hex(r.messageId, 2);
             break;
         case 2:
-            if (r.source) std::snprintf(source, sizeof source, "  %02X", *r.source);
-            else std::snprintf(source, sizeof source, "  --");
-            if (r.destination) std::snprintf(destination, sizeof destination, "   %02X", *r.destination);
-            else std::snprintf(destination, sizeof destination, "   --");
-            std::snprintf(message, sizeof message, "     %02X  ", r.messageId);
+            mac(r.source, 2);
+            mac(r.destination, 3);
+            l.spaces(5).hex(r.messageId, 2).spaces(2);
             break;
         case 3:
-            std::snprintf(source, sizeof source, "  %02X  ", mac(r.source));
-            if (r.destination) std::snprintf(destination, sizeof destination, " %02X", *r.destination);
-            else std::snprintf(destination, sizeof destination, " --");
-            std::snprintf(message, sizeof message, "     %02X", r.messageId);
+            mac(r.source, 2);
+            l.spaces(2);
+            mac(r.destination, 1);
+            l.spaces(5).hex(r.messageId, 2);
             break;
         default:
-            std::snprintf(source, sizeof source, "  --");
-            std::snprintf(destination, sizeof destination, "   --");
-            std::snprintf(message, sizeof message, "     %02X", r.messageId);
+            l.text("  --   --").spaces(5).hex(r.messageId, 2);
             break;
     }
-    n += std::snprintf(out + n, size - static_cast<std::size_t>(n),
-                       "    %03X   Standard  %d%s%s%s%s%s%u  ", f.identifier, r.group, source,
-                       destination, message, deviceNetExportText(r).c_str(),
-                       r.group == 4 ? "    " : "  ", f.length);
-    return n + dataCell(out + n, f, true);
+    l.text(deviceNetExportText(r.description)).spaces(r.group == 4 ? 4 : 2).dec(f.length).spaces(2);
+    return l.data(f, true).length();
 }
 
-int canOpenRow(char* out, std::size_t size, const CapturedFrame& f, std::uint32_t row) {
-    int n = std::snprintf(out, size, "%07u    %02u-%02u-%03u-%03u   %02u", row, f.minutes, f.seconds,
-                          f.millis, f.micros, f.loading);
+int canOpenRow(char* out, const CapturedFrame& f, std::uint32_t row) {
+    Line l(out);
+    l.dec(row, 7).spaces(4).time(f).spaces(3).dec(f.loading, 2).spaces(4).hex(f.identifier, 3);
     const CanOpenReading r = readCanOpen(f);
     if (!r.readable) {
-        n += std::snprintf(out + n, size - static_cast<std::size_t>(n),
-                           "    %03X Extended    -    --    %s    %u    ", f.identifier,
-                           loadString(strings::kInvalidData).c_str(), f.length);
+        static const std::string invalid = loadString(strings::kInvalidData);
+        l.text(" Extended    -    --    ").text(invalid);
     } else {
-        const char* text = r.description == CanOpenDescription::kUnassigned
-                               ? "------"
-                               : dataListText(r.description);
-        n += std::snprintf(out + n, size - static_cast<std::size_t>(n),
-                           "    %03X      Standard    %X    %02X    %-17s    %u    ", f.identifier,
-                           r.functionCode, r.nodeId, text, f.length);
+        const char* text = r.description == CanOpenDescription::kUnassigned ? "------"
+                                                                            : dataListText(r.description);
+        const std::size_t n = std::strlen(text);
+        l.text("      Standard    ").hex(r.functionCode).spaces(4).hex(r.nodeId, 2).spaces(4).text(text);
+        l.spaces(n < 17 ? static_cast<int>(17 - n) : 0);
     }
-    return n + dataCell(out + n, f, true);
+    return l.spaces(4).dec(f.length).spaces(4).data(f, true).length();
 }
 
 struct Layout {
@@ -143,12 +191,11 @@ struct FileCloser {
 
 }  // namespace
 
-int exportRow(char* out, std::size_t size, ProtocolReading reading, const CapturedFrame& frame,
-              std::uint32_t row) {
+int exportRow(char* out, ProtocolReading reading, const CapturedFrame& frame, std::uint32_t row) {
     switch (reading) {
-        case ProtocolReading::kDeviceNet: return deviceNetRow(out, size, frame, row);
-        case ProtocolReading::kCanOpen: return canOpenRow(out, size, frame, row);
-        default: return canRow(out, size, frame, row);
+        case ProtocolReading::kDeviceNet: return deviceNetRow(out, frame, row);
+        case ProtocolReading::kCanOpen: return canOpenRow(out, frame, row);
+        default: return canRow(out, frame, row);
     }
 }
 
@@ -202,7 +249,7 @@ ExportResult exportText(const std::string& path, ProtocolReading reading,
     for (std::size_t r = 0; r < rows.size(); ++r) {
         const std::uint32_t position = rows.at(r);
         if (position >= storeCount) continue;
-        int n = exportRow(text, sizeof text - 2, reading, store.at(position), written);
+        int n = exportRow(text, reading, store.at(position), written);
         text[n++] = '\r';
         text[n++] = '\n';
         std::fwrite(text, 1, static_cast<std::size_t>(n), file.get());

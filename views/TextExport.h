@@ -25,8 +25,7 @@ ExportResult exportText(const std::string& path, ProtocolReading reading,
                         Progress* progress);
 
 // One row's text, without its line end; returns its length. `out` holds at least 256 bytes.
-int exportRow(char* out, std::size_t size, ProtocolReading reading, const CapturedFrame& frame,
-              std::uint32_t row);
+int exportRow(char* out, ProtocolReading reading, const CapturedFrame& frame, std::uint32_t row);
 
 // "CANData", "DeviceNetData" or "CANopenData".
 [[nodiscard]] const char* exportDefaultName(ProtocolReading reading);
