@@ -1,14 +1,18 @@
 #include "app/MainFrame.h"
 
+#include "app/Help.h"
 #include "app/Icons.h"
+#include "app/LanguageManager.h"
 #include "capture/CDataDoc.h"
 #include "device/DeviceDialogs.h"
 #include "resources/CommandIds.h"
 #include "resources/Menus.h"
 #include "resources/StringTable.h"
+#include "resources/UiText.h"
 #include "views/CViewDataList.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QCloseEvent>
 #include <QHeaderView>
 #include <QLabel>
@@ -48,10 +52,11 @@ const CommandMap<MainFrame>& commandMap() {
         {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, nullptr, &F::OnUpdateViewToolbarOrStatusBar},
         OnCommandRange<F>(ID_WINDOW_ARRANGE, ID_WINDOW_TILE_HORZ, &F::OnWindowArrange),
         OnCommand<F>(ID_HELP, &F::OnIgnore),
-        // The filter dialogs, the language menu and the help arrive with their own windows.
+        OnCommandRange<F>(ID_LANGUAGE_FIRST, ID_LANGUAGE_LAST, &F::OnLanguage),
+        {ID_OPTIONS_LANGUAGE, ID_OPTIONS_LANGUAGE, nullptr, &F::OnUpdateEnabled},
+        OnCommand<F>(ID_HELP_TOPICS, &F::OnHelpTopics),
+        // The filter dialogs arrive with their own windows.
         {ID_POPUP_FILTER, ID_POPUP_FILTER, nullptr, &F::OnDisabled},
-        {ID_OPTIONS_LANGUAGE, ID_OPTIONS_LANGUAGE, nullptr, &F::OnDisabled},
-        {ID_HELP_TOPICS, ID_HELP_TOPICS, nullptr, &F::OnDisabled},
     };
     return map;
 }
@@ -123,6 +128,10 @@ QMenu* MainFrame::buildMenu(const MenuItem& popup, QMenu* menu) {
             menu->addSeparator();
         } else if (i.id == 0) {
             buildMenu(i, menu->addMenu(QString::fromStdString(i.text)));
+        } else if (i.id == ID_OPTIONS_LANGUAGE) {
+            // Its popup lists the languages found each time it opens.
+            m_languageMenu = menu->addMenu(QString::fromStdString(i.text));
+            connect(m_languageMenu, &QMenu::aboutToShow, this, &MainFrame::buildLanguageMenu);
         } else {
             QAction* action = m_actions.at(i.id);
             action->setText(QString::fromStdString(i.text).section('\t', 0, 0));
@@ -164,7 +173,7 @@ void MainFrame::createStatusBar() {
         statusBar()->addPermanentWidget(label);
         m_panes[pane] = label;
     }
-    statusBar()->showMessage(QStringLiteral("Ready"));
+    statusBar()->showMessage(QString::fromStdString(uiText("Ready")));
 }
 
 void MainFrame::createBars() {
@@ -188,7 +197,7 @@ void MainFrame::createBars() {
 
     m_root = new QTreeWidgetItem(m_tree, {QStringLiteral("Korvane V2.00")});
     m_root->setIcon(0, treeIcon(kImageRoot));
-    m_dataListNode = new QTreeWidgetItem(m_root, {QStringLiteral("Data List")});
+    m_dataListNode = new QTreeWidgetItem(m_root, {QString::fromStdString(uiText("Data List"))});
     m_dataListNode->setIcon(0, treeIcon(kImageDataList));
     m_ytNode = new QTreeWidgetItem(m_root, {QStringLiteral("y(t)")});
     m_ytNode->setIcon(0, treeIcon(kImageYt));
@@ -400,6 +409,42 @@ void MainFrame::OnWindowArrange(unsigned id) {
     if (id == ID_WINDOW_CASCADE) m_mdi->cascadeSubWindows();
     else m_mdi->tileSubWindows();
 }
+
+void MainFrame::buildLanguageMenu() {
+    if (m_languageMenu == nullptr || m_language == nullptr) return;
+    m_languageMenu->clear();
+    auto* group = new QActionGroup(m_languageMenu);
+    const auto entries = m_language->buildMenu();
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        QAction* action = m_languageMenu->addAction(QString::fromStdString(entries[i].text));
+        action->setCheckable(true);
+        action->setChecked(entries[i].checked);
+        action->setActionGroup(group);
+        const unsigned id = ID_LANGUAGE_FIRST + static_cast<unsigned>(i);
+        connect(action, &QAction::triggered, this, [this, id] { routeCommand(id); });
+    }
+}
+
+void MainFrame::OnLanguage(unsigned id) {
+    if (m_language == nullptr) return;
+    const std::string text = m_language->selectLanguage(id - ID_LANGUAGE_FIRST,
+                                                        strings::loadString(strings::kProgramName));
+    if (!text.empty()) m_messages.showText(text, MessageIcon::kInformation);
+}
+
+void MainFrame::OnHelpTopics(unsigned) {
+    if (m_languageEnvironment == nullptr) return;
+    const LANGID language = helpLanguage(*m_languageEnvironment);
+    if (language == 0) {
+        m_messages.showMessage(strings::kCannotGetLanguage);
+        return;
+    }
+    // A missing help file or viewer fails quietly.
+    HtmlHelp(QCoreApplication::applicationDirPath() + "/" + QString::fromStdString(helpFileName(language)),
+             QString::fromLatin1(kHelpTopic));
+}
+
+void MainFrame::OnUpdateEnabled(CmdUI& ui) { ui.enabled = true; }
 
 void MainFrame::OnIgnore(unsigned) {}
 

@@ -29,6 +29,8 @@ class QTreeWidgetItem;
 class QTableWidget;
 class CDataDoc;
 class CViewDataList;
+class LanguageManager;
+class LanguageEnvironment;
 struct MenuItem;
 
 class MainFrame final : public QMainWindow, public CommandTarget {
@@ -43,6 +45,13 @@ public:
 
     // The application object is last in the command route.
     void setApplicationTarget(CommandTarget* app) { m_app = app; }
+    void setLanguage(LanguageManager* language, LanguageEnvironment* environment) {
+        m_language = language;
+        m_languageEnvironment = environment;
+    }
+    // The "Language" popup, built each time it opens.
+    [[nodiscard]] QMenu* languageMenu() const { return m_languageMenu; }
+    void buildLanguageMenu();
     void setDocument(CDataDoc* document);
     [[nodiscard]] CDataDoc* document() const { return m_document; }
 
@@ -86,6 +95,9 @@ public:
     void OnViewToolbarOrStatusBar(unsigned id);
     void OnUpdateViewToolbarOrStatusBar(CmdUI& ui);
     void OnWindowArrange(unsigned id);
+    void OnLanguage(unsigned id);
+    void OnHelpTopics(unsigned);
+    void OnUpdateEnabled(CmdUI& ui);
     void OnIgnore(unsigned);
     void OnDisabled(CmdUI& ui);
 
@@ -106,6 +118,9 @@ private:
     VexaDevice& m_device;
     MessageService& m_messages;
     CommandTarget* m_app = nullptr;
+    LanguageManager* m_language = nullptr;
+    LanguageEnvironment* m_languageEnvironment = nullptr;
+    QMenu* m_languageMenu = nullptr;
     CDataDoc* m_document = nullptr;
 
     QMdiArea* m_mdi;

@@ -1,5 +1,6 @@
 #include "app/MonitorApp.h"
 
+#include "app/AboutDialog.h"
 #include "app/ProgressWindow.h"
 #include "resources/CommandIds.h"
 #include "resources/StringTable.h"
@@ -21,18 +22,22 @@ const CommandMap<MonitorApp>& commandMap() {
         OnCommandRange<A>(ID_FILE_SAVE, ID_FILE_SAVE_AS, &A::OnFileSave),
         {ID_FILE_SAVE, ID_FILE_SAVE_AS, nullptr, &A::OnUpdateNeedsDocument},
         OnCommand<A>(ID_APP_EXIT, &A::OnAppExit),
-        // Printing goes to the data list; without one it is off. The About box comes later.
+        // Printing goes to the data list; without one it is off.
         {ID_FILE_PRINT_SETUP, ID_FILE_PRINT_PREVIEW, nullptr, &A::OnDisabled},
-        {ID_APP_ABOUT, ID_APP_ABOUT, nullptr, &A::OnDisabled},
+        OnCommand<A>(ID_APP_ABOUT, &A::OnAppAbout),
     };
     return map;
 }
 
 }  // namespace
 
-MonitorApp::MonitorApp(VexaDevice* device, MessageService* messages)
+MonitorApp::MonitorApp(VexaDevice* device, MessageService* messages,
+                       LanguageEnvironment* languages)
     : m_device(device != nullptr ? *device : m_libraryDevice),
-      m_messages(messages != nullptr ? *messages : m_qtMessages) {}
+      m_messages(messages != nullptr ? *messages : m_qtMessages),
+      m_systemLanguages(programDirectory().toStdString()),
+      m_languages(languages != nullptr ? *languages : m_systemLanguages),
+      m_language(m_languages) {}
 
 MonitorApp::~MonitorApp() {
     // The document stops its capture timer before the state it polls goes.
@@ -43,7 +48,9 @@ MonitorApp::~MonitorApp() {
 QString MonitorApp::programDirectory() { return QCoreApplication::applicationDirPath(); }
 
 bool MonitorApp::InitInstance(const QStringList& arguments) {
+    m_language.chooseLanguage();
     m_frame = std::make_unique<MainFrame>(m_state, m_device, m_messages);
+    m_frame->setLanguage(&m_language, &m_languages);
     m_qtMessages.setParent(m_frame.get());
     m_frame->setApplicationTarget(this);
     m_frame->setCloseQuery([this] { return saveModified(); });
@@ -223,6 +230,11 @@ void MonitorApp::OnUpdateNeedsDocument(CmdUI& ui) { ui.enabled = m_document != n
 void MonitorApp::OnFileNew(unsigned) { newDocument(); }
 
 void MonitorApp::OnAppExit(unsigned) { m_frame->close(); }
+
+void MonitorApp::OnAppAbout(unsigned) {
+    AboutDialog about(m_frame.get());
+    about.exec();
+}
 
 void MonitorApp::OnDisabled(CmdUI& ui) { ui.enabled = false; }
 

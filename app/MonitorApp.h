@@ -6,6 +6,7 @@
 // Thread: the user-interface thread.
 
 #include "app/CommandRouting.h"
+#include "app/LanguageManager.h"
 #include "app/MainFrame.h"
 #include "app/ProgramState.h"
 #include "app/QtMessageService.h"
@@ -16,8 +17,10 @@
 
 class MonitorApp final : public CommandTarget {
 public:
-    // The device and the message service are the program's own unless a test gives others.
-    MonitorApp(VexaDevice* device = nullptr, MessageService* messages = nullptr);
+    // The device, the message service and the language environment are the program's own unless
+    // a test gives others.
+    MonitorApp(VexaDevice* device = nullptr, MessageService* messages = nullptr,
+               LanguageEnvironment* languages = nullptr);
     ~MonitorApp() override;
 
     // Creates the main frame and handles the command line; false when start-up fails.
@@ -33,6 +36,7 @@ public:
     [[nodiscard]] MainFrame& mainFrame() { return *m_frame; }
     [[nodiscard]] CDataDoc* document() { return m_document.get(); }
     [[nodiscard]] ProgramState& state() { return m_state; }
+    [[nodiscard]] LanguageManager& language() { return m_language; }
     // The directory of the program file.
     [[nodiscard]] static QString programDirectory();
 
@@ -43,6 +47,7 @@ public:
     void OnFileSave(unsigned id);
     void OnUpdateNeedsDocument(CmdUI& ui);
     void OnAppExit(unsigned);
+    void OnAppAbout(unsigned);
     void OnDisabled(CmdUI& ui);
 
 private:
@@ -56,6 +61,9 @@ private:
     VexaDevice& m_device;
     QtMessageService m_qtMessages;
     MessageService& m_messages;
+    SystemLanguageEnvironment m_systemLanguages;
+    LanguageEnvironment& m_languages;
+    LanguageManager m_language;
     std::unique_ptr<MainFrame> m_frame;
     std::unique_ptr<CDataDoc> m_document;
 };

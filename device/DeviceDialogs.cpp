@@ -1,5 +1,7 @@
 #include "device/DeviceDialogs.h"
 
+#include "resources/UiText.h"
+
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -32,18 +34,18 @@ DeviceSetupDialog::DeviceSetupDialog(DeviceSetup& setup, QWidget* parent)
       m_workMode(new QComboBox),
       m_baudRate(new QComboBox),
       m_frameType(new QComboBox) {
-    setWindowTitle(QStringLiteral("Device Setup"));
+    setWindowTitle(QString::fromStdString(uiText("Device Setup")));
     m_setup.open();
     fill(m_usbDevice, m_setup.usbDevices(), -1);
     fill(m_workMode, DeviceSetup::workModes(), m_setup.workModeIndex);
     fill(m_baudRate, m_setup.baudRates(), m_setup.baudRateIndex);
     fill(m_frameType, DeviceSetup::frameTypes(), m_setup.frameTypeIndex);
-    auto* group = new QGroupBox(QStringLiteral("Configure Parameters"));
+    auto* group = new QGroupBox(QString::fromStdString(uiText("Configure Parameters")));
     auto* form = new QFormLayout(group);
-    form->addRow(QStringLiteral("USB Device:"), m_usbDevice);
-    form->addRow(QStringLiteral("Work Mode:"), m_workMode);
-    form->addRow(QStringLiteral("Baud Rate(Kbps):"), m_baudRate);
-    form->addRow(QStringLiteral("Frame Type:"), m_frameType);
+    form->addRow(QString::fromStdString(uiText("USB Device:")), m_usbDevice);
+    form->addRow(QString::fromStdString(uiText("Work Mode:")), m_workMode);
+    form->addRow(QString::fromStdString(uiText("Baud Rate(Kbps):")), m_baudRate);
+    form->addRow(QString::fromStdString(uiText("Frame Type:")), m_frameType);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(group);
     layout->addWidget(okCancel(this, true));
@@ -69,17 +71,17 @@ void DeviceSetupDialog::accept() {
 
 DeviceInformationDialog::DeviceInformationDialog(DeviceInformation& information, QWidget* parent)
     : QDialog(parent), m_status(new QLineEdit), m_baudRate(new QLineEdit), m_firmware(new QLineEdit) {
-    setWindowTitle(QStringLiteral("Device Information"));
+    setWindowTitle(QString::fromStdString(uiText("Device Information")));
     information.open();
     for (QLineEdit* e : {m_status, m_baudRate, m_firmware}) e->setReadOnly(true);
     m_status->setText(QString::fromStdString(information.status));
     m_baudRate->setText(QString::fromStdString(information.baudRate));
     m_firmware->setText(QString::fromStdString(information.firmware));
-    auto* group = new QGroupBox(QStringLiteral("Device Information"));
+    auto* group = new QGroupBox(QString::fromStdString(uiText("Device Information")));
     auto* form = new QFormLayout(group);
-    form->addRow(QStringLiteral("Status:"), m_status);
-    form->addRow(QStringLiteral("Baud Rate(Kbps):"), m_baudRate);
-    form->addRow(QStringLiteral("Firmware:"), m_firmware);
+    form->addRow(QString::fromStdString(uiText("Status:")), m_status);
+    form->addRow(QString::fromStdString(uiText("Baud Rate(Kbps):")), m_baudRate);
+    form->addRow(QString::fromStdString(uiText("Firmware:")), m_firmware);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(group);
     layout->addWidget(okCancel(this, false));

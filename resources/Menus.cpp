@@ -8,19 +8,10 @@ namespace {
 
 std::atomic<MenuTextLookup> g_lookup{nullptr};
 
-MenuItem item(const char* text, unsigned id) {
-    if (const MenuTextLookup lookup = g_lookup.load()) {
-        if (const char* t = lookup(id, text)) return {t, id, {}};
-    }
-    return {text, id, {}};
-}
+MenuItem item(const char* text, unsigned id) { return {menuText(id, text), id, {}}; }
 
 MenuItem popup(const char* text, std::vector<MenuItem> items) {
-    std::string t = text;
-    if (const MenuTextLookup lookup = g_lookup.load()) {
-        if (const char* translated = lookup(0, text)) t = translated;
-    }
-    return {t, 0, std::move(items)};
+    return {menuText(0, text), 0, std::move(items)};
 }
 
 MenuItem separator() { return {}; }
@@ -138,3 +129,10 @@ const std::vector<Accelerator>& accelerators() {
 }
 
 void installMenuTextLookup(MenuTextLookup lookup) { g_lookup.store(lookup); }
+
+std::string menuText(unsigned id, const char* englishText) {
+    if (const MenuTextLookup lookup = g_lookup.load()) {
+        if (const char* translated = lookup(id, englishText)) return translated;
+    }
+    return englishText;
+}

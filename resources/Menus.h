@@ -33,3 +33,5 @@ struct Accelerator {
 // A language library's menu texts replace the own ones while installed (null: the own).
 using MenuTextLookup = const char* (*)(unsigned id, const char* englishText);
 void installMenuTextLookup(MenuTextLookup lookup);
+// The text of a menu item in the language in use.
+[[nodiscard]] std::string menuText(unsigned id, const char* englishText);

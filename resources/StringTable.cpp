@@ -56,6 +56,7 @@ constexpr Entry kTable[] = {
     {kCannotCreateTwoDocuments, "You can't create two document!"},
     {kErrorCaption, "error"},
     {kPleaseWait, "Please wait ......"},
+    {kCannotGetLanguage, "***Error: Cannot get right language code!"},
     {kInvalidData, "Invalid data"},
     {kRemoteFrame, "Remote Frame"},
     {kStandard, "Standard"},

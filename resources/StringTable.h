@@ -50,6 +50,7 @@ inline constexpr std::uint32_t kSetupInformationCaption = 5202;
 inline constexpr std::uint32_t kCannotCreateTwoDocuments = 5203;
 inline constexpr std::uint32_t kErrorCaption = 5204;
 inline constexpr std::uint32_t kPleaseWait = 5206;
+inline constexpr std::uint32_t kCannotGetLanguage = 5207;
 
 // The text of `id` in the language in use; "" for an unknown id.
 [[nodiscard]] std::string loadString(std::uint32_t id);

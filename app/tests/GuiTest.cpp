@@ -19,6 +19,8 @@
 #include <filesystem>
 #include <mutex>
 
+#include <unistd.h>
+
 namespace {
 
 class FakeDevice final : public VexaDevice {
@@ -246,7 +248,14 @@ TEST_F(GuiTest, DeviceInformationShowsTheAdaptersAnswer) {
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The tests see English texts and keep their settings to themselves, whatever the machine's.
+    for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES"}) qunsetenv(name);
+    qputenv("LANG", "C.UTF-8");
+    const auto config = std::filesystem::temp_directory_path() / ("korvane-gui-" + std::to_string(::getpid()));
+    qputenv("KORVANE_CONFIG_DIR", QByteArray::fromStdString(config.string()));
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int status = RUN_ALL_TESTS();
+    std::filesystem::remove_all(config);
+    return status;
 }

@@ -1,0 +1,143 @@
+// Language choice, the language menu, and the help files.
+
+#include "app/Help.h"
+#include "app/LanguageManager.h"
+#include "resources/Menus.h"
+#include "resources/StringTable.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QWidget>
+
+namespace {
+
+// Languages as the test says; the libraries are the real ones beside the test program, but only
+// those the test lists are there.
+class ScriptedLanguages final : public LanguageEnvironment {
+public:
+    LANGID settingLanguageId() override { return setting; }
+    void writeSettingLanguageId(LANGID id) override { setting = id; }
+    LANGID userUILanguage() override { return userUi; }
+    LANGID systemUILanguage() override { return systemUi; }
+    LANGID userDefaultLangID() override { return userDefault; }
+    LANGID systemDefaultLangID() override { return systemDefault; }
+    std::vector<std::string> satelliteFiles() override { return files; }
+    std::unique_ptr<platform::ResourceLibrary> loadLibrary(const std::string& name) override {
+        tried.push_back(name);
+        if (std::find(files.begin(), files.end(), name) == files.end()) return nullptr;
+        return platform::ResourceLibrary::load(
+            (QCoreApplication::applicationDirPath() + "/").toStdString() + name);
+    }
+
+    LANGID setting = 0, userUi = 0, systemUi = 0, userDefault = 0, systemDefault = 0;
+    std::vector<std::string> files;
+    std::vector<std::string> tried;
+};
+
+}  // namespace
+
+TEST(LanguageManager, ASublanguageFallsBackToItsPrimaryLanguageThenToTheDefaultOne) {
+    ScriptedLanguages env;
+    env.setting = 0x0C07;  // German (Austria): sublanguage 3, no library anywhere
+    LanguageManager manager(env);
+    manager.chooseLanguage();
+    EXPECT_EQ(manager.attempts(), (std::vector<LANGID>{0x0C07, 0x0007, 0x0407, 0x0409}));
+    EXPECT_EQ(manager.current(), 0x0409);
+    EXPECT_EQ(env.tried, (std::vector<std::string>{"KorvaneDEU.so", "KorvaneDEU.so"}));
+}
+
+TEST(LanguageManager, SublanguageOneFallsBackOnlyToTheNeutralOne) {
+    ScriptedLanguages env;
+    env.userUi = 0x0407;
+    env.systemDefault = 0x040C;
+    LanguageManager manager(env);
+    manager.chooseLanguage();
+    EXPECT_EQ(manager.attempts(), (std::vector<LANGID>{0x0407, 0x0007, 0x040C, 0x000C, 0x0409}));
+}
+
+TEST(LanguageManager, ALoadedLibraryReplacesStringsAndMenusUntilItIsUnloaded) {
+    ScriptedLanguages env;
+    env.files = {"KorvaneCHS.so"};
+    env.systemUi = 0x0804;
+    {
+        LanguageManager manager(env);
+        manager.chooseLanguage();
+        ASSERT_EQ(manager.current(), 0x0804);
+        EXPECT_EQ(strings::loadString(strings::kPleaseRestart), "\u8bf7\u91cd\u65b0\u542f\u52a8 %1");
+        EXPECT_EQ(mainMenu(true).front().text, "\u6587\u4ef6(&F)");
+        // A text the library leaves alone stays the program's own.
+        EXPECT_EQ(strings::loadString(strings::kColumnCobId), "COB-ID");
+    }
+    EXPECT_EQ(strings::loadString(strings::kPleaseRestart), "Please restart %1");
+    EXPECT_EQ(mainMenu(true).front().text, "&File");
+}
+
+TEST(LanguageManager, TheMenuListsTheOwnLanguageThenEveryLibrary) {
+    ScriptedLanguages none;
+    LanguageManager alone(none);
+    alone.chooseLanguage();
+    auto entries = alone.buildMenu();
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].text, "English (United States) (ENU)");
+    EXPECT_TRUE(entries[0].checked);
+
+    ScriptedLanguages env;
+    env.files = {"KorvaneCHS.so"};
+    LanguageManager manager(env);
+    manager.chooseLanguage();
+    entries = manager.buildMenu();
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[1].text, "Chinese (Simplified) (CHS)");
+    EXPECT_FALSE(entries[1].checked);
+    EXPECT_EQ(LanguageManager::displayName(0x7777), "30583 - ???");
+}
+
+TEST(LanguageManager, AChoiceIsStoredAndTakesEffectOnlyAfterARestart) {
+    ScriptedLanguages env;
+    env.files = {"KorvaneCHS.so"};
+    LanguageManager manager(env);
+    manager.chooseLanguage();
+    manager.buildMenu();
+    EXPECT_EQ(manager.selectLanguage(1, "Korvane"), "\u8bf7\u91cd\u65b0\u542f\u52a8 Korvane");
+    EXPECT_EQ(env.setting, 0x0804);
+    EXPECT_EQ(manager.current(), 0x0409);
+    EXPECT_EQ(strings::loadString(strings::kPleaseRestart), "Please restart %1");
+    EXPECT_EQ(manager.selectLanguage(5, "Korvane"), "");
+
+    LanguageManager restarted(env);
+    restarted.chooseLanguage();
+    EXPECT_EQ(restarted.current(), 0x0804);
+}
+
+TEST(Help, TheFileFollowsTheLanguage) {
+    EXPECT_EQ(helpFileName(0x0804), "Korvane-sc.chm");
+    EXPECT_EQ(helpFileName(1028), "Korvane-tc.chm");
+    EXPECT_EQ(helpFileName(0x0409), "Korvane-en.chm");
+    EXPECT_EQ(helpFileName(0x0C04), "Korvane-en.chm");
+    ScriptedLanguages env;
+    EXPECT_EQ(helpLanguage(env), 0);
+    env.userDefault = 0x0404;
+    env.systemUi = 0x0407;
+    EXPECT_EQ(helpLanguage(env), 0x0407);
+    env.setting = 0x0804;
+    EXPECT_EQ(helpLanguage(env), 0x0804);
+}
+
+TEST(Help, TheViewerOpensTheTopicAndFailsQuietlyWithoutAFile) {
+    const QString dir = QCoreApplication::applicationDirPath();
+    EXPECT_FALSE(HtmlHelp(dir + "/Korvane-xx.chm", QString::fromLatin1(kHelpTopic)));
+    ASSERT_TRUE(HtmlHelp(dir + "/Korvane-en.chm", QString::fromLatin1(kHelpTopic)));
+    ASSERT_NE(helpViewerWindow(), nullptr);
+    EXPECT_EQ(helpViewerWindow()->windowTitle(), "Getting started with Korvane");
+}
+
+TEST(LocaleData, ProcessLocalesReadAsLanguageIds) {
+    EXPECT_EQ(platform::languageOfLocale("zh_CN.UTF-8"), 0x0804);
+    EXPECT_EQ(platform::languageOfLocale("zh-tw"), 0x0404);
+    EXPECT_EQ(platform::languageOfLocale("de"), 0x0007);
+    EXPECT_EQ(platform::languageOfLocale("en_AU.UTF-8"), 0x0409);
+    EXPECT_EQ(platform::languageOfLocale("C.UTF-8"), 0);
+    EXPECT_EQ(platform::languageOfLocale("xx_YY"), 0);
+    EXPECT_EQ(platform::abbreviation(0x0404), "CHT");
+}

@@ -1,0 +1,138 @@
+// The Simplified Chinese language library: while it is loaded its texts replace the program's
+// own strings, menus and dialog texts.
+
+#include "resources/Satellite.h"
+
+#include <cstring>
+
+namespace {
+
+struct StringEntry {
+    std::uint32_t id;
+    const char* text;
+};
+
+constexpr StringEntry kStrings[] = {
+    {119, "\u8bf7\u91cd\u65b0\u542f\u52a8 %1"},
+    {2001, "CAN-\u5e8f\u53f7"},
+    {2002, "\u65f6\u95f4(\u5206-\u79d2-\u6beb\u79d2-\u5fae\u79d2)"},
+    {2003, "\u8d1f\u8f7d\u7387(%)"},
+    {2004, "\u6807\u8bc6\u7b26"},
+    {2005, "\u7c7b\u578b"},
+    {2006, "\u957f\u5ea6"},
+    {2007, "\u6570\u636e"},
+    {2008, "DeviceNet-\u5e8f\u53f7"},
+    {2009, "\u7ec4"},
+    {2010, "\u6e90 ID"},
+    {2011, "\u76ee\u7684 ID"},
+    {2012, "\u62a5\u6587 ID"},
+    {2013, "\u63cf\u8ff0"},
+    {2014, "CANopen-\u5e8f\u53f7"},
+    {2016, "\u529f\u80fd\u7801"},
+    {2017, "\u8282\u70b9 ID"},
+    {2018, "\u63cf\u8ff0"},
+    {5000, "\u8bbe\u5907\u9519\u8bef\uff0c\n\n\u8bf7\u68c0\u67e5\uff1a\n1-\u8bbe\u5907\u7684\u8fde\u63a5\u3002\n2-\u8bbe\u5907\u7684\u914d\u7f6e\u3002"},
+    {5001, "\u8bbe\u5907\u65e0\u6cd5\u8fd0\u884c\uff0c\n\u8bf7\u518d\u8bd5\u4e00\u6b21\u3002"},
+    {5025, "ADP4021 \u901a\u4fe1\u9519\u8bef\u3002"},
+    {5026, "\u8bbe\u5907\u8bbe\u7f6e\u5931\u8d25\u3002\n\n\u8bf7\u68c0\u67e5\uff1a\n1.ADP4021 \u7684\u8fde\u63a5\u3002"},
+    {5123, "\u8bbe\u5907\u6b63\u5728\u91c7\u96c6\u6570\u636e\uff0c\u8bf7\u5148\u505c\u6b62\u3002"},
+    {5132, "\u6b64\u7a97\u53e3\u4e0d\u80fd\u5173\u95ed\u3002"},
+    {5133, "\u8bf7\u5148\u505c\u6b62\u8bbe\u5907\u3002"},
+    {5202, "\u8bbe\u7f6e\u4fe1\u606f"},
+    {5203, "\u4e0d\u80fd\u521b\u5efa\u4e24\u4e2a\u6587\u6863\uff01"},
+    {5206, "\u8bf7\u7a0d\u5019 ......"},
+    {6000, "\u65e0\u6548\u6570\u636e"},
+    {6001, "\u8fdc\u7a0b\u5e27"},
+    {6002, "\u6807\u51c6\u5e27"},
+    {6003, "\u6269\u5c55\u5e27"},
+    {7002, "\u6b63\u5728\u5bfc\u51fa\u6570\u636e"},
+    {7012, "\u6b63\u5728\u4fdd\u5b58\u6570\u636e"},
+    {7013, "\u6b63\u5728\u8f7d\u5165\u6570\u636e"},
+};
+
+struct TextEntry {
+    const char* english;
+    const char* text;
+};
+
+// Menus, dialog captions and labels.
+constexpr TextEntry kTexts[] = {
+    {"&File", "\u6587\u4ef6(&F)"},
+    {"&New...\tCtrl+N", "\u65b0\u5efa(&N)...\tCtrl+N"},
+    {"&Open...\tCtrl+O", "\u6253\u5f00(&O)...\tCtrl+O"},
+    {"&Save\tCtrl+S", "\u4fdd\u5b58(&S)\tCtrl+S"},
+    {"Save &As...", "\u53e6\u5b58\u4e3a(&A)..."},
+    {"&Export...", "\u5bfc\u51fa(&E)..."},
+    {"&Print...", "\u6253\u5370(&P)..."},
+    {"Print Pre&view", "\u6253\u5370\u9884\u89c8(&V)"},
+    {"P&rint Setup...", "\u6253\u5370\u8bbe\u7f6e(&R)..."},
+    {"E&xit\tCtrl+X", "\u9000\u51fa(&X)\tCtrl+X"},
+    {"&View", "\u67e5\u770b(&V)"},
+    {"&Toolbar", "\u5de5\u5177\u680f(&T)"},
+    {"&Status Bar", "\u72b6\u6001\u680f(&S)"},
+    {"Curve Information", "\u66f2\u7ebf\u4fe1\u606f"},
+    {"Sampling Point Information", "\u91c7\u6837\u70b9\u4fe1\u606f"},
+    {"F&unctions", "\u529f\u80fd(&U)"},
+    {"&Capture\tCtrl+F2", "\u91c7\u96c6(&C)\tCtrl+F2"},
+    {"S&top\tCtrl+F3", "\u505c\u6b62(&T)\tCtrl+F3"},
+    {"C&lear All\tCtrl+Delete", "\u5168\u90e8\u6e05\u9664(&L)\tCtrl+Delete"},
+    {"&Manual Message...\tCtrl+M", "\u624b\u52a8\u53d1\u9001(&M)...\tCtrl+M"},
+    {"&Automatic Message", "\u81ea\u52a8\u53d1\u9001(&A)"},
+    {"C&onfigure...\tCtrl+Alt+C", "\u914d\u7f6e(&O)...\tCtrl+Alt+C"},
+    {"&Start\tCtrl+Alt+S", "\u5f00\u59cb(&S)\tCtrl+Alt+S"},
+    {"S&top\tCtrl+Alt+T", "\u505c\u6b62(&T)\tCtrl+Alt+T"},
+    {"&Data List", "\u6570\u636e\u5217\u8868(&D)"},
+    {"&Filter... \tCtrl+F", "\u8fc7\u6ee4(&F)... \tCtrl+F"},
+    {"Font...", "\u5b57\u4f53..."},
+    {"GridLines", "\u7f51\u683c\u7ebf"},
+    {"&Options", "\u9009\u9879(&O)"},
+    {"S&etup...\tCtrl+E", "\u8bbe\u7f6e(&E)...\tCtrl+E"},
+    {"Device Information...", "\u8bbe\u5907\u4fe1\u606f..."},
+    {"Language", "\u8bed\u8a00"},
+    {"&Window", "\u7a97\u53e3(&W)"},
+    {"&Cascade", "\u5c42\u53e0(&C)"},
+    {"&Tile", "\u5e73\u94fa(&T)"},
+    {"&Arrange Icons", "\u6392\u5217\u56fe\u6807(&A)"},
+    {"&Help", "\u5e2e\u52a9(&H)"},
+    {"Help Topics\tF1", "\u5e2e\u52a9\u4e3b\u9898\tF1"},
+    {"&About Korvane...", "\u5173\u4e8e Korvane(&A)..."},
+    {"CAN protocol", "CAN \u534f\u8bae"},
+    {"DeviceNet protocol", "DeviceNet \u534f\u8bae"},
+    {"CANopen protocol", "CANopen \u534f\u8bae"},
+    {"Filter...", "\u8fc7\u6ee4..."},
+    {"New Window", "\u65b0\u5efa\u7a97\u53e3"},
+    {"Device Setup", "\u8bbe\u5907\u8bbe\u7f6e"},
+    {"Configure Parameters", "\u914d\u7f6e\u53c2\u6570"},
+    {"USB Device:", "USB \u8bbe\u5907\uff1a"},
+    {"Work Mode:", "\u5de5\u4f5c\u6a21\u5f0f\uff1a"},
+    {"Baud Rate(Kbps):", "\u6ce2\u7279\u7387(Kbps)\uff1a"},
+    {"Frame Type:", "\u5e27\u7c7b\u578b\uff1a"},
+    {"Device Information", "\u8bbe\u5907\u4fe1\u606f"},
+    {"Status:", "\u72b6\u6001\uff1a"},
+    {"Firmware:", "\u56fa\u4ef6\uff1a"},
+    {"Data List", "\u6570\u636e\u5217\u8868"},
+    {"About Korvane", "\u5173\u4e8e Korvane"},
+    {"Ready", "\u5c31\u7eea"},
+};
+
+}  // namespace
+
+extern "C" {
+
+__attribute__((visibility("default"))) std::uint16_t KorvaneTranslationId() { return 0x0804; }
+
+__attribute__((visibility("default"))) const char* KorvaneString(std::uint32_t id) {
+    for (const StringEntry& e : kStrings) {
+        if (e.id == id) return e.text;
+    }
+    return nullptr;
+}
+
+__attribute__((visibility("default"))) const char* KorvaneText(const char* english) {
+    for (const TextEntry& e : kTexts) {
+        if (std::strcmp(e.english, english) == 0) return e.text;
+    }
+    return nullptr;
+}
+
+}  // extern "C"
