@@ -48,7 +48,7 @@ QIcon commandIcon(unsigned id) {
         case ID_AUTO_START: return glyph("AS", QColor(0x2E, 0x8B, 0x57));
         case ID_AUTO_STOP: return glyph("AT", QColor(0xB2, 0x22, 0x22));
         case ID_FUNCTIONS_EXPORT: return glyph("E", QColor(0x44, 0x66, 0x88));
-        case ID_HELP_TOPICS: return standard(QStyle::SP_DialogHelpButton);
+        case ID_HELP_TOPICS: return glyph("?", QColor(0x2E, 0x6D, 0xB4));
         default: return {};
     }
 }
