@@ -1,6 +1,7 @@
 #include "app/MonitorApp.h"
 
 #include "app/AboutDialog.h"
+#include "app/DocumentTemplate.h"
 #include "app/ProgressWindow.h"
 #include "resources/CommandIds.h"
 #include "resources/StringTable.h"
@@ -13,6 +14,12 @@
 #include <QMetaObject>
 
 namespace {
+
+const DocumentTemplate& dataListTemplate() { return kDocumentTemplates[0]; }
+
+QString fileFilter() {
+    return QString::fromStdString(dataListTemplate().filterName()) + ";;All Files (*.*)";
+}
 
 const CommandMap<MonitorApp>& commandMap() {
     using A = MonitorApp;
@@ -68,6 +75,7 @@ void MonitorApp::createDocument() {
     m_state.flags.set(ApplicationFlags::kDocumentExists);
     m_document = std::make_unique<CDataDoc>(m_device, m_state.store, m_state.capture,
                                             m_state.flags, m_messages);
+    m_document->SetTitle(dataListTemplate().newDocumentName());
     m_document->addClearListener([this] { m_state.filter.displayIndexList.clear(); });
     m_document->setCaptureChangedHandler([this] { m_frame->onTimer(); });
     MainFrame* frame = m_frame.get();
@@ -116,6 +124,14 @@ DocumentContents MonitorApp::snapshot() {
     return c;
 }
 
+void MonitorApp::documentStored(const QString& path) {
+    m_document->SetPathName(path.toStdString());
+    m_document->SetTitle(QFileInfo(path).fileName().toStdString());
+    m_document->SetModifiedFlag(false);
+    m_frame->setDocument(m_document.get());
+    m_frame->setWindowModified(false);
+}
+
 bool MonitorApp::saveDocument(const QString& path) {
     if (m_document == nullptr) return false;
     const DocumentContents contents = snapshot();
@@ -132,11 +148,7 @@ bool MonitorApp::saveDocument(const QString& path) {
                             MessageIcon::kStop);
         return false;
     }
-    m_document->SetPathName(path.toStdString());
-    m_document->SetTitle(QFileInfo(path).fileName().toStdString());
-    m_document->SetModifiedFlag(false);
-    m_frame->setDocument(m_document.get());
-    m_frame->setWindowModified(false);
+    documentStored(path);
     return true;
 }
 
@@ -151,11 +163,7 @@ bool MonitorApp::openDocument(const QString& path) {
         return false;
     }
     apply(std::move(contents), frames);
-    m_document->SetPathName(path.toStdString());
-    m_document->SetTitle(QFileInfo(path).fileName().toStdString());
-    m_document->SetModifiedFlag(false);
-    m_frame->setDocument(m_document.get());
-    m_frame->setWindowModified(false);
+    documentStored(path);
     return true;
 }
 
@@ -207,20 +215,19 @@ bool MonitorApp::saveModified() {
 }
 
 void MonitorApp::OnFileOpen(unsigned) {
-    const QString path = QFileDialog::getOpenFileName(
-        m_frame.get(), QString(), QString(),
-        QStringLiteral("Korvane Files (*.krv);;All Files (*.*)"));
+    const QString path = QFileDialog::getOpenFileName(m_frame.get(), QString(), QString(), fileFilter());
     if (!path.isEmpty() && saveModified()) openDocument(path);
 }
 
 void MonitorApp::OnFileSave(unsigned id) {
     QString path = QString::fromStdString(m_document->GetPathName());
     if (id == ID_FILE_SAVE_AS || path.isEmpty()) {
+        const QString extension = QString::fromStdString(dataListTemplate().extension());
         path = QFileDialog::getSaveFileName(m_frame.get(), QString(),
-                                            QString::fromStdString(m_document->GetTitle()) + ".krv",
-                                            QStringLiteral("Korvane Files (*.krv)"));
+                                            QString::fromStdString(m_document->GetTitle()) + extension,
+                                            fileFilter());
         if (path.isEmpty()) return;
-        if (!path.endsWith(QStringLiteral(".krv"))) path += QStringLiteral(".krv");
+        if (!path.endsWith(extension)) path += extension;
     }
     saveDocument(path);
 }

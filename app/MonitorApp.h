@@ -54,6 +54,8 @@ private:
     void createDocument();
     DocumentContents snapshot();
     void apply(DocumentContents&& contents, FrameStore& frames);
+    // The document is now the file at `path`, unmodified.
+    void documentStored(const QString& path);
 
 private:
     ProgramState m_state;

@@ -121,21 +121,18 @@ NTSTATUS ADP4021Device::OnDeviceSleep(KIrp) {
     return STATUS_SUCCESS;
 }
 
-NTSTATUS ADP4021Device::Create(KIrp irp) {
-    KTrace("Entering ADP4021Device::Create, %s", irp.Describe().c_str());
+// Create and Close succeed at once and say so.
+static NTSTATUS CompleteOpenOrClose(KIrp irp, const char* name) {
+    KTrace("Entering ADP4021Device::%s, %s", name, irp.Describe().c_str());
     irp.Information() = 0;
     const NTSTATUS status = irp.Complete(STATUS_SUCCESS);
-    KTrace("ADP4021Device::Create Status 0x%x\n", static_cast<unsigned>(status));
+    KTrace("ADP4021Device::%s Status 0x%x\n", name, static_cast<unsigned>(status));
     return status;
 }
 
-NTSTATUS ADP4021Device::Close(KIrp irp) {
-    KTrace("Entering ADP4021Device::Close, %s", irp.Describe().c_str());
-    irp.Information() = 0;
-    const NTSTATUS status = irp.Complete(STATUS_SUCCESS);
-    KTrace("ADP4021Device::Close Status 0x%x\n", static_cast<unsigned>(status));
-    return status;
-}
+NTSTATUS ADP4021Device::Create(KIrp irp) { return CompleteOpenOrClose(irp, "Create"); }
+
+NTSTATUS ADP4021Device::Close(KIrp irp) { return CompleteOpenOrClose(irp, "Close"); }
 
 NTSTATUS ADP4021Device::CleanUp(KIrp irp) {
     KTrace("Entering ADP4021Device::Entering CleanUp, %s", irp.Describe().c_str());

@@ -6,6 +6,7 @@
 #include "resources/TextFormat.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -51,13 +52,22 @@ std::string timeText(const CapturedFrame& f) {
     return strprintf("%02u-%02u-%03u-%03u", f.minutes, f.seconds, f.millis, f.micros);
 }
 
-std::string canCell(const CapturedFrame& f, std::uint32_t row, int column) {
+// Index, time, loading, identifier and type: the first five columns of every reading.
+std::optional<std::string> leadingCell(const CapturedFrame& f, std::uint32_t row, int column,
+                                       const char* loadingFormat) {
     switch (column) {
         case 0: return strprintf("%u", row);
         case 1: return timeText(f);
-        case 2: return strprintf("%2u", f.loading);
+        case 2: return strprintf(loadingFormat, f.loading);
         case 3: return strprintf("%X", f.identifier);
         case 4: return typeText(f);
+        default: return std::nullopt;
+    }
+}
+
+std::string canCell(const CapturedFrame& f, std::uint32_t row, int column) {
+    if (auto cell = leadingCell(f, row, column, "%2u")) return *cell;
+    switch (column) {
         case 5: return strprintf("%d", f.length);
         case 6: return f.status == 1 ? loadString(kRemoteFrame) : dataBytes(f);
         default: return {};
@@ -68,12 +78,8 @@ std::string deviceNetCell(const CapturedFrame& f, std::uint32_t row, int column)
     const auto mac = [](const std::optional<std::uint8_t>& v) {
         return v ? strprintf("%02X", *v) : std::string("--");
     };
+    if (auto cell = leadingCell(f, row, column, "%02u")) return *cell;
     switch (column) {
-        case 0: return strprintf("%u", row);
-        case 1: return timeText(f);
-        case 2: return strprintf("%02u", f.loading);
-        case 3: return strprintf("%X", f.identifier);
-        case 4: return typeText(f);
         case 10: return strprintf("%d", f.length);
         case 11: return f.status == 1 ? loadString(kRemoteFrame) : dataBytes(f);
         default: break;
@@ -93,12 +99,8 @@ std::string deviceNetCell(const CapturedFrame& f, std::uint32_t row, int column)
 }
 
 std::string canOpenCell(const CapturedFrame& f, std::uint32_t row, int column) {
+    if (auto cell = leadingCell(f, row, column, "%02u")) return *cell;
     switch (column) {
-        case 0: return strprintf("%u", row);
-        case 1: return timeText(f);
-        case 2: return strprintf("%02u", f.loading);
-        case 3: return strprintf("%X", f.identifier);
-        case 4: return typeText(f);
         case 8: return strprintf("%d", f.length);
         case 9: return f.status != 0 ? loadString(kRemoteFrame) : dataBytes(f);
         default: break;

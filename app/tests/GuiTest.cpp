@@ -1,6 +1,9 @@
 // The program's windows, headless, with a scripted adapter and a recorder for message boxes.
 
+#include "app/DocumentTemplate.h"
 #include "app/MonitorApp.h"
+#include "app/ProgressWindow.h"
+#include "platform/SingleInstance.h"
 #include "device/DeviceDialogs.h"
 #include "resources/CommandIds.h"
 #include "resources/StringTable.h"
@@ -244,6 +247,49 @@ TEST_F(GuiTest, DeviceInformationShowsTheAdaptersAnswer) {
     EXPECT_EQ(dialog.status(), "Stop");
     EXPECT_EQ(dialog.baudRate(), "500");
     EXPECT_EQ(dialog.firmware(), "V1.05");
+}
+
+TEST(SingleInstance, ASecondStartAsksTheFirstToShowItselfAndEnds) {
+    char folder[] = "/tmp/korvane-instance-XXXXXX";
+    ASSERT_NE(::mkdtemp(folder), nullptr);
+    qputenv("KORVANE_RUNTIME_DIR", folder);
+    int raised = 0;
+    {
+        platform::SingleInstance first(QStringLiteral("KorvaneTest"));
+        ASSERT_TRUE(first.acquire([&raised] { ++raised; }));
+        platform::SingleInstance second(QStringLiteral("KorvaneTest"));
+        EXPECT_FALSE(second.acquire([] {}));
+        for (int i = 0; i < 100 && raised == 0; ++i) QTest::qWait(10);
+        EXPECT_EQ(raised, 1);
+    }
+    // Once the first has gone, a new start is the first again.
+    platform::SingleInstance third(QStringLiteral("KorvaneTest"));
+    EXPECT_TRUE(third.acquire([] {}));
+    qunsetenv("KORVANE_RUNTIME_DIR");
+    std::filesystem::remove_all(folder);
+}
+
+TEST(ProgressWindowTest, PercentageTurnsWhiteFrom51) {
+    ProgressWindow window(nullptr);
+    window.begin(strings::kSavingData);
+    EXPECT_EQ(window.windowTitle(), "Saving data");
+    window.setPercent(50);
+    EXPECT_EQ(window.percentText(), "50%");
+    EXPECT_EQ(window.percentColour(), QColor(Qt::black));
+    window.setPercent(51);
+    EXPECT_EQ(window.percentColour(), QColor(Qt::white));
+    EXPECT_EQ(window.percent(), 51);
+    window.end();
+    EXPECT_FALSE(window.isVisible());
+}
+
+TEST(DocumentTemplates, TheDocumentStringNamesFilterAndExtension) {
+    const DocumentTemplate& t = kDocumentTemplates[0];
+    EXPECT_EQ(t.resourceId, 130u);
+    EXPECT_EQ(t.newDocumentName(), "Untitled");
+    EXPECT_EQ(t.filterName(), "Korvane Files (*.krv)");
+    EXPECT_EQ(t.extension(), ".krv");
+    EXPECT_EQ(kDocumentTemplates[2].view, DocumentTemplate::kYxChart);
 }
 
 int main(int argc, char** argv) {
