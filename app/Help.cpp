@@ -5,11 +5,12 @@
 #include <QTextBrowser>
 #include <QUrl>
 
-#include <memory>
+#include <QPointer>
 
 namespace {
 
-std::unique_ptr<QMainWindow> g_viewer;
+// Not owned by a static: the window must go with the application, never after it.
+QPointer<QMainWindow> g_viewer;
 bool g_viewerFailed = false;
 
 }  // namespace
@@ -34,8 +35,8 @@ bool HtmlHelp(const QString& file, const QString& topic) {
     const QFileInfo page(file + "/" + topic);
     if (!page.isFile()) return false;
     if (!g_viewer) {
-        g_viewer = std::make_unique<QMainWindow>();
-        auto* browser = new QTextBrowser(g_viewer.get());
+        g_viewer = new QMainWindow;
+        auto* browser = new QTextBrowser(g_viewer);
         browser->setOpenExternalLinks(true);
         g_viewer->setCentralWidget(browser);
         g_viewer->resize(720, 640);
@@ -52,4 +53,4 @@ bool HtmlHelp(const QString& file, const QString& topic) {
     return true;
 }
 
-QWidget* helpViewerWindow() { return g_viewer.get(); }
+QWidget* helpViewerWindow() { return g_viewer; }

@@ -105,10 +105,8 @@ void VirtualTableView::setCurrent(int row) {
 void VirtualTableView::paintEvent(QPaintEvent*) {
     QPainter p(viewport());
     if (m_model == nullptr) return;
-    const int rows = rowCount();
     const int first = firstVisibleRow();
-    const int last = std::min(rows, first + visibleRowCount() + 1);
-    const int xOffset = horizontalScrollBar()->value();
+    const int last = std::min(rowCount(), first + visibleRowCount() + 1);
     const int columns = m_model->columnCount();
     const QPalette& pal = palette();
     for (int r = first; r < last; ++r) {
@@ -129,17 +127,16 @@ void VirtualTableView::paintEvent(QPaintEvent*) {
         }
     }
     if (m_gridLines) {
+        const int bottom = (last - first) * m_rowHeight;
         p.setPen(pal.mid().color());
-        for (int r = first; r <= last; ++r) {
-            const int y = (r - first) * m_rowHeight - 1;
-            if (r > first && r - first <= last - first) p.drawLine(0, y, viewport()->width(), y);
+        for (int y = m_rowHeight - 1; y < bottom; y += m_rowHeight) {
+            p.drawLine(0, y, viewport()->width(), y);
         }
         for (int c = 0; c < columns; ++c) {
             const int x = m_header->sectionViewportPosition(c) + m_header->sectionSize(c) - 1;
-            p.drawLine(x, 0, x, (last - first) * m_rowHeight);
+            p.drawLine(x, 0, x, bottom);
         }
     }
-    (void)xOffset;
 }
 
 void VirtualTableView::mousePressEvent(QMouseEvent* event) {
