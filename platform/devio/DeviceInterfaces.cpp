@@ -35,7 +35,8 @@ DeviceInterfaceSet::DeviceInterfaceSet(const std::string& interfaceClass) {
         return;
     }
     for (const auto& entry : it) {
-        if (entry.is_socket(ec)) {
+        // A ".new" socket is one the host is still putting in place.
+        if (entry.is_socket(ec) && entry.path().extension() != ".new") {
             m_paths.push_back(entry.path().string());
         }
     }

@@ -40,8 +40,11 @@ int connectUnixSocket(const std::string& path) {
 }
 
 int listenUnixSocket(const std::string& path) {
+    // Bound and listening under a temporary name first, then renamed into place: a client that
+    // sees the socket can always connect to it.
+    const std::string temporary = path + ".new";
     sockaddr_un address{};
-    if (!makeAddress(path, address)) {
+    if (!makeAddress(temporary, address)) {
         return -1;
     }
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -49,13 +52,17 @@ int listenUnixSocket(const std::string& path) {
         return -1;
     }
     struct stat st {};
-    if (::lstat(path.c_str(), &st) == 0 && S_ISSOCK(st.st_mode)) {
-        ::unlink(path.c_str());
+    for (const std::string& stale : {path, temporary}) {
+        if (::lstat(stale.c_str(), &st) == 0 && S_ISSOCK(st.st_mode)) {
+            ::unlink(stale.c_str());
+        }
     }
     // The folder above is 0700, so the moment between bind and chmod exposes nothing; umask would
     // be the race-free way but it is process-wide and the host has other threads.
     if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-        ::chmod(path.c_str(), 0600) != 0 || ::listen(fd, 16) != 0) {
+        ::chmod(temporary.c_str(), 0600) != 0 || ::listen(fd, 16) != 0 ||
+        ::rename(temporary.c_str(), path.c_str()) != 0) {
+        ::unlink(temporary.c_str());
         ::close(fd);
         return -1;
     }
