@@ -141,4 +141,6 @@ bool CandumpReplay::next(BusFrame& frame, std::uint64_t& wantedAtUs) {
     return true;
 }
 
-void CandumpReplay::pop() { ++m_index; }
+void CandumpReplay::pop() {
+    ++m_index;
+}

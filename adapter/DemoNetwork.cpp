@@ -43,8 +43,9 @@ DemoNetwork::DemoNetwork() {
             BusFrame f = frame(0x180u + node, {0, 0, 0, 0, 0, 0, 0, 0});
             const double t = static_cast<double>(atUs) / 1e6;
             putU16(f, 0, static_cast<std::uint16_t>(n * 10 % 10000));
-            putU16(f, 2, static_cast<std::uint16_t>(static_cast<std::int16_t>(
-                             1000.0 * std::sin(2 * M_PI * 0.2 * t + phase))));
+            putU16(f, 2,
+                   static_cast<std::uint16_t>(
+                       static_cast<std::int16_t>(1000.0 * std::sin(2 * M_PI * 0.2 * t + phase))));
             const std::uint64_t tri = n % 200;
             putU16(f, 4, static_cast<std::uint16_t>(tri < 100 ? tri * 50 : (200 - tri) * 50));
             f.data[6] = static_cast<std::uint8_t>(n / 50 % 2 ? 0x01 : 0x00);
@@ -54,9 +55,9 @@ DemoNetwork::DemoNetwork() {
         // TPDO2: a slowly rising 32-bit value.
         every(250, 50 + 7 * i, [node](std::uint64_t n, std::uint64_t) {
             const std::uint32_t v = static_cast<std::uint32_t>(100000 + n * 37);
-            return frame(0x280u + node, {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
-                                         static_cast<std::uint8_t>(v >> 16),
-                                         static_cast<std::uint8_t>(v >> 24)});
+            return frame(0x280u + node,
+                         {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
+                          static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24)});
         });
         // RPDO1 from the master.
         every(500, 120 + 3 * i, [node](std::uint64_t n, std::uint64_t) {

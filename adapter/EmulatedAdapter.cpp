@@ -20,10 +20,10 @@ BusFrame unpackItem(const std::uint8_t* item) {
     BusFrame f;
     f.extended = (item[0] & 0x80) != 0;
     f.length = static_cast<std::uint8_t>(std::min(item[0] & 0x0F, 8));
-    f.identifier = f.extended ? (std::uint32_t{item[1]} & 0x1F) << 24 |
-                                    std::uint32_t{item[2]} << 16 | std::uint32_t{item[3]} << 8 |
-                                    item[4]
-                              : (std::uint32_t{item[1]} & 0x07) << 8 | item[2];
+    f.identifier = f.extended
+                       ? (std::uint32_t{item[1]} & 0x1F) << 24 | std::uint32_t{item[2]} << 16 |
+                             std::uint32_t{item[3]} << 8 | item[4]
+                       : (std::uint32_t{item[1]} & 0x07) << 8 | item[2];
     std::memcpy(f.data, item + 5, 8);
     f.remote = item[13] == 1;
     return f;
@@ -59,16 +59,22 @@ std::uint64_t EmulatedAdapter::nowUs() const {
 std::vector<std::uint8_t> EmulatedAdapter::descriptor(UCHAR type, UCHAR index) {
     std::vector<std::uint8_t> out;
     if (type == USB_DEVICE_DESCRIPTOR_TYPE) {
-        const USB_DEVICE_DESCRIPTOR d{18, USB_DEVICE_DESCRIPTOR_TYPE, 0x0110, 0xFF, 0, 0, 64,
-                                      0x5A4B, 0x4021, m_options.firmwareVersion, 0, 0, 0, 1};
+        const USB_DEVICE_DESCRIPTOR d{
+            18,     USB_DEVICE_DESCRIPTOR_TYPE, 0x0110, 0xFF, 0, 0, 64, 0x5A4B,
+            0x4021, m_options.firmwareVersion,  0,      0,    0, 1};
         appendDescriptor(out, &d, sizeof d);
     } else if (type == USB_CONFIGURATION_DESCRIPTOR_TYPE && index == 0) {
         const std::uint8_t endpoints = m_options.dataEndpoint ? 3 : 2;
-        const USB_CONFIGURATION_DESCRIPTOR c{
-            9, USB_CONFIGURATION_DESCRIPTOR_TYPE,
-            static_cast<std::uint16_t>(9 + 9 + 7 * endpoints), 1, 1, 0, 0x80, 50};
-        const USB_INTERFACE_DESCRIPTOR i{9, USB_INTERFACE_DESCRIPTOR_TYPE, 0, 0, endpoints,
-                                         0xFF, 0, 0, 0};
+        const USB_CONFIGURATION_DESCRIPTOR c{9,
+                                             USB_CONFIGURATION_DESCRIPTOR_TYPE,
+                                             static_cast<std::uint16_t>(9 + 9 + 7 * endpoints),
+                                             1,
+                                             1,
+                                             0,
+                                             0x80,
+                                             50};
+        const USB_INTERFACE_DESCRIPTOR i{
+            9, USB_INTERFACE_DESCRIPTOR_TYPE, 0, 0, endpoints, 0xFF, 0, 0, 0};
         const USB_ENDPOINT_DESCRIPTOR command{7, USB_ENDPOINT_DESCRIPTOR_TYPE, 0x01, 2, 64, 0};
         const USB_ENDPOINT_DESCRIPTOR reply{7, USB_ENDPOINT_DESCRIPTOR_TYPE, 0x81, 2, 64, 0};
         const USB_ENDPOINT_DESCRIPTOR data{7, USB_ENDPOINT_DESCRIPTOR_TYPE, 0x82, 2, 64, 0};
@@ -214,7 +220,8 @@ EmulatedAdapter::Block EmulatedAdapter::handleCommand(std::span<const std::uint8
                 const std::uint8_t packet = c[3];
                 m_cyclicMask[packet] = static_cast<std::uint8_t>(c[4] & 0x0F);
                 for (int slot = 0; slot < 4; ++slot) {
-                    m_cyclic[static_cast<std::size_t>(packet * 4 + slot)] = unpackItem(&c[5 + 14 * slot]);
+                    m_cyclic[static_cast<std::size_t>(packet * 4 + slot)] =
+                        unpackItem(&c[5 + 14 * slot]);
                 }
                 if (packet == 0) {
                     m_interval = c[61];
@@ -255,7 +262,8 @@ std::vector<std::uint8_t> EmulatedAdapter::dataRead(ULONG length) {
     const std::size_t blocks = std::min<std::size_t>(kBlocksPerRead, length / 64);
     std::vector<std::uint8_t> out(blocks * 64, 0);
     std::lock_guard lock(m_mutex);
-    const std::uint8_t lost = static_cast<std::uint8_t>(std::min<std::uint32_t>(m_lostSinceRead, 255));
+    const std::uint8_t lost =
+        static_cast<std::uint8_t>(std::min<std::uint32_t>(m_lostSinceRead, 255));
     if (blocks > 0) {
         m_lostSinceRead = 0;
     }
@@ -313,7 +321,8 @@ void EmulatedAdapter::carry(const BusFrame& frame, std::uint64_t endUs, bool rec
         ++m_lostSinceRead;
         return;
     }
-    const std::uint64_t loading = std::min<std::uint64_t>(100, (m_busyInWindowUs * 100 + kLoadingWindowUs / 2) / kLoadingWindowUs);
+    const std::uint64_t loading = std::min<std::uint64_t>(
+        100, (m_busyInWindowUs * 100 + kLoadingWindowUs / 2) / kLoadingWindowUs);
     m_rx.push_back({frame, static_cast<std::uint32_t>(endUs / 1000 % kClockWrapMs),
                     static_cast<std::uint16_t>(endUs % 1000), static_cast<std::uint8_t>(loading)});
     ++m_stats.framesBuffered;

@@ -28,10 +28,10 @@
 #include <vector>
 
 struct AdapterOptions {
-    bool dataEndpoint = true;   // configuration 1 carries endpoint 0x82
-    bool muteReplies = false;   // never answers on 0x81
+    bool dataEndpoint = true;  // configuration 1 carries endpoint 0x82
+    bool muteReplies = false;  // never answers on 0x81
     std::size_t receiveBufferFrames = 4096;
-    bool overdrive = false;     // frames as fast as the source wants them, whatever the bit timing
+    bool overdrive = false;  // frames as fast as the source wants them, whatever the bit timing
     std::string transferLogPath;  // every transfer, when set
     std::uint16_t firmwareVersion = 0x0105;
 };

@@ -19,4 +19,6 @@ bool FullLoadGenerator::next(BusFrame& f, std::uint64_t& wantedAtUs) {
     return true;
 }
 
-void FullLoadGenerator::pop() { ++m_count; }
+void FullLoadGenerator::pop() {
+    ++m_count;
+}

@@ -15,9 +15,11 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     auto* layout = new QGridLayout(this);
     layout->addWidget(icon, 0, 0, 4, 1, Qt::AlignTop);
     layout->addWidget(new QLabel(QStringLiteral("Korvane")), 0, 1);
-    layout->addWidget(new QLabel(QStringLiteral("Version: V2.00  (Built on August 10 2011)")), 1, 1);
+    layout->addWidget(new QLabel(QStringLiteral("Version: V2.00  (Built on August 10 2011)")), 1,
+                      1);
     layout->addWidget(new QLabel(QStringLiteral("CAN-bus monitor and analyser for the ADP4021 "
-                                                "USB-to-CAN adapter.")), 2, 1);
+                                                "USB-to-CAN adapter.")),
+                      2, 1);
     layout->addWidget(new QLabel(QStringLiteral("Help: Help Topics (F1) in the Help menu.")), 3, 1);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);

@@ -70,5 +70,5 @@ void CCoolBar::setTitle(const QString& title) {
 
 QString CCoolBar::captionFontName() {
     return QFontDatabase::families().contains(QStringLiteral("SimSun")) ? QStringLiteral("SimSun")
-                                                                         : QStringLiteral("Tahoma");
+                                                                        : QStringLiteral("Tahoma");
 }

@@ -24,8 +24,8 @@ struct DocumentTemplate {
         return s.substr(0, s.find('\n'));
     }
     [[nodiscard]] std::string newDocumentName() const { return field(1); }  // "Untitled"
-    [[nodiscard]] std::string filterName() const { return field(3); }       // "Korvane Files (*.krv)"
-    [[nodiscard]] std::string extension() const { return field(4); }        // ".krv"
+    [[nodiscard]] std::string filterName() const { return field(3); }  // "Korvane Files (*.krv)"
+    [[nodiscard]] std::string extension() const { return field(4); }   // ".krv"
 };
 
 inline constexpr char kDocumentString[] = "\nUntitled\n\nKorvane Files (*.krv)\n.krv\n\n";

@@ -53,4 +53,6 @@ bool HtmlHelp(const QString& file, const QString& topic) {
     return true;
 }
 
-QWidget* helpViewerWindow() { return g_viewer; }
+QWidget* helpViewerWindow() {
+    return g_viewer;
+}

@@ -17,7 +17,9 @@ constexpr char kLanguageEntry[] = "LanguageId";
 // The library whose texts the program shows now; the string and menu tables ask it first.
 const ResourceLibrary* g_active = nullptr;
 
-const char* activeString(std::uint32_t id) { return g_active != nullptr ? g_active->string(id) : nullptr; }
+const char* activeString(std::uint32_t id) {
+    return g_active != nullptr ? g_active->string(id) : nullptr;
+}
 
 const char* activeMenuText(unsigned /*id*/, const char* english) {
     return g_active != nullptr ? g_active->text(english) : nullptr;
@@ -29,34 +31,47 @@ SystemLanguageEnvironment::SystemLanguageEnvironment(std::string programDirector
     : m_directory(std::move(programDirectory)) {}
 
 LANGID SystemLanguageEnvironment::settingLanguageId() {
-    return static_cast<LANGID>(UserSettings(kRegistryKey).GetProfileInt(kSettingsSection, kLanguageEntry, 0));
+    return static_cast<LANGID>(
+        UserSettings(kRegistryKey).GetProfileInt(kSettingsSection, kLanguageEntry, 0));
 }
 
 void SystemLanguageEnvironment::writeSettingLanguageId(LANGID id) {
     UserSettings(kRegistryKey).WriteProfileInt(kSettingsSection, kLanguageEntry, id);
 }
 
-LANGID SystemLanguageEnvironment::userUILanguage() { return GetUserDefaultUILanguage(); }
-LANGID SystemLanguageEnvironment::systemUILanguage() { return GetSystemDefaultUILanguage(); }
-LANGID SystemLanguageEnvironment::userDefaultLangID() { return GetUserDefaultLangID(); }
-LANGID SystemLanguageEnvironment::systemDefaultLangID() { return GetSystemDefaultLangID(); }
+LANGID SystemLanguageEnvironment::userUILanguage() {
+    return GetUserDefaultUILanguage();
+}
+LANGID SystemLanguageEnvironment::systemUILanguage() {
+    return GetSystemDefaultUILanguage();
+}
+LANGID SystemLanguageEnvironment::userDefaultLangID() {
+    return GetUserDefaultLangID();
+}
+LANGID SystemLanguageEnvironment::systemDefaultLangID() {
+    return GetSystemDefaultLangID();
+}
 
 std::vector<std::string> SystemLanguageEnvironment::satelliteFiles() {
     std::vector<std::string> files;
-    for (const QString& name : QDir(QString::fromStdString(m_directory))
-                                   .entryList({QStringLiteral("Korvane???.so")}, QDir::Files, QDir::Name)) {
+    for (const QString& name :
+         QDir(QString::fromStdString(m_directory))
+             .entryList({QStringLiteral("Korvane???.so")}, QDir::Files, QDir::Name)) {
         files.push_back(name.toStdString());
     }
     return files;
 }
 
-std::unique_ptr<ResourceLibrary> SystemLanguageEnvironment::loadLibrary(const std::string& fileName) {
+std::unique_ptr<ResourceLibrary> SystemLanguageEnvironment::loadLibrary(
+    const std::string& fileName) {
     return ResourceLibrary::load(m_directory + "/" + fileName);
 }
 
 LanguageManager::LanguageManager(LanguageEnvironment& environment) : m_environment(environment) {}
 
-LanguageManager::~LanguageManager() { unload(); }
+LanguageManager::~LanguageManager() {
+    unload();
+}
 
 void LanguageManager::chooseLanguage() {
     for (LANGID candidate : {m_environment.settingLanguageId(), m_environment.userUILanguage(),
@@ -126,7 +141,8 @@ std::vector<LanguageManager::MenuEntry> LanguageManager::buildMenu() {
     }
     std::vector<MenuEntry> entries;
     for (std::size_t i = 0; i < m_available.size() && i < 256; ++i) {
-        entries.push_back({m_available[i], displayName(m_available[i]), m_available[i] == m_current});
+        entries.push_back(
+            {m_available[i], displayName(m_available[i]), m_available[i] == m_current});
     }
     return entries;
 }

@@ -34,7 +34,9 @@ constexpr int kPaneProtocol = 102;
 constexpr int kPaneFrameType = 109;
 constexpr int kPaneBaudRate = 104;
 
-QString text(std::uint32_t id) { return QString::fromStdString(strings::loadString(id)); }
+QString text(std::uint32_t id) {
+    return QString::fromStdString(strings::loadString(id));
+}
 
 const CommandMap<MainFrame>& commandMap() {
     using F = MainFrame;
@@ -94,12 +96,13 @@ MainFrame::~MainFrame() {
 
 void MainFrame::createActions() {
     std::vector<unsigned> ids;
-    std::function<void(const std::vector<MenuItem>&)> collect = [&](const std::vector<MenuItem>& items) {
-        for (const MenuItem& i : items) {
-            if (i.id != 0) ids.push_back(i.id);
-            collect(i.items);
-        }
-    };
+    std::function<void(const std::vector<MenuItem>&)> collect =
+        [&](const std::vector<MenuItem>& items) {
+            for (const MenuItem& i : items) {
+                if (i.id != 0) ids.push_back(i.id);
+                collect(i.items);
+            }
+        };
     collect(mainMenu(true));
     for (unsigned resource : {199u, 201u, 203u, 209u}) collect(popupMenu(resource).items);
     for (const Accelerator& a : accelerators()) ids.push_back(a.id);
@@ -219,10 +222,9 @@ void MainFrame::createBars() {
 void MainFrame::setDocument(CDataDoc* document) {
     m_document = document;
     // The caption carries the document's title and its modified mark.
-    setWindowTitle(document == nullptr
-                       ? text(strings::kProgramName)
-                       : text(strings::kProgramName) + " - " +
-                             QString::fromStdString(document->GetTitle()) + "[*]");
+    setWindowTitle(document == nullptr ? text(strings::kProgramName)
+                                       : text(strings::kProgramName) + " - " +
+                                             QString::fromStdString(document->GetTitle()) + "[*]");
     rebuildMenus();
 }
 
@@ -258,7 +260,8 @@ void MainFrame::onTimer() {
     if (!m_state.flags.test(ApplicationFlags::kClearing)) {
         FilterStep(m_state.filter, m_state.store, m_state.flags);
     }
-    if (m_dataList != nullptr && m_document != nullptr && m_state.capture.pendingChanges.load() == 1) {
+    if (m_dataList != nullptr && m_document != nullptr &&
+        m_state.capture.pendingChanges.load() == 1) {
         m_document->SetModifiedFlag();
         setWindowModified(true);
     }
@@ -392,7 +395,9 @@ void MainFrame::OnViewBar(unsigned id) {
     (id == ID_VIEW_CURVE_INFORMATION ? m_ciw : m_spiw)->show();
 }
 
-void MainFrame::OnUpdateViewBar(CmdUI& ui) { ui.enabled = true; }
+void MainFrame::OnUpdateViewBar(CmdUI& ui) {
+    ui.enabled = true;
+}
 
 void MainFrame::OnViewToolbarOrStatusBar(unsigned id) {
     QWidget* w = id == ID_VIEW_TOOLBAR ? static_cast<QWidget*>(m_toolBar) : statusBar();
@@ -406,8 +411,10 @@ void MainFrame::OnUpdateViewToolbarOrStatusBar(CmdUI& ui) {
 }
 
 void MainFrame::OnWindowArrange(unsigned id) {
-    if (id == ID_WINDOW_CASCADE) m_mdi->cascadeSubWindows();
-    else m_mdi->tileSubWindows();
+    if (id == ID_WINDOW_CASCADE)
+        m_mdi->cascadeSubWindows();
+    else
+        m_mdi->tileSubWindows();
 }
 
 void MainFrame::buildLanguageMenu() {
@@ -440,19 +447,28 @@ void MainFrame::OnHelpTopics(unsigned) {
         return;
     }
     // A missing help file or viewer fails quietly.
-    HtmlHelp(QCoreApplication::applicationDirPath() + "/" + QString::fromStdString(helpFileName(language)),
+    HtmlHelp(QCoreApplication::applicationDirPath() + "/" +
+                 QString::fromStdString(helpFileName(language)),
              QString::fromLatin1(kHelpTopic));
 }
 
-void MainFrame::OnUpdateEnabled(CmdUI& ui) { ui.enabled = true; }
+void MainFrame::OnUpdateEnabled(CmdUI& ui) {
+    ui.enabled = true;
+}
 
 void MainFrame::OnIgnore(unsigned) {}
 
-void MainFrame::OnDisabled(CmdUI& ui) { ui.enabled = false; }
+void MainFrame::OnDisabled(CmdUI& ui) {
+    ui.enabled = false;
+}
 
-bool MainFrame::OnCmdMsg(unsigned id) { return commandMap().dispatch(*this, id); }
+bool MainFrame::OnCmdMsg(unsigned id) {
+    return commandMap().dispatch(*this, id);
+}
 
-bool MainFrame::OnUpdateCmdUI(CmdUI& ui) { return commandMap().update(*this, ui); }
+bool MainFrame::OnUpdateCmdUI(CmdUI& ui) {
+    return commandMap().update(*this, ui);
+}
 
 void MainFrame::rebuildTree(const std::vector<CurveWindowRecord>& windows) {
     for (QTreeWidgetItem* node : {m_dataListNode, m_ytNode, m_yxNode}) {
@@ -466,8 +482,8 @@ void MainFrame::rebuildTree(const std::vector<CurveWindowRecord>& windows) {
         if (node == nullptr) continue;
         auto* item = new QTreeWidgetItem(node, {QString::fromStdString(w.name.text())});
         item->setIcon(0, treeIcon(node == m_dataListNode ? kImageDataListItem
-                                  : node == m_ytNode      ? kImageYt
-                                                          : kImageYx));
+                                  : node == m_ytNode     ? kImageYt
+                                                         : kImageYx));
         node->setExpanded(true);
     }
 }

@@ -37,8 +37,13 @@ class MainFrame final : public QMainWindow, public CommandTarget {
 public:
     static constexpr int kTimerMs = 1000;
     // Tree images.
-    enum TreeImage { kImageRoot = 0, kImageDataList = 1, kImageYx = 2, kImageYt = 3,
-                     kImageDataListItem = 6 };
+    enum TreeImage {
+        kImageRoot = 0,
+        kImageDataList = 1,
+        kImageYx = 2,
+        kImageYt = 3,
+        kImageDataListItem = 6
+    };
 
     MainFrame(ProgramState& state, VexaDevice& device, MessageService& messages);
     ~MainFrame() override;

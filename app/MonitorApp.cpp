@@ -15,7 +15,9 @@
 
 namespace {
 
-const DocumentTemplate& dataListTemplate() { return kDocumentTemplates[0]; }
+const DocumentTemplate& dataListTemplate() {
+    return kDocumentTemplates[0];
+}
 
 QString fileFilter() {
     return QString::fromStdString(dataListTemplate().filterName()) + ";;All Files (*.*)";
@@ -38,8 +40,7 @@ const CommandMap<MonitorApp>& commandMap() {
 
 }  // namespace
 
-MonitorApp::MonitorApp(VexaDevice* device, MessageService* messages,
-                       LanguageEnvironment* languages)
+MonitorApp::MonitorApp(VexaDevice* device, MessageService* messages, LanguageEnvironment* languages)
     : m_device(device != nullptr ? *device : m_libraryDevice),
       m_messages(messages != nullptr ? *messages : m_qtMessages),
       m_systemLanguages(programDirectory().toStdString()),
@@ -52,7 +53,9 @@ MonitorApp::~MonitorApp() {
     m_document.reset();
 }
 
-QString MonitorApp::programDirectory() { return QCoreApplication::applicationDirPath(); }
+QString MonitorApp::programDirectory() {
+    return QCoreApplication::applicationDirPath();
+}
 
 bool MonitorApp::InitInstance(const QStringList& arguments) {
     m_language.chooseLanguage();
@@ -73,8 +76,8 @@ bool MonitorApp::InitInstance(const QStringList& arguments) {
 
 void MonitorApp::createDocument() {
     m_state.flags.set(ApplicationFlags::kDocumentExists);
-    m_document = std::make_unique<CDataDoc>(m_device, m_state.store, m_state.capture,
-                                            m_state.flags, m_messages);
+    m_document = std::make_unique<CDataDoc>(m_device, m_state.store, m_state.capture, m_state.flags,
+                                            m_messages);
     m_document->SetTitle(dataListTemplate().newDocumentName());
     m_document->addClearListener([this] { m_state.filter.displayIndexList.clear(); });
     m_document->setCaptureChangedHandler([this] { m_frame->onTimer(); });
@@ -82,8 +85,10 @@ void MonitorApp::createDocument() {
     MessageService* messages = &m_messages;
     m_document->poll().setOutOfMemoryHandler([frame, messages] {
         QMetaObject::invokeMethod(
-            frame, [messages] { messages->showMessage(strings::kOutOfMemoryCaptureStopped,
-                                                      MessageIcon::kStop); },
+            frame,
+            [messages] {
+                messages->showMessage(strings::kOutOfMemoryCaptureStopped, MessageIcon::kStop);
+            },
             Qt::QueuedConnection);
     });
     m_frame->setDocument(m_document.get());
@@ -215,7 +220,8 @@ bool MonitorApp::saveModified() {
 }
 
 void MonitorApp::OnFileOpen(unsigned) {
-    const QString path = QFileDialog::getOpenFileName(m_frame.get(), QString(), QString(), fileFilter());
+    const QString path =
+        QFileDialog::getOpenFileName(m_frame.get(), QString(), QString(), fileFilter());
     if (!path.isEmpty() && saveModified()) openDocument(path);
 }
 
@@ -223,28 +229,40 @@ void MonitorApp::OnFileSave(unsigned id) {
     QString path = QString::fromStdString(m_document->GetPathName());
     if (id == ID_FILE_SAVE_AS || path.isEmpty()) {
         const QString extension = QString::fromStdString(dataListTemplate().extension());
-        path = QFileDialog::getSaveFileName(m_frame.get(), QString(),
-                                            QString::fromStdString(m_document->GetTitle()) + extension,
-                                            fileFilter());
+        path = QFileDialog::getSaveFileName(
+            m_frame.get(), QString(), QString::fromStdString(m_document->GetTitle()) + extension,
+            fileFilter());
         if (path.isEmpty()) return;
         if (!path.endsWith(extension)) path += extension;
     }
     saveDocument(path);
 }
 
-void MonitorApp::OnUpdateNeedsDocument(CmdUI& ui) { ui.enabled = m_document != nullptr; }
+void MonitorApp::OnUpdateNeedsDocument(CmdUI& ui) {
+    ui.enabled = m_document != nullptr;
+}
 
-void MonitorApp::OnFileNew(unsigned) { newDocument(); }
+void MonitorApp::OnFileNew(unsigned) {
+    newDocument();
+}
 
-void MonitorApp::OnAppExit(unsigned) { m_frame->close(); }
+void MonitorApp::OnAppExit(unsigned) {
+    m_frame->close();
+}
 
 void MonitorApp::OnAppAbout(unsigned) {
     AboutDialog about(m_frame.get());
     about.exec();
 }
 
-void MonitorApp::OnDisabled(CmdUI& ui) { ui.enabled = false; }
+void MonitorApp::OnDisabled(CmdUI& ui) {
+    ui.enabled = false;
+}
 
-bool MonitorApp::OnCmdMsg(unsigned id) { return commandMap().dispatch(*this, id); }
+bool MonitorApp::OnCmdMsg(unsigned id) {
+    return commandMap().dispatch(*this, id);
+}
 
-bool MonitorApp::OnUpdateCmdUI(CmdUI& ui) { return commandMap().update(*this, ui); }
+bool MonitorApp::OnUpdateCmdUI(CmdUI& ui) {
+    return commandMap().update(*this, ui);
+}

@@ -7,10 +7,13 @@
 #include <QVBoxLayout>
 
 ProgressWindow::ProgressWindow(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint), m_bar(new QProgressBar), m_percent(new QLabel) {
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint),
+      m_bar(new QProgressBar),
+      m_percent(new QLabel) {
     setModal(false);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QString::fromStdString(strings::loadString(strings::kPleaseWait))));
+    layout->addWidget(
+        new QLabel(QString::fromStdString(strings::loadString(strings::kPleaseWait))));
     m_bar->setRange(0, 100);
     m_bar->setTextVisible(false);
     layout->addWidget(m_bar);
@@ -39,10 +42,16 @@ void ProgressWindow::setPercent(int percent) {
     repaint();
 }
 
-void ProgressWindow::end() { hide(); }
+void ProgressWindow::end() {
+    hide();
+}
 
-int ProgressWindow::percent() const { return m_bar->value(); }
-QString ProgressWindow::percentText() const { return m_percent->text(); }
+int ProgressWindow::percent() const {
+    return m_bar->value();
+}
+QString ProgressWindow::percentText() const {
+    return m_percent->text();
+}
 QColor ProgressWindow::percentColour() const {
     return m_percent->styleSheet().contains("white") ? Qt::white : Qt::black;
 }

@@ -16,11 +16,21 @@ void QtMessageService::showText(const std::string& text, MessageIcon icon,
         strings::loadString(captionId != 0 ? captionId : strings::kProgramName)));
     box.setText(QString::fromStdString(text));
     switch (icon) {
-        case MessageIcon::kStop: box.setIcon(QMessageBox::Critical); break;
-        case MessageIcon::kInformation: box.setIcon(QMessageBox::Information); break;
-        case MessageIcon::kWarning: box.setIcon(QMessageBox::Warning); break;
-        case MessageIcon::kQuestion: box.setIcon(QMessageBox::Question); break;
-        case MessageIcon::kNone: box.setIcon(QMessageBox::NoIcon); break;
+        case MessageIcon::kStop:
+            box.setIcon(QMessageBox::Critical);
+            break;
+        case MessageIcon::kInformation:
+            box.setIcon(QMessageBox::Information);
+            break;
+        case MessageIcon::kWarning:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        case MessageIcon::kQuestion:
+            box.setIcon(QMessageBox::Question);
+            break;
+        case MessageIcon::kNone:
+            box.setIcon(QMessageBox::NoIcon);
+            break;
     }
     box.exec();
 }

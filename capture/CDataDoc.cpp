@@ -61,19 +61,34 @@ void CDataDoc::OnClearAll() {
 
 void CDataDoc::OnCommand(unsigned id) {
     switch (id) {
-        case ID_FUNCTIONS_CAPTURE: OnCapture(); break;
-        case ID_FUNCTIONS_STOP: OnStop(); break;
-        case ID_FUNCTIONS_CLEARALL: OnClearAll(); break;
-        default: break;
+        case ID_FUNCTIONS_CAPTURE:
+            OnCapture();
+            break;
+        case ID_FUNCTIONS_STOP:
+            OnStop();
+            break;
+        case ID_FUNCTIONS_CLEARALL:
+            OnClearAll();
+            break;
+        default:
+            break;
     }
 }
 
 void CDataDoc::OnUpdateCommand(CmdUI& ui) {
     switch (ui.id) {
-        case ID_FUNCTIONS_CAPTURE: ui.enabled = OnUpdateCapture(); break;
-        case ID_FUNCTIONS_STOP: ui.enabled = OnUpdateStop(); break;
-        case ID_FUNCTIONS_CLEARALL: ui.enabled = true; break;
-        default: ui.enabled = false; break;  // the message dialogs arrive with their own windows
+        case ID_FUNCTIONS_CAPTURE:
+            ui.enabled = OnUpdateCapture();
+            break;
+        case ID_FUNCTIONS_STOP:
+            ui.enabled = OnUpdateStop();
+            break;
+        case ID_FUNCTIONS_CLEARALL:
+            ui.enabled = true;
+            break;
+        default:
+            ui.enabled = false;
+            break;  // the message dialogs arrive with their own windows
     }
 }
 
@@ -93,6 +108,10 @@ const CommandMap<CDataDoc>& commandMap() {
 
 }  // namespace
 
-bool CDataDoc::OnCmdMsg(unsigned id) { return commandMap().dispatch(*this, id); }
+bool CDataDoc::OnCmdMsg(unsigned id) {
+    return commandMap().dispatch(*this, id);
+}
 
-bool CDataDoc::OnUpdateCmdUI(CmdUI& ui) { return commandMap().update(*this, ui); }
+bool CDataDoc::OnUpdateCmdUI(CmdUI& ui) {
+    return commandMap().update(*this, ui);
+}

@@ -35,8 +35,8 @@ int CapturePoll::pollBatch() {
         frames[i] = toCapturedFrame(records[i], 0);
     }
     try {
-        const std::size_t appended = m_store.appendBatch(
-            frames, n, [this](CapturedFrame* batch, std::size_t size) {
+        const std::size_t appended =
+            m_store.appendBatch(frames, n, [this](CapturedFrame* batch, std::size_t size) {
                 // Stop or Clear All may have come while the batch was being read: it is dropped.
                 if (m_state.capturing.load() == 0 || m_flags.test(ApplicationFlags::kClearing)) {
                     return false;

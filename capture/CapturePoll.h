@@ -22,7 +22,9 @@ public:
 
     // Called (on the timer thread) when the store could not grow: capturing has been switched off
     // and the owner should tell the user from its own thread.
-    void setOutOfMemoryHandler(std::function<void()> handler) { m_onOutOfMemory = std::move(handler); }
+    void setOutOfMemoryHandler(std::function<void()> handler) {
+        m_onOutOfMemory = std::move(handler);
+    }
 
     void tick();
 

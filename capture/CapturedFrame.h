@@ -22,4 +22,3 @@ struct CapturedFrame {
 static_assert(sizeof(CapturedFrame) == 44, "the store's memory budget counts on 44-byte records");
 
 [[nodiscard]] CapturedFrame toCapturedFrame(const ReceivedFrame& frame, std::uint32_t wraps);
-

@@ -190,14 +190,18 @@ CurveWindowRecord getWindow(CArchiveReader& ar) {
     return w;
 }
 
-std::uint32_t flag(std::uint32_t v) { return v != 0 ? 1 : 0; }
+std::uint32_t flag(std::uint32_t v) {
+    return v != 0 ? 1 : 0;
+}
 
-FileResult failure(std::string text) { return {false, std::move(text)}; }
+FileResult failure(std::string text) {
+    return {false, std::move(text)};
+}
 
 }  // namespace
 
-FileResult saveDocument(const std::string& path, const DocumentContents& d,
-                        const FrameStore& store, std::uint32_t frameCount, Progress* progress) {
+FileResult saveDocument(const std::string& path, const DocumentContents& d, const FrameStore& store,
+                        std::uint32_t frameCount, Progress* progress) {
     frameCount = std::min(frameCount, store.count());
     CArchiveWriter ar(path);
     ar.putF32(static_cast<float>(d.versionInteger + d.versionFraction));
@@ -288,8 +292,8 @@ FileResult loadDocument(const std::string& path, DocumentContents& d, FrameStore
     // The counts must fit in what the file really holds before anything is taken from them.
     const std::uint64_t needed = kHeaderBytes + std::uint64_t{frameCount} * kFrameRecordBytes +
                                  std::uint64_t{conditionCount} * kConditionRecordBytes +
-                                 std::uint64_t{itemCount} * kItemRecordBytes +
-                                 kManualBuffersBytes + 4;
+                                 std::uint64_t{itemCount} * kItemRecordBytes + kManualBuffersBytes +
+                                 4;
     if (itemCount > kMaxAutoItems || needed > ar.size()) {
         return failure("The file " + path +
                        " is damaged: its counts do not fit its size, so it cannot be read.");

@@ -67,7 +67,8 @@ public:
 class ProgressSteps {
 public:
     // The window starts at 0, shown by begin(); each later percentage is one update.
-    explicit ProgressSteps(Progress* progress, std::uint64_t total) : m_progress(progress), m_total(total) {}
+    explicit ProgressSteps(Progress* progress, std::uint64_t total)
+        : m_progress(progress), m_total(total) {}
     void at(std::uint64_t done) {
         if (m_progress == nullptr || m_total == 0) return;
         const int percent = static_cast<int>(done * 100 / m_total);

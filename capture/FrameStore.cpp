@@ -12,7 +12,9 @@ FrameStore::FrameStore(std::size_t recordLimit)
     }
 }
 
-FrameStore::~FrameStore() { clear(); }
+FrameStore::~FrameStore() {
+    clear();
+}
 
 void FrameStore::append(const CapturedFrame& frame) {
     std::lock_guard lock(m_writeMutex);
@@ -29,7 +31,8 @@ void FrameStore::place(std::size_t position, const CapturedFrame& frame) {
     if (chunk == m_chunksAllocated) {
         // Raw storage: every record is constructed in place before the count covers it, so the
         // chunk is not written twice.
-        auto* storage = static_cast<CapturedFrame*>(::operator new(kChunkSize * sizeof(CapturedFrame)));
+        auto* storage =
+            static_cast<CapturedFrame*>(::operator new(kChunkSize * sizeof(CapturedFrame)));
         m_chunks[chunk].store(storage, std::memory_order_release);
         ++m_chunksAllocated;
     }
@@ -41,8 +44,8 @@ const CapturedFrame& FrameStore::at(std::size_t position) const {
     if (position >= m_count.load(std::memory_order_acquire)) {
         throw std::out_of_range("invalid deque<T> subscript");
     }
-    return m_chunks[position >> kChunkBits].load(std::memory_order_acquire)[position &
-                                                                           (kChunkSize - 1)];
+    return m_chunks[position >> kChunkBits].load(
+        std::memory_order_acquire)[position & (kChunkSize - 1)];
 }
 
 void FrameStore::removeLast() {

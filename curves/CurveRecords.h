@@ -57,7 +57,7 @@ struct CurveWindowRecord {
 
     std::uint32_t flags = 0;
     RecordName name;
-    std::uint32_t timeOrigin = 0;      // the word that follows the name
+    std::uint32_t timeOrigin = 0;       // the word that follows the name
     std::uint32_t timeResolution = 40;  // ms per time division
     std::array<CurveDefinition, 4> yt{};
     std::array<XYCurveDefinition, 4> yx{};

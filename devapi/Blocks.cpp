@@ -55,7 +55,9 @@ namespace {
 constexpr std::size_t kSlotsPerPacket = 4;
 constexpr std::size_t kFirstSlotOffset = 5;
 
-std::uint8_t slotMask(std::size_t slots) { return static_cast<std::uint8_t>((1u << slots) - 1); }
+std::uint8_t slotMask(std::size_t slots) {
+    return static_cast<std::uint8_t>((1u << slots) - 1);
+}
 
 Block cyclicPacket(std::uint8_t number, const TxMessage* messages, std::size_t slots) {
     Block b{};

@@ -138,15 +138,18 @@ VexaBool SetVexa(int32_t nodeId, int32_t baudRate, int32_t workMode, int32_t fra
         workMode > 3 || (frameType != 1 && frameType != 2)) {
         return 0;
     }
-    return checkedTransact(vexa::setupBlock(static_cast<std::uint8_t>(nodeId),
-                                            static_cast<std::uint16_t>(baudRate),
-                                            static_cast<std::uint8_t>(workMode),
-                                            static_cast<std::uint8_t>(frameType)));
+    return checkedTransact(vexa::setupBlock(
+        static_cast<std::uint8_t>(nodeId), static_cast<std::uint16_t>(baudRate),
+        static_cast<std::uint8_t>(workMode), static_cast<std::uint8_t>(frameType)));
 }
 
-VexaBool RunVexa(void) { return checkedTransact(vexa::captureBlock(true)); }
+VexaBool RunVexa(void) {
+    return checkedTransact(vexa::captureBlock(true));
+}
 
-VexaBool StopVexa(void) { return checkedTransact(vexa::captureBlock(false)); }
+VexaBool StopVexa(void) {
+    return checkedTransact(vexa::captureBlock(false));
+}
 
 VexaBool SendSingleData(TxMessage message) {
     if (!vexa::isValidMessage(message)) {
@@ -182,9 +185,13 @@ VexaBool SetMultiData(const TxMessage* messages, int32_t count, int32_t interval
     return 1;
 }
 
-VexaBool RunMultiData(void) { return checkedTransact(vexa::cyclicControlBlock(true)); }
+VexaBool RunMultiData(void) {
+    return checkedTransact(vexa::cyclicControlBlock(true));
+}
 
-VexaBool StopMultiData(void) { return checkedTransact(vexa::cyclicControlBlock(false)); }
+VexaBool StopMultiData(void) {
+    return checkedTransact(vexa::cyclicControlBlock(false));
+}
 
 VexaBool RecvData(int32_t* statusA, int32_t* statusB, int32_t* count, ReceivedFrame* frames) {
     if (statusA == nullptr || statusB == nullptr || count == nullptr || frames == nullptr) {
@@ -198,8 +205,8 @@ VexaBool RecvData(int32_t* statusA, int32_t* statusB, int32_t* count, ReceivedFr
     std::uint32_t got = 0;
     for (int reads = 0; reads < kMaxReadsPerBatch && got < batch.size(); ++reads) {
         std::uint32_t n = 0;
-        if (!devio::ReadFile(data, batch.data() + got, static_cast<std::uint32_t>(batch.size()) - got,
-                             &n)) {
+        if (!devio::ReadFile(data, batch.data() + got,
+                             static_cast<std::uint32_t>(batch.size()) - got, &n)) {
             return 0;
         }
         got += n;

@@ -25,9 +25,9 @@ typedef unsigned char VexaBool;
 
 /* A frame to send. */
 typedef struct TxMessage {
-    int32_t remote;      /* 0 = data frame, 1 = remote frame; anything else is refused */
-    uint8_t format;      /* 1 = extended (29-bit identifier); anything else: standard */
-    uint8_t length;      /* 0 to 8 */
+    int32_t remote; /* 0 = data frame, 1 = remote frame; anything else is refused */
+    uint8_t format; /* 1 = extended (29-bit identifier); anything else: standard */
+    uint8_t length; /* 0 to 8 */
     uint32_t identifier;
     uint8_t data[8];
 } TxMessage;

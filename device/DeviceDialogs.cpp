@@ -19,7 +19,8 @@ void fill(QComboBox* box, const std::vector<std::string>& entries, int selected)
 
 QDialogButtonBox* okCancel(QDialog* dialog, bool withCancel) {
     auto* buttons = new QDialogButtonBox(
-        withCancel ? QDialogButtonBox::Ok | QDialogButtonBox::Cancel : QDialogButtonBox::Ok, dialog);
+        withCancel ? QDialogButtonBox::Ok | QDialogButtonBox::Cancel : QDialogButtonBox::Ok,
+        dialog);
     QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
     return buttons;
@@ -70,7 +71,10 @@ void DeviceSetupDialog::accept() {
 }
 
 DeviceInformationDialog::DeviceInformationDialog(DeviceInformation& information, QWidget* parent)
-    : QDialog(parent), m_status(new QLineEdit), m_baudRate(new QLineEdit), m_firmware(new QLineEdit) {
+    : QDialog(parent),
+      m_status(new QLineEdit),
+      m_baudRate(new QLineEdit),
+      m_firmware(new QLineEdit) {
     setWindowTitle(QString::fromStdString(uiText("Device Information")));
     information.open();
     for (QLineEdit* e : {m_status, m_baudRate, m_firmware}) e->setReadOnly(true);
@@ -87,6 +91,12 @@ DeviceInformationDialog::DeviceInformationDialog(DeviceInformation& information,
     layout->addWidget(okCancel(this, false));
 }
 
-QString DeviceInformationDialog::status() const { return m_status->text(); }
-QString DeviceInformationDialog::baudRate() const { return m_baudRate->text(); }
-QString DeviceInformationDialog::firmware() const { return m_firmware->text(); }
+QString DeviceInformationDialog::status() const {
+    return m_status->text();
+}
+QString DeviceInformationDialog::baudRate() const {
+    return m_baudRate->text();
+}
+QString DeviceInformationDialog::firmware() const {
+    return m_firmware->text();
+}

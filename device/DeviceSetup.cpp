@@ -22,7 +22,9 @@ std::vector<std::string> DeviceSetup::workModes() {
     return {"Monitor ACK mode", "Monitor Non-ACK mode"};
 }
 
-std::vector<std::string> DeviceSetup::frameTypes() { return {"Standard", "Extend"}; }
+std::vector<std::string> DeviceSetup::frameTypes() {
+    return {"Standard", "Extend"};
+}
 
 void DeviceSetup::open() {
     m_usbDevices.clear();  // empty until the first search, a second after opening
@@ -39,7 +41,8 @@ void DeviceSetup::open() {
     const int frameType = read("Frame Type", 1);
     // A value outside a list selects its first entry, so nothing out of range reaches the adapter.
     workModeIndex = workMode >= 0 && workMode < static_cast<int>(workModes().size()) ? workMode : 0;
-    frameTypeIndex = frameType >= 0 && frameType < static_cast<int>(frameTypes().size()) ? frameType : 0;
+    frameTypeIndex =
+        frameType >= 0 && frameType < static_cast<int>(frameTypes().size()) ? frameType : 0;
     baudRateIndex = -1;
     for (int i = 0; i < static_cast<int>(std::size(kStandardBaudRates)); ++i) {
         if (kStandardBaudRates[i] == baud) baudRateIndex = i;
@@ -78,8 +81,10 @@ bool DeviceSetup::ok() {
                                strings::kSetupInformationCaption);
     }
     WritePrivateProfileStringA(kSection, "USB Device", "", m_iniPath);
-    WritePrivateProfileStringA(kSection, "Work Mode", strprintf("%d", m_settings.workMode), m_iniPath);
-    WritePrivateProfileStringA(kSection, "Baud Rate", strprintf("%d", m_settings.baudRate), m_iniPath);
+    WritePrivateProfileStringA(kSection, "Work Mode", strprintf("%d", m_settings.workMode),
+                               m_iniPath);
+    WritePrivateProfileStringA(kSection, "Baud Rate", strprintf("%d", m_settings.baudRate),
+                               m_iniPath);
     WritePrivateProfileStringA(kSection, "Frame Type", strprintf("%d", m_settings.frameType - 1),
                                m_iniPath);
     return sent;

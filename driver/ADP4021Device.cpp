@@ -10,7 +10,8 @@ NTSTATUS ADP4021::DriverEntry(const std::string& registryPath) {
     KTrace("In DriverEntry Compiled at " __DATE__ " " __TIME__ "\n");
     HANDLE key = nullptr;
     m_bBreakOnEntry = 0;
-    if (NT_SUCCESS(ZwOpenKey(&key, KEY_READ, registryPath + "\\Parameters", OBJ_CASE_INSENSITIVE))) {
+    if (NT_SUCCESS(
+            ZwOpenKey(&key, KEY_READ, registryPath + "\\Parameters", OBJ_CASE_INSENSITIVE))) {
         KEY_VALUE_PARTIAL_INFORMATION value;
         ULONG length = 0;
         // Only a four-byte value is a DWORD; anything else leaves the default.
@@ -130,9 +131,13 @@ static NTSTATUS CompleteOpenOrClose(KIrp irp, const char* name) {
     return status;
 }
 
-NTSTATUS ADP4021Device::Create(KIrp irp) { return CompleteOpenOrClose(irp, "Create"); }
+NTSTATUS ADP4021Device::Create(KIrp irp) {
+    return CompleteOpenOrClose(irp, "Create");
+}
 
-NTSTATUS ADP4021Device::Close(KIrp irp) { return CompleteOpenOrClose(irp, "Close"); }
+NTSTATUS ADP4021Device::Close(KIrp irp) {
+    return CompleteOpenOrClose(irp, "Close");
+}
 
 NTSTATUS ADP4021Device::CleanUp(KIrp irp) {
     KTrace("Entering ADP4021Device::Entering CleanUp, %s", irp.Describe().c_str());
@@ -150,8 +155,12 @@ NTSTATUS ADP4021Device::DeviceControl(KIrp irp) {
     KTrace("Entering ADP4021Device::Device Control, %s", irp.Describe().c_str());
     NTSTATUS status;
     switch (irp.IoctlCode()) {
-        case IOCTL_ADP4021_READ_ENDPOINT1: status = READ_ENDPOINT1_Handler(irp); break;
-        case IOCTL_ADP4021_WRITE_ENDPOINT1: status = WRITE_ENDPOINT1_Handler(irp); break;
+        case IOCTL_ADP4021_READ_ENDPOINT1:
+            status = READ_ENDPOINT1_Handler(irp);
+            break;
+        case IOCTL_ADP4021_WRITE_ENDPOINT1:
+            status = WRITE_ENDPOINT1_Handler(irp);
+            break;
         default:
             irp.Information() = 0;
             status = STATUS_INVALID_PARAMETER;

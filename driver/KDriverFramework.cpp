@@ -27,8 +27,8 @@ std::string KIrp::Describe() const {
                   MinorFunction(), Flags());
     std::string d = text;
     if (MajorFunction() == IRP_MJ_DEVICE_CONTROL) {
-        std::snprintf(text, sizeof text, " Code=0x%x InputSize=0x%x OutputSize=0x%x\n",
-                      IoctlCode(), IoctlInputBufferSize(), IoctlOutputBufferSize());
+        std::snprintf(text, sizeof text, " Code=0x%x InputSize=0x%x OutputSize=0x%x\n", IoctlCode(),
+                      IoctlInputBufferSize(), IoctlOutputBufferSize());
         d += text;
     } else if (MajorFunction() == IRP_MJ_READ || MajorFunction() == IRP_MJ_WRITE) {
         std::snprintf(text, sizeof text, " Length=0x%x\n",
@@ -38,7 +38,9 @@ std::string KIrp::Describe() const {
     return d;
 }
 
-NTSTATUS KIrp::PnpComplete(NTSTATUS status) const { return Complete(status); }
+NTSTATUS KIrp::PnpComplete(NTSTATUS status) const {
+    return Complete(status);
+}
 
 // ---- Device registry -------------------------------------------------------------------------
 
@@ -82,7 +84,9 @@ NTSTATUS KDriver::DispatchAddDevice(DRIVER_OBJECT*, DEVICE_OBJECT* physicalDevic
     return g_driver->AddDevice(physicalDevice);
 }
 
-void KDriver::Unload(DRIVER_OBJECT*) { g_driver = nullptr; }
+void KDriver::Unload(DRIVER_OBJECT*) {
+    g_driver = nullptr;
+}
 
 NTSTATUS KDriver::Dispatch(DEVICE_OBJECT* device, IRP* irp) {
     KPnpDevice* pnp = KPnpDevice::FromDeviceObject(device);
@@ -116,7 +120,9 @@ NTSTATUS KPnpDevice::Construct(DEVICE_OBJECT* device, DEVICE_OBJECT* physicalDev
     return STATUS_SUCCESS;
 }
 
-void KPnpDevice::IncrementOutstandingRequestCount() { ++m_outstanding; }
+void KPnpDevice::IncrementOutstandingRequestCount() {
+    ++m_outstanding;
+}
 
 void KPnpDevice::DecrementOutstandingRequestCount() {
     if (--m_outstanding == 0) {
@@ -153,14 +159,24 @@ NTSTATUS KPnpDevice::Dispatch(IRP* irp) {
     IncrementOutstandingRequestCount();
     NTSTATUS status = STATUS_INVALID_DEVICE_REQUEST;
     switch (major) {
-        case IRP_MJ_CREATE: status = Create(k); break;
-        case IRP_MJ_CLOSE: status = Close(k); break;
-        case IRP_MJ_CLEANUP: status = CleanUp(k); break;
+        case IRP_MJ_CREATE:
+            status = Create(k);
+            break;
+        case IRP_MJ_CLOSE:
+            status = Close(k);
+            break;
+        case IRP_MJ_CLEANUP:
+            status = CleanUp(k);
+            break;
         case IRP_MJ_READ:
             // Read finishes its own count: its completion routine runs when the transfer ends.
             return Read(k);
-        case IRP_MJ_WRITE: status = Write(k); break;
-        case IRP_MJ_DEVICE_CONTROL: status = DeviceControl(k); break;
+        case IRP_MJ_WRITE:
+            status = Write(k);
+            break;
+        case IRP_MJ_DEVICE_CONTROL:
+            status = DeviceControl(k);
+            break;
         default:
             irp->IoStatus.Information = 0;
             status = k.Complete(STATUS_INVALID_DEVICE_REQUEST);
@@ -331,8 +347,7 @@ NTSTATUS KUsbLowerDevice::SubmitUrb(URB* urb, ULONG timeoutMs) {
 NTSTATUS KUsbLowerDevice::GetDeviceDescriptor(USB_DEVICE_DESCRIPTOR* descriptor) {
     URB urb;
     UsbBuildGetDescriptorRequest(&urb, sizeof(URB_CONTROL_DESCRIPTOR_REQUEST),
-                                 USB_DEVICE_DESCRIPTOR_TYPE, 0, 0, descriptor,
-                                 sizeof *descriptor);
+                                 USB_DEVICE_DESCRIPTOR_TYPE, 0, 0, descriptor, sizeof *descriptor);
     const NTSTATUS status = SubmitUrb(&urb);
     if (NT_SUCCESS(status) &&
         urb.UrbControlDescriptorRequest.TransferBufferLength < sizeof *descriptor) {
@@ -408,8 +423,8 @@ AC_STATUS KUsbLowerDevice::ActivateConfiguration(UCHAR configurationValue) {
             continue;
         }
         list[count].InterfaceDescriptor = USBD_ParseConfigurationDescriptorEx(
-            configuration, configuration, length, i->InterfaceNumber(), i->AlternateSetting(),
-            -1, -1, -1);
+            configuration, configuration, length, i->InterfaceNumber(), i->AlternateSetting(), -1,
+            -1, -1);
         if (list[count].InterfaceDescriptor == nullptr) {
             ExFreePool(configuration);
             return AC_COULD_NOT_LOCATE_INTERFACE;

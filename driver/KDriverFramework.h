@@ -171,8 +171,15 @@ private:
 
 class KPnpDevice {
 public:
-    enum class PnpState { kNotStarted, kStarted, kStopPending, kStopped, kRemovePending,
-                          kSurpriseRemoved, kRemoved };
+    enum class PnpState {
+        kNotStarted,
+        kStarted,
+        kStopPending,
+        kStopped,
+        kRemovePending,
+        kSurpriseRemoved,
+        kRemoved
+    };
 
     virtual ~KPnpDevice() = default;
 

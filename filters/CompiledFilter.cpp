@@ -12,8 +12,12 @@ constexpr std::uint64_t kLength = 0xFF00;
 // Collects the tests of one alternative; a test that can never hold makes it impossible.
 class Builder {
 public:
-    void idStatus(std::uint64_t mask, std::uint64_t value) { add(m_a.mask.idStatus, m_a.value.idStatus, mask, value); }
-    void data(std::uint64_t mask, std::uint64_t value) { add(m_a.mask.data, m_a.value.data, mask, value); }
+    void idStatus(std::uint64_t mask, std::uint64_t value) {
+        add(m_a.mask.idStatus, m_a.value.idStatus, mask, value);
+    }
+    void data(std::uint64_t mask, std::uint64_t value) {
+        add(m_a.mask.data, m_a.value.data, mask, value);
+    }
     void formatLength(std::uint64_t mask, std::uint64_t value) {
         add(m_a.mask.formatLength, m_a.value.formatLength, mask, value);
     }
@@ -57,16 +61,27 @@ void lengthAndData(Builder& b, const FilterCondition& c) {
 
 // The DeviceNet tests look at the 11-bit identifier and the low six bits of data byte 0.
 constexpr std::uint32_t kDnId = 0x7FF;
-void dnId(Builder& b, std::uint32_t mask, std::uint32_t value) { b.identifier(mask & kDnId, value); }
+void dnId(Builder& b, std::uint32_t mask, std::uint32_t value) {
+    b.identifier(mask & kDnId, value);
+}
 // A MAC ID or message ID above 63 can never be met; shifting it could wrap into a valid one.
 void dnMac(Builder& b, std::uint32_t mac) {
-    if (mac > 63) b.never(); else dnId(b, 0x1F8, mac << 3);
+    if (mac > 63)
+        b.never();
+    else
+        dnId(b, 0x1F8, mac << 3);
 }
 void dnLow6(Builder& b, std::uint32_t v) {
-    if (v > 63) b.never(); else dnId(b, 0x3F, v);
+    if (v > 63)
+        b.never();
+    else
+        dnId(b, 0x3F, v);
 }
 void dnD0(Builder& b, std::uint32_t v) {
-    if (v > 63) b.never(); else b.data(0x3F, v);
+    if (v > 63)
+        b.never();
+    else
+        b.data(0x3F, v);
 }
 
 // Calls `add(mask, value)` for aligned blocks of message IDs (bits 8..6 of the identifier) that
@@ -112,8 +127,10 @@ CompiledFilter::CompiledFilter(const std::vector<FilterCondition>& conditions, b
                 base.idStatus(kStatus, std::uint64_t{c.remote} << 32);
                 if (c.has(FCF_CO_COBID)) base.identifier(0xFFFFFFFF, c.coCobId);
                 if (c.has(FCF_CO_FCODE)) {
-                    if (c.coFunctionCode > (0xFFFFFFFFu >> 7)) base.never();
-                    else base.identifier(0xFFFFFF80, std::uint64_t{c.coFunctionCode} << 7);
+                    if (c.coFunctionCode > (0xFFFFFFFFu >> 7))
+                        base.never();
+                    else
+                        base.identifier(0xFFFFFF80, std::uint64_t{c.coFunctionCode} << 7);
                 }
                 if (c.has(FCF_CO_NODEID)) base.identifier(0x7F, c.coNodeId);
                 break;
@@ -140,9 +157,15 @@ CompiledFilter::CompiledFilter(const std::vector<FilterCondition>& conditions, b
                             Builder b = base;
                             dnId(b, 0x7, m);
                             if (m <= 1) {
-                                if (d) b.never(); else dnMac(b, src);
+                                if (d)
+                                    b.never();
+                                else
+                                    dnMac(b, src);
                             } else if (m == 2 || m == 5) {
-                                if (s) b.never(); else dnMac(b, dst);
+                                if (s)
+                                    b.never();
+                                else
+                                    dnMac(b, dst);
                             } else if (m == 3) {
                                 if (s) dnMac(b, src);
                                 if (d) dnD0(b, dst);
@@ -177,8 +200,10 @@ CompiledFilter::CompiledFilter(const std::vector<FilterCondition>& conditions, b
                 } else {
                     dnId(base, 0x7C0, 0x7C0);
                     if (msgId) {
-                        if (c.dnMessageId > 63) base.never();
-                        else dnLow6(base, c.dnMessageId);
+                        if (c.dnMessageId > 63)
+                            base.never();
+                        else
+                            dnLow6(base, c.dnMessageId);
                     }
                 }
                 break;

@@ -17,16 +17,17 @@ struct Radix {
                                    std::uint32_t v) const {
         return hex ? strprintf(hexFormat, v) : strprintf(decFormat, v);
     }
-    [[nodiscard]] const char* freeData() const {
-        return hex ? "** ** ** **" : "*** *** *** ***";
-    }
+    [[nodiscard]] const char* freeData() const { return hex ? "** ** ** **" : "*** *** *** ***"; }
 };
 
 const char* protocolText(const FilterCondition& c) {
     switch (protocolOf(c)) {
-        case ConditionProtocol::kCan: return "CAN";
-        case ConditionProtocol::kDeviceNet: return "DeviceNet";
-        case ConditionProtocol::kCanOpen: return "CANopen";
+        case ConditionProtocol::kCan:
+            return "CAN";
+        case ConditionProtocol::kDeviceNet:
+            return "DeviceNet";
+        case ConditionProtocol::kCanOpen:
+            return "CANopen";
     }
     return "";
 }
@@ -73,9 +74,9 @@ IdentifierPattern deviceNetPattern(const FilterCondition& c, const Radix& r) {
                 p.identifier = "left1(X) = 0";
             }
             p.length = lengthFor(dst.has_value());
-            p.data = dst ? r.with("X  ** ** ** (right7(X) = %X)", "X  *** *** ***(right7(X) = %u)",
-                                  *dst)
-                         : r.freeData();
+            p.data =
+                dst ? r.with("X  ** ** ** (right7(X) = %X)", "X  *** *** ***(right7(X) = %u)", *dst)
+                    : r.freeData();
             break;
         case 2:
             if (!m) {
@@ -96,24 +97,24 @@ IdentifierPattern deviceNetPattern(const FilterCondition& c, const Radix& r) {
                 }
             } else if (*m == 0 || *m == 1 || *m == 3) {
                 // The identifier carries the source; a destination travels in data byte 0.
-                p.identifier = src ? r.num(1024 + *src * 8 + *m)
-                                   : r.with("left2(X) = 2,right3(X) = %X",
-                                            "left2(X) = 2,right3(X) = %u", *m);
+                p.identifier =
+                    src ? r.num(1024 + *src * 8 + *m)
+                        : r.with("left2(X) = 2,right3(X) = %X", "left2(X) = 2,right3(X) = %u", *m);
                 p.length = lengthFor(dst.has_value());
                 p.data = dataFor(dst);
             } else {
-                p.identifier = dst ? r.num(1024 + *dst * 8 + *m)
-                                   : r.with("left2(X) = 2,right3(X) = %X",
-                                            "left2(X) = 2,right3(X) = %u", *m);
+                p.identifier =
+                    dst ? r.num(1024 + *dst * 8 + *m)
+                        : r.with("left2(X) = 2,right3(X) = %X", "left2(X) = 2,right3(X) = %u", *m);
                 p.length = lengthFor(src.has_value());
                 p.data = dataFor(src);
             }
             break;
         case 3:
             if (!m) {
-                p.identifier = src ? r.with("left2(X) = 3,right(6) = %X",
-                                            "left2(X) = 3,right(6) = %u", *src)
-                                   : "left2(X) = 3";
+                p.identifier =
+                    src ? r.with("left2(X) = 3,right(6) = %X", "left2(X) = 3,right(6) = %u", *src)
+                        : "left2(X) = 3";
             } else if (!src) {
                 const std::uint32_t low = (*m + 24) * 64;
                 p.identifier = r.hex ? strprintf("%X<X<%X", low, low + 63)
@@ -167,8 +168,8 @@ std::string dataCell(const FilterCondition& c, const Radix& r) {
     std::string text;
     for (int i = 0; i < bytes; ++i) {
         text += !c.has(fcfData(i)) ? std::string(" **")
-                                   : r.hex ? strprintf(" %02X", c.data[i])
-                                           : strprintf(" %03d", c.data[i]);
+                : r.hex            ? strprintf(" %02X", c.data[i])
+                                   : strprintf(" %03d", c.data[i]);
     }
     return text;
 }
@@ -346,9 +347,15 @@ std::vector<std::string> conditionTableHeaders(ConditionTableKind kind) {
 std::vector<int> conditionTableWidths(ConditionTableKind kind, int clientWidth) {
     std::vector<int> percents;
     switch (kind) {
-        case ConditionTableKind::kCan: percents = {10, 15, 20, 10, 13, 32}; break;
-        case ConditionTableKind::kDeviceNet: percents = {9, 13, 11, 17, 15, 19, 16}; break;
-        case ConditionTableKind::kCanOpen: percents = {9, 13, 12, 13, 15, 10, 12, 17}; break;
+        case ConditionTableKind::kCan:
+            percents = {10, 15, 20, 10, 13, 32};
+            break;
+        case ConditionTableKind::kDeviceNet:
+            percents = {9, 13, 11, 17, 15, 19, 16};
+            break;
+        case ConditionTableKind::kCanOpen:
+            percents = {9, 13, 12, 13, 15, 10, 12, 17};
+            break;
     }
     const int width = std::max(clientWidth - 15, 0);
     std::vector<int> widths;
@@ -371,9 +378,15 @@ std::vector<ConditionTableRow> fillConditionTable(ConditionTableKind kind,
         row.cells.push_back(strprintf("%d", static_cast<int>(i)));
         row.cells.push_back(protocolText(c));
         switch (kind) {
-            case ConditionTableKind::kCan: appendIdentifierColumns(row.cells, c, r, false); break;
-            case ConditionTableKind::kCanOpen: appendIdentifierColumns(row.cells, c, r, true); break;
-            case ConditionTableKind::kDeviceNet: appendDeviceNetColumns(row.cells, c, r); break;
+            case ConditionTableKind::kCan:
+                appendIdentifierColumns(row.cells, c, r, false);
+                break;
+            case ConditionTableKind::kCanOpen:
+                appendIdentifierColumns(row.cells, c, r, true);
+                break;
+            case ConditionTableKind::kDeviceNet:
+                appendDeviceNetColumns(row.cells, c, r);
+                break;
         }
         rows.push_back(std::move(row));
     }

@@ -34,14 +34,16 @@ inline constexpr std::uint32_t FCF_CO_COBID = 0x8000000;
 inline constexpr std::uint32_t FCF_CO_FCODE = 0x10000000;
 inline constexpr std::uint32_t FCF_CO_NODEID = 0x20000000;
 
-[[nodiscard]] constexpr std::uint32_t fcfData(int byte) { return FCF_DATA0 << byte; }
+[[nodiscard]] constexpr std::uint32_t fcfData(int byte) {
+    return FCF_DATA0 << byte;
+}
 
 struct FilterCondition {
     std::uint32_t reserved = 0;  // always 0; never read
     std::uint32_t flags = 0;
-    std::uint32_t advancedMask = 0;  // bits 0..28: identifier bit constrained
-    std::uint32_t advancedBits = 0;  // required value of each constrained bit
-    std::uint32_t remote = 0;        // compared with the frame's status word
+    std::uint32_t advancedMask = 0;     // bits 0..28: identifier bit constrained
+    std::uint32_t advancedBits = 0;     // required value of each constrained bit
+    std::uint32_t remote = 0;           // compared with the frame's status word
     std::uint32_t formatAndLength = 0;  // byte 0: format, byte 1: length
     std::uint32_t identifier = 0;
     std::uint8_t data[8] = {};

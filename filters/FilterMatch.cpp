@@ -93,9 +93,15 @@ bool matches(const CapturedFrame& frame, const FilterCondition& condition) {
     }
     bool ok = false;
     switch (protocolOf(condition)) {
-        case ConditionProtocol::kCan: ok = matchesCan(frame, condition); break;
-        case ConditionProtocol::kDeviceNet: ok = matchesDeviceNet(frame, condition); break;
-        case ConditionProtocol::kCanOpen: ok = matchesCanOpen(frame, condition); break;
+        case ConditionProtocol::kCan:
+            ok = matchesCan(frame, condition);
+            break;
+        case ConditionProtocol::kDeviceNet:
+            ok = matchesDeviceNet(frame, condition);
+            break;
+        case ConditionProtocol::kCanOpen:
+            ok = matchesCanOpen(frame, condition);
+            break;
     }
     if (!ok) {
         return false;
@@ -112,8 +118,7 @@ bool matches(const CapturedFrame& frame, const FilterCondition& condition) {
     return true;
 }
 
-bool sameCondition(ConditionProtocol protocol, const FilterCondition& a,
-                   const FilterCondition& b) {
+bool sameCondition(ConditionProtocol protocol, const FilterCondition& a, const FilterCondition& b) {
     if (protocolOf(b) != protocol || ((a.flags ^ b.flags) & ~FCF_ENABLED) != 0 ||
         a.remote != b.remote) {
         return false;

@@ -35,7 +35,7 @@ struct FilterState {
     FilterMode mode = FilterMode::kShow;
     std::uint16_t activeWord = 0;  // bit 0: the filter is active
     DisplayIndexList displayIndexList;
-    std::uint32_t processedCount = 0;  // store frames the filter has looked at
+    std::uint32_t processedCount = 0;   // store frames the filter has looked at
     std::uint64_t storeGeneration = 0;  // the store's generation those frames belong to
 
     [[nodiscard]] bool active() const { return (activeWord & 1) != 0; }

@@ -84,8 +84,9 @@ LANGID languageOfLocale(const std::string& locale) {
     // zh_CN, zh-CN and zh_cn all name the same language.
     std::replace(name.begin(), name.end(), '-', '_');
     const auto underscore = name.find('_');
-    std::transform(name.begin(), name.begin() + static_cast<std::ptrdiff_t>(std::min(underscore, name.size())),
-                   name.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::transform(
+        name.begin(), name.begin() + static_cast<std::ptrdiff_t>(std::min(underscore, name.size())),
+        name.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     if (underscore != std::string::npos) {
         std::transform(name.begin() + static_cast<std::ptrdiff_t>(underscore), name.end(),
                        name.begin() + static_cast<std::ptrdiff_t>(underscore),
@@ -103,9 +104,17 @@ LANGID languageOfLocale(const std::string& locale) {
     return 0;
 }
 
-LANGID GetUserDefaultUILanguage() { return firstOf({"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"}); }
-LANGID GetSystemDefaultUILanguage() { return firstOf({"LANG"}); }
-LANGID GetUserDefaultLangID() { return firstOf({"LC_ALL", "LC_MESSAGES", "LANG"}); }
-LANGID GetSystemDefaultLangID() { return firstOf({"LANG"}); }
+LANGID GetUserDefaultUILanguage() {
+    return firstOf({"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"});
+}
+LANGID GetSystemDefaultUILanguage() {
+    return firstOf({"LANG"});
+}
+LANGID GetUserDefaultLangID() {
+    return firstOf({"LC_ALL", "LC_MESSAGES", "LANG"});
+}
+LANGID GetSystemDefaultLangID() {
+    return firstOf({"LANG"});
+}
 
 }  // namespace platform

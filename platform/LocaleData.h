@@ -15,8 +15,12 @@ using LANGID = std::uint16_t;
 [[nodiscard]] constexpr LANGID MAKELANGID(unsigned primary, unsigned sub) {
     return static_cast<LANGID>(sub << 10 | primary);
 }
-[[nodiscard]] constexpr unsigned PRIMARYLANGID(LANGID id) { return id & 0x3FF; }
-[[nodiscard]] constexpr unsigned SUBLANGID(LANGID id) { return id >> 10; }
+[[nodiscard]] constexpr unsigned PRIMARYLANGID(LANGID id) {
+    return id & 0x3FF;
+}
+[[nodiscard]] constexpr unsigned SUBLANGID(LANGID id) {
+    return id >> 10;
+}
 
 // "" when the language is not in the table.
 [[nodiscard]] std::string abbreviation(LANGID id);

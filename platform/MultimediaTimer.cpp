@@ -4,7 +4,9 @@
 
 namespace platform {
 
-MultimediaTimer::~MultimediaTimer() { stop(); }
+MultimediaTimer::~MultimediaTimer() {
+    stop();
+}
 
 bool MultimediaTimer::start(std::chrono::microseconds period, std::function<void()> callback) {
     if (m_thread.joinable() || period.count() <= 0) {

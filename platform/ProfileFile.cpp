@@ -22,8 +22,7 @@ std::string trim(const std::string& s) {
 }
 
 bool sameName(const std::string& a, const std::string& b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::tolower(static_cast<unsigned char>(x)) ==
                       std::tolower(static_cast<unsigned char>(y));
            });
@@ -120,6 +119,8 @@ bool WritePrivateProfileStringA(const std::string& section, const std::string& k
     return true;
 }
 
-int profileNumber(const std::string& text) { return std::atoi(text.c_str()); }
+int profileNumber(const std::string& text) {
+    return std::atoi(text.c_str());
+}
 
 }  // namespace platform

@@ -27,9 +27,13 @@ ResourceLibrary::~ResourceLibrary() {
     if (m_handle != nullptr) ::dlclose(m_handle);
 }
 
-std::uint16_t ResourceLibrary::translationId() const { return m_translationId(); }
+std::uint16_t ResourceLibrary::translationId() const {
+    return m_translationId();
+}
 
-const char* ResourceLibrary::string(std::uint32_t id) const { return m_string(id); }
+const char* ResourceLibrary::string(std::uint32_t id) const {
+    return m_string(id);
+}
 
 const char* ResourceLibrary::text(const char* english) const {
     return m_text != nullptr ? m_text(english) : nullptr;

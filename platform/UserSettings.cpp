@@ -20,19 +20,24 @@ std::string UserSettings::folder() {
     return std::string(home != nullptr ? home : "/tmp") + "/.config/korvane";
 }
 
-std::string UserSettings::filePath() const { return folder() + "/settings.ini"; }
+std::string UserSettings::filePath() const {
+    return folder() + "/settings.ini";
+}
 
 int UserSettings::GetProfileInt(const std::string& section, const std::string& entry,
                                 int defaultValue) const {
-    const std::string text = GetPrivateProfileStringA(m_key + "\\" + section, entry, "", 16, filePath());
+    const std::string text =
+        GetPrivateProfileStringA(m_key + "\\" + section, entry, "", 16, filePath());
     return text.empty() ? defaultValue : profileNumber(text);
 }
 
-bool UserSettings::WriteProfileInt(const std::string& section, const std::string& entry, int value) {
+bool UserSettings::WriteProfileInt(const std::string& section, const std::string& entry,
+                                   int value) {
     if (!devio::makePrivateDirectories(folder())) {
         return false;
     }
-    return WritePrivateProfileStringA(m_key + "\\" + section, entry, std::to_string(value), filePath());
+    return WritePrivateProfileStringA(m_key + "\\" + section, entry, std::to_string(value),
+                                      filePath());
 }
 
 }  // namespace platform

@@ -45,9 +45,9 @@ CanOpenReading readCanOpen(std::uint32_t identifier, std::uint8_t format) {
 
 const char* dataListText(CanOpenDescription description) {
     static constexpr const char* kTexts[kCanOpenDescriptionCount] = {
-        "NMT",       "reserved",  "SYNC",      "Emergency", "Time Stamp", "PDO1 (tx)",
-        "PDO1 (rx)", "PDO2 (tx)", "PDO2 (rx)", "PDO3 (tx)", "PDO3 (rx)",  "PDO4 (tx)",
-        "PDO4 (rx)", "SDO (tx)",  "SDO (rx)",  "NMT Error Control",       "--------",
+        "NMT",       "reserved",  "SYNC",      "Emergency",         "Time Stamp", "PDO1 (tx)",
+        "PDO1 (rx)", "PDO2 (tx)", "PDO2 (rx)", "PDO3 (tx)",         "PDO3 (rx)",  "PDO4 (tx)",
+        "PDO4 (rx)", "SDO (tx)",  "SDO (rx)",  "NMT Error Control", "--------",
     };
     return kTexts[static_cast<int>(description)];
 }

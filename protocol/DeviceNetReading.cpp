@@ -27,12 +27,32 @@ DeviceNetReading readDeviceNet(std::uint32_t identifier, std::uint8_t format,
         r.group = 2;
         r.messageId = static_cast<std::uint8_t>(id & 0x07);
         switch (r.messageId) {
-            case 0: r.source = mac; r.description = D::kMasterIoBitStrobeCmd; break;
-            case 1: r.source = mac; r.description = D::kReservedForMaster; break;
-            case 2: r.destination = mac; r.description = D::kMasterCosCcAck; break;
-            case 3: r.source = mac; r.destination = b0; r.description = D::kSlaveExpRes; break;
-            case 4: r.source = b0; r.destination = mac; r.description = D::kMasterExpReq; break;
-            case 5: r.destination = mac; r.description = D::kMasterIoPollCosCc; break;
+            case 0:
+                r.source = mac;
+                r.description = D::kMasterIoBitStrobeCmd;
+                break;
+            case 1:
+                r.source = mac;
+                r.description = D::kReservedForMaster;
+                break;
+            case 2:
+                r.destination = mac;
+                r.description = D::kMasterCosCcAck;
+                break;
+            case 3:
+                r.source = mac;
+                r.destination = b0;
+                r.description = D::kSlaveExpRes;
+                break;
+            case 4:
+                r.source = b0;
+                r.destination = mac;
+                r.description = D::kMasterExpReq;
+                break;
+            case 5:
+                r.destination = mac;
+                r.description = D::kMasterIoPollCosCc;
+                break;
             case 6:
                 r.source = b0;
                 r.destination = mac;

@@ -42,7 +42,8 @@ constexpr Entry kTable[] = {
      "the device."},
     {kCannotRunDevice, "Can't make the device run ,\nPlease try it again."},
     {kCommunicationError, "ADP4021 communication error."},
-    {kFailToSetupDevice, "Fail to setup the device.\n\nPlease check:\n1.The connection of ADP4021."},
+    {kFailToSetupDevice,
+     "Fail to setup the device.\n\nPlease check:\n1.The connection of ADP4021."},
     {kPrinterDcFailed, "Could not create printer DC"},
     {kCannotOpenFile, "error occurs when opening the file ."},
     {kDeviceCapturing, "The device is capturing data,please stop it before."},
@@ -121,6 +122,8 @@ std::string loadString(std::uint32_t id) {
     return it != std::end(kTable) && it->id == id ? it->text : "";
 }
 
-void installStringLookup(StringLookup lookup) { g_lookup.store(lookup); }
+void installStringLookup(StringLookup lookup) {
+    g_lookup.store(lookup);
+}
 
 }  // namespace strings

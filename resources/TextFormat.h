@@ -9,7 +9,8 @@
 #if defined(__GNUC__)
 __attribute__((format(printf, 1, 2)))
 #endif
-inline std::string strprintf(const char* format, ...) {
+inline std::string
+strprintf(const char* format, ...) {
     char buffer[256];
     va_list args;
     va_start(args, format);

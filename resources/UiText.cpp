@@ -2,4 +2,6 @@
 
 #include "resources/Menus.h"
 
-std::string uiText(const char* english) { return menuText(0, english); }
+std::string uiText(const char* english) {
+    return menuText(0, english);
+}

@@ -55,7 +55,8 @@ void CViewDataList::resizeEvent(QResizeEvent* event) {
 
 void CViewDataList::onTimer() {
     const bool clearing = m_state.flags.test(ApplicationFlags::kClearing);
-    const auto n = clearing ? 0u : static_cast<std::uint32_t>(m_state.filter.displayIndexList.size());
+    const auto n =
+        clearing ? 0u : static_cast<std::uint32_t>(m_state.filter.displayIndexList.size());
     if (!clearing && n != m_model.shownRows()) {
         m_model.setShownRows(n);
         if (n > 0) {
@@ -79,15 +80,18 @@ void CViewDataList::OnUpdateReading(CmdUI& ui) {
     ui.enabled = ui.id != current;
 }
 
-void CViewDataList::OnDisabled(CmdUI& ui) { ui.enabled = false; }
+void CViewDataList::OnDisabled(CmdUI& ui) {
+    ui.enabled = false;
+}
 
 bool CViewDataList::exportTo(const QString& path) {
     ProgressWindow progress(this);
-    const ExportResult result = exportText(path.toStdString(), reading(),
-                                           m_state.filter.displayIndexList, m_state.store,
-                                           std::time(nullptr), &progress);
+    const ExportResult result =
+        exportText(path.toStdString(), reading(), m_state.filter.displayIndexList, m_state.store,
+                   std::time(nullptr), &progress);
     if (result.status == ExportResult::kCannotOpen) {
-        m_messages.showMessage(strings::kCannotOpenFile, MessageIcon::kStop, strings::kErrorCaption);
+        m_messages.showMessage(strings::kCannotOpenFile, MessageIcon::kStop,
+                               strings::kErrorCaption);
     } else if (result.status == ExportResult::kWriteFailed) {
         m_messages.showText("Writing " + path.toStdString() + " failed: " + result.detail +
                                 ".\nThe exported file is incomplete.",
@@ -100,8 +104,8 @@ void CViewDataList::OnExport(unsigned) {
     QFileDialog dialog(this);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QStringLiteral("txt"));
-    dialog.setNameFilters({QStringLiteral("Korvane Text Files (*.txt)"),
-                           QStringLiteral("All Files (*.*)")});
+    dialog.setNameFilters(
+        {QStringLiteral("Korvane Text Files (*.txt)"), QStringLiteral("All Files (*.*)")});
     dialog.selectFile(QString::fromLatin1(exportDefaultName(reading())));
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
@@ -153,6 +157,10 @@ const CommandMap<CViewDataList>& commandMap() {
 
 }  // namespace
 
-bool CViewDataList::OnCmdMsg(unsigned id) { return commandMap().dispatch(*this, id); }
+bool CViewDataList::OnCmdMsg(unsigned id) {
+    return commandMap().dispatch(*this, id);
+}
 
-bool CViewDataList::OnUpdateCmdUI(CmdUI& ui) { return commandMap().update(*this, ui); }
+bool CViewDataList::OnUpdateCmdUI(CmdUI& ui) {
+    return commandMap().update(*this, ui);
+}

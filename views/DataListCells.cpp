@@ -13,20 +13,22 @@ namespace {
 using namespace strings;
 
 constexpr DataListColumn kCanColumns[] = {
-    {kColumnCanIndex, 15, false}, {kColumnTime, 20, false},       {kColumnLoading, 10, false},
-    {kColumnIdentifier, 10, false}, {kColumnType, 10, false},     {kColumnLength, 10, false},
+    {kColumnCanIndex, 15, false},   {kColumnTime, 20, false}, {kColumnLoading, 10, false},
+    {kColumnIdentifier, 10, false}, {kColumnType, 10, false}, {kColumnLength, 10, false},
     {kColumnData, 25, false},
 };
 constexpr DataListColumn kDeviceNetColumns[] = {
-    {kColumnDeviceNetIndex, 5, false}, {kColumnTime, 10, false},       {kColumnLoading, 8, false},
-    {kColumnIdentifier, 7, false},     {kColumnType, 6, false},        {kColumnGroup, 5, false},
+    {kColumnDeviceNetIndex, 5, false}, {kColumnTime, 10, false},
+    {kColumnLoading, 8, false},        {kColumnIdentifier, 7, false},
+    {kColumnType, 6, false},           {kColumnGroup, 5, false},
     {kColumnSourceId, 7, false},       {kColumnDestinationId, 9, false},
     {kColumnMessageId, 8, false},      {kColumnDescription, 13, false},
     {kColumnLength, 5, false},         {kColumnData, 17, false},
 };
 constexpr DataListColumn kCanOpenColumns[] = {
-    {kColumnCanOpenIndex, 5, true}, {kColumnTime, 10, false},   {kColumnLoading, 10, false},
-    {kColumnCobId, 10, false},      {kColumnType, 5, false},    {kColumnFCode, 8, false},
+    {kColumnCanOpenIndex, 5, true}, {kColumnTime, 10, false},
+    {kColumnLoading, 10, false},    {kColumnCobId, 10, false},
+    {kColumnType, 5, false},        {kColumnFCode, 8, false},
     {kColumnNodeId, 8, false},      {kColumnCanOpenDescription, 12, false},
     {kColumnLength, 5, false},      {kColumnData, 27, false},
 };
@@ -56,21 +58,30 @@ std::string timeText(const CapturedFrame& f) {
 std::optional<std::string> leadingCell(const CapturedFrame& f, std::uint32_t row, int column,
                                        const char* loadingFormat) {
     switch (column) {
-        case 0: return strprintf("%u", row);
-        case 1: return timeText(f);
-        case 2: return strprintf(loadingFormat, f.loading);
-        case 3: return strprintf("%X", f.identifier);
-        case 4: return typeText(f);
-        default: return std::nullopt;
+        case 0:
+            return strprintf("%u", row);
+        case 1:
+            return timeText(f);
+        case 2:
+            return strprintf(loadingFormat, f.loading);
+        case 3:
+            return strprintf("%X", f.identifier);
+        case 4:
+            return typeText(f);
+        default:
+            return std::nullopt;
     }
 }
 
 std::string canCell(const CapturedFrame& f, std::uint32_t row, int column) {
     if (auto cell = leadingCell(f, row, column, "%2u")) return *cell;
     switch (column) {
-        case 5: return strprintf("%d", f.length);
-        case 6: return f.status == 1 ? loadString(kRemoteFrame) : dataBytes(f);
-        default: return {};
+        case 5:
+            return strprintf("%d", f.length);
+        case 6:
+            return f.status == 1 ? loadString(kRemoteFrame) : dataBytes(f);
+        default:
+            return {};
     }
 }
 
@@ -80,40 +91,56 @@ std::string deviceNetCell(const CapturedFrame& f, std::uint32_t row, int column)
     };
     if (auto cell = leadingCell(f, row, column, "%02u")) return *cell;
     switch (column) {
-        case 10: return strprintf("%d", f.length);
-        case 11: return f.status == 1 ? loadString(kRemoteFrame) : dataBytes(f);
-        default: break;
+        case 10:
+            return strprintf("%d", f.length);
+        case 11:
+            return f.status == 1 ? loadString(kRemoteFrame) : dataBytes(f);
+        default:
+            break;
     }
     const DeviceNetReading r = readDeviceNet(f);
     if (!r.readable) {
         return column == 9 ? loadString(kInvalidData) : std::string("--");
     }
     switch (column) {
-        case 5: return strprintf("%d", r.group);
-        case 6: return mac(r.source);
-        case 7: return mac(r.destination);
-        case 8: return strprintf("%02X", r.messageId);
-        case 9: return f.status == 1 ? loadString(kInvalidData) : dataListText(r.description);
-        default: return {};
+        case 5:
+            return strprintf("%d", r.group);
+        case 6:
+            return mac(r.source);
+        case 7:
+            return mac(r.destination);
+        case 8:
+            return strprintf("%02X", r.messageId);
+        case 9:
+            return f.status == 1 ? loadString(kInvalidData) : dataListText(r.description);
+        default:
+            return {};
     }
 }
 
 std::string canOpenCell(const CapturedFrame& f, std::uint32_t row, int column) {
     if (auto cell = leadingCell(f, row, column, "%02u")) return *cell;
     switch (column) {
-        case 8: return strprintf("%d", f.length);
-        case 9: return f.status != 0 ? loadString(kRemoteFrame) : dataBytes(f);
-        default: break;
+        case 8:
+            return strprintf("%d", f.length);
+        case 9:
+            return f.status != 0 ? loadString(kRemoteFrame) : dataBytes(f);
+        default:
+            break;
     }
     const CanOpenReading r = readCanOpen(f);
     if (!r.readable) {
         return column == 7 ? loadString(kInvalidData) : std::string("--");
     }
     switch (column) {
-        case 5: return strprintf("%X", r.functionCode);
-        case 6: return strprintf("%X", r.nodeId);
-        case 7: return dataListText(r.description);
-        default: return {};
+        case 5:
+            return strprintf("%X", r.functionCode);
+        case 6:
+            return strprintf("%X", r.nodeId);
+        case 7:
+            return dataListText(r.description);
+        default:
+            return {};
     }
 }
 
@@ -121,9 +148,12 @@ std::string canOpenCell(const CapturedFrame& f, std::uint32_t row, int column) {
 
 std::span<const DataListColumn> dataListColumns(ProtocolReading reading) {
     switch (reading) {
-        case ProtocolReading::kDeviceNet: return kDeviceNetColumns;
-        case ProtocolReading::kCanOpen: return kCanOpenColumns;
-        default: return kCanColumns;
+        case ProtocolReading::kDeviceNet:
+            return kDeviceNetColumns;
+        case ProtocolReading::kCanOpen:
+            return kCanOpenColumns;
+        default:
+            return kCanColumns;
     }
 }
 
@@ -139,9 +169,12 @@ std::vector<int> dataListColumnWidths(ProtocolReading reading, int width) {
 std::string dataListCell(const CapturedFrame& frame, std::uint32_t row, int column,
                          ProtocolReading reading) {
     switch (reading) {
-        case ProtocolReading::kDeviceNet: return deviceNetCell(frame, row, column);
-        case ProtocolReading::kCanOpen: return canOpenCell(frame, row, column);
-        default: return canCell(frame, row, column);
+        case ProtocolReading::kDeviceNet:
+            return deviceNetCell(frame, row, column);
+        case ProtocolReading::kCanOpen:
+            return canOpenCell(frame, row, column);
+        default:
+            return canCell(frame, row, column);
     }
 }
 

@@ -55,5 +55,6 @@ QVariant DataListModel::headerData(int section, Qt::Orientation orientation, int
         section >= static_cast<int>(columns.size())) {
         return {};
     }
-    return QString::fromStdString(strings::loadString(columns[static_cast<std::size_t>(section)].headerId));
+    return QString::fromStdString(
+        strings::loadString(columns[static_cast<std::size_t>(section)].headerId));
 }

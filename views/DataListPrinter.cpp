@@ -10,13 +10,15 @@ DataListPrinter::DataListPrinter(ProtocolReading reading, const DisplayIndexList
                                  const FrameStore& store, const QFont& bodyFont)
     : m_reading(reading), m_rows(rows), m_store(store), m_bodyFont(bodyFont) {}
 
-std::uint32_t DataListPrinter::rowCount() const { return static_cast<std::uint32_t>(m_rows.size()); }
+std::uint32_t DataListPrinter::rowCount() const {
+    return static_cast<std::uint32_t>(m_rows.size());
+}
 
 QFont DataListPrinter::bodyFontFor(QPrinter& printer) const {
     QFont font(m_bodyFont, &printer);
     // The description's size is in screen pixels; the printer gets half of it in points.
-    const int size = m_bodyFont.pixelSize() > 0 ? m_bodyFont.pixelSize()
-                                                : m_bodyFont.pointSize() * 96 / 72;
+    const int size =
+        m_bodyFont.pixelSize() > 0 ? m_bodyFont.pixelSize() : m_bodyFont.pointSize() * 96 / 72;
     font.setPixelSize(std::max(1, scaleBodyFont(size, printer.logicalDpiY())));
     return font;
 }

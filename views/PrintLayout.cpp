@@ -62,17 +62,18 @@ std::string deviceNetPrintText(const DeviceNetReading& r) {
 }
 
 std::string canLine(const CapturedFrame& f, std::uint32_t row) {
-    return strprintf("%07u :", row) + time(f) + strprintf("    %02u    %03X  ", f.loading, f.identifier) +
+    return strprintf("%07u :", row) + time(f) +
+           strprintf("    %02u    %03X  ", f.loading, f.identifier) +
            (f.format == 1 ? "Extended" : "Standard") + strprintf("    %u    ", f.length) + data(f);
 }
 
 std::string deviceNetLine(const CapturedFrame& f, std::uint32_t row) {
     const DeviceNetReading r = readDeviceNet(f);
     if (!r.readable) {
-        return strprintf("%07u :", row) + time(f) + strprintf("    %02u    %03X  ", f.loading, f.identifier) +
-               "Extended" + "    --    --    --" + "    --    " +
-               strings::loadString(strings::kInvalidData) + std::string(42, ' ') +
-               strprintf("%u    ", f.length) + data(f);
+        return strprintf("%07u :", row) + time(f) +
+               strprintf("    %02u    %03X  ", f.loading, f.identifier) + "Extended" +
+               "    --    --    --" + "    --    " + strings::loadString(strings::kInvalidData) +
+               std::string(42, ' ') + strprintf("%u    ", f.length) + data(f);
     }
     const auto mac = [](const std::optional<std::uint8_t>& v) {
         return v ? strprintf("    %02X", *v) : std::string("    --");
@@ -81,10 +82,18 @@ std::string deviceNetLine(const CapturedFrame& f, std::uint32_t row) {
                        strprintf("   %02u    %03X  ", f.loading, f.identifier) + "Standard";
     line += r.group == 2 ? strprintf("    %X", r.group) : strprintf("    %d", r.group);
     switch (r.group) {
-        case 1: line += mac(r.source) + "   --"; break;
-        case 2: line += mac(r.source) + mac(r.destination); break;
-        case 3: line += mac(r.source) + mac(r.destination); break;
-        default: line += "    --    --"; break;
+        case 1:
+            line += mac(r.source) + "   --";
+            break;
+        case 2:
+            line += mac(r.source) + mac(r.destination);
+            break;
+        case 3:
+            line += mac(r.source) + mac(r.destination);
+            break;
+        default:
+            line += "    --    --";
+            break;
     }
     line += strprintf("    %02X", r.messageId) + deviceNetPrintText(r);
     return line + strprintf("    %u    ", f.length) + data(f);
@@ -132,23 +141,33 @@ int PrintMetrics::lineY(int top, int k) const {
     return top + 680 + ((pageHeight - lineHeight - 1300) * k) / linesPerPage;
 }
 
-int scaleBodyFont(int size, int dotsPerInch) { return size / 2 * dotsPerInch / 72; }
+int scaleBodyFont(int size, int dotsPerInch) {
+    return size / 2 * dotsPerInch / 72;
+}
 
-int titleFontHeight(int dotsPerInch) { return 12 * dotsPerInch / 72; }
+int titleFontHeight(int dotsPerInch) {
+    return 12 * dotsPerInch / 72;
+}
 
 std::uint32_t printHeaderId(ProtocolReading reading) {
     switch (reading) {
-        case ProtocolReading::kDeviceNet: return 7008;
-        case ProtocolReading::kCanOpen: return 7009;
-        default: return 7007;
+        case ProtocolReading::kDeviceNet:
+            return 7008;
+        case ProtocolReading::kCanOpen:
+            return 7009;
+        default:
+            return 7007;
     }
 }
 
 std::string printLine(ProtocolReading reading, const CapturedFrame& frame, std::uint32_t row) {
     switch (reading) {
-        case ProtocolReading::kDeviceNet: return deviceNetLine(frame, row);
-        case ProtocolReading::kCanOpen: return canOpenLine(frame, row);
-        default: return canLine(frame, row);
+        case ProtocolReading::kDeviceNet:
+            return deviceNetLine(frame, row);
+        case ProtocolReading::kCanOpen:
+            return canOpenLine(frame, row);
+        default:
+            return canLine(frame, row);
     }
 }
 

@@ -61,8 +61,13 @@ public:
     }
     // "%02d-%02d-%03d-%03d" of the time stamp.
     Line& time(const CapturedFrame& f) {
-        return dec(f.minutes, 2).text("-").dec(f.seconds, 2).text("-").dec(f.millis, 3).text("-").dec(
-            f.micros, 3);
+        return dec(f.minutes, 2)
+            .text("-")
+            .dec(f.seconds, 2)
+            .text("-")
+            .dec(f.millis, 3)
+            .text("-")
+            .dec(f.micros, 3);
     }
     // The data cell: each byte as "%02X ", or "Remote Frame" for a remote frame.
     Line& data(const CapturedFrame& f, bool remoteText) {
@@ -88,13 +93,14 @@ const std::string& deviceNetExportText(DeviceNetDescription description) {
         for (int d = 0; d < kDeviceNetDescriptionCount; ++d) {
             using D = DeviceNetDescription;
             const auto description = static_cast<D>(d);
-            const char* text = description == D::kGroup2OnlyUnconnExpReq ? "Grp2 Only Unconn Exp Req Msg(rsd)"
-                               : description == D::kOfflineOwnershipRes   ? "Offline Ownership Res Msg"
-                                                                          : dataListText(description);
-            const int group = d <= static_cast<int>(D::kSlaveIoPollResOrCosCcAck)  ? 1
-                              : d <= static_cast<int>(D::kDuplicateMacIdCheck)     ? 2
-                              : d <= static_cast<int>(D::kUnconnExpReq)            ? 3
-                                                                                   : 4;
+            const char* text =
+                description == D::kGroup2OnlyUnconnExpReq ? "Grp2 Only Unconn Exp Req Msg(rsd)"
+                : description == D::kOfflineOwnershipRes  ? "Offline Ownership Res Msg"
+                                                          : dataListText(description);
+            const int group = d <= static_cast<int>(D::kSlaveIoPollResOrCosCcAck) ? 1
+                              : d <= static_cast<int>(D::kDuplicateMacIdCheck)    ? 2
+                              : d <= static_cast<int>(D::kUnconnExpReq)           ? 3
+                                                                                  : 4;
             std::string cell(group == 2 ? 2 : 4, ' ');
             cell += text;
             const std::size_t width = group == 1 || group == 3 ? 37 : 35;
@@ -125,8 +131,10 @@ int deviceNetRow(char* out, const CapturedFrame& f, std::uint32_t row) {
     l.spaces(4).hex(f.identifier, 3).text("   Standard  ").dec(r.group);
     const auto mac = [&l](const std::optional<std::uint8_t>& v, int lead) {
         l.spaces(lead);
-        if (v) l.hex(*v, 2);
-        else l.text("--");
+        if (v)
+            l.hex(*v, 2);
+        else
+            l.text("--");
     };
     switch (r.group) {
         case 1:
@@ -160,10 +168,16 @@ int canOpenRow(char* out, const CapturedFrame& f, std::uint32_t row) {
         static const std::string invalid = loadString(strings::kInvalidData);
         l.text(" Extended    -    --    ").text(invalid);
     } else {
-        const char* text = r.description == CanOpenDescription::kUnassigned ? "------"
-                                                                            : dataListText(r.description);
+        const char* text = r.description == CanOpenDescription::kUnassigned
+                               ? "------"
+                               : dataListText(r.description);
         const std::size_t n = std::strlen(text);
-        l.text("      Standard    ").hex(r.functionCode).spaces(4).hex(r.nodeId, 2).spaces(4).text(text);
+        l.text("      Standard    ")
+            .hex(r.functionCode)
+            .spaces(4)
+            .hex(r.nodeId, 2)
+            .spaces(4)
+            .text(text);
         l.spaces(n < 17 ? static_cast<int>(17 - n) : 0);
     }
     return l.spaces(4).dec(f.length).spaces(4).data(f, true).length();
@@ -179,9 +193,12 @@ struct Layout {
 
 Layout layoutOf(ProtocolReading reading) {
     switch (reading) {
-        case ProtocolReading::kDeviceNet: return {6005, 114, 115, 0, "End of message logs"};
-        case ProtocolReading::kCanOpen: return {6006, 109, 109, 0, "End of message logs"};
-        default: return {6004, 77, 83, 7011, nullptr};
+        case ProtocolReading::kDeviceNet:
+            return {6005, 114, 115, 0, "End of message logs"};
+        case ProtocolReading::kCanOpen:
+            return {6006, 109, 109, 0, "End of message logs"};
+        default:
+            return {6004, 77, 83, 7011, nullptr};
     }
 }
 
@@ -193,17 +210,23 @@ struct FileCloser {
 
 int exportRow(char* out, ProtocolReading reading, const CapturedFrame& frame, std::uint32_t row) {
     switch (reading) {
-        case ProtocolReading::kDeviceNet: return deviceNetRow(out, frame, row);
-        case ProtocolReading::kCanOpen: return canOpenRow(out, frame, row);
-        default: return canRow(out, frame, row);
+        case ProtocolReading::kDeviceNet:
+            return deviceNetRow(out, frame, row);
+        case ProtocolReading::kCanOpen:
+            return canOpenRow(out, frame, row);
+        default:
+            return canRow(out, frame, row);
     }
 }
 
 const char* exportDefaultName(ProtocolReading reading) {
     switch (reading) {
-        case ProtocolReading::kDeviceNet: return "DeviceNetData";
-        case ProtocolReading::kCanOpen: return "CANopenData";
-        default: return "CANData";
+        case ProtocolReading::kDeviceNet:
+            return "DeviceNetData";
+        case ProtocolReading::kCanOpen:
+            return "CANopenData";
+        default:
+            return "CANData";
     }
 }
 

@@ -42,9 +42,13 @@ void VirtualTableView::setModel(QAbstractItemModel* model) {
     refresh();
 }
 
-int VirtualTableView::rowCount() const { return m_model != nullptr ? m_model->rowCount() : 0; }
+int VirtualTableView::rowCount() const {
+    return m_model != nullptr ? m_model->rowCount() : 0;
+}
 
-int VirtualTableView::firstVisibleRow() const { return verticalScrollBar()->value(); }
+int VirtualTableView::firstVisibleRow() const {
+    return verticalScrollBar()->value();
+}
 
 int VirtualTableView::visibleRowCount() const {
     return std::max(1, viewport()->height() / m_rowHeight);
@@ -149,12 +153,26 @@ void VirtualTableView::mousePressEvent(QMouseEvent* event) {
 
 void VirtualTableView::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
-        case Qt::Key_Up: setCurrent(m_current - 1); break;
-        case Qt::Key_Down: setCurrent(m_current + 1); break;
-        case Qt::Key_PageUp: setCurrent(m_current - visibleRowCount()); break;
-        case Qt::Key_PageDown: setCurrent(m_current + visibleRowCount()); break;
-        case Qt::Key_Home: setCurrent(0); break;
-        case Qt::Key_End: setCurrent(rowCount() - 1); break;
-        default: QAbstractScrollArea::keyPressEvent(event); return;
+        case Qt::Key_Up:
+            setCurrent(m_current - 1);
+            break;
+        case Qt::Key_Down:
+            setCurrent(m_current + 1);
+            break;
+        case Qt::Key_PageUp:
+            setCurrent(m_current - visibleRowCount());
+            break;
+        case Qt::Key_PageDown:
+            setCurrent(m_current + visibleRowCount());
+            break;
+        case Qt::Key_Home:
+            setCurrent(0);
+            break;
+        case Qt::Key_End:
+            setCurrent(rowCount() - 1);
+            break;
+        default:
+            QAbstractScrollArea::keyPressEvent(event);
+            return;
     }
 }

@@ -63,8 +63,9 @@ double selfCpuSeconds() {
 bool measure(const Run& run, Result& r) {
     TempRuntimeDir dir;
     const std::string stats = dir.path() + "/stats.txt";
-    std::vector<std::string> args = {"--quiet", "--source", "load", "--load-length",
-                                     std::to_string(run.length), "--stats-file", stats};
+    std::vector<std::string> args = {
+        "--quiet",      "--source", "load", "--load-length", std::to_string(run.length),
+        "--stats-file", stats};
     if (run.extended) args.push_back("--load-extended");
     if (run.rate > 0) args.insert(args.end(), {"--load-rate", std::to_string(run.rate)});
     if (run.overdrive) args.push_back("--overdrive");
@@ -116,10 +117,10 @@ void report(const Run& run, const Result& r) {
     std::printf(
         "%s %d-byte frames%s, %.1f s: offered %llu (%.0f frames/s), stored %llu, lost in adapter "
         "%llu, missing %lld; CPU host %.1f%%, poll %.1f%% of one core\n",
-        run.extended ? "extended" : "standard", run.length,
-        run.overdrive ? " (overdrive)" : "", r.seconds,
-        static_cast<unsigned long long>(r.offered), static_cast<double>(r.offered) / r.seconds,
-        static_cast<unsigned long long>(r.stored), static_cast<unsigned long long>(r.lost),
+        run.extended ? "extended" : "standard", run.length, run.overdrive ? " (overdrive)" : "",
+        r.seconds, static_cast<unsigned long long>(r.offered),
+        static_cast<double>(r.offered) / r.seconds, static_cast<unsigned long long>(r.stored),
+        static_cast<unsigned long long>(r.lost),
         static_cast<long long>(r.offered) - static_cast<long long>(r.stored),
         100 * r.hostCpu / r.seconds, 100 * r.pollCpu / r.seconds);
     std::fflush(stdout);
@@ -133,19 +134,25 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         const char* v = i + 1 < argc ? argv[i + 1] : "";
-        if (a == "--seconds") run.seconds = std::atof(v), ++i;
-        else if (a == "--length") run.length = std::atoi(v), ++i;
-        else if (a == "--extended") run.extended = true;
-        else if (a == "--rate") run.rate = std::atof(v), ++i;
-        else if (a == "--overdrive") run.overdrive = true;
+        if (a == "--seconds")
+            run.seconds = std::atof(v), ++i;
+        else if (a == "--length")
+            run.length = std::atoi(v), ++i;
+        else if (a == "--extended")
+            run.extended = true;
+        else if (a == "--rate")
+            run.rate = std::atof(v), ++i;
+        else if (a == "--overdrive")
+            run.overdrive = true;
         else if (a == "--sweep") {
             std::stringstream s(v);
             std::string item;
             while (std::getline(s, item, ',')) sweep.push_back(std::atof(item.c_str()));
             ++i;
         } else {
-            std::fprintf(stderr, "usage: full_load_bench [--seconds S] [--length N] [--extended] "
-                                 "[--rate R] [--overdrive] [--sweep R1,R2,...]\n");
+            std::fprintf(stderr,
+                         "usage: full_load_bench [--seconds S] [--length N] [--extended] "
+                         "[--rate R] [--overdrive] [--sweep R1,R2,...]\n");
             return 2;
         }
     }

@@ -162,7 +162,8 @@ TEST(EmulatedAdapter, DeliversCapturedFramesAsRecords) {
     read = ep.dataRead();
     ASSERT_EQ(read.size(), 384u);
     EXPECT_EQ(read[0], 0x83);
-    const std::uint32_t t = std::uint32_t{read[2]} << 14 | std::uint32_t{read[3]} << 6 | read[4] >> 2;
+    const std::uint32_t t =
+        std::uint32_t{read[2]} << 14 | std::uint32_t{read[3]} << 6 | read[4] >> 2;
     EXPECT_GE(t, 50u);  // at the frame's end, after 50 ms on the bus clock
     EXPECT_LT(t, 60u);
     EXPECT_EQ(read[6], 0x1F);

@@ -23,7 +23,8 @@ int main(int argc, char** argv) {
     const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 60;
     qputenv("QT_QPA_PLATFORM", "offscreen");
     TempRuntimeDir dir;
-    HostProcess host(ADP4021D_PATH, dir.path(), {"--quiet", "--source", "load", "--load-length", "0"});
+    HostProcess host(ADP4021D_PATH, dir.path(),
+                     {"--quiet", "--source", "load", "--load-length", "0"});
     if (!host.ready()) {
         std::fprintf(stderr, "gui_stall_bench: the driver host did not come up\n");
         return 1;
@@ -64,9 +65,10 @@ int main(int argc, char** argv) {
 
     std::sort(gaps.begin(), gaps.end());
     const auto ms = [](qint64 ns) { return static_cast<double>(ns) / 1e6; };
-    std::printf("%d s full-load capture: %u frames stored, %d rows shown; timer gaps (10 ms timer): "
-                "median %.1f ms, 99th percentile %.1f ms, longest %.1f ms\n",
-                seconds, app.state().store.count(), frame.dataList()->model().rowCount(),
-                ms(gaps[gaps.size() / 2]), ms(gaps[gaps.size() * 99 / 100]), ms(gaps.back()));
+    std::printf(
+        "%d s full-load capture: %u frames stored, %d rows shown; timer gaps (10 ms timer): "
+        "median %.1f ms, 99th percentile %.1f ms, longest %.1f ms\n",
+        seconds, app.state().store.count(), frame.dataList()->model().rowCount(),
+        ms(gaps[gaps.size() / 2]), ms(gaps[gaps.size() * 99 / 100]), ms(gaps.back()));
     return 0;
 }

@@ -1,17 +1,17 @@
 // Documents through the program: open, save, printing to PDF and the batch mode.
 
 #include "app/MonitorApp.h"
-#include "resources/StringTable.h"
 #include "resources/CommandIds.h"
+#include "resources/StringTable.h"
 #include "views/CViewDataList.h"
 #include "views/DataListPrinter.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QTreeWidget>
 #include <QPrinter>
 #include <QTest>
+#include <QTreeWidget>
 
 #include <array>
 #include <cstdio>
@@ -70,7 +70,8 @@ std::pair<int, std::string> run(const std::string& command) {
 }
 
 std::string pdfText(const std::string& pdf, int page = 0) {
-    const std::string range = page > 0 ? " -f " + std::to_string(page) + " -l " + std::to_string(page) : "";
+    const std::string range =
+        page > 0 ? " -f " + std::to_string(page) + " -l " + std::to_string(page) : "";
     return run("pdftotext -layout" + range + " '" + pdf + "' -").second;
 }
 
@@ -174,7 +175,8 @@ TEST(PrintTest, NoRowsPrintOnePageAndAFullPageLeavesAnEmptySecond) {
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(QString::fromStdString(folder.file("empty.pdf")));
-        ASSERT_TRUE(DataListPrinter(ProtocolReading::kCan, filter.displayIndexList, store, font).print(printer));
+        ASSERT_TRUE(DataListPrinter(ProtocolReading::kCan, filter.displayIndexList, store, font)
+                        .print(printer));
     }
     const std::string empty = pdfText(folder.file("empty.pdf"));
     EXPECT_NE(empty.find("Data captured by Korvane"), std::string::npos) << empty;
@@ -184,12 +186,14 @@ TEST(PrintTest, NoRowsPrintOnePageAndAFullPageLeavesAnEmptySecond) {
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(QString::fromStdString(folder.file("full.pdf")));
-    const int perPage =
-        DataListPrinter(ProtocolReading::kCan, filter.displayIndexList, store, font).metrics(printer).linesPerPage;
+    const int perPage = DataListPrinter(ProtocolReading::kCan, filter.displayIndexList, store, font)
+                            .metrics(printer)
+                            .linesPerPage;
     ASSERT_GT(perPage, 5);
     for (int i = 0; i < perPage; ++i) store.append(frameNumber(static_cast<std::uint32_t>(i)));
     FilterStep(filter, store, flags);
-    ASSERT_TRUE(DataListPrinter(ProtocolReading::kCanOpen, filter.displayIndexList, store, font).print(printer));
+    ASSERT_TRUE(DataListPrinter(ProtocolReading::kCanOpen, filter.displayIndexList, store, font)
+                    .print(printer));
     const std::string first = pdfText(folder.file("full.pdf"), 1);
     const std::string second = pdfText(folder.file("full.pdf"), 2);
     EXPECT_NE(first.find("- Page 1 of 2 -"), std::string::npos);
@@ -220,13 +224,13 @@ TEST(BatchMode, ExportsAndPrintsADocumentWithoutAWindow) {
     EXPECT_NE(text.find("Message amount: 2\r\n"), std::string::npos);  // the stored filter hid one
     EXPECT_NE(text.find("CopIndex"), std::string::npos);
 
-    std::tie(status, output) = run(korvane + " --print-to " + folder.file("out.pdf") + " " +
-                                   folder.file("d.krv"));
+    std::tie(status, output) =
+        run(korvane + " --print-to " + folder.file("out.pdf") + " " + folder.file("d.krv"));
     EXPECT_EQ(status, 0) << output;
     EXPECT_NE(pdfText(folder.file("out.pdf")).find("- Page 1 of 1 -"), std::string::npos);
 
-    std::tie(status, output) = run(korvane + " --export " + folder.file("x.txt") + " " +
-                                   folder.file("missing.krv"));
+    std::tie(status, output) =
+        run(korvane + " --export " + folder.file("x.txt") + " " + folder.file("missing.krv"));
     EXPECT_NE(status, 0);
     EXPECT_NE(output.find("cannot be opened"), std::string::npos);
     std::tie(status, output) = run(korvane + " --help");

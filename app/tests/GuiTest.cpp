@@ -3,8 +3,8 @@
 #include "app/DocumentTemplate.h"
 #include "app/MonitorApp.h"
 #include "app/ProgressWindow.h"
-#include "platform/SingleInstance.h"
 #include "device/DeviceDialogs.h"
+#include "platform/SingleInstance.h"
 #include "resources/CommandIds.h"
 #include "resources/StringTable.h"
 #include "views/CViewDataList.h"
@@ -297,7 +297,8 @@ int main(int argc, char** argv) {
     // The tests see English texts and keep their settings to themselves, whatever the machine's.
     for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES"}) qunsetenv(name);
     qputenv("LANG", "C.UTF-8");
-    const auto config = std::filesystem::temp_directory_path() / ("korvane-gui-" + std::to_string(::getpid()));
+    const auto config =
+        std::filesystem::temp_directory_path() / ("korvane-gui-" + std::to_string(::getpid()));
     qputenv("KORVANE_CONFIG_DIR", QByteArray::fromStdString(config.string()));
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);

@@ -64,7 +64,8 @@ TEST(LanguageManager, ALoadedLibraryReplacesStringsAndMenusUntilItIsUnloaded) {
         LanguageManager manager(env);
         manager.chooseLanguage();
         ASSERT_EQ(manager.current(), 0x0804);
-        EXPECT_EQ(strings::loadString(strings::kPleaseRestart), "\u8bf7\u91cd\u65b0\u542f\u52a8 %1");
+        EXPECT_EQ(strings::loadString(strings::kPleaseRestart),
+                  "\u8bf7\u91cd\u65b0\u542f\u52a8 %1");
         EXPECT_EQ(mainMenu(true).front().text, "\u6587\u4ef6(&F)");
         // A text the library leaves alone stays the program's own.
         EXPECT_EQ(strings::loadString(strings::kColumnCobId), "COB-ID");

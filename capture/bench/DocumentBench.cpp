@@ -35,7 +35,9 @@ long residentKb() {
     return 0;
 }
 
-void resetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
+void resetPeak() {
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
 
 double seconds(std::chrono::steady_clock::time_point since) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
@@ -44,7 +46,8 @@ double seconds(std::chrono::steady_clock::time_point since) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::uint32_t count = argc > 1 ? static_cast<std::uint32_t>(std::atol(argv[1])) : 10'000'000;
+    const std::uint32_t count =
+        argc > 1 ? static_cast<std::uint32_t>(std::atol(argv[1])) : 10'000'000;
     const std::string folder = argc > 2 ? argv[2] : std::filesystem::temp_directory_path().string();
     const std::string path = folder + "/document-bench-" + std::to_string(::getpid()) + ".krv";
     DocumentContents contents;
@@ -67,9 +70,10 @@ int main(int argc, char** argv) {
             return 1;
         }
         const double mb = static_cast<double>(count) * kFrameRecordBytes / 1e6;
-        std::printf("save %u frames: %.2f s, %.1f M frames/s, %.0f MB/s of frame records "
-                    "(with fsync), peak memory +%ld MB\n",
-                    count, s, count / s / 1e6, mb / s, (peakKb() - before) / 1024);
+        std::printf(
+            "save %u frames: %.2f s, %.1f M frames/s, %.0f MB/s of frame records "
+            "(with fsync), peak memory +%ld MB\n",
+            count, s, count / s / 1e6, mb / s, (peakKb() - before) / 1024);
     }
     {
         resetPeak();
@@ -83,10 +87,11 @@ int main(int argc, char** argv) {
             return 1;
         }
         const double mb = static_cast<double>(count) * kFrameRecordBytes / 1e6;
-        std::printf("load %u frames: %.2f s, %.1f M frames/s, %.0f MB/s of frame records, "
-                    "peak memory +%ld MB (the store itself: %zu MB)\n",
-                    count, s, count / s / 1e6, mb / s, (peakKb() - before) / 1024,
-                    frames.memoryInUse() >> 20);
+        std::printf(
+            "load %u frames: %.2f s, %.1f M frames/s, %.0f MB/s of frame records, "
+            "peak memory +%ld MB (the store itself: %zu MB)\n",
+            count, s, count / s / 1e6, mb / s, (peakKb() - before) / 1024,
+            frames.memoryInUse() >> 20);
     }
     std::filesystem::remove(path);
     return 0;

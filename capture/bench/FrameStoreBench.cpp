@@ -52,11 +52,13 @@ void BM_AppendWithConcurrentReader(benchmark::State& state) {
         store.clear();  // freeing is not part of appending
         state.ResumeTiming();
     }
-    state.counters["frames/s"] = benchmark::Counter(
-        static_cast<double>(frames) * static_cast<double>(state.iterations()),
-        benchmark::Counter::kIsRate);
+    state.counters["frames/s"] =
+        benchmark::Counter(static_cast<double>(frames) * static_cast<double>(state.iterations()),
+                           benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_AppendWithConcurrentReader)->Arg(10'000'002)->Unit(benchmark::kMillisecond)
+BENCHMARK(BM_AppendWithConcurrentReader)
+    ->Arg(10'000'002)
+    ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
 std::size_t residentBytes() {

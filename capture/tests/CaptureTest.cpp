@@ -313,8 +313,8 @@ TEST_F(DataDocTest, DestructionStopsTheTimerThenTheAdapter) {
 
 TEST(StringTable, KeepsTheCaptureMessagesWordForWord) {
     EXPECT_EQ(strings::loadString(5000),
-                 "Device error,\n\nPlease check:\n1-The connection of the device.\n2-The "
-                 "configuration of the device.");
+              "Device error,\n\nPlease check:\n1-The connection of the device.\n2-The "
+              "configuration of the device.");
     EXPECT_EQ(strings::loadString(5001), "Can't make the device run ,\nPlease try it again.");
     EXPECT_EQ(strings::loadString(5133), "Please stop the device first.");
     EXPECT_EQ(strings::loadString(1), "");

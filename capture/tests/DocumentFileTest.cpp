@@ -18,8 +18,9 @@ namespace fs = std::filesystem;
 class DocumentFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_dir = fs::temp_directory_path() / ("krv-" + std::to_string(::getpid()) + "-" +
-                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        m_dir = fs::temp_directory_path() /
+                ("krv-" + std::to_string(::getpid()) + "-" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::create_directories(m_dir);
     }
     void TearDown() override { fs::remove_all(m_dir); }
@@ -30,8 +31,8 @@ protected:
         return {std::istreambuf_iterator<char>(in), {}};
     }
     static void write(const std::string& path, const std::vector<std::uint8_t>& b) {
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(b.data()),
-                                                     static_cast<std::streamsize>(b.size()));
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
     }
 
     fs::path m_dir;
@@ -162,11 +163,11 @@ TEST_F(DocumentFileTest, TheEmptyDocumentIs182BytesLaidOutAsTheFormatSays) {
     ASSERT_EQ(b.size(), 182u);
     EXPECT_EQ(std::vector<std::uint8_t>(b.begin(), b.begin() + 4),
               (std::vector<std::uint8_t>{0x00, 0x00, 0x80, 0x3F}));  // 1.0f
-    EXPECT_EQ(b[4], 1);   // cycle
-    EXPECT_EQ(b[8], 1);   // interval
-    EXPECT_EQ(b[52], 1);  // Hex flag of a new document
-    EXPECT_EQ(b[74], 1);  // frame type
-    EXPECT_EQ(b[82 + 4], 8);   // buffer 1's size
+    EXPECT_EQ(b[4], 1);                                              // cycle
+    EXPECT_EQ(b[8], 1);                                              // interval
+    EXPECT_EQ(b[52], 1);                                             // Hex flag of a new document
+    EXPECT_EQ(b[74], 1);                                             // frame type
+    EXPECT_EQ(b[82 + 4], 8);                                         // buffer 1's size
     EXPECT_EQ(b[82 + 48 + 4], 8);
 }
 
@@ -237,7 +238,8 @@ TEST_F(DocumentFileTest, DamagedFilesFailCleanlyAtEveryLength) {
     ASSERT_TRUE(saveDocument(file("t.krv"), fullDocument(), store, 3, nullptr).ok);
     const auto whole = bytes(file("t.krv"));
     for (std::size_t length = 0; length < whole.size(); ++length) {
-        write(file("cut.krv"), {whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(length)});
+        write(file("cut.krv"),
+              {whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(length)});
         DocumentContents loaded;
         loaded.cycle = 99;
         FrameStore frames;
@@ -282,8 +284,8 @@ TEST_F(DocumentFileTest, UnknownFrameTypesReadAsStandardAndFlagsAsOne) {
     DocumentContents d;
     ASSERT_TRUE(saveDocument(file("f.krv"), d, store, 0, nullptr).ok);
     auto b = bytes(file("f.krv"));
-    b[74] = 7;   // frame type
-    b[12] = 5;   // capturing
+    b[74] = 7;  // frame type
+    b[12] = 5;  // capturing
     write(file("f.krv"), b);
     DocumentContents loaded;
     FrameStore frames;

@@ -12,9 +12,9 @@ struct Split {
 }  // namespace
 
 TEST(DecodeDataRead, SplitsTheMillisecondCount) {
-    for (const Split s : {Split{0, 0, 0, 0}, Split{999, 0, 0, 999}, Split{1000, 0, 1, 0},
-                          Split{60'000, 1, 0, 0}, Split{4'000'000, 66, 40, 0},
-                          Split{4'177'919, 69, 37, 919}}) {
+    for (const Split s :
+         {Split{0, 0, 0, 0}, Split{999, 0, 0, 999}, Split{1000, 0, 1, 0}, Split{60'000, 1, 0, 0},
+          Split{4'000'000, 66, 40, 0}, Split{4'177'919, 69, 37, 919}}) {
         auto read = emptyRead();
         RecordSpec r;
         r.millis22 = s.t;

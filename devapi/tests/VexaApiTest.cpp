@@ -105,11 +105,24 @@ TEST_F(VexaApiTest, SendSingleDataPacksStandardAndExtendedItems) {
     ASSERT_EQ(SendSingleData(message(0x123, 2, 0)), 1);  // format 2 goes out standard
     const auto sent = m_adapter.commands();
     ASSERT_EQ(sent.size(), 3u);
-    EXPECT_EQ(sent[0], block({{0, 0x02}, {1, 8}, {3, 0x02}, {4, 0x07}, {5, 0xFF}, {8, 0xA0},
-                              {9, 0xA1}}));
-    EXPECT_EQ(sent[1], block({{0, 0x02}, {1, 14}, {3, 0x88}, {4, 0x1F}, {5, 0xFF}, {6, 0xFF},
-                              {7, 0xFF}, {8, 0xA0}, {9, 0xA1}, {10, 0xA2}, {11, 0xA3},
-                              {12, 0xA4}, {13, 0xA5}, {14, 0xA6}, {15, 0xA7}, {16, 0x01}}));
+    EXPECT_EQ(sent[0],
+              block({{0, 0x02}, {1, 8}, {3, 0x02}, {4, 0x07}, {5, 0xFF}, {8, 0xA0}, {9, 0xA1}}));
+    EXPECT_EQ(sent[1], block({{0, 0x02},
+                              {1, 14},
+                              {3, 0x88},
+                              {4, 0x1F},
+                              {5, 0xFF},
+                              {6, 0xFF},
+                              {7, 0xFF},
+                              {8, 0xA0},
+                              {9, 0xA1},
+                              {10, 0xA2},
+                              {11, 0xA3},
+                              {12, 0xA4},
+                              {13, 0xA5},
+                              {14, 0xA6},
+                              {15, 0xA7},
+                              {16, 0x01}}));
     EXPECT_EQ(sent[2], block({{0, 0x02}, {1, 6}, {3, 0x00}, {4, 0x01}, {5, 0x23}}));
 }
 
@@ -125,8 +138,8 @@ TEST_F(VexaApiTest, CyclicSetOfNoMessagesIsOneEmptyPacket) {
     ASSERT_EQ(SetMultiData(nullptr, 0, 10, 3), 1);
     const auto sent = m_adapter.commands();
     ASSERT_EQ(sent.size(), 1u);
-    EXPECT_EQ(sent[0], block({{0, 0x02}, {1, 0x39}, {2, 0x01}, {3, 0}, {4, 0x00}, {61, 10},
-                              {62, 3}}));
+    EXPECT_EQ(sent[0],
+              block({{0, 0x02}, {1, 0x39}, {2, 0x01}, {3, 0}, {4, 0x00}, {61, 10}, {62, 3}}));
 }
 
 TEST_F(VexaApiTest, CyclicSetOfFiveMessagesTakesTwoPackets) {
@@ -144,8 +157,15 @@ TEST_F(VexaApiTest, CyclicSetOfFiveMessagesTakesTwoPackets) {
     for (int slot = 0; slot < 4; ++slot) {
         EXPECT_EQ(sent[0][5 + 14 * slot + 2], 0x00 + slot) << slot;  // id low byte
     }
-    EXPECT_EQ(sent[1], block({{0, 0x02}, {1, 0x39}, {2, 0x01}, {3, 1}, {4, 0x01}, {5, 0x01},
-                              {6, 0x01}, {7, 0x04}, {10, 0xA0}}));
+    EXPECT_EQ(sent[1], block({{0, 0x02},
+                              {1, 0x39},
+                              {2, 0x01},
+                              {3, 1},
+                              {4, 0x01},
+                              {5, 0x01},
+                              {6, 0x01},
+                              {7, 0x04},
+                              {10, 0xA0}}));
 }
 
 TEST_F(VexaApiTest, CyclicSetOfEightMessagesFillsBothPackets) {

@@ -38,7 +38,8 @@ class DeviceSetupTest : public ::testing::Test {
 protected:
     void SetUp() override {
         m_ini = (std::filesystem::temp_directory_path() /
-                 ("Configure-" + std::to_string(::getpid()) + ".ini")).string();
+                 ("Configure-" + std::to_string(::getpid()) + ".ini"))
+                    .string();
         std::remove(m_ini.c_str());
     }
     void TearDown() override { std::remove(m_ini.c_str()); }

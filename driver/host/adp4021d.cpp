@@ -126,9 +126,9 @@ bool parse(int argc, char** argv, Options& o, std::string& error) {
         } else if (a == "--runtime-dir" || a == "--registry" || a == "--trace" ||
                    a == "--transfer-log" || a == "--stats-file") {
             if (!needs(value != nullptr)) return false;
-            (a == "--runtime-dir" ? o.runtimeDir
-             : a == "--registry"  ? o.registry
-             : a == "--trace"     ? o.trace
+            (a == "--runtime-dir"    ? o.runtimeDir
+             : a == "--registry"     ? o.registry
+             : a == "--trace"        ? o.trace
              : a == "--transfer-log" ? o.transferLog
                                      : o.statsFile) = value;
         } else if (a == "--quiet") {

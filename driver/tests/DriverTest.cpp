@@ -12,8 +12,8 @@
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
-#include <fstream>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include <unistd.h>
@@ -167,11 +167,9 @@ protected:
     IoManager::Result control(DEVICE_OBJECT* pdo, ULONG code, std::vector<std::uint8_t> in,
                               ULONG outLength, std::vector<std::uint8_t>* out = nullptr) {
         std::vector<std::uint8_t> buffer(outLength);
-        const auto r = m_host.ioManager().deviceControl(pdo, &m_file, code,
-                                                        in.empty() ? nullptr : in.data(),
-                                                        static_cast<ULONG>(in.size()),
-                                                        buffer.empty() ? nullptr : buffer.data(),
-                                                        outLength);
+        const auto r = m_host.ioManager().deviceControl(
+            pdo, &m_file, code, in.empty() ? nullptr : in.data(), static_cast<ULONG>(in.size()),
+            buffer.empty() ? nullptr : buffer.data(), outLength);
         if (out != nullptr) *out = buffer;
         return r;
     }
@@ -397,9 +395,9 @@ TEST(DriverEntryTest, BreakOnEntryIsReadOnlyAsAFourByteValue) {
     EXPECT_NE(loadWithRegistry("[Parameters]\nBreakOnEntry=dword:00000001\n")
                   .find("m_bBreakOnEntry loaded from registry, resulting value: [1]"),
               std::string::npos);
-    EXPECT_NE(loadWithRegistry("[Parameters]\nBreakOnEntry=hex:01,00\n")
-                  .find("resulting value: [0]"),
-              std::string::npos);
+    EXPECT_NE(
+        loadWithRegistry("[Parameters]\nBreakOnEntry=hex:01,00\n").find("resulting value: [0]"),
+        std::string::npos);
     const std::string noKey = loadWithRegistry("; nothing\n");
     EXPECT_NE(noKey.find("In DriverEntry Compiled at "), std::string::npos);
     EXPECT_NE(noKey.find("resulting value: [0]"), std::string::npos);

@@ -45,15 +45,16 @@ FilterCondition canOpen(std::uint32_t extra = 0) {
     return c;
 }
 
-std::uint32_t group2Id(std::uint32_t mac, std::uint32_t m) { return 0x400 | mac << 3 | m; }
+std::uint32_t group2Id(std::uint32_t mac, std::uint32_t m) {
+    return 0x400 | mac << 3 | m;
+}
 
 // The compiled filter must agree with matches() wherever it is asked.
 bool compiledMatches(const CapturedFrame& f, const FilterCondition& c) {
     return CompiledFilter({c}, false).passes(f);
 }
 
-void expectBoth(const CapturedFrame& f, const FilterCondition& c, bool expected,
-                const char* what) {
+void expectBoth(const CapturedFrame& f, const FilterCondition& c, bool expected, const char* what) {
     EXPECT_EQ(matches(f, c), expected) << what;
     EXPECT_EQ(compiledMatches(f, c), expected) << what << " (compiled)";
 }
@@ -157,25 +158,36 @@ TEST(Matches, DeviceNetGroupTwoSourceDestinationTable) {
     };
     const Case cases[] = {
         // m = 0, 1: source in the identifier
-        {0, S, D, true, true, false},  {1, S, D, true, true, false},
-        {0, D, 0, false, true, false}, {1, S, 0, true, false, true},
+        {0, S, D, true, true, false},
+        {1, S, D, true, true, false},
+        {0, D, 0, false, true, false},
+        {1, S, 0, true, false, true},
         {0, other, 0, true, false, false},
         // m = 2, 5: destination in the identifier
-        {2, D, S, true, true, false},  {5, D, S, true, true, false},
-        {2, D, 0, false, true, true},  {5, other, 0, false, true, false},
+        {2, D, S, true, true, false},
+        {5, D, S, true, true, false},
+        {2, D, 0, false, true, true},
+        {5, other, 0, false, true, false},
         {2, S, 0, true, false, false},
         // m = 3: source in the identifier, destination in data byte 0
-        {3, S, D, true, true, true},   {3, S, other, true, true, false},
-        {3, other, D, false, true, true}, {3, S, 0, true, false, true},
+        {3, S, D, true, true, true},
+        {3, S, other, true, true, false},
+        {3, other, D, false, true, true},
+        {3, S, 0, true, false, true},
         {3, other, S, true, false, false},
         // m = 4, 6: destination in the identifier, source in data byte 0
-        {4, D, S, true, true, true},   {6, D, S, true, true, true},
-        {4, S, D, true, true, false},  {4, D, 0, false, true, true},
-        {6, other, D, false, true, false}, {4, other, S, true, false, true},
+        {4, D, S, true, true, true},
+        {6, D, S, true, true, true},
+        {4, S, D, true, true, false},
+        {4, D, 0, false, true, true},
+        {6, other, D, false, true, false},
+        {4, other, S, true, false, true},
         {6, S, other, true, false, false},
         // m = 7: both in the identifier
-        {7, S, 0, true, true, false},  {7, D, 0, false, true, true},
-        {7, S, 0, true, false, true},  {7, other, 0, true, false, false},
+        {7, S, 0, true, true, false},
+        {7, D, 0, false, true, true},
+        {7, S, 0, true, false, true},
+        {7, other, 0, true, false, false},
     };
     for (const Case& k : cases) {
         const auto c = deviceNet(FCF_DN_GROUP2, {}, k.src ? std::optional(S) : std::nullopt,
@@ -190,8 +202,8 @@ TEST(Matches, DeviceNetGroupTwoSourceDestinationTable) {
     for (std::uint32_t m : {0u, 1u, 2u, 5u}) {
         for (std::uint32_t mac : {S, D}) {
             for (std::uint8_t b0 : {std::uint8_t(S), std::uint8_t(D)}) {
-                expectBoth(frame(group2Id(mac, m), 1, 0, 0, b0),
-                           deviceNet(FCF_DN_GROUP2, {}, S, D), false, "free message ID");
+                expectBoth(frame(group2Id(mac, m), 1, 0, 0, b0), deviceNet(FCF_DN_GROUP2, {}, S, D),
+                           false, "free message ID");
             }
         }
     }
@@ -226,7 +238,9 @@ TEST(Matches, CanOpenFunctionCodeNodeIdAndCobId) {
 // modes, for any mix of conditions.
 TEST(CompiledFilter, AgreesWithMatchesOnRandomConditionsAndFrames) {
     std::mt19937 rng(1234);
-    const auto pick = [&rng](std::uint32_t n) { return std::uniform_int_distribution<std::uint32_t>(0, n - 1)(rng); };
+    const auto pick = [&rng](std::uint32_t n) {
+        return std::uniform_int_distribution<std::uint32_t>(0, n - 1)(rng);
+    };
     const auto small = [&](std::uint32_t range) {
         // Mostly values in range, sometimes wild ones as a damaged file might hold.
         return pick(10) == 0 ? static_cast<std::uint32_t>(rng()) : pick(range);
@@ -235,7 +249,9 @@ TEST(CompiledFilter, AgreesWithMatchesOnRandomConditionsAndFrames) {
         std::vector<FilterCondition> conditions(1 + pick(4));
         for (auto& c : conditions) {
             const std::uint32_t protocol = pick(3);
-            c.flags = (protocol == 0 ? FCF_CAN : protocol == 1 ? FCF_DEVICENET : FCF_CANOPEN) |
+            c.flags = (protocol == 0   ? FCF_CAN
+                       : protocol == 1 ? FCF_DEVICENET
+                                       : FCF_CANOPEN) |
                       (rng() & ~(FCF_CAN | FCF_DEVICENET | FCF_CANOPEN));
             c.advancedMask = rng();
             c.advancedBits = rng();

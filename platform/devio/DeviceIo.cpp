@@ -139,8 +139,8 @@ HANDLE CreateFileA(const char* fileName) {
     const std::string suffix = name.substr(slash);
     std::uint32_t information = 0;
     if (!transact(*connection, MessageType::kOpen,
-                  {reinterpret_cast<const std::uint8_t*>(suffix.data()), suffix.size()}, 0,
-                  nullptr, information)) {
+                  {reinterpret_cast<const std::uint8_t*>(suffix.data()), suffix.size()}, 0, nullptr,
+                  information)) {
         return INVALID_HANDLE_VALUE;
     }
     return handles().add(std::move(connection));
@@ -226,8 +226,12 @@ bool CloseHandle(HANDLE object) {
     return true;
 }
 
-std::uint32_t lastStatus() { return t_lastStatus; }
+std::uint32_t lastStatus() {
+    return t_lastStatus;
+}
 
-void setAnswerTimeoutMs(int ms) { g_answerTimeoutMs.store(ms); }
+void setAnswerTimeoutMs(int ms) {
+    g_answerTimeoutMs.store(ms);
+}
 
 }  // namespace devio

@@ -92,14 +92,16 @@ IoResult receiveExactly(int fd, std::uint8_t* buffer, std::size_t size, bool bou
     return IoResult::kOk;
 }
 
-Clock::time_point deadlineAfter(int ms) { return Clock::now() + std::chrono::milliseconds(ms); }
+Clock::time_point deadlineAfter(int ms) {
+    return Clock::now() + std::chrono::milliseconds(ms);
+}
 
 }  // namespace
 
 IoResult receiveMessage(int fd, Message& message, int firstByteTimeoutMs, int restTimeoutMs) {
     std::uint8_t header[kHeaderSize];
-    IoResult r = receiveExactly(fd, header, 1, firstByteTimeoutMs >= 0,
-                                deadlineAfter(firstByteTimeoutMs));
+    IoResult r =
+        receiveExactly(fd, header, 1, firstByteTimeoutMs >= 0, deadlineAfter(firstByteTimeoutMs));
     if (r != IoResult::kOk) {
         return r;
     }

@@ -32,7 +32,9 @@ bool makePrivateDirectories(const std::string& path) {
 
 DevioServer::DevioServer(DevioHandler& handler) : m_handler(handler) {}
 
-DevioServer::~DevioServer() { stop(); }
+DevioServer::~DevioServer() {
+    stop();
+}
 
 bool DevioServer::start(const std::string& socketPath) {
     const auto slash = socketPath.rfind('/');
@@ -180,9 +182,9 @@ void DevioServer::serve(Client& client) {
                 break;
         }
         reply.output.resize(outputBytes(request, reply.information));
-        if (!sendAll(client.fd, encode(request.type, makeResponsePayload(reply.status,
-                                                                         reply.information,
-                                                                         reply.output)))) {
+        if (!sendAll(client.fd,
+                     encode(request.type,
+                            makeResponsePayload(reply.status, reply.information, reply.output)))) {
             break;
         }
         if (request.type == MessageType::kOpen && !opened) {

@@ -1,8 +1,8 @@
 #pragma once
 
 // The host side of the device handle protocol (DevioProtocol.h): one listening socket per device
-// interface, one thread per connected handle. The driver host turns the calls below into IRPs; tests
-// script the answers directly.
+// interface, one thread per connected handle. The driver host turns the calls below into IRPs;
+// tests script the answers directly.
 
 #include "platform/devio/DevioProtocol.h"
 

@@ -1,5 +1,5 @@
-#include "platform/kernel/KernelHost.h"
 #include "platform/kernel/Wdm.h"
+#include "platform/kernel/KernelHost.h"
 
 #include <algorithm>
 #include <cctype>
@@ -51,7 +51,9 @@ IO_STACK_LOCATION* IoGetNextIrpStackLocation(IRP* irp) {
     return &irp->stack[static_cast<std::size_t>(irp->CurrentLocation - 2)];
 }
 
-void IoSkipCurrentIrpStackLocation(IRP* irp) { ++irp->CurrentLocation; }
+void IoSkipCurrentIrpStackLocation(IRP* irp) {
+    ++irp->CurrentLocation;
+}
 
 void IoCopyCurrentIrpStackLocationToNext(IRP* irp) {
     IO_STACK_LOCATION* next = IoGetNextIrpStackLocation(irp);
@@ -71,7 +73,9 @@ void IoSetCompletionRoutine(IRP* irp, PIO_COMPLETION_ROUTINE routine, PVOID cont
                                        (invokeOnCancel ? SL_INVOKE_ON_CANCEL : 0));
 }
 
-void IoMarkIrpPending(IRP* irp) { IoGetCurrentIrpStackLocation(irp)->Control |= SL_PENDING_RETURNED; }
+void IoMarkIrpPending(IRP* irp) {
+    IoGetCurrentIrpStackLocation(irp)->Control |= SL_PENDING_RETURNED;
+}
 
 IRP* IoAllocateIrp(char stackSize, bool /*chargeQuota*/) {
     auto* irp = new (std::nothrow) IRP;
@@ -84,7 +88,9 @@ IRP* IoAllocateIrp(char stackSize, bool /*chargeQuota*/) {
     return irp;
 }
 
-void IoFreeIrp(IRP* irp) { delete irp; }
+void IoFreeIrp(IRP* irp) {
+    delete irp;
+}
 
 NTSTATUS IofCallDriver(DEVICE_OBJECT* device, IRP* irp) {
     --irp->CurrentLocation;
@@ -120,10 +126,10 @@ void IofCompleteRequest(IRP* irp, char /*priorityBoost*/) {
                                    ? IoGetCurrentIrpStackLocation(irp)->DeviceObject
                                    : nullptr;
         const NTSTATUS status = irp->IoStatus.Status;
-        const bool invoke = routine != nullptr &&
-                            ((NT_SUCCESS(status) && (control & SL_INVOKE_ON_SUCCESS) != 0) ||
-                             (!NT_SUCCESS(status) && (control & SL_INVOKE_ON_ERROR) != 0) ||
-                             (irp->Cancel.load() && (control & SL_INVOKE_ON_CANCEL) != 0));
+        const bool invoke =
+            routine != nullptr && ((NT_SUCCESS(status) && (control & SL_INVOKE_ON_SUCCESS) != 0) ||
+                                   (!NT_SUCCESS(status) && (control & SL_INVOKE_ON_ERROR) != 0) ||
+                                   (irp->Cancel.load() && (control & SL_INVOKE_ON_CANCEL) != 0));
         if (invoke) {
             if (routine(upper, irp, context) == STATUS_MORE_PROCESSING_REQUIRED) {
                 return;
@@ -142,7 +148,9 @@ void IoAcquireCancelSpinLock(std::uint8_t* irql) {
     *irql = 0;
 }
 
-void IoReleaseCancelSpinLock(std::uint8_t /*irql*/) { g_cancelLock.unlock(); }
+void IoReleaseCancelSpinLock(std::uint8_t /*irql*/) {
+    g_cancelLock.unlock();
+}
 
 PDRIVER_CANCEL IoSetCancelRoutine(IRP* irp, PDRIVER_CANCEL routine) {
     return irp->CancelRoutine.exchange(routine);
@@ -211,15 +219,17 @@ DEVICE_OBJECT* IoAttachDeviceToDeviceStack(DEVICE_OBJECT* source, DEVICE_OBJECT*
     return top;
 }
 
-void IoDetachDevice(DEVICE_OBJECT* target) { target->AttachedDevice = nullptr; }
+void IoDetachDevice(DEVICE_OBJECT* target) {
+    target->AttachedDevice = nullptr;
+}
 
 NTSTATUS IoRegisterDeviceInterface(DEVICE_OBJECT* physicalDevice, const char* interfaceClass,
                                    const std::string* referenceString,
                                    std::string* symbolicLinkName) {
     auto& s = state();
     std::lock_guard lock(s.mutex);
-    std::string link = "\\??\\USB#ADP4021#" + std::to_string(s.interfaceCount++) + "#" +
-                       interfaceClass;
+    std::string link =
+        "\\??\\USB#ADP4021#" + std::to_string(s.interfaceCount++) + "#" + interfaceClass;
     if (referenceString != nullptr && !referenceString->empty()) {
         link += "\\" + *referenceString;
     }
@@ -251,7 +261,9 @@ NTSTATUS IoSetDeviceInterfaceState(const std::string& symbolicLinkName, bool ena
 
 void PoStartNextPowerIrp(IRP* /*irp*/) {}
 
-NTSTATUS PoCallDriver(DEVICE_OBJECT* device, IRP* irp) { return IofCallDriver(device, irp); }
+NTSTATUS PoCallDriver(DEVICE_OBJECT* device, IRP* irp) {
+    return IofCallDriver(device, irp);
+}
 
 void PoSetPowerState(DEVICE_OBJECT* /*device*/, POWER_STATE_TYPE /*type*/, int /*state*/) {}
 
@@ -359,8 +371,8 @@ NTSTATUS ZwQueryValueKey(HANDLE key, const std::string& valueName,
     if (v == k->second.end()) {
         return STATUS_OBJECT_NAME_NOT_FOUND;
     }
-    const ULONG needed = static_cast<ULONG>(offsetof(KEY_VALUE_PARTIAL_INFORMATION, Data)) +
-                         v->second.DataLength;
+    const ULONG needed =
+        static_cast<ULONG>(offsetof(KEY_VALUE_PARTIAL_INFORMATION, Data)) + v->second.DataLength;
     if (resultLength != nullptr) {
         *resultLength = needed;
     }
@@ -502,8 +514,9 @@ void setInterfaceHandler(InterfaceHandler handler) {
 std::size_t poolOutstanding(ULONG tag) {
     auto& s = state();
     std::lock_guard lock(s.mutex);
-    return static_cast<std::size_t>(std::count_if(
-        s.poolBlocks.begin(), s.poolBlocks.end(), [tag](const auto& b) { return b.second == tag; }));
+    return static_cast<std::size_t>(
+        std::count_if(s.poolBlocks.begin(), s.poolBlocks.end(),
+                      [tag](const auto& b) { return b.second == tag; }));
 }
 
 void failPoolAllocationsAfter(int after) {

@@ -24,7 +24,9 @@ using ULONG_PTR = std::uintptr_t;
 using PVOID = void*;
 using HANDLE = void*;
 
-[[nodiscard]] constexpr bool NT_SUCCESS(NTSTATUS s) { return s >= 0; }
+[[nodiscard]] constexpr bool NT_SUCCESS(NTSTATUS s) {
+    return s >= 0;
+}
 
 inline constexpr NTSTATUS STATUS_SUCCESS = 0x00000000;
 inline constexpr NTSTATUS STATUS_TIMEOUT = 0x00000102;
@@ -80,8 +82,13 @@ inline constexpr UCHAR SL_INVOKE_ON_ERROR = 0x80;
 inline constexpr UCHAR SL_INVOKE_ON_CANCEL = 0x20;
 
 enum POOL_TYPE { NonPagedPool = 0, PagedPool = 1 };
-enum DEVICE_POWER_STATE { PowerDeviceUnspecified = 0, PowerDeviceD0, PowerDeviceD1, PowerDeviceD2,
-                          PowerDeviceD3 };
+enum DEVICE_POWER_STATE {
+    PowerDeviceUnspecified = 0,
+    PowerDeviceD0,
+    PowerDeviceD1,
+    PowerDeviceD2,
+    PowerDeviceD3
+};
 enum POWER_STATE_TYPE { SystemPowerState = 0, DevicePowerState = 1 };
 
 struct DRIVER_OBJECT;
@@ -129,7 +136,9 @@ struct MDL {
 [[nodiscard]] inline PVOID MmGetSystemAddressForMdlSafe(MDL* mdl, int /*priority*/) {
     return mdl != nullptr ? mdl->buffer : nullptr;
 }
-[[nodiscard]] inline ULONG MmGetMdlByteCount(const MDL* mdl) { return mdl->byteCount; }
+[[nodiscard]] inline ULONG MmGetMdlByteCount(const MDL* mdl) {
+    return mdl->byteCount;
+}
 inline constexpr int NormalPagePriority = 16;
 
 struct IO_STATUS_BLOCK {
@@ -194,9 +203,13 @@ void IoMarkIrpPending(IRP* irp);
 [[nodiscard]] IRP* IoAllocateIrp(char stackSize, bool chargeQuota);
 void IoFreeIrp(IRP* irp);
 NTSTATUS IofCallDriver(DEVICE_OBJECT* device, IRP* irp);
-inline NTSTATUS IoCallDriver(DEVICE_OBJECT* device, IRP* irp) { return IofCallDriver(device, irp); }
+inline NTSTATUS IoCallDriver(DEVICE_OBJECT* device, IRP* irp) {
+    return IofCallDriver(device, irp);
+}
 void IofCompleteRequest(IRP* irp, char priorityBoost);
-inline void IoCompleteRequest(IRP* irp, char priorityBoost) { IofCompleteRequest(irp, priorityBoost); }
+inline void IoCompleteRequest(IRP* irp, char priorityBoost) {
+    IofCompleteRequest(irp, priorityBoost);
+}
 inline constexpr char IO_NO_INCREMENT = 0;
 bool IoCancelIrp(IRP* irp);
 PDRIVER_CANCEL IoSetCancelRoutine(IRP* irp, PDRIVER_CANCEL routine);

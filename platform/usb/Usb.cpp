@@ -57,16 +57,16 @@ URB* USBD_CreateConfigurationRequestEx(const USB_CONFIGURATION_DESCRIPTOR* confi
         info.Length = sizeof(USBD_INTERFACE_INFORMATION);
         info.InterfaceNumber = e->InterfaceDescriptor->bInterfaceNumber;
         info.AlternateSetting = e->InterfaceDescriptor->bAlternateSetting;
-        info.NumberOfPipes = std::min<ULONG>(e->InterfaceDescriptor->bNumEndpoints,
-                                             kMaxPipesPerInterface);
+        info.NumberOfPipes =
+            std::min<ULONG>(e->InterfaceDescriptor->bNumEndpoints, kMaxPipesPerInterface);
         e->Interface = &info;
     }
     select.NumberOfInterfaces = n;
     return urb;
 }
 
-void UsbBuildGetDescriptorRequest(URB* urb, std::uint16_t length, UCHAR descriptorType,
-                                  UCHAR index, std::uint16_t languageId, PVOID transferBuffer,
+void UsbBuildGetDescriptorRequest(URB* urb, std::uint16_t length, UCHAR descriptorType, UCHAR index,
+                                  std::uint16_t languageId, PVOID transferBuffer,
                                   ULONG transferBufferLength) {
     auto& r = urb->UrbControlDescriptorRequest;
     r = URB_CONTROL_DESCRIPTOR_REQUEST{};
@@ -88,10 +88,9 @@ void UsbBuildSelectConfigurationRequest(URB* urb, std::uint16_t length,
     r.ConfigurationDescriptor = configuration;
 }
 
-void UsbBuildInterruptOrBulkTransferRequest(URB* urb, std::uint16_t length,
-                                            USBD_PIPE_HANDLE pipe, PVOID transferBuffer,
-                                            MDL* transferBufferMdl, ULONG transferBufferLength,
-                                            ULONG transferFlags) {
+void UsbBuildInterruptOrBulkTransferRequest(URB* urb, std::uint16_t length, USBD_PIPE_HANDLE pipe,
+                                            PVOID transferBuffer, MDL* transferBufferMdl,
+                                            ULONG transferBufferLength, ULONG transferFlags) {
     auto& r = urb->UrbBulkOrInterruptTransfer;
     r = URB_BULK_OR_INTERRUPT_TRANSFER{};
     r.Hdr.Length = length;

@@ -86,8 +86,12 @@ using USBD_PIPE_HANDLE = void*;
 using USBD_CONFIGURATION_HANDLE = void*;
 using USBD_INTERFACE_HANDLE = void*;
 
-enum USBD_PIPE_TYPE { UsbdPipeTypeControl, UsbdPipeTypeIsochronous, UsbdPipeTypeBulk,
-                      UsbdPipeTypeInterrupt };
+enum USBD_PIPE_TYPE {
+    UsbdPipeTypeControl,
+    UsbdPipeTypeIsochronous,
+    UsbdPipeTypeBulk,
+    UsbdPipeTypeInterrupt
+};
 
 struct USBD_PIPE_INFORMATION {
     std::uint16_t MaximumPacketSize = 0;
@@ -170,12 +174,11 @@ const USB_INTERFACE_DESCRIPTOR* USBD_ParseConfigurationDescriptorEx(
 URB* USBD_CreateConfigurationRequestEx(const USB_CONFIGURATION_DESCRIPTOR* configuration,
                                        USBD_INTERFACE_LIST_ENTRY* interfaceList);
 
-void UsbBuildGetDescriptorRequest(URB* urb, std::uint16_t length, UCHAR descriptorType,
-                                  UCHAR index, std::uint16_t languageId, PVOID transferBuffer,
+void UsbBuildGetDescriptorRequest(URB* urb, std::uint16_t length, UCHAR descriptorType, UCHAR index,
+                                  std::uint16_t languageId, PVOID transferBuffer,
                                   ULONG transferBufferLength);
 void UsbBuildSelectConfigurationRequest(URB* urb, std::uint16_t length,
                                         const USB_CONFIGURATION_DESCRIPTOR* configuration);
-void UsbBuildInterruptOrBulkTransferRequest(URB* urb, std::uint16_t length,
-                                            USBD_PIPE_HANDLE pipe, PVOID transferBuffer,
-                                            MDL* transferBufferMdl, ULONG transferBufferLength,
-                                            ULONG transferFlags);
+void UsbBuildInterruptOrBulkTransferRequest(URB* urb, std::uint16_t length, USBD_PIPE_HANDLE pipe,
+                                            PVOID transferBuffer, MDL* transferBufferMdl,
+                                            ULONG transferBufferLength, ULONG transferFlags);

@@ -13,17 +13,21 @@ USBD_PIPE_HANDLE pipeHandleFor(UCHAR endpoint) {
 
 NTSTATUS toNtStatus(USBD_STATUS status) {
     switch (status) {
-        case USBD_STATUS_SUCCESS: return STATUS_SUCCESS;
-        case USBD_STATUS_CANCELED: return STATUS_CANCELLED;
-        case USBD_STATUS_DEVICE_GONE: return STATUS_DEVICE_NOT_CONNECTED;
-        default: return STATUS_UNSUCCESSFUL;
+        case USBD_STATUS_SUCCESS:
+            return STATUS_SUCCESS;
+        case USBD_STATUS_CANCELED:
+            return STATUS_CANCELLED;
+        case USBD_STATUS_DEVICE_GONE:
+            return STATUS_DEVICE_NOT_CONNECTED;
+        default:
+            return STATUS_UNSUCCESSFUL;
     }
 }
 
 }  // namespace
 
-UsbTransfer::UsbTransfer(UCHAR endpoint, bool in, bool shortOk, std::uint8_t* buffer,
-                         ULONG length, std::function<void(USBD_STATUS, ULONG)> onDone)
+UsbTransfer::UsbTransfer(UCHAR endpoint, bool in, bool shortOk, std::uint8_t* buffer, ULONG length,
+                         std::function<void(USBD_STATUS, ULONG)> onDone)
     : m_endpoint(endpoint),
       m_in(in),
       m_shortOk(shortOk),
@@ -88,8 +92,8 @@ VirtualUsbBus::Port* VirtualUsbBus::portOf(DEVICE_OBJECT* device) {
 
 DEVICE_OBJECT* VirtualUsbBus::plug(UsbDeviceFunction& function) {
     DEVICE_OBJECT* pdo = nullptr;
-    if (!NT_SUCCESS(IoCreateDevice(&m_driver, sizeof(Port*), nullptr, FILE_DEVICE_UNKNOWN, 0,
-                                   false, &pdo))) {
+    if (!NT_SUCCESS(IoCreateDevice(&m_driver, sizeof(Port*), nullptr, FILE_DEVICE_UNKNOWN, 0, false,
+                                   &pdo))) {
         return nullptr;
     }
     auto* port = new Port;
@@ -116,8 +120,8 @@ void VirtualUsbBus::deleteDevice(DEVICE_OBJECT* physicalDevice) {
 
 NTSTATUS VirtualUsbBus::dispatchSucceed(DEVICE_OBJECT*, IRP* irp) {
     // PnP, power and everything else a bus driver would simply accept for this device.
-    const NTSTATUS status = irp->IoStatus.Status == STATUS_NOT_SUPPORTED ? STATUS_SUCCESS
-                                                                         : irp->IoStatus.Status;
+    const NTSTATUS status =
+        irp->IoStatus.Status == STATUS_NOT_SUPPORTED ? STATUS_SUCCESS : irp->IoStatus.Status;
     irp->IoStatus.Status = status;
     IoCompleteRequest(irp, IO_NO_INCREMENT);
     return status;
@@ -168,7 +172,8 @@ NTSTATUS VirtualUsbBus::dispatchInternalControl(DEVICE_OBJECT* device, IRP* irp)
                 r.TransferBufferLength = 0;
                 return finish(STATUS_UNSUCCESSFUL);
             }
-            const ULONG n = std::min<ULONG>(r.TransferBufferLength, static_cast<ULONG>(bytes.size()));
+            const ULONG n =
+                std::min<ULONG>(r.TransferBufferLength, static_cast<ULONG>(bytes.size()));
             std::memcpy(r.TransferBuffer, bytes.data(), n);
             r.TransferBufferLength = n;
             r.Hdr.Status = USBD_STATUS_SUCCESS;
@@ -187,8 +192,10 @@ NTSTATUS VirtualUsbBus::dispatchInternalControl(DEVICE_OBJECT* device, IRP* irp)
             std::vector<UCHAR> endpoints;
             if (value != 0) {
                 // Describe the pipes of each requested interface from the device's own bytes.
-                const auto config = port->function->descriptor(USB_CONFIGURATION_DESCRIPTOR_TYPE, 0);
-                const auto* cd = reinterpret_cast<const USB_CONFIGURATION_DESCRIPTOR*>(config.data());
+                const auto config =
+                    port->function->descriptor(USB_CONFIGURATION_DESCRIPTOR_TYPE, 0);
+                const auto* cd =
+                    reinterpret_cast<const USB_CONFIGURATION_DESCRIPTOR*>(config.data());
                 for (ULONG i = 0; i < r.NumberOfInterfaces; ++i) {
                     USBD_INTERFACE_INFORMATION& info = r.Interface[i];
                     const auto* id = config.size() >= sizeof *cd
@@ -208,8 +215,7 @@ NTSTATUS VirtualUsbBus::dispatchInternalControl(DEVICE_OBJECT* device, IRP* irp)
                     const auto* end = config.data() + config.size();
                     ULONG pipes = 0;
                     while (p + 2 <= end && p[0] >= 2 && p + p[0] <= end &&
-                           p[1] != USB_INTERFACE_DESCRIPTOR_TYPE &&
-                           pipes < kMaxPipesPerInterface) {
+                           p[1] != USB_INTERFACE_DESCRIPTOR_TYPE && pipes < kMaxPipesPerInterface) {
                         if (p[1] == USB_ENDPOINT_DESCRIPTOR_TYPE &&
                             p[0] >= sizeof(USB_ENDPOINT_DESCRIPTOR)) {
                             const auto* ed = reinterpret_cast<const USB_ENDPOINT_DESCRIPTOR*>(p);
@@ -218,7 +224,7 @@ NTSTATUS VirtualUsbBus::dispatchInternalControl(DEVICE_OBJECT* device, IRP* irp)
                             pipe.MaximumPacketSize = ed->wMaxPacketSize;
                             pipe.Interval = ed->bInterval;
                             pipe.PipeType = (ed->bmAttributes & 3) == 3 ? UsbdPipeTypeInterrupt
-                                                                         : UsbdPipeTypeBulk;
+                                                                        : UsbdPipeTypeBulk;
                             pipe.PipeHandle = pipeHandleFor(ed->bEndpointAddress);
                             pipe.MaximumTransferSize = 4096;
                             endpoints.push_back(ed->bEndpointAddress);
@@ -227,8 +233,8 @@ NTSTATUS VirtualUsbBus::dispatchInternalControl(DEVICE_OBJECT* device, IRP* irp)
                     }
                     info.NumberOfPipes = pipes;
                 }
-                r.ConfigurationHandle = reinterpret_cast<USBD_CONFIGURATION_HANDLE>(
-                    static_cast<std::uintptr_t>(value));
+                r.ConfigurationHandle =
+                    reinterpret_cast<USBD_CONFIGURATION_HANDLE>(static_cast<std::uintptr_t>(value));
             }
             lock.lock();
             port->configuration = value;
@@ -250,9 +256,9 @@ NTSTATUS VirtualUsbBus::dispatchInternalControl(DEVICE_OBJECT* device, IRP* irp)
                 return finish(STATUS_INVALID_PARAMETER);
             }
             auto* buffer = static_cast<std::uint8_t*>(
-                r.TransferBuffer != nullptr ? r.TransferBuffer
-                                            : MmGetSystemAddressForMdlSafe(r.TransferBufferMDL,
-                                                                           NormalPagePriority));
+                r.TransferBuffer != nullptr
+                    ? r.TransferBuffer
+                    : MmGetSystemAddressForMdlSafe(r.TransferBufferMDL, NormalPagePriority));
             const bool in = (r.TransferFlags & USBD_TRANSFER_DIRECTION_IN) != 0;
             auto transfer = std::make_shared<UsbTransfer>(
                 endpoint, in, (r.TransferFlags & USBD_SHORT_TRANSFER_OK) != 0, buffer,

@@ -12,7 +12,9 @@ std::string dn(std::uint32_t id, std::uint8_t b0 = 0) {
     return dataListText(readDeviceNet(id, 0, b0).description);
 }
 
-std::string co(std::uint32_t id) { return dataListText(readCanOpen(id, 0).description); }
+std::string co(std::uint32_t id) {
+    return dataListText(readCanOpen(id, 0).description);
+}
 
 }  // namespace
 
@@ -36,7 +38,8 @@ TEST(DeviceNetReading, WholeIdentifierSpace) {
             EXPECT_EQ(r.messageId, m) << id;
             const std::optional<std::uint8_t> none;
             const std::uint8_t other = b0 & 0x3F;
-            const std::optional<std::uint8_t> src[8] = {mac, mac, none, mac, other, none, other, mac};
+            const std::optional<std::uint8_t> src[8] = {mac,   mac,  none,  mac,
+                                                        other, none, other, mac};
             const std::optional<std::uint8_t> dst[8] = {none, none, mac, other, mac, mac, mac, mac};
             EXPECT_EQ(r.source, src[m]) << id;
             EXPECT_EQ(r.destination, dst[m]) << id;
@@ -168,8 +171,8 @@ TEST(CanOpenReading, NamedCases) {
     EXPECT_EQ(co(0x17F), "reserved");
     EXPECT_EQ(co(0x180), "reserved");
     EXPECT_EQ(co(0x181), "PDO1 (tx)");
-    for (std::uint32_t base : {0x200u, 0x280u, 0x300u, 0x380u, 0x400u, 0x480u, 0x500u, 0x580u,
-                               0x600u, 0x6E1u, 0x700u}) {
+    for (std::uint32_t base :
+         {0x200u, 0x280u, 0x300u, 0x380u, 0x400u, 0x480u, 0x500u, 0x580u, 0x600u, 0x6E1u, 0x700u}) {
         EXPECT_EQ(co(base), "--------") << base;
     }
     EXPECT_EQ(co(0x5FF), "SDO (tx)");

@@ -31,10 +31,14 @@ constexpr StringEntry kStrings[] = {
     {2016, "\u529f\u80fd\u7801"},
     {2017, "\u8282\u70b9 ID"},
     {2018, "\u63cf\u8ff0"},
-    {5000, "\u8bbe\u5907\u9519\u8bef\uff0c\n\n\u8bf7\u68c0\u67e5\uff1a\n1-\u8bbe\u5907\u7684\u8fde\u63a5\u3002\n2-\u8bbe\u5907\u7684\u914d\u7f6e\u3002"},
+    {5000,
+     "\u8bbe\u5907\u9519\u8bef\uff0c\n\n\u8bf7\u68c0\u67e5\uff1a\n1-"
+     "\u8bbe\u5907\u7684\u8fde\u63a5\u3002\n2-\u8bbe\u5907\u7684\u914d\u7f6e\u3002"},
     {5001, "\u8bbe\u5907\u65e0\u6cd5\u8fd0\u884c\uff0c\n\u8bf7\u518d\u8bd5\u4e00\u6b21\u3002"},
     {5025, "ADP4021 \u901a\u4fe1\u9519\u8bef\u3002"},
-    {5026, "\u8bbe\u5907\u8bbe\u7f6e\u5931\u8d25\u3002\n\n\u8bf7\u68c0\u67e5\uff1a\n1.ADP4021 \u7684\u8fde\u63a5\u3002"},
+    {5026,
+     "\u8bbe\u5907\u8bbe\u7f6e\u5931\u8d25\u3002\n\n\u8bf7\u68c0\u67e5\uff1a\n1.ADP4021 "
+     "\u7684\u8fde\u63a5\u3002"},
     {5123, "\u8bbe\u5907\u6b63\u5728\u91c7\u96c6\u6570\u636e\uff0c\u8bf7\u5148\u505c\u6b62\u3002"},
     {5132, "\u6b64\u7a97\u53e3\u4e0d\u80fd\u5173\u95ed\u3002"},
     {5133, "\u8bf7\u5148\u505c\u6b62\u8bbe\u5907\u3002"},
@@ -119,7 +123,9 @@ constexpr TextEntry kTexts[] = {
 
 extern "C" {
 
-__attribute__((visibility("default"))) std::uint16_t KorvaneTranslationId() { return 0x0804; }
+__attribute__((visibility("default"))) std::uint16_t KorvaneTranslationId() {
+    return 0x0804;
+}
 
 __attribute__((visibility("default"))) const char* KorvaneString(std::uint32_t id) {
     for (const StringEntry& e : kStrings) {

@@ -110,11 +110,15 @@ TEST_F(HostEndToEnd, CapturesTheDemoNetworkAndSendsExactBlocks) {
     ASSERT_EQ(StopVexa(), 1);
 
     const std::string log = readFile(file("transfers.log"));
-    EXPECT_NE(log.find(logged({0x02, 8, 0x00, 0x02, 0x01, 0x23, 0, 0, 0xDE, 0xAD})), std::string::npos);
+    EXPECT_NE(log.find(logged({0x02, 8, 0x00, 0x02, 0x01, 0x23, 0, 0, 0xDE, 0xAD})),
+              std::string::npos);
     std::vector<std::uint8_t> packet0 = {0x02, 0x39, 0x01, 0x00, 0x0F};
     for (int i = 0; i < 4; ++i) {
-        const std::vector<std::uint8_t> item = {1, 0x03, static_cast<std::uint8_t>(i), 0, 0,
-                                                static_cast<std::uint8_t>(i), 0, 0, 0, 0, 0, 0, 0, 0};
+        const std::vector<std::uint8_t> item = {1, 0x03, static_cast<std::uint8_t>(i),
+                                                0, 0,    static_cast<std::uint8_t>(i),
+                                                0, 0,    0,
+                                                0, 0,    0,
+                                                0, 0};
         packet0.insert(packet0.end(), item.begin(), item.end());
     }
     packet0.push_back(100);
@@ -135,8 +139,7 @@ TEST_F(HostEndToEnd, ASecondAdapterIsNamedWithUnitOne) {
 }
 
 TEST_F(HostEndToEnd, AnAdapterThatNeverRepliesFailsTheCommandAfterASecond) {
-    HostProcess host(ADP4021D_PATH, m_dir.path(),
-                     {"--mute-replies", "--trace", file("trace.log")});
+    HostProcess host(ADP4021D_PATH, m_dir.path(), {"--mute-replies", "--trace", file("trace.log")});
     ASSERT_TRUE(host.ready());
     ASSERT_EQ(Vexa_INIT(), 1);
     const auto start = std::chrono::steady_clock::now();

@@ -19,8 +19,8 @@ HostProcess::HostProcess(const std::string& program, const std::string& runtimeD
         ::execv(program.c_str(), argv.data());
         ::_exit(127);
     }
-    const auto folder = std::filesystem::path(runtimeDir) / "interfaces" /
-                        "{A71602A8-A799-44DC-805F-7FF25F30BEDB}";
+    const auto folder =
+        std::filesystem::path(runtimeDir) / "interfaces" / "{A71602A8-A799-44DC-805F-7FF25F30BEDB}";
     for (int i = 0; i < 500 && !m_ready; ++i) {
         std::error_code ec;
         int n = 0;
@@ -34,7 +34,9 @@ HostProcess::HostProcess(const std::string& program, const std::string& runtimeD
     }
 }
 
-HostProcess::~HostProcess() { stop(); }
+HostProcess::~HostProcess() {
+    stop();
+}
 
 int HostProcess::stop() {
     if (m_pid <= 0) {

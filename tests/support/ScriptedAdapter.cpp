@@ -150,7 +150,9 @@ devio::Reply ScriptedAdapter::read(ConnectionId, std::uint32_t length) {
     return reply;
 }
 
-devio::Reply ScriptedAdapter::write(ConnectionId, std::span<const std::uint8_t>) { return {}; }
+devio::Reply ScriptedAdapter::write(ConnectionId, std::span<const std::uint8_t>) {
+    return {};
+}
 
 void ScriptedAdapter::closeConnection(ConnectionId) {
     std::lock_guard lock(m_mutex);

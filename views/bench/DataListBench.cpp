@@ -40,7 +40,8 @@ void BM_OneScreenOfCells(benchmark::State& state) {
     for (auto _ : state) {
         for (std::uint32_t row = first; row < first + kRowsPerScreen; ++row) {
             for (int column = 0; column < columns; ++column) {
-                characters += dataListCellText(c.filter, c.store, c.flags, row, column, reading).size();
+                characters +=
+                    dataListCellText(c.filter, c.store, c.flags, row, column, reading).size();
             }
         }
     }

@@ -34,7 +34,8 @@ struct CountingProgress final : Progress {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::uint32_t rows = argc > 1 ? static_cast<std::uint32_t>(std::atol(argv[1])) : 1'000'000;
+    const std::uint32_t rows =
+        argc > 1 ? static_cast<std::uint32_t>(std::atol(argv[1])) : 1'000'000;
     FrameStore store;
     FilterState filter;
     ApplicationFlags flags;
@@ -48,8 +49,9 @@ int main(int argc, char** argv) {
         store.append(f);
     }
     FilterStep(filter, store, flags);
-    const std::string path =
-        (std::filesystem::temp_directory_path() / ("export-bench-" + std::to_string(::getpid()) + ".txt")).string();
+    const std::string path = (std::filesystem::temp_directory_path() /
+                              ("export-bench-" + std::to_string(::getpid()) + ".txt"))
+                                 .string();
     const char* names[] = {"CAN", "DeviceNet", "CANopen"};
     for (int reading = 0; reading < 3; ++reading) {
         std::ofstream("/proc/self/clear_refs") << "5";
@@ -58,16 +60,18 @@ int main(int argc, char** argv) {
         const auto t0 = std::chrono::steady_clock::now();
         const ExportResult r = exportText(path, static_cast<ProtocolReading>(reading),
                                           filter.displayIndexList, store, 0, &progress);
-        const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        const double s =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         if (!r.ok()) {
             std::fprintf(stderr, "export_bench: %s\n", r.detail.c_str());
             return 1;
         }
-        std::printf("export %u rows, %s: %.3f s, %.2f M rows/s, %.0f MB written, %d progress "
-                    "updates, peak memory +%ld kB\n",
-                    rows, names[reading], s, rows / s / 1e6,
-                    static_cast<double>(std::filesystem::file_size(path)) / 1e6, progress.updates,
-                    kb("VmHWM:") - before);
+        std::printf(
+            "export %u rows, %s: %.3f s, %.2f M rows/s, %.0f MB written, %d progress "
+            "updates, peak memory +%ld kB\n",
+            rows, names[reading], s, rows / s / 1e6,
+            static_cast<double>(std::filesystem::file_size(path)) / 1e6, progress.updates,
+            kb("VmHWM:") - before);
     }
     std::filesystem::remove(path);
     return 0;

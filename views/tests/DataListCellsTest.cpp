@@ -20,7 +20,8 @@ CapturedFrame frame(std::uint32_t id, std::uint8_t format, std::uint8_t length,
     return f;
 }
 
-std::vector<std::string> row(const CapturedFrame& f, ProtocolReading reading, std::uint32_t r = 12) {
+std::vector<std::string> row(const CapturedFrame& f, ProtocolReading reading,
+                             std::uint32_t r = 12) {
     std::vector<std::string> cells;
     for (int c = 0; c < static_cast<int>(dataListColumns(reading).size()); ++c) {
         cells.push_back(dataListCell(f, r, c, reading));
@@ -40,8 +41,7 @@ TEST(DataListCells, CanReading) {
     EXPECT_EQ(row(frame(0x100, 0, 0), ProtocolReading::kCan).at(6), "");
     EXPECT_EQ(row(frame(0x100, 0, 8, 1), ProtocolReading::kCan).at(6), "Remote Frame");
     // A length above 8 (from a damaged file) never shows bytes beyond the eight there are.
-    EXPECT_EQ(row(frame(0x100, 0, 12), ProtocolReading::kCan).at(6),
-              "A0 A1 A2 A3 A4 A5 A6 A7 ");
+    EXPECT_EQ(row(frame(0x100, 0, 12), ProtocolReading::kCan).at(6), "A0 A1 A2 A3 A4 A5 A6 A7 ");
 }
 
 TEST(DataListCells, DeviceNetReading) {
@@ -56,12 +56,14 @@ TEST(DataListCells, DeviceNetReading) {
     EXPECT_EQ(remote.at(8), "30");
     EXPECT_EQ(remote.at(9), "Invalid data");
     EXPECT_EQ(remote.at(11), "Remote Frame");
-    EXPECT_EQ(row(frame(0x7F0, 0, 0), ProtocolReading::kDeviceNet).at(9), "Invalid CAN Identifiers");
+    EXPECT_EQ(row(frame(0x7F0, 0, 0), ProtocolReading::kDeviceNet).at(9),
+              "Invalid CAN Identifiers");
 }
 
 TEST(DataListCells, CanOpenReadingAndStatusTwo) {
-    EXPECT_EQ(row(frame(0x5FF, 0, 1), ProtocolReading::kCanOpen),
-              (Cells{"12", "69-54-303-005", "07", "5FF", "Standard", "B", "7F", "SDO (tx)", "1", "A0 "}));
+    EXPECT_EQ(
+        row(frame(0x5FF, 0, 1), ProtocolReading::kCanOpen),
+        (Cells{"12", "69-54-303-005", "07", "5FF", "Standard", "B", "7F", "SDO (tx)", "1", "A0 "}));
     EXPECT_EQ(row(frame(0x5FF, 1, 1), ProtocolReading::kCanOpen).at(7), "Invalid data");
     EXPECT_EQ(row(frame(0x5FF, 1, 1), ProtocolReading::kCanOpen).at(5), "--");
     // Status 2 is neither kind: its bytes show, except in the CANopen reading.

@@ -34,7 +34,8 @@ protected:
         ::setenv("TZ", "UTC", 1);
         ::tzset();
         m_path = (std::filesystem::temp_directory_path() /
-                  ("export-" + std::to_string(::getpid()) + ".txt")).string();
+                  ("export-" + std::to_string(::getpid()) + ".txt"))
+                     .string();
     }
     void TearDown() override { std::filesystem::remove(m_path); }
 
@@ -55,7 +56,8 @@ protected:
         return "Message comes from Korvane software.\r\n"
                "Korvane CAN-bus monitor and analyser for the ADP4021 USB-to-CAN adapter.\r\n"
                "Date/time: 2023-11-14 22:13:20\r\n\r\n"
-               "Message amount: " + std::to_string(amount) + "\r\n\r\n" + columns + "\r\n" +
+               "Message amount: " +
+               std::to_string(amount) + "\r\n\r\n" + columns + "\r\n" +
                std::string(static_cast<std::size_t>(hyphens), '-') + "\r\n";
     }
 
@@ -64,7 +66,8 @@ protected:
 
 const std::string kCanColumns = "CANIndex Time(m-s-ms-us) Loading(%) IDN    Type  Len   Data";
 const std::string kDnColumns =
-    "DNIndex Time(m-s-ms-us) Ld(%) IDN Type Grp Src Des Msg Description                       Len   Data";
+    "DNIndex Time(m-s-ms-us) Ld(%) IDN Type Grp Src Des Msg Description                       Len  "
+    " Data";
 const std::string kCoColumns =
     "CopIndex Time(m-s-ms-us) Loading(%) IDN    Type   FC   NID   Description         Len   Data";
 
@@ -78,10 +81,10 @@ TEST_F(TextExportTest, CanLayout) {
         "0000002    01-02-003-004    07    100      Standard    2    Remote Frame\r\n"
         "0000003    01-02-003-004    07    080      Standard    1    AA \r\n" +
         std::string(83, '-') + "\r\nEnd of message logs.";
-    EXPECT_EQ(exported(ProtocolReading::kCan, {frame(0x12, 0, {1, 2}), frame(0x1FFFFFFF, 1, {}),
-                                               frame(0x100, 0, {5, 6}, 1),
-                                               frame(0x080, 0, {0xAA}, 2)}),
-              expected);
+    EXPECT_EQ(
+        exported(ProtocolReading::kCan, {frame(0x12, 0, {1, 2}), frame(0x1FFFFFFF, 1, {}),
+                                         frame(0x100, 0, {5, 6}, 1), frame(0x080, 0, {0xAA}, 2)}),
+        expected);
 }
 
 // A description cell: its leading spaces and text, padded to the group's width.
@@ -126,15 +129,18 @@ TEST_F(TextExportTest, DeviceNetLayoutInEveryGroup) {
 TEST_F(TextExportTest, CanOpenLayout) {
     const std::string expected =
         header(4, kCoColumns, 109) +
-        "0000000    01-02-003-004   07    5FF      Standard    B    7F    SDO (tx)             1    01 \r\n"
-        "0000001    01-02-003-004   07    600      Standard    C    00    ------               0    \r\n"
+        "0000000    01-02-003-004   07    5FF      Standard    B    7F    SDO (tx)             1   "
+        " 01 \r\n"
+        "0000001    01-02-003-004   07    600      Standard    C    00    ------               0   "
+        " \r\n"
         "0000002    01-02-003-004   07    1FFFFFFF Extended    -    --    Invalid data    0    \r\n"
-        "0000003    01-02-003-004   07    701      Standard    E    01    NMT Error Control    0    Remote Frame\r\n" +
+        "0000003    01-02-003-004   07    701      Standard    E    01    NMT Error Control    0   "
+        " Remote Frame\r\n" +
         std::string(109, '-') + "\r\nEnd of message logs";
-    EXPECT_EQ(exported(ProtocolReading::kCanOpen,
-                       {frame(0x5FF, 0, {1}), frame(0x600, 0, {}), frame(0x1FFFFFFF, 1, {}),
-                        frame(0x701, 0, {}, 1)}),
-              expected);
+    EXPECT_EQ(
+        exported(ProtocolReading::kCanOpen, {frame(0x5FF, 0, {1}), frame(0x600, 0, {}),
+                                             frame(0x1FFFFFFF, 1, {}), frame(0x701, 0, {}, 1)}),
+        expected);
 }
 
 TEST_F(TextExportTest, NoRowsStillMakeAWholeFile) {
@@ -145,8 +151,8 @@ TEST_F(TextExportTest, NoRowsStillMakeAWholeFile) {
 TEST_F(TextExportTest, AFileThatCannotBeOpenedIsReported) {
     FrameStore store;
     DisplayIndexList rows;
-    const ExportResult r = exportText("/nonexistent-folder/x.txt", ProtocolReading::kCan, rows,
-                                      store, 0, nullptr);
+    const ExportResult r =
+        exportText("/nonexistent-folder/x.txt", ProtocolReading::kCan, rows, store, 0, nullptr);
     EXPECT_EQ(r.status, ExportResult::kCannotOpen);
 }
 
@@ -157,8 +163,8 @@ TEST_F(TextExportTest, AFullDiskIsReported) {
     ApplicationFlags flags;
     for (int i = 0; i < 50'000; ++i) store.append(frame(0x100, 0, {1, 2, 3, 4, 5, 6, 7, 8}));
     FilterStep(filter, store, flags);
-    const ExportResult r = exportText("/dev/full", ProtocolReading::kCan, filter.displayIndexList,
-                                      store, 0, nullptr);
+    const ExportResult r =
+        exportText("/dev/full", ProtocolReading::kCan, filter.displayIndexList, store, 0, nullptr);
     EXPECT_EQ(r.status, ExportResult::kWriteFailed);
 }
 
@@ -167,10 +173,12 @@ TEST(PrintLayout, LinesOfTheThreeReadings) {
     EXPECT_EQ(printLine(ProtocolReading::kCan, std12, 0),
               "0000000 :    01-02-003-004    07    012  Standard    2    01 02 ");
     EXPECT_EQ(printLine(ProtocolReading::kDeviceNet, frame(0x41C, 0, {0xC5}), 3),
-              "0000003    01-02-003-004   07    41C  Standard    2    05    03    04    Master's Exp Req Msg" +
+              "0000003    01-02-003-004   07    41C  Standard    2    05    03    04    Master's "
+              "Exp Req Msg" +
                   std::string(54 - 24, ' ') + "    1    C5 ");
     EXPECT_EQ(printLine(ProtocolReading::kDeviceNet, frame(0x1ABCDEF, 1, {}, 1), 1),
-              "0000001 :    01-02-003-004    07    1ABCDEF  Extended    --    --    --    --    Invalid data" +
+              "0000001 :    01-02-003-004    07    1ABCDEF  Extended    --    --    --    --    "
+              "Invalid data" +
                   std::string(42, ' ') + "0    Remote Frame");
     EXPECT_EQ(printLine(ProtocolReading::kCanOpen, frame(0x600, 0, {}), 9),
               "0000009    01-02-003-004   07    600  Standard    C    00    ------" +

@@ -206,13 +206,11 @@ TEST_P(MalformedAnswer, FailsTheRequestAndTheConnection) {
 INSTANTIATE_TEST_SUITE_P(
     Answers, MalformedAnswer,
     ::testing::Values(
-        MalformedCase{"Nothing", {}},
-        MalformedCase{"HalfAHeader", {2, 0, 0}},
+        MalformedCase{"Nothing", {}}, MalformedCase{"HalfAHeader", {2, 0, 0}},
         MalformedCase{"TruncatedPayload", {2, 0, 0, 0, 72, 0, 0, 0, 0, 0, 0, 0, 64, 0}},
         MalformedCase{"WrongType", response(MessageType::kRead, 0, 0, {})},
-        MalformedCase{"MoreOutputThanAskedFor",
-                      response(MessageType::kDeviceControl, 0, 65,
-                               std::vector<std::uint8_t>(65, 0x84))},
+        MalformedCase{"MoreOutputThanAskedFor", response(MessageType::kDeviceControl, 0, 65,
+                                                         std::vector<std::uint8_t>(65, 0x84))},
         MalformedCase{"CountDisagreesWithBytes",
                       response(MessageType::kDeviceControl, 0, 64, {0x84, 1})},
         MalformedCase{"HugeLength", {2, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0x7F}},
