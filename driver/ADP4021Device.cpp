@@ -178,19 +178,8 @@ NTSTATUS ADP4021Device::WRITE_ENDPOINT1_Handler(KIrp irp) {
     if (irp.SystemBuffer() == nullptr) {
         return STATUS_INVALID_PARAMETER;
     }
-    // A pipe without an endpoint (or after Stop) sends nothing to the bus.
-    if (!m_Endpoint1OUT.IsOpen()) {
-        return STATUS_INVALID_DEVICE_REQUEST;
-    }
-    URB* urb = m_Endpoint1OUT.BuildBulkTransfer(irp.IoctlInputBufferSize(), irp.SystemBuffer(),
-                                                nullptr, false, false);
-    if (urb == nullptr) {
-        return STATUS_INSUFFICIENT_RESOURCES;
-    }
-    const NTSTATUS status = m_Lower.SubmitUrb(urb, kControlTimeoutMs);
-    irp.Information() = urb->UrbBulkOrInterruptTransfer.TransferBufferLength;
-    ExFreePool(urb);
-    return status;
+    return SubmitControlTransfer(irp, m_Endpoint1OUT, irp.IoctlInputBufferSize(),
+                                 irp.SystemBuffer(), nullptr, false);
 }
 
 NTSTATUS ADP4021Device::READ_ENDPOINT1_Handler(KIrp irp) {
@@ -199,11 +188,18 @@ NTSTATUS ADP4021Device::READ_ENDPOINT1_Handler(KIrp irp) {
     if (irp.Mdl() == nullptr) {
         return STATUS_INVALID_PARAMETER;
     }
-    if (!m_Endpoint1IN.IsOpen()) {
+    return SubmitControlTransfer(irp, m_Endpoint1IN, irp.IoctlOutputBufferSize(), nullptr,
+                                 irp.Mdl(), true);
+}
+
+NTSTATUS ADP4021Device::SubmitControlTransfer(KIrp irp, KUsbPipe& pipe, ULONG length, PVOID buffer,
+                                              MDL* mdl, bool in) {
+    // A pipe without an endpoint (or after Stop) sends nothing to the bus.
+    if (!pipe.IsOpen()) {
         return STATUS_INVALID_DEVICE_REQUEST;
     }
-    URB* urb = m_Endpoint1IN.BuildBulkTransfer(irp.IoctlOutputBufferSize(), nullptr, irp.Mdl(),
-                                               true, true);
+    // Replies may come short; commands go out whole.
+    URB* urb = pipe.BuildBulkTransfer(length, buffer, mdl, in, in);
     if (urb == nullptr) {
         return STATUS_INSUFFICIENT_RESOURCES;
     }

@@ -33,6 +33,9 @@ protected:
 private:
     NTSTATUS WRITE_ENDPOINT1_Handler(KIrp irp);
     NTSTATUS READ_ENDPOINT1_Handler(KIrp irp);
+    // One synchronous transfer on the command or reply pipe, with the 1000 ms time-out.
+    NTSTATUS SubmitControlTransfer(KIrp irp, KUsbPipe& pipe, ULONG length, PVOID buffer, MDL* mdl,
+                                   bool in);
     static NTSTATUS ReadComplete(DEVICE_OBJECT* device, IRP* irp, PVOID context);
 
     struct ReadContext {
