@@ -1,6 +1,7 @@
 #include "adapter/EmulatedAdapter.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -220,7 +221,7 @@ EmulatedAdapter::Block EmulatedAdapter::handleCommand(std::span<const std::uint8
                 const std::uint8_t packet = c[3];
                 m_cyclicMask[packet] = static_cast<std::uint8_t>(c[4] & 0x0F);
                 for (int slot = 0; slot < 4; ++slot) {
-                    m_cyclic[static_cast<std::size_t>(packet * 4 + slot)] =
+                    m_cyclic[std::size_t{packet} * 4 + static_cast<std::size_t>(slot)] =
                         unpackItem(&c[5 + 14 * slot]);
                 }
                 if (packet == 0) {
@@ -367,7 +368,7 @@ void EmulatedAdapter::runBus(std::uint64_t now) {
         const std::uint64_t start = m_options.overdrive ? wanted : std::max(wanted, m_busFreeAtUs);
         const auto duration = m_options.overdrive
                                   ? std::uint64_t{0}
-                                  : static_cast<std::uint64_t>(frameBits(frame) * usPerBit + 0.5);
+                                  : static_cast<std::uint64_t>(std::llround(frameBits(frame) * usPerBit));
         const std::uint64_t end = start + duration;
         if (end > now) {
             return;

@@ -2,6 +2,7 @@
 
 // One filter condition: fifteen 32-bit words in a fixed order (the order the document file keeps).
 
+#include <cstddef>
 #include <cstdint>
 
 // Flags (word 1).
@@ -61,7 +62,7 @@ struct FilterCondition {
     [[nodiscard]] bool has(std::uint32_t flag) const { return (flags & flag) != 0; }
 };
 
-static_assert(sizeof(FilterCondition) == 15 * 4, "fifteen 32-bit words");
+static_assert(sizeof(FilterCondition) == std::size_t{15} * 4, "fifteen 32-bit words");
 
 enum class ConditionProtocol { kCan, kDeviceNet, kCanOpen };
 
