@@ -70,6 +70,8 @@ private:
     std::FILE* m_file = nullptr;
     std::vector<std::uint8_t> m_buffer;
     std::size_t m_used = 0;
+    std::uint64_t m_written = 0;  // bytes handed to the file
+    std::uint64_t m_started = 0;  // of those, the ones the disk was told to write
     bool m_ok = true;
     bool m_committed = false;
     std::string m_error;
