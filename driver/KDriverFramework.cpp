@@ -11,12 +11,10 @@
 // ---- Trace -----------------------------------------------------------------------------------
 
 void KTrace(const char* format, ...) {
-    char buffer[1024];
     va_list args;
     va_start(args, format);
-    std::vsnprintf(buffer, sizeof buffer, format, args);
+    vDbgPrintEx(format, args);
     va_end(args);
-    DbgPrint("%s", buffer);
 }
 
 // ---- KIrp ------------------------------------------------------------------------------------

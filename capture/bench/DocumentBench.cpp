@@ -16,24 +16,18 @@
 
 namespace {
 
-// The peak resident memory (kB) since the last reset.
-long peakKb() {
+// A memory figure of this process in kB: "VmHWM:" (the peak since the last reset) or "VmRSS:".
+long statusKb(const std::string& field) {
     std::ifstream status("/proc/self/status");
     std::string line;
     while (std::getline(status, line)) {
-        if (line.rfind("VmHWM:", 0) == 0) return std::atol(line.c_str() + 6);
+        if (line.rfind(field, 0) == 0) return std::atol(line.c_str() + field.size());
     }
     return 0;
 }
 
-long residentKb() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
-    }
-    return 0;
-}
+long peakKb() { return statusKb("VmHWM:"); }
+long residentKb() { return statusKb("VmRSS:"); }
 
 void resetPeak() {
     std::ofstream("/proc/self/clear_refs") << "5";

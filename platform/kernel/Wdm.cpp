@@ -391,11 +391,15 @@ NTSTATUS ZwClose(HANDLE key) {
 // ---- Debugger output ---------------------------------------------------------------------------
 
 void DbgPrint(const char* format, ...) {
-    char buffer[1024];
     va_list args;
     va_start(args, format);
-    std::vsnprintf(buffer, sizeof buffer, format, args);
+    vDbgPrintEx(format, args);
     va_end(args);
+}
+
+void vDbgPrintEx(const char* format, va_list args) {
+    char buffer[1024];
+    std::vsnprintf(buffer, sizeof buffer, format, args);
     std::function<void(const std::string&)> sink;
     {
         auto& s = state();

@@ -9,6 +9,7 @@
 // driver host's connection threads, its PnP thread, or the USB bus's completion thread).
 
 #include <atomic>
+#include <cstdarg>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -277,3 +278,4 @@ NTSTATUS ZwClose(HANDLE key);
 
 // Kernel debugger output.
 void DbgPrint(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void vDbgPrintEx(const char* format, va_list args) __attribute__((format(printf, 1, 0)));
