@@ -2,7 +2,7 @@
 
 // The MDI child frame of every document window. The data list's frame refuses to close.
 
-#include "app/MessageService.h"
+#include "framework/MessageService.h"
 
 #include <QMdiSubWindow>
 

@@ -7,9 +7,9 @@
 // Thread: the user-interface thread.
 
 #include "app/CMDIChildWndDataList.h"
-#include "app/CommandRouting.h"
+#include "framework/CommandRouting.h"
 #include "app/CoolBar.h"
-#include "app/MessageService.h"
+#include "framework/MessageService.h"
 #include "app/ProgramState.h"
 #include "capture/VexaDevice.h"
 #include "curves/CurveRecords.h"

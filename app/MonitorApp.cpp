@@ -1,7 +1,7 @@
 #include "app/MonitorApp.h"
 
 #include "app/AboutDialog.h"
-#include "app/DocumentTemplate.h"
+#include "framework/DocumentTemplate.h"
 #include "app/ProgressWindow.h"
 #include "resources/CommandIds.h"
 #include "resources/StringTable.h"

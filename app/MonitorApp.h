@@ -5,7 +5,7 @@
 //
 // Thread: the user-interface thread.
 
-#include "app/CommandRouting.h"
+#include "framework/CommandRouting.h"
 #include "app/LanguageManager.h"
 #include "app/MainFrame.h"
 #include "app/ProgramState.h"

@@ -2,7 +2,7 @@
 
 // Message boxes through QMessageBox, texts from the string table.
 
-#include "app/MessageService.h"
+#include "framework/MessageService.h"
 
 class QWidget;
 

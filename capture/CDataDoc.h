@@ -5,9 +5,9 @@
 //
 // Thread: the user-interface thread, except the poll, which runs on the capture timer's thread.
 
-#include "app/CommandRouting.h"
-#include "app/MessageService.h"
-#include "app/framework/CDocument.h"
+#include "framework/CommandRouting.h"
+#include "framework/MessageService.h"
+#include "framework/CDocument.h"
 #include "capture/CapturePoll.h"
 #include "capture/CaptureState.h"
 #include "capture/DocumentFile.h"

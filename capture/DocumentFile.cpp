@@ -1,6 +1,6 @@
 #include "capture/DocumentFile.h"
 
-#include "app/framework/CArchive.h"
+#include "framework/CArchive.h"
 #include "resources/StringTable.h"
 
 #include <cmath>

@@ -5,7 +5,7 @@
 //
 // Thread: the user-interface thread.
 
-#include "app/MessageService.h"
+#include "framework/MessageService.h"
 #include "capture/CaptureState.h"
 #include "capture/VexaDevice.h"
 #include "device/DeviceSettings.h"

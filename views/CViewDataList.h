@@ -6,8 +6,8 @@
 //
 // Thread: the user-interface thread.
 
-#include "app/CommandRouting.h"
-#include "app/MessageService.h"
+#include "framework/CommandRouting.h"
+#include "framework/MessageService.h"
 #include "app/ProgramState.h"
 #include "views/DataListModel.h"
 #include "views/VirtualTableView.h"

@@ -1,6 +1,6 @@
 // The program's windows, headless, with a scripted adapter and a recorder for message boxes.
 
-#include "app/DocumentTemplate.h"
+#include "framework/DocumentTemplate.h"
 #include "app/MonitorApp.h"
 #include "app/ProgressWindow.h"
 #include "device/DeviceDialogs.h"

@@ -1,4 +1,4 @@
-#include "app/framework/CArchive.h"
+#include "framework/CArchive.h"
 
 #include <algorithm>
 #include <cerrno>
