@@ -23,4 +23,7 @@ public:
     virtual bool next(BusFrame& frame, std::uint64_t& wantedAtUs) = 0;
     // The wanted frame was put on the bus; the following call to next() gives the one after it.
     virtual void pop() = 0;
+    // The adapter put a frame of its own on the bus (a manual frame or a round of the cyclic
+    // set). A source that stands for a bus shared with other nodes carries it to them.
+    virtual void transmitted(const BusFrame& frame) { (void)frame; }
 };

@@ -310,6 +310,9 @@ std::vector<std::uint8_t> EmulatedAdapter::dataRead(ULONG length) {
 void EmulatedAdapter::carry(const BusFrame& frame, std::uint64_t endUs, bool received) {
     if (!received) {
         ++m_stats.framesSent;
+        if (m_source) {
+            m_source->transmitted(frame);
+        }
         return;
     }
     ++m_stats.framesOnBus;
