@@ -7,8 +7,8 @@
 // is complete, so a reader that checks the count (acquire) never sees a half-written record.
 //
 // Threads: one appending thread (the capture poll) at a time, plus readers on the user-interface
-// thread without a lock. Appends, removeLast and clear are serialized by the write lock; clear and
-// removeLast must only be called from the user-interface thread, which is also the only reader.
+// thread without a lock. Appends and clear are serialized by the write lock; clear must only be
+// called from the user-interface thread, which is also the only reader.
 
 #include "capture/CapturedFrame.h"
 
@@ -55,7 +55,6 @@ public:
         return m_generation.load(std::memory_order_acquire);
     }
 
-    void removeLast();
     void clear();
     // Exchanges the records of two stores (a loaded document takes the place of the capture);
     // both count as emptied and refilled.
