@@ -3,7 +3,34 @@
 #include "resources/StringTable.h"
 #include "resources/UiText.h"
 
+#include <QEvent>
+
 namespace transmitui {
+
+namespace {
+
+// Puts "0" into an edit that loses the focus empty.
+class ZeroWhenLeftEmpty final : public QObject {
+public:
+    ZeroWhenLeftEmpty(QLineEdit* edit,
+                      std::function<EntryOutcome(const std::string&, std::size_t)> check)
+        : QObject(edit), m_edit(edit), m_check(std::move(check)) {
+        edit->installEventFilter(this);
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == m_edit && event->type() == QEvent::FocusOut && m_edit->text().isEmpty()) {
+            m_edit->setText(QString::fromStdString(textOnLeaving("")));
+            (void)m_check(m_edit->text().toStdString(), 1);
+        }
+        return false;
+    }
+
+private:
+    QLineEdit* m_edit;
+    std::function<EntryOutcome(const std::string&, std::size_t)> m_check;
+};
+
+}  // namespace
 
 QString text(const char* english) {
     return QString::fromStdString(uiText(english));
@@ -25,11 +52,7 @@ void watchEntry(QLineEdit* edit,
         }
         if (after) after(outcome);
     });
-    QObject::connect(edit, &QLineEdit::editingFinished, edit, [edit, check] {
-        if (!edit->text().isEmpty()) return;
-        edit->setText(QString::fromStdString(textOnLeaving("")));
-        (void)check(edit->text().toStdString(), 1);
-    });
+    new ZeroWhenLeftEmpty(edit, std::move(check));
 }
 
 }  // namespace transmitui
