@@ -229,7 +229,8 @@ void AutoMessageDialog::showFields() {
 }
 
 void AutoMessageDialog::enableData() {
-    for (int i = 0; i < 8; ++i) m_data[static_cast<std::size_t>(i)]->setEnabled(m_logic.dataEnabled(i));
+    for (int i = 0; i < 8; ++i)
+        m_data[static_cast<std::size_t>(i)]->setEnabled(m_logic.dataEnabled(i));
 }
 
 void AutoMessageDialog::refill() {

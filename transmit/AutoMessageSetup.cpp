@@ -171,8 +171,7 @@ bool AutoMessageSetup::download() {
         messages.push_back(m);
     }
     if (!m_services.device.setMultiData(messages.data(), static_cast<int>(messages.size()),
-                                        static_cast<int>(m_interval),
-                                        static_cast<int>(m_cycle))) {
+                                        static_cast<int>(m_interval), static_cast<int>(m_cycle))) {
         m_services.messages.showMessage(strings::kDownloadFailed, MessageIcon::kWarning);
         return false;
     }

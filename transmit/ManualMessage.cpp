@@ -53,8 +53,7 @@ EntryOutcome ManualMessage::typeIdentifier(int b, const std::string& text, std::
     return outcome;
 }
 
-EntryOutcome ManualMessage::typeData(int b, int byte, const std::string& text,
-                                     std::size_t cursor) {
+EntryOutcome ManualMessage::typeData(int b, int byte, const std::string& text, std::size_t cursor) {
     EntryOutcome outcome = checkDataEntry(text, cursor, hex(), kManualDataMessages);
     m_buffers.at(index(b)).data.at(static_cast<std::size_t>(byte)) = outcome.value;
     showEntryMessages(outcome);

@@ -132,7 +132,8 @@ QWidget* ManualMessageDialog::makeBuffer(int b) {
 
 void ManualMessageDialog::enableData(int b) {
     for (int i = 0; i < 8; ++i) {
-        m_buffers[index(b)].data[static_cast<std::size_t>(i)]->setEnabled(m_logic.dataEnabled(b, i));
+        m_buffers[index(b)].data[static_cast<std::size_t>(i)]->setEnabled(
+            m_logic.dataEnabled(b, i));
     }
 }
 

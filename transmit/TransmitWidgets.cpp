@@ -40,12 +40,11 @@ QString stringText(std::uint32_t id) {
     return QString::fromStdString(strings::loadString(id));
 }
 
-void watchEntry(QLineEdit* edit,
-                std::function<EntryOutcome(const std::string&, std::size_t)> check,
+void watchEntry(QLineEdit* edit, std::function<EntryOutcome(const std::string&, std::size_t)> check,
                 std::function<void(const EntryOutcome&)> after) {
     QObject::connect(edit, &QLineEdit::textEdited, edit, [edit, check, after](const QString& t) {
-        const EntryOutcome outcome = check(t.toStdString(), static_cast<std::size_t>(
-                                                                edit->cursorPosition()));
+        const EntryOutcome outcome =
+            check(t.toStdString(), static_cast<std::size_t>(edit->cursorPosition()));
         if (QString::fromStdString(outcome.text) != edit->text()) {
             edit->setText(QString::fromStdString(outcome.text));
             edit->setCursorPosition(static_cast<int>(outcome.cursor));

@@ -154,9 +154,8 @@ TEST(CyclicSet, ABusWithRoomSendsEveryRound) {
 }
 
 TEST(SharedBus, AdaptersHearEachOtherAndTheSourceButNotThemselves) {
-    SharedBus bus(std::make_unique<FrameList>(
-        std::vector<std::pair<BusFrame, std::uint64_t>>{{standard(0x010), 20'000},
-                                                        {standard(0x011), 40'000}}));
+    SharedBus bus(std::make_unique<FrameList>(std::vector<std::pair<BusFrame, std::uint64_t>>{
+        {standard(0x010), 20'000}, {standard(0x011), 40'000}}));
     EmulatedAdapter sender(bus.join(), {});
     EmulatedAdapter receiver(bus.join(), {});
     Endpoints tx(sender), rx(receiver);
@@ -199,7 +198,8 @@ TEST(SharedBus, APortThatStopsListeningHoldsABoundedBacklog) {
     // Nothing to hear yet: a wish far away, so the adapter keeps asking.
     ASSERT_TRUE(deaf->next(f, at));
     EXPECT_EQ(at, SharedBus::kIdleUs);
-    for (std::uint32_t i = 0; i < SharedBus::kMaxBacklog + 10; ++i) talker->transmitted(standard(i));
+    for (std::uint32_t i = 0; i < SharedBus::kMaxBacklog + 10; ++i)
+        talker->transmitted(standard(i));
     EXPECT_EQ(bus.stats().framesDropped, 10u);
     ASSERT_TRUE(deaf->next(f, at));
     EXPECT_EQ(f.identifier, 10u);  // the oldest went first

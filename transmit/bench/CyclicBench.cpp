@@ -101,9 +101,9 @@ bool memoryRun(int seconds) {
     std::printf("  growth from 5 s to the end: %+ld kB (peak %ld kB)\n", last - first, peak);
     std::printf("  frames sent %llu, rounds sent %llu, rounds skipped %llu (%.1f%% of %llu due)\n",
                 sent, rounds, skipped,
-                rounds + skipped > 0 ? 100.0 * static_cast<double>(skipped) /
-                                           static_cast<double>(rounds + skipped)
-                                     : 0.0,
+                rounds + skipped > 0
+                    ? 100.0 * static_cast<double>(skipped) / static_cast<double>(rounds + skipped)
+                    : 0.0,
                 rounds + skipped);
     return true;
 }
@@ -164,8 +164,7 @@ bool periodRun(int intervalMs, int frames, int length, int seconds) {
         "(%d due)\n  mean %.4f ms (%+.3f%%), stddev %.3f ms, min %.3f ms, max %.3f ms\n",
         intervalMs, frames, length, seconds, starts.size(), seconds * 1000 / intervalMs,
         mean / 1000, (mean / 1000 - intervalMs) * 100 / intervalMs,
-        std::sqrt(square / static_cast<double>(periods.size())) / 1000, *low / 1000,
-        *high / 1000);
+        std::sqrt(square / static_cast<double>(periods.size())) / 1000, *low / 1000, *high / 1000);
     std::fflush(stdout);
     return true;
 }

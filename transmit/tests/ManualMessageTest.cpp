@@ -9,7 +9,8 @@ namespace {
 class ManualMessageTest : public ::testing::Test {
 protected:
     ManualMessage open(int frameType) {
-        return ManualMessage(m_document, m_hex, frameType, {m_device, m_store, m_state, m_messages});
+        return ManualMessage(m_document, m_hex, frameType,
+                             {m_device, m_store, m_state, m_messages});
     }
     std::vector<std::uint32_t> shownIds() const {
         std::vector<std::uint32_t> ids;

@@ -115,8 +115,8 @@ TEST_F(TransmitEndToEnd, AManualSendIsOneExactCommandAndARemoteFrameInTheStore) 
     ASSERT_TRUE(manual.send(1));
 
     const std::string log = readFile(file("transfers.log"));
-    EXPECT_EQ(occurrences(log, logged({0x02, 3 + 6, 0x00, 0x83, 0x1A, 0xBC, 0xDE, 0xF0, 0x11,
-                                       0x22, 0x33, 0, 0, 0, 0, 0, 1})),
+    EXPECT_EQ(occurrences(log, logged({0x02, 3 + 6, 0x00, 0x83, 0x1A, 0xBC, 0xDE, 0xF0, 0x11, 0x22,
+                                       0x33, 0, 0, 0, 0, 0, 1})),
               1u);
     ASSERT_EQ(m_store.count(), 1u);
     EXPECT_EQ(m_store.at(0).status, 1u);
@@ -175,8 +175,7 @@ TEST_F(TransmitEndToEnd, FiveTickedItemsLoadAsOneSetInTwoPacketsInListOrder) {
     packet0.push_back(2);
     const std::string log = readFile(file("transfers.log"));
     const auto first = log.find(logged(packet0));
-    const auto second =
-        log.find(logged({0x02, 0x39, 0x01, 0x01, 0x01, 1, 0x07, 0x05, 0, 0, 0x05}));
+    const auto second = log.find(logged({0x02, 0x39, 0x01, 0x01, 0x01, 1, 0x07, 0x05, 0, 0, 0x05}));
     ASSERT_NE(first, std::string::npos);
     ASSERT_NE(second, std::string::npos);
     EXPECT_LT(first, second);
