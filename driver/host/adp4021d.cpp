@@ -225,7 +225,8 @@ int main(int argc, char** argv) {
         }
         std::vector<std::unique_ptr<EmulatedAdapter>> adapters;
         for (int n = 0; n < o.adapters; ++n) {
-            std::unique_ptr<BusSource> source = sharedBus ? sharedBus->join() : makeSource(o, error);
+            std::unique_ptr<BusSource> source =
+                sharedBus ? sharedBus->join() : makeSource(o, error);
             if (!error.empty()) {
                 std::fprintf(stderr, "adp4021d: %s\n", error.c_str());
                 return 1;
