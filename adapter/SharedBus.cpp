@@ -40,8 +40,12 @@ public:
     explicit Port(std::shared_ptr<Hub> hub)
         : m_hub(std::move(hub)), m_offsetUs(microsSince(m_hub->origin)) {
         std::lock_guard lock(m_hub->mutex);
-        m_cursor = m_hub->base + m_hub->sourceLog.size();
-        // A port joining late starts with what the source offers next.
+        // A port that joins after another has already taken frames from the source hears those
+        // that are still to come, not those already on the bus.
+        const auto& log = m_hub->sourceLog;
+        const auto ahead = std::find_if(log.begin(), log.end(),
+                                        [this](const Timed& t) { return t.atUs >= m_offsetUs; });
+        m_cursor = m_hub->base + static_cast<std::uint64_t>(ahead - log.begin());
         m_hub->ports.push_back(this);
     }
     ~Port() override {
