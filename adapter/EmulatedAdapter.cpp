@@ -233,6 +233,7 @@ EmulatedAdapter::Block EmulatedAdapter::handleCommand(std::span<const std::uint8
             } else if (c[2] == 0x02 && (c[3] == 0x01 || c[3] == 0x02)) {
                 m_cyclicRunning = c[3] == 0x01;
                 m_cyclicRounds = 0;
+                m_cyclicTx.clear();
                 m_cyclicNextUs = nowUs();
                 ok = true;
             }
@@ -334,13 +335,21 @@ void EmulatedAdapter::carry(const BusFrame& frame, std::uint64_t endUs, bool rec
 
 void EmulatedAdapter::runBus(std::uint64_t now) {
     if (m_cyclicRunning) {
-        // Queue the rounds of the cyclic set that are due.
         const std::uint64_t interval = std::max<std::uint64_t>(m_interval, 1) * 1000;
         while (m_cyclicRunning && m_cyclicNextUs <= now) {
-            for (int i = 0; i < 8; ++i) {
-                if ((m_cyclicMask[i / 4] >> (i % 4) & 1) != 0) {
-                    m_tx.emplace_back(m_cyclic[static_cast<std::size_t>(i)], m_cyclicNextUs);
+            // The bus first carries what it could before the round falls due; a round whose
+            // predecessor still waits is skipped, so the queue never outgrows one round.
+            carryUntil(m_cyclicNextUs);
+            if (m_cyclicTx.empty()) {
+                for (int i = 0; i < 8; ++i) {
+                    if ((m_cyclicMask[i / 4] >> (i % 4) & 1) != 0) {
+                        m_cyclicTx.emplace_back(m_cyclic[static_cast<std::size_t>(i)],
+                                                m_cyclicNextUs);
+                    }
                 }
+                ++m_stats.cyclicRoundsSent;
+            } else {
+                ++m_stats.cyclicRoundsSkipped;
             }
             m_cyclicNextUs += interval;
             if (m_cycle != 0 && ++m_cyclicRounds >= m_cycle) {
@@ -348,8 +357,13 @@ void EmulatedAdapter::runBus(std::uint64_t now) {
             }
         }
     }
+    carryUntil(now);
+}
+
+void EmulatedAdapter::carryUntil(std::uint64_t now) {
     if (m_baudKbps == 0) {
         m_tx.clear();  // nothing moves on a bus without a bit rate
+        m_cyclicTx.clear();
         return;
     }
     const double usPerBit = 1000.0 / m_baudKbps;
@@ -360,14 +374,19 @@ void EmulatedAdapter::runBus(std::uint64_t now) {
         if (!haveSource && m_source) {
             m_sourceDone = true;
         }
-        const bool haveTx = !m_tx.empty();
+        // Of the adapter's own frames, the earlier wish goes first; a manual frame wins a tie.
+        auto* ownQueue = m_tx.empty() ? &m_cyclicTx
+                         : m_cyclicTx.empty() || m_tx.front().second <= m_cyclicTx.front().second
+                             ? &m_tx
+                             : &m_cyclicTx;
+        const bool haveTx = !ownQueue->empty();
         if (!haveSource && !haveTx) {
             return;
         }
         // The earlier wish wins the bus; the adapter's own frames win a tie.
-        const bool own = haveTx && (!haveSource || m_tx.front().second <= sourceAt);
-        const BusFrame& frame = own ? m_tx.front().first : fromSource;
-        const std::uint64_t wanted = own ? m_tx.front().second : sourceAt;
+        const bool own = haveTx && (!haveSource || ownQueue->front().second <= sourceAt);
+        const BusFrame& frame = own ? ownQueue->front().first : fromSource;
+        const std::uint64_t wanted = own ? ownQueue->front().second : sourceAt;
         const std::uint64_t start = m_options.overdrive ? wanted : std::max(wanted, m_busFreeAtUs);
         const auto duration = m_options.overdrive
                                   ? std::uint64_t{0}
@@ -385,7 +404,7 @@ void EmulatedAdapter::runBus(std::uint64_t now) {
         }
         if (own) {
             carry(frame, end, false);
-            m_tx.pop_front();
+            ownQueue->pop_front();
         } else {
             carry(frame, end, true);
             m_source->pop();

@@ -9,7 +9,9 @@
 // 57 of a data block is the number of frames lost to a full receive buffer since the previous data
 // read (at most 255), byte 58 the buffer's fill in percent; the information status is 1 while
 // capturing and 2 otherwise; the cyclic set is sent whole every `interval` ms (0 counts as 1),
-// `cycle` times (0: until stopped); frames the adapter sends take bus time but are not received.
+// `cycle` times (0: until stopped), and a round that falls due while the previous one still waits
+// for the bus is skipped (it counts towards `cycle`), so no interval or bit rate makes the queue
+// grow; frames the adapter sends take bus time but are not received.
 //
 // Threads: the bus runs on a thread of its own; transfers arrive on the driver's threads.
 
@@ -43,6 +45,8 @@ struct AdapterStats {
     std::uint64_t framesLost = 0;       // refused by a full receive buffer
     std::uint64_t framesDelivered = 0;  // handed to the host in data reads
     std::uint64_t framesSent = 0;       // the adapter's own frames
+    std::uint64_t cyclicRoundsSent = 0;     // rounds of the cyclic set put in the queue
+    std::uint64_t cyclicRoundsSkipped = 0;  // rounds due while the previous one still waited
 };
 
 class EmulatedAdapter final : public UsbDeviceFunction {
@@ -73,6 +77,7 @@ private:
 
     void busLoop();
     void runBus(std::uint64_t nowUs);
+    void carryUntil(std::uint64_t limitUs);
     void carry(const BusFrame& frame, std::uint64_t endUs, bool received);
     Block handleCommand(std::span<const std::uint8_t> command);
     std::vector<std::uint8_t> dataRead(ULONG length);
@@ -113,6 +118,7 @@ private:
     bool m_cyclicRunning = false;
     std::uint32_t m_cyclicRounds = 0;
     std::uint64_t m_cyclicNextUs = 0;
+    std::deque<std::pair<BusFrame, std::uint64_t>> m_cyclicTx;  // at most one round
 
     AdapterStats m_stats;
     std::atomic<bool> m_stop{false};

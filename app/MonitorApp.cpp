@@ -5,6 +5,8 @@
 #include "app/ProgressWindow.h"
 #include "resources/CommandIds.h"
 #include "resources/StringTable.h"
+#include "transmit/AutoMessageDialog.h"
+#include "transmit/ManualMessageDialog.h"
 #include "views/CViewDataList.h"
 
 #include <QCoreApplication>
@@ -81,6 +83,8 @@ void MonitorApp::createDocument() {
     m_document->SetTitle(dataListTemplate().newDocumentName());
     m_document->addClearListener([this] { m_state.filter.displayIndexList.clear(); });
     m_document->setCaptureChangedHandler([this] { m_frame->onTimer(); });
+    m_document->setTransmitDialogs([this] { openManualMessage(); },
+                                   [this] { openAutoMessage(); });
     MainFrame* frame = m_frame.get();
     MessageService* messages = &m_messages;
     m_document->poll().setOutOfMemoryHandler([frame, messages] {
@@ -92,6 +96,21 @@ void MonitorApp::createDocument() {
             Qt::QueuedConnection);
     });
     m_frame->setDocument(m_document.get());
+}
+
+void MonitorApp::openManualMessage() {
+    ManualMessage logic(m_document->contents.manual, m_state.hexDisplay, m_state.device.frameType,
+                        {m_device, m_state.store, m_state.capture, m_messages});
+    ManualMessageDialog dialog(logic, m_frame.get());
+    dialog.exec();
+}
+
+void MonitorApp::openAutoMessage() {
+    DocumentContents& c = m_document->contents;
+    AutoMessageSetup logic({c.items, c.interval, c.cycle}, m_state.hexDisplay,
+                           m_state.device.frameType, {m_device, m_state.capture, m_messages});
+    AutoMessageDialog dialog(logic, m_frame.get());
+    dialog.exec();
 }
 
 void MonitorApp::newDocument() {

@@ -52,6 +52,9 @@ public:
 
 private:
     void createDocument();
+    // The transmission dialogs of the document.
+    void openManualMessage();
+    void openAutoMessage();
     DocumentContents snapshot();
     void apply(DocumentContents&& contents, FrameStore& frames);
     // The document is now the file at `path`, unmodified.

@@ -2,6 +2,7 @@
 
 #include "resources/CommandIds.h"
 #include "resources/StringTable.h"
+#include "transmit/TransmitStrings.h"
 
 #include <chrono>
 
@@ -59,6 +60,36 @@ void CDataDoc::OnClearAll() {
     m_flags.reset(ApplicationFlags::kClearing);
 }
 
+void CDataDoc::OnManualMessage() {
+    if (m_openManualMessage) m_openManualMessage();
+}
+
+void CDataDoc::OnAutoConfigure() {
+    if (m_openAutoConfigure) m_openAutoConfigure();
+}
+
+void CDataDoc::OnAutoStart() {
+    if (contents.items.empty() || m_state.downloaded.load() == 0) {
+        m_sending = 0;
+        m_messages.showMessage(strings::kNoDataToTransmit, MessageIcon::kInformation);
+        return;
+    }
+    if (!m_device.runMultiData()) {
+        m_device.stopMultiData();
+        m_messages.showMessage(strings::kAutoStartFailed, MessageIcon::kWarning);
+        return;
+    }
+    m_sending = 1;
+}
+
+void CDataDoc::OnAutoStop() {
+    if (!m_device.stopMultiData()) {
+        m_messages.showMessage(strings::kAutoStopFailed);
+        return;
+    }
+    m_sending = 0;
+}
+
 void CDataDoc::OnCommand(unsigned id) {
     switch (id) {
         case ID_FUNCTIONS_CAPTURE:
@@ -69,6 +100,18 @@ void CDataDoc::OnCommand(unsigned id) {
             break;
         case ID_FUNCTIONS_CLEARALL:
             OnClearAll();
+            break;
+        case ID_FUNCTIONS_MANUAL_MESSAGE:
+            OnManualMessage();
+            break;
+        case ID_AUTO_CONFIGURE:
+            OnAutoConfigure();
+            break;
+        case ID_AUTO_START:
+            OnAutoStart();
+            break;
+        case ID_AUTO_STOP:
+            OnAutoStop();
             break;
         default:
             break;
@@ -84,11 +127,19 @@ void CDataDoc::OnUpdateCommand(CmdUI& ui) {
             ui.enabled = OnUpdateStop();
             break;
         case ID_FUNCTIONS_CLEARALL:
+        case ID_FUNCTIONS_MANUAL_MESSAGE:
+        case ID_AUTO_CONFIGURE:
             ui.enabled = true;
+            break;
+        case ID_AUTO_START:
+            ui.enabled = m_sending == 0;
+            break;
+        case ID_AUTO_STOP:
+            ui.enabled = m_sending == 1;
             break;
         default:
             ui.enabled = false;
-            break;  // the message dialogs arrive with their own windows
+            break;
     }
 }
 
@@ -99,9 +150,9 @@ const CommandMap<CDataDoc>& commandMap() {
         {ID_FUNCTIONS_CAPTURE, ID_FUNCTIONS_STOP, &CDataDoc::OnCommand, &CDataDoc::OnUpdateCommand},
         {ID_FUNCTIONS_CLEARALL, ID_FUNCTIONS_CLEARALL, &CDataDoc::OnCommand,
          &CDataDoc::OnUpdateCommand},
-        {ID_FUNCTIONS_MANUAL_MESSAGE, ID_FUNCTIONS_MANUAL_MESSAGE, nullptr,
+        {ID_FUNCTIONS_MANUAL_MESSAGE, ID_FUNCTIONS_MANUAL_MESSAGE, &CDataDoc::OnCommand,
          &CDataDoc::OnUpdateCommand},
-        {ID_AUTO_CONFIGURE, ID_AUTO_STOP, nullptr, &CDataDoc::OnUpdateCommand},
+        {ID_AUTO_CONFIGURE, ID_AUTO_STOP, &CDataDoc::OnCommand, &CDataDoc::OnUpdateCommand},
     };
     return map;
 }

@@ -34,6 +34,20 @@ public:
     [[nodiscard]] bool OnUpdateCapture() const { return m_state.capturing.load() == 0; }
     [[nodiscard]] bool OnUpdateStop() const { return m_state.capturing.load() == 1; }
 
+    // Transmission: the two dialogs open through handlers the owner installs (they are windows);
+    // Start and Stop of the cyclic set are the document's own.
+    void setTransmitDialogs(std::function<void()> manualMessage,
+                            std::function<void()> configureAutomatic) {
+        m_openManualMessage = std::move(manualMessage);
+        m_openAutoConfigure = std::move(configureAutomatic);
+    }
+    void OnManualMessage();
+    void OnAutoConfigure();
+    void OnAutoStart();
+    void OnAutoStop();
+    // 1 while the adapter is told to repeat the cyclic set.
+    [[nodiscard]] std::uint8_t sending() const { return m_sending; }
+
     bool OnCmdMsg(unsigned id) override;
     bool OnUpdateCmdUI(CmdUI& ui) override;
     // Command-table entries.
@@ -65,5 +79,8 @@ private:
     CapturePoll m_poll;
     std::vector<std::function<void()>> m_clearListeners;
     std::function<void()> m_onCaptureChanged;
+    std::function<void()> m_openManualMessage;
+    std::function<void()> m_openAutoConfigure;
+    std::uint8_t m_sending = 0;
     platform::MultimediaTimer m_timer;  // last member: it is stopped before the others go
 };

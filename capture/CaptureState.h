@@ -24,6 +24,8 @@ struct CaptureState {
     std::atomic<std::uint32_t> capturing{0};
     std::atomic<std::uint32_t> deviceReady{0};
     std::atomic<std::uint32_t> pendingChanges{0};
+    // A cyclic set has been loaded into the adapter since its last set-up.
+    std::atomic<std::uint32_t> downloaded{0};
     std::uint32_t wrapCount = 0;
     AdapterTime lastTime;
 };

@@ -48,14 +48,6 @@ const CapturedFrame& FrameStore::at(std::size_t position) const {
         std::memory_order_acquire)[position & (kChunkSize - 1)];
 }
 
-void FrameStore::removeLast() {
-    std::lock_guard lock(m_writeMutex);
-    const std::size_t n = m_count.load(std::memory_order_relaxed);
-    if (n > 0) {
-        m_count.store(n - 1, std::memory_order_release);
-    }
-}
-
 void FrameStore::clear() {
     std::lock_guard lock(m_writeMutex);
     m_count.store(0, std::memory_order_release);

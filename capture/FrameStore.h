@@ -6,9 +6,10 @@
 // record while frames are appended behind it. The count is published (release) only after a record
 // is complete, so a reader that checks the count (acquire) never sees a half-written record.
 //
-// Threads: one appending thread (the capture poll) at a time, plus readers on the user-interface
-// thread without a lock. Appends, removeLast and clear are serialized by the write lock; clear and
-// removeLast must only be called from the user-interface thread, which is also the only reader.
+// Threads: the capture poll appends on its timer thread and the user-interface thread appends the
+// frames sent by hand; readers on the user-interface thread go without a lock. Appends and clear
+// are serialized by the write lock; clear must only be called from the user-interface thread,
+// which is also the only reader.
 
 #include "capture/CapturedFrame.h"
 
@@ -55,7 +56,6 @@ public:
         return m_generation.load(std::memory_order_acquire);
     }
 
-    void removeLast();
     void clear();
     // Exchanges the records of two stores (a loaded document takes the place of the capture);
     // both count as emptied and refilled.

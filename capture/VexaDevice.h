@@ -26,6 +26,17 @@ public:
         std::int32_t version = 0;
     };
     virtual bool getVexaInfo(Info& info) = 0;
+    // Sending. A device that cannot send refuses.
+    virtual bool sendSingleData(const TxMessage& message) {
+        (void)message;
+        return false;
+    }
+    virtual bool setMultiData(const TxMessage* messages, int count, int interval, int cycle) {
+        (void)messages, (void)count, (void)interval, (void)cycle;
+        return false;
+    }
+    virtual bool runMultiData() { return false; }
+    virtual bool stopMultiData() { return false; }
 };
 
 class VexaLibraryDevice final : public VexaDevice {
@@ -43,4 +54,10 @@ public:
     bool getVexaInfo(Info& i) override {
         return GetVexaInfo(&i.status, &i.mode, &i.nodeId, &i.baudRate, &i.version) == 1;
     }
+    bool sendSingleData(const TxMessage& message) override { return SendSingleData(message) == 1; }
+    bool setMultiData(const TxMessage* messages, int count, int interval, int cycle) override {
+        return SetMultiData(messages, count, interval, cycle) == 1;
+    }
+    bool runMultiData() override { return RunMultiData() == 1; }
+    bool stopMultiData() override { return StopMultiData() == 1; }
 };

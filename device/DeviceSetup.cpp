@@ -76,6 +76,7 @@ bool DeviceSetup::ok() {
         m_device.setVexa(0, m_settings.baudRate, m_settings.workMode, m_settings.frameType);
     if (sent) {
         m_state.deviceReady = 1;
+        m_state.downloaded = 0;  // after a set-up the cyclic set must be downloaded again
     } else {
         m_messages.showMessage(strings::kFailToSetupDevice, MessageIcon::kStop,
                                strings::kSetupInformationCaption);

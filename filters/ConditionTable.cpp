@@ -344,22 +344,22 @@ std::vector<std::string> conditionTableHeaders(ConditionTableKind kind) {
     return {};
 }
 
-std::vector<int> conditionTableWidths(ConditionTableKind kind, int clientWidth) {
-    std::vector<int> percents;
+std::vector<int> conditionTablePercents(ConditionTableKind kind) {
     switch (kind) {
         case ConditionTableKind::kCan:
-            percents = {10, 15, 20, 10, 13, 32};
-            break;
+            return {10, 15, 20, 10, 13, 32};
         case ConditionTableKind::kDeviceNet:
-            percents = {9, 13, 11, 17, 15, 19, 16};
-            break;
+            return {9, 13, 11, 17, 15, 19, 16};
         case ConditionTableKind::kCanOpen:
-            percents = {9, 13, 12, 13, 15, 10, 12, 17};
-            break;
+            return {9, 13, 12, 13, 15, 10, 12, 17};
     }
+    return {};
+}
+
+std::vector<int> conditionTableWidths(ConditionTableKind kind, int clientWidth) {
     const int width = std::max(clientWidth - 15, 0);
     std::vector<int> widths;
-    for (int p : percents) {
+    for (int p : conditionTablePercents(kind)) {
         widths.push_back(width * p / 100);
     }
     return widths;

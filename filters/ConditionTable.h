@@ -17,6 +17,8 @@ struct ConditionTableRow {
 };
 
 [[nodiscard]] std::vector<std::string> conditionTableHeaders(ConditionTableKind kind);
+// Column widths in percent of the control's client width less 15 pixels.
+[[nodiscard]] std::vector<int> conditionTablePercents(ConditionTableKind kind);
 // Column widths in pixels for a control whose client area is `clientWidth` wide.
 [[nodiscard]] std::vector<int> conditionTableWidths(ConditionTableKind kind, int clientWidth);
 [[nodiscard]] std::vector<ConditionTableRow> fillConditionTable(

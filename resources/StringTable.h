@@ -51,6 +51,28 @@ inline constexpr std::uint32_t kCannotCreateTwoDocuments = 5203;
 inline constexpr std::uint32_t kErrorCaption = 5204;
 inline constexpr std::uint32_t kPleaseWait = 5206;
 inline constexpr std::uint32_t kCannotGetLanguage = 5207;
+// The filter dialogs' messages.
+inline constexpr std::uint32_t kSameCondition = 5300;
+inline constexpr std::uint32_t kIdentifierLengthHex = 5301;
+inline constexpr std::uint32_t kInvalidCharacter = 5302;
+inline constexpr std::uint32_t kIdentifierRangeStandardHex = 5303;
+inline constexpr std::uint32_t kIdentifierRangeExtendedHex = 5304;
+inline constexpr std::uint32_t kIdentifierLengthDecimal = 5305;
+inline constexpr std::uint32_t kIdentifierRangeStandardDecimal = 5306;
+inline constexpr std::uint32_t kIdentifierRangeExtendedDecimal = 5307;
+inline constexpr std::uint32_t kByteRangeHex = 5308;
+inline constexpr std::uint32_t kByteRangeDecimal = 5309;
+inline constexpr std::uint32_t kMacCharacterHex = 5310;
+inline constexpr std::uint32_t kMacRangeHex = 5311;
+inline constexpr std::uint32_t kCharacterDecimal = 5312;
+inline constexpr std::uint32_t kMacRangeDecimal = 5313;
+inline constexpr std::uint32_t kCharacterHex = 5314;
+inline constexpr std::uint32_t kIdRangeHex = 5315;      // "%02x": the limit
+inline constexpr std::uint32_t kIdRangeDecimal = 5316;  // "%d": the limit
+inline constexpr std::uint32_t kCobIdRangeHex = 5317;
+inline constexpr std::uint32_t kCobIdInvalid = 5318;
+inline constexpr std::uint32_t kCobIdRangeDecimal = 5319;
+inline constexpr std::uint32_t kByteRangeHexCanOpen = 5320;
 
 // The text of `id` in the language in use; "" for an unknown id.
 [[nodiscard]] std::string loadString(std::uint32_t id);

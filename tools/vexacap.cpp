@@ -1,14 +1,19 @@
 // vexacap: sets up the adapter, captures and prints every frame it receives.
 
+#include "devapi/Blocks.h"
 #include "devapi/VexaApi.h"
+#include "platform/devio/DeviceInterfaces.h"
 
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <thread>
+
+#include <stdlib.h>
 
 namespace {
 
@@ -28,6 +33,8 @@ void usage() {
         "  --extended       extended frames (default standard)\n"
         "  --count N        stop after N frames (default: until Ctrl+C)\n"
         "  --seconds S      stop after S seconds\n"
+        "  --adapter N      capture from the adapter at position N of the found ones (default 0,\n"
+        "                   the first; another program may use the first meanwhile)\n"
         "  --help           this text");
 }
 
@@ -41,10 +48,41 @@ bool parseInt(const char* text, long low, long high, int& out) {
     return true;
 }
 
+// The library always opens the first adapter it finds. To reach another one, this process gets a
+// private runtime folder in which the chosen adapter's interface is the only one.
+class AdapterChoice {
+public:
+    ~AdapterChoice() {
+        if (!m_folder.empty()) {
+            std::error_code ec;
+            std::filesystem::remove_all(m_folder, ec);
+        }
+    }
+    bool choose(unsigned position) {
+        const devio::DeviceInterfaceSet set(vexa::kInterfaceClass);
+        std::string path;
+        if (set.enumInterface(position, path) != devio::EnumStatus::kOk) return false;
+        char folder[] = "/tmp/vexacap-XXXXXX";  // mkdtemp makes it 0700
+        if (::mkdtemp(folder) == nullptr) return false;
+        m_folder = folder;
+        const std::filesystem::path interfaces =
+            std::filesystem::path(m_folder) / "interfaces" / vexa::kInterfaceClass;
+        std::error_code ec;
+        std::filesystem::create_directories(interfaces, ec);
+        std::filesystem::create_symlink(path, interfaces / "ADP4021Device", ec);
+        if (ec) return false;
+        ::setenv("KORVANE_RUNTIME_DIR", m_folder.c_str(), 1);
+        return true;
+    }
+
+private:
+    std::string m_folder;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    int baud = 500, mode = 0, node = 0, frameType = 1, count = -1, seconds = -1;
+    int baud = 500, mode = 0, node = 0, frameType = 1, count = -1, seconds = -1, adapter = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -64,6 +102,8 @@ int main(int argc, char** argv) {
             ok = parseInt(argv[++i], 1, 2147483647, count);
         } else if (arg == "--seconds" && hasValue) {
             ok = parseInt(argv[++i], 1, 2147483647, seconds);
+        } else if (arg == "--adapter" && hasValue) {
+            ok = parseInt(argv[++i], 0, 127, adapter);
         } else {
             ok = false;
         }
@@ -73,6 +113,11 @@ int main(int argc, char** argv) {
         }
     }
 
+    AdapterChoice choice;
+    if (adapter > 0 && !choice.choose(static_cast<unsigned>(adapter))) {
+        std::fprintf(stderr, "vexacap: there is no adapter at position %d\n", adapter);
+        return 1;
+    }
     if (Vexa_INIT() != 1) {
         std::fprintf(stderr,
                      "vexacap: no ADP4021 adapter found. Is the driver host adp4021d running?\n");

@@ -4,6 +4,7 @@
 #include "adapter/DemoNetwork.h"
 #include "adapter/EmulatedAdapter.h"
 #include "adapter/FullLoadGenerator.h"
+#include "adapter/SharedBus.h"
 #include "driver/host/DriverHost.h"
 #include "platform/devio/DeviceInterfaces.h"
 #include "platform/kernel/KernelHost.h"
@@ -32,6 +33,8 @@ const char kUsage[] =
     "\n"
     "Adapters and their bus:\n"
     "  --adapters N          number of emulated adapters (default 1); each has its own bus\n"
+    "  --shared-bus          the adapters share one bus: each receives what the others send,\n"
+    "                        and one source feeds them all (try a sender against a receiver)\n"
     "  --source SOURCE       what the bus carries (default demo):\n"
     "                          demo         CANopen nodes and a DeviceNet master with slaves\n"
     "                          replay:FILE  a candump log at its own pace\n"
@@ -62,6 +65,7 @@ const char kUsage[] =
 
 struct Options {
     int adapters = 1;
+    bool sharedBus = false;
     std::string source = "demo";
     bool replayLoop = false;
     int loadLength = 8;
@@ -104,6 +108,8 @@ bool parse(int argc, char** argv, Options& o, std::string& error) {
         } else if (a == "--source") {
             if (!needs(value != nullptr)) return false;
             o.source = value;
+        } else if (a == "--shared-bus") {
+            o.sharedBus = true;
         } else if (a == "--replay-loop") {
             o.replayLoop = true;
         } else if (a == "--load-length") {
@@ -213,9 +219,14 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "adp4021d: %s\n", error.c_str());
             return 1;
         }
+        std::unique_ptr<SharedBus> sharedBus;
+        if (o.sharedBus) {
+            sharedBus = std::make_unique<SharedBus>(makeSource(o, error));
+        }
         std::vector<std::unique_ptr<EmulatedAdapter>> adapters;
         for (int n = 0; n < o.adapters; ++n) {
-            std::unique_ptr<BusSource> source = makeSource(o, error);
+            std::unique_ptr<BusSource> source =
+                sharedBus ? sharedBus->join() : makeSource(o, error);
             if (!error.empty()) {
                 std::fprintf(stderr, "adp4021d: %s\n", error.c_str());
                 return 1;
@@ -248,13 +259,15 @@ int main(int argc, char** argv) {
                     const AdapterStats s = adapters[n]->stats();
                     std::fprintf(f,
                                  "adapter %zu on_bus %llu offered %llu buffered %llu lost %llu "
-                                 "delivered %llu sent %llu\n",
+                                 "delivered %llu sent %llu rounds %llu skipped %llu\n",
                                  n, static_cast<unsigned long long>(s.framesOnBus),
                                  static_cast<unsigned long long>(s.framesOffered),
                                  static_cast<unsigned long long>(s.framesBuffered),
                                  static_cast<unsigned long long>(s.framesLost),
                                  static_cast<unsigned long long>(s.framesDelivered),
-                                 static_cast<unsigned long long>(s.framesSent));
+                                 static_cast<unsigned long long>(s.framesSent),
+                                 static_cast<unsigned long long>(s.cyclicRoundsSent),
+                                 static_cast<unsigned long long>(s.cyclicRoundsSkipped));
                 }
                 std::fclose(f);
             }

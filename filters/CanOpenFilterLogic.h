@@ -1,0 +1,80 @@
+#pragma once
+
+// The logic of "Filter in CANopen Protocol": Method 1 (a COB-ID) or Method 2 (function code and
+// node-ID), the frame kind, size and data, and the shared list editing. Its radix is the
+// program-wide Hex/Decimal choice.
+//
+// Thread: the user-interface thread.
+
+#include "filters/ConditionListEditor.h"
+#include "filters/ConditionTable.h"
+#include "filters/FilterInput.h"
+
+#include <string>
+#include <vector>
+
+class CanOpenFilterLogic {
+public:
+    static constexpr int kFree = -1;
+    static constexpr std::uint32_t kCobIdLimit = 2047;
+    static constexpr std::uint32_t kNodeIdLimit = 127;
+
+    // `hexDisplay` is the program-wide radix flag (1: Hex); the dialog reads and sets it.
+    CanOpenFilterLogic(MessageService& messages, std::uint32_t& hexDisplay);
+
+    void open(const FilterState& filter);
+
+    [[nodiscard]] ConditionListEditor& list() { return m_list; }
+    [[nodiscard]] const ConditionListEditor& list() const { return m_list; }
+    [[nodiscard]] bool hex() const { return m_hexDisplay != 0; }
+    [[nodiscard]] int method() const { return m_method; }
+    [[nodiscard]] int cobId() const { return m_cobId.value; }
+    [[nodiscard]] int functionCode() const { return m_functionCode; }
+    [[nodiscard]] int nodeId() const { return m_nodeId.value; }
+    [[nodiscard]] const std::string& cobIdText() const { return m_cobId.text; }
+    [[nodiscard]] const std::string& nodeIdText() const { return m_nodeId.text; }
+    [[nodiscard]] FrameFields& frame() { return m_frame; }
+    [[nodiscard]] const FrameFields& frame() const { return m_frame; }
+    [[nodiscard]] bool editEnabled() const { return m_editEnabled; }
+    [[nodiscard]] bool deleteEnabled() const { return m_deleteEnabled; }
+    // "ALL" then the function codes 0 .. 15 in the current radix.
+    [[nodiscard]] std::vector<std::string> functionCodeItems() const;
+    [[nodiscard]] int functionCodeItem() const { return m_functionCode + 1; }
+
+    void setMethod(int method);
+    void selectFunctionCodeItem(int item);
+    // The combos' texts changed ("ALL" chosen, or typed); each returns the text kept.
+    std::string typeCobId(const std::string& text);
+    std::string typeNodeId(const std::string& text);
+    // The COB-ID combo lost the focus: its text is checked once more and written in the radix.
+    void leaveCobId();
+    FrameFields::Typed typeData(int byte, const std::string& text);
+    void setHex(bool hex);
+
+    bool add(const std::vector<bool>& checks);
+    bool edit(const std::vector<bool>& checks);
+    bool remove();
+    void clickRow(int row);
+
+    [[nodiscard]] FilterCondition build() const;
+    [[nodiscard]] std::vector<ConditionTableRow> rows() const;
+
+private:
+    struct Id {
+        int value = kFree;
+        std::string text = "ALL";
+    };
+    std::string typeId(Id& id, const std::string& text, std::uint32_t limit);
+    void rewrite(Id& id) const;
+
+    MessageService& m_messages;
+    std::uint32_t& m_hexDisplay;
+    ConditionListEditor m_list;
+    FrameFields m_frame;
+    int m_method = 1;
+    Id m_cobId;
+    Id m_nodeId;
+    int m_functionCode = kFree;
+    bool m_editEnabled = false;
+    bool m_deleteEnabled = false;
+};

@@ -1,0 +1,67 @@
+#pragma once
+
+// The logic of the Manual Message dialog: two buffers typed by hand, each sent once on request
+// and recorded in the frame store beside the captured traffic.
+//
+// The dialog works on a copy of the document's buffers; a send writes its buffer back. The frame
+// format is always the device frame type.
+//
+// Thread: the user-interface thread.
+
+#include "capture/CaptureState.h"
+#include "capture/FrameStore.h"
+#include "capture/VexaDevice.h"
+#include "framework/MessageService.h"
+#include "transmit/EntryCheck.h"
+#include "transmit/MessageRecords.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+class ManualMessage {
+public:
+    static constexpr int kBuffers = 2;
+    static constexpr int kDataBytes = 8;
+
+    struct Services {
+        VexaDevice& device;
+        FrameStore& store;
+        CaptureState& state;
+        MessageService& messages;
+    };
+
+    // `hexFlag` is the program-wide Hex/Decimal choice (1 = hexadecimal); `frameType` the device
+    // frame type (1 standard, 2 extended).
+    ManualMessage(std::array<ManualBuffer, 2>& documentBuffers, std::uint32_t& hexFlag,
+                  int frameType, Services services);
+
+    [[nodiscard]] bool hex() const { return m_hexFlag == 1; }
+    // Hex / Decimal: sets the program-wide flag; the texts below follow.
+    void setHex(bool hex) { m_hexFlag = hex ? 1 : 0; }
+
+    [[nodiscard]] const ManualBuffer& buffer(int b) const { return m_buffers.at(index(b)); }
+    [[nodiscard]] std::string identifierText(int b) const;
+    [[nodiscard]] std::string dataText(int b, int byte) const;
+    [[nodiscard]] bool dataEnabled(int b, int byte) const;
+
+    void setSize(int b, int size);
+    void setRemote(int b, bool remote);
+
+    // Every change of an edit; the outcome's messages have been shown.
+    EntryOutcome typeIdentifier(int b, const std::string& text, std::size_t cursor);
+    EntryOutcome typeData(int b, int byte, const std::string& text, std::size_t cursor);
+
+    // Send Buffer 1 (b = 0) or 2 (b = 1). True when the adapter took the frame.
+    bool send(int b);
+
+private:
+    [[nodiscard]] static std::size_t index(int b) { return static_cast<std::size_t>(b); }
+    void showEntryMessages(const EntryOutcome& outcome);
+
+    std::array<ManualBuffer, 2>& m_document;
+    std::array<ManualBuffer, 2> m_buffers;
+    std::uint32_t& m_hexFlag;
+    const int m_frameType;
+    Services m_services;
+};
