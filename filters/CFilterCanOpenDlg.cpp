@@ -173,12 +173,14 @@ void CFilterCanOpenDlg::typedData(int byte, const QString& typed) {
 }
 
 void CFilterCanOpenDlg::onAdd() {
-    listChanged(m_logic.add(table().checkStates()), m_logic.rows(), true);
+    const bool added = m_logic.add(table().checkStates());
+    listChanged(added, m_logic.rows(), true);
 }
 
 void CFilterCanOpenDlg::onEdit() {
     if (m_logic.list().selected() == nullptr) return;
-    listChanged(m_logic.edit(table().checkStates()), m_logic.rows(), false);
+    const bool edited = m_logic.edit(table().checkStates());
+    listChanged(edited, m_logic.rows(), false);
 }
 
 void CFilterCanOpenDlg::onDelete() {

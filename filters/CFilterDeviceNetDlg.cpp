@@ -119,12 +119,14 @@ void CFilterDeviceNetDlg::showState() {
 }
 
 void CFilterDeviceNetDlg::onAdd() {
-    listChanged(m_logic.add(table().checkStates()), m_logic.rows(), true);
+    const bool added = m_logic.add(table().checkStates());
+    listChanged(added, m_logic.rows(), true);
 }
 
 void CFilterDeviceNetDlg::onEdit() {
     if (m_logic.list().selected() == nullptr) return;
-    listChanged(m_logic.edit(table().checkStates()), m_logic.rows(), false);
+    const bool edited = m_logic.edit(table().checkStates());
+    listChanged(edited, m_logic.rows(), false);
 }
 
 void CFilterDeviceNetDlg::onDelete() {
