@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
+#include <QStackedWidget>
 
 namespace {
 
@@ -32,6 +33,7 @@ CFilterCanDlg::CFilterCanDlg(MessageService& messages, AdvancedIdentifierClicks&
       m_identifier(withId(new QComboBox, 1009)),
       m_advanced(withId(new QPushButton(text("Advanced...")), 1065)),
       m_identifierEdit(withId(new QLineEdit, 1108)),
+      m_identifierPlace(new QStackedWidget),
       m_dataFrame(withId(new QRadioButton(text("Data Frame")), 1113)),
       m_remoteFrame(withId(new QRadioButton(text("Remote Frame")), 1114)),
       m_size(withId(new QComboBox, 1010)) {
@@ -46,12 +48,12 @@ CFilterCanDlg::CFilterCanDlg(MessageService& messages, AdvancedIdentifierClicks&
     QGridLayout* grid = conditionGrid();
     grid->addWidget(new QLabel(text("Identifier:")), 0, 0);
     grid->addWidget(m_identifier, 0, 1);
-    // The button and the edit share one place; only one of them is ever shown.
-    auto* idPlace = new QHBoxLayout;
-    idPlace->setContentsMargins(0, 0, 0, 0);
-    idPlace->addWidget(m_advanced);
-    idPlace->addWidget(m_identifierEdit);
-    grid->addLayout(idPlace, 0, 2);
+    // The button and the edit share one place (nothing shows there for "ALL"), so the dialog
+    // keeps its size whichever is chosen.
+    m_identifierPlace->addWidget(new QWidget);
+    m_identifierPlace->addWidget(m_advanced);
+    m_identifierPlace->addWidget(m_identifierEdit);
+    grid->addWidget(m_identifierPlace, 0, 2);
     grid->addWidget(new QLabel(text("Frame:")), 0, 3);
     grid->addWidget(m_dataFrame, 0, 4);
     grid->addWidget(m_remoteFrame, 0, 5);
@@ -98,8 +100,9 @@ void CFilterCanDlg::open(const FilterState& filter, int frameType) {
 
 void CFilterCanDlg::showState() {
     m_identifier->setCurrentIndex(static_cast<int>(m_logic.identifier()));
-    m_advanced->setVisible(m_logic.advancedButtonShown());
-    m_identifierEdit->setVisible(m_logic.identifierEditShown());
+    m_identifierPlace->setCurrentIndex(m_logic.advancedButtonShown()    ? 1
+                                       : m_logic.identifierEditShown() ? 2
+                                                                       : 0);
     setTextQuietly(m_identifierEdit, m_logic.identifierText());
     setRadix(m_logic.hex());
     setEditDelete(m_logic.editEnabled(), m_logic.deleteEnabled());

@@ -11,6 +11,7 @@
 #include <array>
 
 class QComboBox;
+class QStackedWidget;
 
 class CFilterCanDlg final : public FilterDialogBase {
 public:
@@ -47,6 +48,7 @@ private:
     QComboBox* m_identifier;
     QPushButton* m_advanced;
     QLineEdit* m_identifierEdit;
+    QStackedWidget* m_identifierPlace;
     QRadioButton* m_dataFrame;
     QRadioButton* m_remoteFrame;
     QComboBox* m_size;

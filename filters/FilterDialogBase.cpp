@@ -87,7 +87,8 @@ FilterDialogBase::FilterDialogBase(ConditionTableKind kind, const char* title, Q
     layout->addLayout(buttons);
     layout->addWidget(m_table, 1);
     layout->addWidget(okCancel);
-    m_table->setMinimumHeight(160);
+    // Wide enough for the narrowest column ("Type", a tenth) to show "Standard" whole.
+    m_table->setMinimumSize(660, 200);
 
     connect(m_add, &QPushButton::clicked, this, [this] { onAdd(); });
     connect(m_edit, &QPushButton::clicked, this, [this] { onEdit(); });
