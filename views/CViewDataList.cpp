@@ -6,11 +6,13 @@
 #include "views/DataListPrinter.h"
 #include "views/TextExport.h"
 
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <ctime>
+#include <memory>
 
 #include <QHeaderView>
 #include <QVBoxLayout>
@@ -126,7 +128,20 @@ void CViewDataList::OnFilter(unsigned) {
 }
 
 void CViewDataList::applyFilter(std::vector<FilterCondition> conditions, FilterMode mode) {
-    FilterRebuild(m_state.filter, m_state.store, m_state.flags, std::move(conditions), mode);
+    const std::uint32_t total = m_state.store.count();
+    std::unique_ptr<ProgressWindow> progress;
+    if (total > filterStepFrames(conditions.size())) {
+        progress = std::make_unique<ProgressWindow>(this);
+        progress->begin(strings::kFilteringData);
+    }
+    ProgressSteps steps(progress.get(), total);
+    // Between steps the window repaints; the user's input waits until the new rows are there.
+    FilterRebuildInSteps(m_state.filter, m_state.store, m_state.flags, std::move(conditions), mode,
+                         [&steps](std::uint32_t done, std::uint32_t) {
+                             steps.at(done);
+                             QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+                         });
+    if (progress) progress->end();
     // The rows shown so far may be other frames now: the list starts again from none.
     m_model.setShownRows(0);
     const auto n = static_cast<std::uint32_t>(m_state.filter.displayIndexList.size());
