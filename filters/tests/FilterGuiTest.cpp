@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
+#include <QFocusEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -256,6 +257,43 @@ TEST_F(FilterGuiTest, CanOpenDialogFromThePopupAndTheBatchExportOfTheSavedDocume
     EXPECT_NE(text.find(" 201 "), std::string::npos);
     EXPECT_NE(text.find(" 602 "), std::string::npos);
     EXPECT_EQ(text.find(" 181 "), std::string::npos);
+}
+
+TEST_F(FilterGuiTest, TypingFillsAByteThenMovesOnAndALeftCobIdIsWrittenInTheRadix) {
+    m_frame->routeCommand(ID_DATALIST_CANOPEN);
+    whenModal([this](QWidget* modal) {
+        auto* dialog = dynamic_cast<CFilterCanOpenDlg*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        dialog->activateWindow();
+        dialog->dataEdit(0)->setFocus();
+        QTest::keyClicks(dialog->dataEdit(0), "ab");
+        EXPECT_EQ(dialog->dataEdit(0)->text(), "AB");
+        EXPECT_EQ(dialog->focusWidget(), dialog->dataEdit(1));
+        QTest::keyClicks(dialog->dataEdit(1), "G");
+        EXPECT_EQ(dialog->dataEdit(1)->text(), "");
+        EXPECT_EQ(m_messages.shown().back().stringId, strings::kInvalidCharacter);
+        choose(dialog->sizeList(), 2);  // length 1: only byte 0
+        EXPECT_TRUE(dialog->dataEdit(0)->isEnabled());
+        EXPECT_FALSE(dialog->dataEdit(1)->isEnabled());
+        click(dialog->remoteFrameRadio());
+        EXPECT_FALSE(dialog->dataEdit(0)->isEnabled());
+
+        dialog->cobIdList()->setFocus();
+        dialog->cobIdList()->lineEdit()->selectAll();
+        QTest::keyClicks(dialog->cobIdList()->lineEdit(), "07F");
+        // Headless windows are never active: the focus leaves the combo by hand.
+        QFocusEvent left(QEvent::FocusOut, Qt::TabFocusReason);
+        QApplication::sendEvent(dialog->cobIdList(), &left);
+        EXPECT_EQ(dialog->cobIdList()->currentText(), "7F");
+        click(dialog->decimalRadio());
+        EXPECT_EQ(dialog->cobIdList()->currentText(), "127");
+        EXPECT_EQ(dialog->dataEdit(0)->text(), "171");
+        EXPECT_EQ(dialog->dataEdit(0)->maxLength(), 3);
+        dialog->reject();
+    });
+    m_frame->routeCommand(ID_DATALIST_FILTER);
+    EXPECT_EQ(m_app.state().hexDisplay, 0u);
+    EXPECT_TRUE(m_app.state().filter.conditions.empty());
 }
 
 }  // namespace
