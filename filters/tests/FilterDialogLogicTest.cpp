@@ -214,6 +214,10 @@ TEST(DeviceNetLogic, MacIdsGroupsAndMessagesFollowTheControls) {
     EXPECT_EQ(logic.sourceText(), "04");
     EXPECT_EQ(logic.typeDestination("ALL"), "ALL");
     EXPECT_EQ(logic.destinationMac(), DeviceNetFilterLogic::kFree);
+    const std::size_t shown = messages.shown().size();
+    EXPECT_EQ(logic.typeDestination("ALL5"), "ALL");  // one message, and "ALL" stays
+    EXPECT_EQ(messages.shown().size(), shown + 1);
+    EXPECT_EQ(logic.destinationMac(), DeviceNetFilterLogic::kFree);
 
     EXPECT_EQ(logic.messageIdItems().size(), 17u);
     logic.selectMessageIdItem(13);  // message ID 12
