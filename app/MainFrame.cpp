@@ -57,8 +57,7 @@ const CommandMap<MainFrame>& commandMap() {
         OnCommandRange<F>(ID_LANGUAGE_FIRST, ID_LANGUAGE_LAST, &F::OnLanguage),
         {ID_OPTIONS_LANGUAGE, ID_OPTIONS_LANGUAGE, nullptr, &F::OnUpdateEnabled},
         OnCommand<F>(ID_HELP_TOPICS, &F::OnHelpTopics),
-        // The filter dialogs arrive with their own windows.
-        {ID_POPUP_FILTER, ID_POPUP_FILTER, nullptr, &F::OnDisabled},
+        OnCommand<F>(ID_POPUP_FILTER, &F::OnPopupReading),
     };
     return map;
 }
@@ -386,6 +385,7 @@ void MainFrame::OnDeviceInformation(unsigned) {
 
 void MainFrame::OnPopupReading(unsigned id) {
     if (m_dataList == nullptr) return;
+    if (id == ID_POPUP_FILTER) return m_dataList->OnFilter(id);
     m_dataList->switchReading(id == ID_POPUP_CAN         ? ProtocolReading::kCan
                               : id == ID_POPUP_DEVICENET ? ProtocolReading::kDeviceNet
                                                          : ProtocolReading::kCanOpen);

@@ -7,6 +7,7 @@
 #include "capture/CaptureState.h"
 #include "capture/FrameStore.h"
 #include "device/DeviceSettings.h"
+#include "filters/AdvancedIdentifier.h"
 #include "filters/FilterState.h"
 
 struct ProgramState {
@@ -16,4 +17,5 @@ struct ProgramState {
     FilterState filter;
     DeviceSettings device;
     std::uint32_t hexDisplay = 1;  // 1: the dialogs enter and show numbers in hexadecimal
+    AdvancedIdentifierClicks advancedIdClicks;  // the CAN filter's bit states, kept between openings
 };

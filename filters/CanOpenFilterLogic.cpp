@@ -47,6 +47,10 @@ std::string CanOpenFilterLogic::typeId(Id& id, const std::string& typed, std::ui
     id.text = checkTyped(
         typed,
         [&](const std::string& text) -> Complaint {
+            if (text == "ALL") {
+                id.value = kFree;  // a character typed after "ALL" was dropped
+                return {};
+            }
             const ParsedNumber n = parseNumber(text, hexRadix, limit);
             if (n.status == ParsedNumber::kBadCharacter) {
                 return hexRadix ? strings::kCharacterHex : strings::kCharacterDecimal;

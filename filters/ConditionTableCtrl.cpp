@@ -14,6 +14,8 @@ ConditionTableCtrl::ConditionTableCtrl(std::vector<std::string> headers, std::ve
     setShowGrid(true);
     setWordWrap(false);
     verticalHeader()->hide();
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -46,6 +48,8 @@ void ConditionTableCtrl::setRows(const std::vector<ConditionTableRow>& rows) {
             auto* item = new QTableWidgetItem(
                 c < cells ? QString::fromStdString(row.cells[static_cast<std::size_t>(c)])
                           : QString());
+            // Narrow columns elide long texts; the tip shows them whole.
+            if (c >= 2) item->setToolTip(item->text());
             Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
             if (c == 0) {
                 flags |= Qt::ItemIsUserCheckable;

@@ -128,6 +128,10 @@ std::string DeviceNetFilterLogic::typeMac(MacId& mac, const std::string& typed) 
     mac.text = checkTyped(
         typed,
         [&](const std::string& text) -> Complaint {
+            if (text == "ALL") {
+                mac.value = kFree;  // a character typed after "ALL" was dropped
+                return {};
+            }
             const ParsedNumber n = parseNumber(text, m_hex, kMaxMac);
             if (n.status == ParsedNumber::kBadCharacter) {
                 return m_hex ? strings::kMacCharacterHex : strings::kCharacterDecimal;

@@ -10,7 +10,8 @@ void FilterState::recomputeActive() {
     activeWord = static_cast<std::uint16_t>((activeWord & ~1u) | (any ? 1u : 0u));
 }
 
-void FilterStep(FilterState& state, const FrameStore& store, const ApplicationFlags& flags) {
+void FilterStep(FilterState& state, const FrameStore& store, const ApplicationFlags& flags,
+                std::uint32_t upTo) {
     if (flags.test(ApplicationFlags::kClearing)) {
         return;
     }
@@ -20,7 +21,7 @@ void FilterStep(FilterState& state, const FrameStore& store, const ApplicationFl
         state.processedCount = 0;
         state.storeGeneration = store.generation();
     }
-    const std::uint32_t n = store.count();
+    const std::uint32_t n = std::min<std::uint32_t>(store.count(), upTo);
     if (n == 0 || n <= state.processedCount) {
         return;
     }
@@ -52,5 +53,34 @@ void FilterRebuild(FilterState& state, const FrameStore& store, const Applicatio
     state.storeGeneration = store.generation();
     state.mode = mode;
     state.recomputeActive();
+    FilterStep(state, store, flags);
+}
+
+std::uint32_t filterStepFrames(std::size_t conditions) {
+    // About 16 million condition tests, a few tens of milliseconds on a desktop machine.
+    constexpr std::uint64_t kTestsPerStep = 16u << 20;
+    const std::uint64_t frames = kTestsPerStep / std::max<std::size_t>(conditions, 1);
+    return static_cast<std::uint32_t>(std::clamp<std::uint64_t>(frames, 1u << 16, 4u << 20));
+}
+
+void FilterRebuildInSteps(FilterState& state, const FrameStore& store,
+                          const ApplicationFlags& flags, std::vector<FilterCondition> conditions,
+                          FilterMode mode, const FilterProgress& betweenSteps) {
+    FilterState rebuilt;
+    rebuilt.conditions = std::move(conditions);
+    rebuilt.mode = mode;
+    rebuilt.activeWord = state.activeWord;
+    rebuilt.recomputeActive();
+    rebuilt.storeGeneration = store.generation();
+    const std::uint32_t total = store.count();
+    const std::uint32_t step = filterStepFrames(rebuilt.conditions.size());
+    while (rebuilt.processedCount < total) {
+        const std::uint32_t before = rebuilt.processedCount;
+        FilterStep(rebuilt, store, flags, total - before > step ? before + step : total);
+        if (rebuilt.processedCount == before) break;  // the store is being emptied
+        if (betweenSteps) betweenSteps(rebuilt.processedCount, total);
+    }
+    state = std::move(rebuilt);
+    // Frames captured while the steps ran.
     FilterStep(state, store, flags);
 }

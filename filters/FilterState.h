@@ -10,6 +10,7 @@
 #include "filters/FilterCondition.h"
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 enum class FilterMode : std::uint32_t { kShow = 0, kHide = 1 };
@@ -44,10 +45,22 @@ struct FilterState {
 };
 
 // Tests the frames appended since the last pass and appends the positions of those to be shown.
-// A store emptied since the last pass (Clear All, New, Open) starts the list afresh.
-void FilterStep(FilterState& state, const FrameStore& store, const ApplicationFlags& flags);
+// A store emptied since the last pass (Clear All, New, Open) starts the list afresh. `upTo` stops
+// the pass before that store position (the rest is left to the next pass).
+void FilterStep(FilterState& state, const FrameStore& store, const ApplicationFlags& flags,
+                std::uint32_t upTo = UINT32_MAX);
 
 // Takes the dialog's condition list (its check boxes already in FCF_ENABLED) and mode, then
 // filters the whole store again.
 void FilterRebuild(FilterState& state, const FrameStore& store, const ApplicationFlags& flags,
                    std::vector<FilterCondition> conditions, FilterMode mode);
+
+// FilterRebuild over a large store in steps of about the same cost, calling `betweenSteps` (done,
+// total) after each so that the window can repaint. The program's state changes only at the end,
+// in one go: until then the list shows the old filter's rows and the timer's passes keep using it.
+using FilterProgress = std::function<void(std::uint32_t done, std::uint32_t total)>;
+void FilterRebuildInSteps(FilterState& state, const FrameStore& store,
+                          const ApplicationFlags& flags, std::vector<FilterCondition> conditions,
+                          FilterMode mode, const FilterProgress& betweenSteps);
+// Frames per step for `conditions` conditions: a step tests a bounded number of conditions.
+[[nodiscard]] std::uint32_t filterStepFrames(std::size_t conditions);

@@ -123,6 +123,7 @@ constexpr Entry kTable[] = {
     {kCobIdInvalid, "%x,The COB-ID string is invalid."},
     {kCobIdRangeDecimal, "The COB-ID must be in the range of 0 ~ 2047."},
     {kByteRangeHexCanOpen, "The value must be in the range of 0 ~ 0XFF!"},
+    {kFilteringData, "Filtering data"},
     {kInvalidData, "Invalid data"},
     {kRemoteFrame, "Remote Frame"},
     {kStandard, "Standard"},

@@ -73,6 +73,7 @@ inline constexpr std::uint32_t kCobIdRangeHex = 5317;
 inline constexpr std::uint32_t kCobIdInvalid = 5318;
 inline constexpr std::uint32_t kCobIdRangeDecimal = 5319;
 inline constexpr std::uint32_t kByteRangeHexCanOpen = 5320;
+inline constexpr std::uint32_t kFilteringData = 5321;
 
 // The text of `id` in the language in use; "" for an unknown id.
 [[nodiscard]] std::string loadString(std::uint32_t id);

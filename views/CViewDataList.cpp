@@ -6,11 +6,13 @@
 #include "views/DataListPrinter.h"
 #include "views/TextExport.h"
 
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <ctime>
+#include <memory>
 
 #include <QHeaderView>
 #include <QVBoxLayout>
@@ -22,7 +24,14 @@ const CommandMap<CViewDataList>& commandMap();
 }  // namespace
 
 CViewDataList::CViewDataList(ProgramState& state, MessageService& messages, QWidget* parent)
-    : QWidget(parent), m_state(state), m_messages(messages), m_model(state), m_list(this) {
+    : QWidget(parent),
+      m_state(state),
+      m_messages(messages),
+      m_model(state),
+      m_list(this),
+      m_canFilter(messages, state.advancedIdClicks, this),
+      m_deviceNetFilter(messages, this),
+      m_canOpenFilter(messages, state.hexDisplay, this) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(&m_list);
@@ -30,6 +39,12 @@ CViewDataList::CViewDataList(ProgramState& state, MessageService& messages, QWid
     m_list.setModel(&m_model);
     connect(&m_timer, &QTimer::timeout, this, &CViewDataList::onTimer);
     m_timer.start(kTimerMs);
+    for (FilterDialogBase* dialog :
+         {static_cast<FilterDialogBase*>(&m_canFilter),
+          static_cast<FilterDialogBase*>(&m_deviceNetFilter),
+          static_cast<FilterDialogBase*>(&m_canOpenFilter)}) {
+        dialog->onListChanged = [this] { markModified(); };
+    }
 }
 
 void CViewDataList::switchReading(ProtocolReading reading) {
@@ -78,6 +93,66 @@ void CViewDataList::OnUpdateReading(CmdUI& ui) {
                              : reading() == ProtocolReading::kDeviceNet ? ID_DATALIST_DEVICENET
                                                                         : ID_DATALIST_CANOPEN;
     ui.enabled = ui.id != current;
+}
+
+FilterDialogBase& CViewDataList::filterDialog(ProtocolReading reading) {
+    switch (reading) {
+        case ProtocolReading::kDeviceNet:
+            return m_deviceNetFilter;
+        case ProtocolReading::kCanOpen:
+            return m_canOpenFilter;
+        default:
+            return m_canFilter;
+    }
+}
+
+FilterDialogBase& CViewDataList::prepareFilterDialog() {
+    switch (reading()) {
+        case ProtocolReading::kDeviceNet:
+            m_deviceNetFilter.open(m_state.filter);
+            break;
+        case ProtocolReading::kCanOpen:
+            m_canOpenFilter.open(m_state.filter);
+            break;
+        default:
+            m_canFilter.open(m_state.filter, m_state.device.frameType);
+            break;
+    }
+    return filterDialog(reading());
+}
+
+void CViewDataList::OnFilter(unsigned) {
+    FilterDialogBase& dialog = prepareFilterDialog();
+    if (dialog.exec() != QDialog::Accepted) return;
+    applyFilter(dialog.acceptedConditions(), dialog.acceptedMode());
+}
+
+void CViewDataList::applyFilter(std::vector<FilterCondition> conditions, FilterMode mode) {
+    const std::uint32_t total = m_state.store.count();
+    std::unique_ptr<ProgressWindow> progress;
+    if (total > filterStepFrames(conditions.size())) {
+        progress = std::make_unique<ProgressWindow>(this);
+        progress->begin(strings::kFilteringData);
+    }
+    ProgressSteps steps(progress.get(), total);
+    // Between steps the window repaints; the user's input waits until the new rows are there.
+    FilterRebuildInSteps(m_state.filter, m_state.store, m_state.flags, std::move(conditions), mode,
+                         [&steps](std::uint32_t done, std::uint32_t) {
+                             steps.at(done);
+                             QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+                         });
+    if (progress) progress->end();
+    // The rows shown so far may be other frames now: the list starts again from none.
+    m_model.setShownRows(0);
+    const auto n = static_cast<std::uint32_t>(m_state.filter.displayIndexList.size());
+    m_model.setShownRows(n);
+    if (n > 0) m_list.scrollToBottom();
+    markModified();
+}
+
+void CViewDataList::markModified() {
+    // The main frame turns this into the document's modified mark on its next tick.
+    m_state.capture.pendingChanges.store(1);
 }
 
 void CViewDataList::OnDisabled(CmdUI& ui) {
@@ -146,8 +221,7 @@ const CommandMap<CViewDataList>& commandMap() {
     static const CommandMap<V> map = {
         OnCommandRange<V>(ID_DATALIST_CAN, ID_DATALIST_CANOPEN, &V::OnReading),
         {ID_DATALIST_CAN, ID_DATALIST_CANOPEN, nullptr, &V::OnUpdateReading},
-        // The filter dialogs come with their own windows; routed here, disabled.
-        {ID_DATALIST_FILTER, ID_DATALIST_FILTER, nullptr, &V::OnDisabled},
+        OnCommand<V>(ID_DATALIST_FILTER, &V::OnFilter),
         OnCommand<V>(ID_FUNCTIONS_EXPORT, &V::OnExport),
         OnCommandRange<V>(ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW, &V::OnPrint),
         {ID_DATALIST_FONT, ID_DATALIST_GRIDLINES, nullptr, &V::OnDisabled},

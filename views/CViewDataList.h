@@ -9,6 +9,9 @@
 #include "framework/CommandRouting.h"
 #include "framework/MessageService.h"
 #include "app/ProgramState.h"
+#include "filters/CFilterCanDlg.h"
+#include "filters/CFilterCanOpenDlg.h"
+#include "filters/CFilterDeviceNetDlg.h"
 #include "views/DataListModel.h"
 #include "views/VirtualTableView.h"
 
@@ -38,6 +41,15 @@ public:
     void OnDisabled(CmdUI& ui);
     void OnExport(unsigned);
     void OnPrint(unsigned id);
+    // Opens the filter dialog of the current reading; OK filters every frame again.
+    void OnFilter(unsigned);
+
+    // The filter dialog the Filter command opens for `reading`; one of each is kept.
+    [[nodiscard]] FilterDialogBase& filterDialog(ProtocolReading reading);
+    // Prepares the dialog of the current reading from the program's filter.
+    FilterDialogBase& prepareFilterDialog();
+    // Takes a filter dialog's list and mode: the rows follow at once and the document is changed.
+    void applyFilter(std::vector<FilterCondition> conditions, FilterMode mode);
 
     // The export of the rows to `path`, with the progress window; messages on failure.
     bool exportTo(const QString& path);
@@ -47,10 +59,14 @@ protected:
 
 private:
     void applyColumnWidths();
+    void markModified();
 
     ProgramState& m_state;
     MessageService& m_messages;
     DataListModel m_model;
     VirtualTableView m_list;
     QTimer m_timer;
+    CFilterCanDlg m_canFilter;
+    CFilterDeviceNetDlg m_deviceNetFilter;
+    CFilterCanOpenDlg m_canOpenFilter;
 };

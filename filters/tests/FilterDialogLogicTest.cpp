@@ -214,6 +214,10 @@ TEST(DeviceNetLogic, MacIdsGroupsAndMessagesFollowTheControls) {
     EXPECT_EQ(logic.sourceText(), "04");
     EXPECT_EQ(logic.typeDestination("ALL"), "ALL");
     EXPECT_EQ(logic.destinationMac(), DeviceNetFilterLogic::kFree);
+    const std::size_t shown = messages.shown().size();
+    EXPECT_EQ(logic.typeDestination("ALL5"), "ALL");  // one message, and "ALL" stays
+    EXPECT_EQ(messages.shown().size(), shown + 1);
+    EXPECT_EQ(logic.destinationMac(), DeviceNetFilterLogic::kFree);
 
     EXPECT_EQ(logic.messageIdItems().size(), 17u);
     logic.selectMessageIdItem(13);  // message ID 12
@@ -355,6 +359,114 @@ TEST_F(CanOpenLogic, RowsOfOtherProtocolsAndForeignValuesLoadSafely) {
     EXPECT_EQ(logic.frame().sizeItem(), 0);
     EXPECT_EQ(logic.frame().dataText(0), "00");
     EXPECT_EQ(logic.rows().size(), 2u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(FrameFieldsTest, BuiltConditionsNeverConstrainBytesBeyondTheirLength) {
+    MessageRecorder messages;
+    FrameFields fields(
+        {strings::kInvalidCharacter, strings::kByteRangeHex, strings::kByteRangeDecimal});
+    for (int i = 0; i < 8; ++i) (void)fields.typeData(i, "1", true, messages);
+    fields.selectSize(1);  // length 0
+    FilterCondition c;
+    fields.apply(c);
+    EXPECT_TRUE(c.has(FCF_LENGTH));
+    EXPECT_EQ(c.length(), 0);
+    for (int i = 0; i < 8; ++i) EXPECT_FALSE(c.has(fcfData(i))) << i;
+    fields.selectSize(42);  // no such item: "ALL"
+    EXPECT_EQ(fields.sizeItem(), 0);
+    fields.setRemote(true);
+    FilterCondition remote;
+    fields.apply(remote);
+    EXPECT_EQ(remote.remote, 1u);
+
+    // Decimal bytes are complete at three digits.
+    EXPECT_FALSE(fields.typeData(0, "25", false, messages).moveFocus);
+    EXPECT_TRUE(fields.typeData(0, "255", false, messages).moveFocus);
+    EXPECT_EQ(fields.typeData(9, "12", true, messages).text, "12");  // no such edit: untouched
+    EXPECT_TRUE(messages.shown().empty());
+}
+
+TEST(ConditionListEditorTest, ChecksAndSelectionsStayWithinTheList) {
+    MessageRecorder messages;
+    ConditionListEditor list(messages);
+    FilterState filter;
+    filter.conditions.resize(2);
+    filter.conditions[0].flags = FCF_CAN | FCF_ENABLED;
+    filter.mode = FilterMode::kHide;
+    list.open(filter);
+    EXPECT_EQ(list.mode(), FilterMode::kHide);
+    list.takeChecks({false, true, true, true});  // more boxes than rows
+    EXPECT_FALSE(list.conditions()[0].has(FCF_ENABLED));
+    EXPECT_TRUE(list.conditions()[1].has(FCF_ENABLED));
+    list.takeChecks({true});  // fewer: the rest keep theirs
+    EXPECT_TRUE(list.conditions()[1].has(FCF_ENABLED));
+    EXPECT_FALSE(list.select(2));
+    EXPECT_EQ(list.selected(), nullptr);
+    EXPECT_FALSE(list.replaceSelected(ConditionProtocol::kCan, {}));
+    EXPECT_FALSE(list.removeSelected());
+    ASSERT_TRUE(list.select(1));
+    FilterCondition changed;
+    changed.flags = FCF_CANOPEN | FCF_ENABLED;
+    changed.reserved = 7;  // never kept
+    EXPECT_TRUE(list.replaceSelected(ConditionProtocol::kCanOpen, changed));
+    EXPECT_EQ(list.conditions()[1].reserved, 0u);
+    EXPECT_TRUE(list.removeSelected());
+    EXPECT_EQ(list.conditions().size(), 1u);
+    EXPECT_EQ(list.selectedRow(), -1);
+    // The program's list is a copy: nothing above reached it.
+    EXPECT_EQ(filter.conditions.size(), 2u);
+}
+
+TEST_F(CanLogic, RadixSwitchRewritesEveryFieldAndRowsReadBackInIt) {
+    logic.open(filter, 2);
+    logic.selectIdentifier(CanFilterLogic::Identifier::kCustom);
+    (void)logic.typeIdentifier("1ABCDEF");
+    (void)logic.typeData(0, "0A");
+    logic.frame().setRemote(true);
+    ASSERT_TRUE(logic.add({}));
+    EXPECT_EQ(logic.list().conditions()[0].format(), 1);  // extended from the frame type
+    EXPECT_EQ(logic.list().conditions()[0].remote, 1u);
+    logic.setHex(false);
+    EXPECT_EQ(logic.identifierText(), "28036591");
+    EXPECT_EQ(logic.frame().dataText(0), "10");
+    EXPECT_EQ(logic.identifierLimit(), 9);
+    EXPECT_EQ(logic.rows()[0].cells[2], "28036591");
+    logic.open(filter, 2);
+    logic.clickRow(-1);  // clicked beside the rows: nothing selected, nothing loaded
+    EXPECT_FALSE(logic.editEnabled());
+    EXPECT_FALSE(logic.edit({}));
+}
+
+TEST(DeviceNetLogic, MethodOneStartsAgainFromGroupOneAndEditReplacesTheRow) {
+    MessageRecorder messages;
+    FilterState filter;
+    DeviceNetFilterLogic logic(messages);
+    logic.open(filter);
+    logic.setMethod(2);
+    logic.selectMethod2Item(14);  // group 4, message 45
+    EXPECT_EQ(logic.group(), 4);
+    EXPECT_FALSE(logic.macListsEnabled());
+    logic.setMethod(1);
+    EXPECT_EQ(logic.group(), 1);
+    EXPECT_EQ(logic.messageId(), DeviceNetFilterLogic::kFree);
+    EXPECT_TRUE(logic.macListsEnabled());
+    ASSERT_TRUE(logic.add({}));
+    logic.clickRow(0);
+    logic.selectGroup(3);
+    logic.selectMessageIdItem(6);  // message 5
+    ASSERT_TRUE(logic.edit({false}));
+    const FilterCondition& c = logic.list().conditions()[0];
+    EXPECT_TRUE(c.has(FCF_DN_GROUP3) && c.has(FCF_DN_MSGID) && c.has(FCF_ENABLED));
+    EXPECT_EQ(c.dnMessageId, 5u);
+    logic.setHex(false);
+    logic.selectGroup(4);
+    EXPECT_EQ(logic.messageIdItems()[48], "47");
+    EXPECT_TRUE(logic.remove());
+    EXPECT_FALSE(logic.deleteEnabled());
 }
 
 }  // namespace

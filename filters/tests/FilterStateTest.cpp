@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 CapturedFrame frame(std::uint32_t id, std::uint32_t status = 0) {
@@ -106,3 +108,50 @@ TEST_F(FilterStateTest, RowsBeyondTheListAreReportedAbsent) {
     EXPECT_TRUE(m_state.displayIndexList.contains(0));
     EXPECT_FALSE(m_state.displayIndexList.contains(1));
 }
+
+namespace {
+
+TEST_F(FilterStateTest, ARebuildInStepsGivesTheSameRowsAndChangesTheStateOnlyAtTheEnd) {
+    for (std::uint32_t i = 0; i < 200'000; ++i) m_store.append(frame(i % 0x800));
+    // Many conditions make small steps; only identifiers 0x10..0x1F pass.
+    std::vector<FilterCondition> conditions;
+    for (std::uint32_t id = 0; id < 256; ++id)
+        conditions.push_back(exactId(id, id >= 0x10 && id < 0x20));
+    ASSERT_LT(filterStepFrames(conditions.size()), 200'000u);
+
+    FilterState whole;
+    FilterRebuild(whole, m_store, m_flags, conditions, FilterMode::kShow);
+
+    m_state.conditions = {exactId(0x7FF)};
+    m_state.recomputeActive();
+    FilterStep(m_state, m_store, m_flags);
+    const std::vector<std::uint32_t> before = rows(m_state);
+    std::vector<std::uint32_t> done;
+    FilterRebuildInSteps(m_state, m_store, m_flags, conditions, FilterMode::kShow,
+                         [&](std::uint32_t d, std::uint32_t total) {
+                             EXPECT_EQ(total, 200'000u);
+                             EXPECT_EQ(rows(m_state), before);  // the old rows until the end
+                             done.push_back(d);
+                         });
+    ASSERT_GE(done.size(), 3u);
+    EXPECT_TRUE(std::is_sorted(done.begin(), done.end()));
+    EXPECT_EQ(done.back(), 200'000u);
+    EXPECT_EQ(rows(m_state), rows(whole));
+    EXPECT_EQ(m_state.processedCount, 200'000u);
+    EXPECT_TRUE(m_state.active());
+
+    // Frames appended after the rebuild are still taken by the next pass.
+    m_store.append(frame(0x15));
+    FilterStep(m_state, m_store, m_flags);
+    EXPECT_EQ(rows(m_state).back(), 200'000u);
+}
+
+TEST_F(FilterStateTest, APassCanStopShortAndTheNextOneGoesOn) {
+    add({1, 2, 3, 4});
+    FilterStep(m_state, m_store, m_flags, 2);
+    EXPECT_EQ(rows(m_state), (std::vector<std::uint32_t>{0, 1}));
+    FilterStep(m_state, m_store, m_flags);
+    EXPECT_EQ(rows(m_state), (std::vector<std::uint32_t>{0, 1, 2, 3}));
+}
+
+}  // namespace

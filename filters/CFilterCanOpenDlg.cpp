@@ -1,0 +1,202 @@
+#include "filters/CFilterCanOpenDlg.h"
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QSignalBlocker>
+
+namespace {
+
+constexpr int kDataIds[8] = {1033, 1018, 1019, 1020, 1021, 1022, 1023, 1024};
+
+QComboBox* idList(int id) {
+    auto* box = withId(new QComboBox, id);
+    box->setEditable(true);
+    box->setInsertPolicy(QComboBox::NoInsert);
+    box->addItem(QStringLiteral("ALL"));
+    return box;
+}
+
+void setEditText(QComboBox* box, const std::string& text) {
+    const QString wanted = QString::fromStdString(text);
+    if (box->currentText() == wanted) return;
+    const QSignalBlocker block(box);
+    box->setEditText(wanted);
+}
+
+void setTextQuietly(QLineEdit* edit, const std::string& text) {
+    const QString wanted = QString::fromStdString(text);
+    if (edit->text() == wanted) return;
+    const QSignalBlocker block(edit);
+    edit->setText(wanted);
+}
+
+}  // namespace
+
+CFilterCanOpenDlg::CFilterCanOpenDlg(MessageService& messages, std::uint32_t& hexDisplay,
+                                     QWidget* parent)
+    : FilterDialogBase(ConditionTableKind::kCanOpen, "Filter in CANopen Protocol", parent),
+      m_logic(messages, hexDisplay),
+      m_method1(withId(new QRadioButton(text("Method 1:")), 1041)),
+      m_method2(withId(new QRadioButton(text("Method 2:")), 1042)),
+      m_cobId(idList(1052)),
+      m_functionCode(withId(new QComboBox, 1050)),
+      m_nodeId(idList(1011)),
+      m_size(withId(new QComboBox, 1051)),
+      m_dataFrame(withId(new QRadioButton(text("Data Frame")), 1113)),
+      m_remoteFrame(withId(new QRadioButton(text("Remote Frame")), 1114)) {
+    m_size->addItem(QStringLiteral("ALL"));
+    for (int n = 0; n <= 8; ++n) m_size->addItem(QString::number(n));
+    auto* methods = new QButtonGroup(this);
+    methods->addButton(m_method1);
+    methods->addButton(m_method2);
+    auto* frameKind = new QButtonGroup(this);
+    frameKind->addButton(m_dataFrame);
+    frameKind->addButton(m_remoteFrame);
+
+    QGridLayout* grid = conditionGrid();
+    grid->addWidget(m_method1, 0, 0);
+    grid->addWidget(new QLabel(text("COB-ID:")), 0, 1);
+    grid->addWidget(m_cobId, 0, 2);
+    grid->addWidget(new QLabel(text("Frame:")), 0, 3);
+    grid->addWidget(m_dataFrame, 0, 4);
+    grid->addWidget(m_remoteFrame, 0, 5);
+    grid->addWidget(m_method2, 1, 0);
+    grid->addWidget(new QLabel(text("FunCode:")), 1, 1);
+    grid->addWidget(m_functionCode, 1, 2);
+    grid->addWidget(new QLabel(text("Node-ID:")), 1, 3);
+    grid->addWidget(m_nodeId, 1, 4, 1, 2);
+    grid->addWidget(new QLabel(text("Size:")), 2, 1);
+    grid->addWidget(m_size, 2, 2);
+    auto* dataRow = new QHBoxLayout;
+    dataRow->addWidget(new QLabel(text("Data:")));
+    for (int i = 0; i < 8; ++i) {
+        m_data[static_cast<std::size_t>(i)] = FilterDialogBase::dataEdit(kDataIds[i]);
+        dataRow->addWidget(m_data[static_cast<std::size_t>(i)]);
+        connect(m_data[static_cast<std::size_t>(i)], &QLineEdit::textEdited, this,
+                [this, i](const QString& t) { typedData(i, t); });
+    }
+    dataRow->addStretch();
+    grid->addLayout(dataRow, 3, 0, 1, 6);
+    m_cobId->installEventFilter(this);
+
+    connect(m_method1, &QRadioButton::toggled, this, [this](bool on) {
+        m_logic.setMethod(on ? 1 : 2);
+        showState();
+    });
+    connect(m_functionCode, &QComboBox::activated, this,
+            [this](int item) { m_logic.selectFunctionCodeItem(item); });
+    connect(m_cobId, &QComboBox::editTextChanged, this,
+            [this](const QString& t) { setEditText(m_cobId, m_logic.typeCobId(t.toStdString())); });
+    connect(m_nodeId, &QComboBox::editTextChanged, this, [this](const QString& t) {
+        setEditText(m_nodeId, m_logic.typeNodeId(t.toStdString()));
+    });
+    connect(m_size, &QComboBox::activated, this, [this](int item) {
+        m_logic.frame().selectSize(item);
+        showData();
+    });
+    connect(m_dataFrame, &QRadioButton::toggled, this, [this](bool on) {
+        m_logic.frame().setRemote(!on);
+        showData();
+    });
+}
+
+bool CFilterCanOpenDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_cobId && event->type() == QEvent::FocusOut) {
+        m_logic.leaveCobId();
+        setEditText(m_cobId, m_logic.cobIdText());
+    }
+    return FilterDialogBase::eventFilter(watched, event);
+}
+
+void CFilterCanOpenDlg::open(const FilterState& filter) {
+    m_logic.open(filter);
+    table().markRow(-1);
+    showMode();
+    showState();
+    fillTable(m_logic.rows(), false);
+}
+
+void CFilterCanOpenDlg::showState() {
+    const bool method1 = m_logic.method() == 1;
+    {
+        const QSignalBlocker a(m_method1);
+        const QSignalBlocker b(m_method2);
+        m_method1->setChecked(method1);
+        m_method2->setChecked(!method1);
+    }
+    m_cobId->setEnabled(method1);
+    m_functionCode->setEnabled(!method1);
+    m_nodeId->setEnabled(!method1);
+    m_functionCode->clear();
+    for (const std::string& item : m_logic.functionCodeItems()) {
+        m_functionCode->addItem(QString::fromStdString(item));
+    }
+    m_functionCode->setCurrentIndex(m_logic.functionCodeItem());
+    setEditText(m_cobId, m_logic.cobIdText());
+    setEditText(m_nodeId, m_logic.nodeIdText());
+    setRadix(m_logic.hex());
+    setEditDelete(m_logic.editEnabled(), m_logic.deleteEnabled());
+    showData();
+}
+
+void CFilterCanOpenDlg::showData() {
+    const FrameFields& frame = m_logic.frame();
+    {
+        const QSignalBlocker a(m_dataFrame);
+        const QSignalBlocker b(m_remoteFrame);
+        m_dataFrame->setChecked(!frame.remote());
+        m_remoteFrame->setChecked(frame.remote());
+    }
+    m_size->setCurrentIndex(frame.sizeItem());
+    for (int i = 0; i < 8; ++i) {
+        QLineEdit* edit = m_data[static_cast<std::size_t>(i)];
+        edit->setMaxLength(FrameFields::dataLimit(m_logic.hex()));
+        setTextQuietly(edit, frame.dataText(i));
+        edit->setEnabled(frame.dataEnabled(i));
+    }
+}
+
+void CFilterCanOpenDlg::typedData(int byte, const QString& typed) {
+    const FrameFields::Typed result = m_logic.typeData(byte, typed.toStdString());
+    setTextQuietly(m_data[static_cast<std::size_t>(byte)], result.text);
+    if (result.moveFocus && byte < 7) {
+        QLineEdit* next = m_data[static_cast<std::size_t>(byte) + 1];
+        next->setFocus();
+        next->selectAll();
+    }
+}
+
+void CFilterCanOpenDlg::onAdd() {
+    const bool added = m_logic.add(table().checkStates());
+    listChanged(added, m_logic.rows(), true);
+}
+
+void CFilterCanOpenDlg::onEdit() {
+    if (m_logic.list().selected() == nullptr) return;
+    const bool edited = m_logic.edit(table().checkStates());
+    listChanged(edited, m_logic.rows(), false);
+}
+
+void CFilterCanOpenDlg::onDelete() {
+    if (!m_logic.remove()) return;
+    table().markRow(-1);
+    listChanged(true, m_logic.rows(), false);
+    setEditDelete(m_logic.editEnabled(), m_logic.deleteEnabled());
+}
+
+void CFilterCanOpenDlg::onRowClicked(int row) {
+    m_logic.clickRow(row);
+    showState();
+}
+
+void CFilterCanOpenDlg::onRadix(bool hex) {
+    m_logic.setHex(hex);
+    showState();
+    fillTable(m_logic.rows(), false);
+}

@@ -1,0 +1,148 @@
+#include "filters/CFilterDeviceNetDlg.h"
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QSignalBlocker>
+
+namespace {
+
+QComboBox* macList(int id) {
+    auto* box = withId(new QComboBox, id);
+    box->setEditable(true);
+    box->setInsertPolicy(QComboBox::NoInsert);
+    box->addItem(QStringLiteral("ALL"));
+    return box;
+}
+
+void setEditText(QComboBox* box, const std::string& text) {
+    const QString wanted = QString::fromStdString(text);
+    if (box->currentText() == wanted) return;
+    const QSignalBlocker block(box);
+    box->setEditText(wanted);
+}
+
+}  // namespace
+
+CFilterDeviceNetDlg::CFilterDeviceNetDlg(MessageService& messages, QWidget* parent)
+    : FilterDialogBase(ConditionTableKind::kDeviceNet, "Filter in DeviceNet Protocol", parent),
+      m_logic(messages),
+      m_source(macList(1043)),
+      m_destination(macList(1044)),
+      m_method1(withId(new QRadioButton(text("Method 1:")), 1041)),
+      m_method2(withId(new QRadioButton(text("Method 2:")), 1042)),
+      m_group(withId(new QComboBox, 1045)),
+      m_messageId(withId(new QComboBox, 1046)),
+      m_method2List(withId(new QComboBox, 1047)) {
+    m_group->addItems(
+        {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4")});
+    for (int item = 0; item < DeviceNetFilterLogic::kMethod2Items; ++item) {
+        m_method2List->addItem(QString::fromLatin1(DeviceNetFilterLogic::namedMessage(item).text));
+    }
+    auto* methods = new QButtonGroup(this);
+    methods->addButton(m_method1);
+    methods->addButton(m_method2);
+
+    QGridLayout* grid = conditionGrid();
+    grid->addWidget(new QLabel(text("MAC ID:")), 0, 0);
+    grid->addWidget(new QLabel(text("Source ID:")), 0, 1);
+    grid->addWidget(m_source, 0, 2);
+    grid->addWidget(new QLabel(text("Destination ID:")), 0, 3);
+    grid->addWidget(m_destination, 0, 4);
+    grid->addWidget(m_method1, 1, 0);
+    grid->addWidget(new QLabel(text("Group:")), 1, 1);
+    grid->addWidget(m_group, 1, 2);
+    grid->addWidget(new QLabel(text("Message ID:")), 1, 3);
+    grid->addWidget(m_messageId, 1, 4);
+    grid->addWidget(m_method2, 2, 0);
+    grid->addWidget(m_method2List, 2, 1, 1, 4);
+    grid->setColumnStretch(2, 1);
+    grid->setColumnStretch(4, 1);
+
+    connect(m_method1, &QRadioButton::toggled, this, [this](bool on) {
+        m_logic.setMethod(on ? 1 : 2);
+        showState();
+    });
+    connect(m_group, &QComboBox::activated, this, [this](int item) {
+        m_logic.selectGroup(item + 1);
+        showState();
+    });
+    connect(m_messageId, &QComboBox::activated, this,
+            [this](int item) { m_logic.selectMessageIdItem(item); });
+    connect(m_method2List, &QComboBox::activated, this, [this](int item) {
+        m_logic.selectMethod2Item(item);
+        showState();
+    });
+    connect(m_source, &QComboBox::editTextChanged, this, [this](const QString& t) {
+        setEditText(m_source, m_logic.typeSource(t.toStdString()));
+    });
+    connect(m_destination, &QComboBox::editTextChanged, this, [this](const QString& t) {
+        setEditText(m_destination, m_logic.typeDestination(t.toStdString()));
+    });
+}
+
+void CFilterDeviceNetDlg::open(const FilterState& filter) {
+    m_logic.open(filter);
+    table().markRow(-1);
+    showMode();
+    showState();
+    fillTable(m_logic.rows(), false);
+}
+
+void CFilterDeviceNetDlg::showState() {
+    const bool method1 = m_logic.method() == 1;
+    {
+        const QSignalBlocker a(m_method1);
+        const QSignalBlocker b(m_method2);
+        m_method1->setChecked(method1);
+        m_method2->setChecked(!method1);
+    }
+    m_group->setEnabled(method1);
+    m_messageId->setEnabled(method1);
+    m_method2List->setEnabled(!method1);
+    m_group->setCurrentIndex(m_logic.group() - 1);
+    m_messageId->clear();
+    for (const std::string& item : m_logic.messageIdItems()) {
+        m_messageId->addItem(QString::fromStdString(item));
+    }
+    m_messageId->setCurrentIndex(m_logic.messageIdItem());
+    m_method2List->setCurrentIndex(m_logic.method2Item());
+    m_source->setEnabled(m_logic.macListsEnabled());
+    m_destination->setEnabled(m_logic.macListsEnabled());
+    setEditText(m_source, m_logic.sourceText());
+    setEditText(m_destination, m_logic.destinationText());
+    setRadix(m_logic.hex());
+    setEditDelete(m_logic.editEnabled(), m_logic.deleteEnabled());
+}
+
+void CFilterDeviceNetDlg::onAdd() {
+    const bool added = m_logic.add(table().checkStates());
+    listChanged(added, m_logic.rows(), true);
+}
+
+void CFilterDeviceNetDlg::onEdit() {
+    if (m_logic.list().selected() == nullptr) return;
+    const bool edited = m_logic.edit(table().checkStates());
+    listChanged(edited, m_logic.rows(), false);
+}
+
+void CFilterDeviceNetDlg::onDelete() {
+    if (!m_logic.remove()) return;
+    table().markRow(-1);
+    listChanged(true, m_logic.rows(), false);
+    setEditDelete(m_logic.editEnabled(), m_logic.deleteEnabled());
+}
+
+void CFilterDeviceNetDlg::onRowClicked(int row) {
+    m_logic.clickRow(row);
+    showState();
+}
+
+void CFilterDeviceNetDlg::onRadix(bool hex) {
+    m_logic.setHex(hex);
+    showState();
+    fillTable(m_logic.rows(), true);
+}

@@ -1,0 +1,142 @@
+#include "filters/FilterDialogBase.h"
+
+#include "resources/UiText.h"
+
+#include <QButtonGroup>
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+
+namespace {
+
+std::vector<std::string> translated(std::vector<std::string> headers) {
+    for (std::string& h : headers) h = uiText(h.c_str());
+    return headers;
+}
+
+}  // namespace
+
+QString FilterDialogBase::text(const char* english) {
+    return QString::fromStdString(uiText(english));
+}
+
+QLineEdit* FilterDialogBase::dataEdit(int controlId) {
+    auto* edit = withId(new QLineEdit, controlId);
+    edit->setMaxLength(2);
+    edit->setFixedWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 12);
+    return edit;
+}
+
+FilterDialogBase::FilterDialogBase(ConditionTableKind kind, const char* title, QWidget* parent)
+    : QDialog(parent),
+      m_group(new QGroupBox(text("Set filter condition"))),
+      m_grid(new QGridLayout(m_group)),
+      m_hex(withId(new QRadioButton(text("Hex")), 1015)),
+      m_decimal(withId(new QRadioButton(text("Decimal")), 1014)),
+      m_show(withId(new QRadioButton(text("Show")), 1200)),
+      m_hide(withId(new QRadioButton(text("Hide")), 1201)),
+      m_add(withId(new QPushButton(text("Add")), 1026)),
+      m_edit(withId(new QPushButton(text("Edit")), 1029)),
+      m_delete(withId(new QPushButton(text("Delete")), 1027)),
+      m_ok(nullptr),
+      m_table(withId(new ConditionTableCtrl(translated(conditionTableHeaders(kind)),
+                                            conditionTablePercents(kind)),
+                     1028)) {
+    setWindowTitle(text(title));
+
+    auto* format = new QHBoxLayout;
+    format->addWidget(new QLabel(text("Format:")));
+    format->addWidget(m_hex);
+    format->addWidget(m_decimal);
+    format->addSpacing(24);
+    format->addWidget(new QLabel(text("Mode:")));
+    format->addWidget(m_show);
+    format->addWidget(m_hide);
+    format->addStretch();
+    // Two groups: the radix and the mode are independent choices.
+    auto* radix = new QButtonGroup(this);
+    radix->addButton(m_hex);
+    radix->addButton(m_decimal);
+    auto* mode = new QButtonGroup(this);
+    mode->addButton(m_show);
+    mode->addButton(m_hide);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(m_add);
+    buttons->addWidget(m_edit);
+    buttons->addWidget(m_delete);
+
+    auto* okCancel = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    m_ok = okCancel->button(QDialogButtonBox::Ok);
+    withId(m_ok, 1);
+    withId(okCancel->button(QDialogButtonBox::Cancel), 2);
+    connect(okCancel, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(okCancel, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_group);
+    layout->addLayout(format);
+    layout->addLayout(buttons);
+    layout->addWidget(m_table, 1);
+    layout->addWidget(okCancel);
+    // Wide enough for the narrowest column ("Type", a tenth) to show "Standard" whole.
+    m_table->setMinimumSize(660, 200);
+
+    connect(m_add, &QPushButton::clicked, this, [this] { onAdd(); });
+    connect(m_edit, &QPushButton::clicked, this, [this] { onEdit(); });
+    connect(m_delete, &QPushButton::clicked, this, [this] { onDelete(); });
+    connect(m_hex, &QRadioButton::toggled, this, [this](bool on) { onRadix(on); });
+    connect(m_show, &QRadioButton::toggled, this,
+            [this](bool on) { list().setMode(on ? FilterMode::kShow : FilterMode::kHide); });
+    m_table->onRowClicked = [this](int row) {
+        m_table->markRow(row);
+        onRowClicked(row);
+    };
+}
+
+std::vector<FilterCondition> FilterDialogBase::acceptedConditions() {
+    list().takeChecks(m_table->checkStates());
+    return list().conditions();
+}
+
+FilterMode FilterDialogBase::acceptedMode() const {
+    return m_hide->isChecked() ? FilterMode::kHide : FilterMode::kShow;
+}
+
+void FilterDialogBase::fillTable(const std::vector<ConditionTableRow>& rows, bool toEnd) {
+    m_table->setRows(rows);
+    if (toEnd) m_table->scrollToLastRow();
+}
+
+void FilterDialogBase::setEditDelete(bool edit, bool del) {
+    m_edit->setEnabled(edit);
+    m_delete->setEnabled(del);
+}
+
+void FilterDialogBase::setRadix(bool hex) {
+    const QSignalBlocker a(m_hex);
+    const QSignalBlocker b(m_decimal);
+    m_hex->setChecked(hex);
+    m_decimal->setChecked(!hex);
+}
+
+void FilterDialogBase::showMode() {
+    const QSignalBlocker a(m_show);
+    const QSignalBlocker b(m_hide);
+    m_show->setChecked(list().mode() == FilterMode::kShow);
+    m_hide->setChecked(list().mode() == FilterMode::kHide);
+}
+
+void FilterDialogBase::listChanged(bool changed, const std::vector<ConditionTableRow>& rows,
+                                   bool toEnd) {
+    if (changed && onListChanged) onListChanged();
+    fillTable(rows, toEnd);
+}

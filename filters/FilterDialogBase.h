@@ -1,0 +1,87 @@
+#pragma once
+
+// What the three filter dialogs show alike: the "Format:" and "Mode:" radios, "Add", "Edit",
+// "Delete", the condition table, "OK" and "Cancel". Each dialog puts its own controls in the
+// "Set filter condition" group and keeps its logic in a plain class.
+//
+// Thread: the user-interface thread.
+
+#include "filters/ConditionListEditor.h"
+#include "filters/ConditionTableCtrl.h"
+
+#include <QDialog>
+
+#include <functional>
+
+class QGridLayout;
+class QGroupBox;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+class FilterDialogBase : public QDialog {
+public:
+    // The condition list and mode OK hands back, the table's check boxes taken in.
+    [[nodiscard]] std::vector<FilterCondition> acceptedConditions();
+    [[nodiscard]] FilterMode acceptedMode() const;
+
+    // Called after every change of the dialog's list (the document is then modified).
+    std::function<void()> onListChanged;
+
+    [[nodiscard]] ConditionTableCtrl& table() const { return *m_table; }
+    [[nodiscard]] QRadioButton* hexRadio() const { return m_hex; }
+    [[nodiscard]] QRadioButton* decimalRadio() const { return m_decimal; }
+    [[nodiscard]] QRadioButton* showRadio() const { return m_show; }
+    [[nodiscard]] QRadioButton* hideRadio() const { return m_hide; }
+    [[nodiscard]] QPushButton* addButton() const { return m_add; }
+    [[nodiscard]] QPushButton* editButton() const { return m_edit; }
+    [[nodiscard]] QPushButton* deleteButton() const { return m_delete; }
+    [[nodiscard]] QPushButton* okButton() const { return m_ok; }
+
+protected:
+    FilterDialogBase(ConditionTableKind kind, const char* title, QWidget* parent);
+
+    // The dialog's own copy of the list (the logic's).
+    [[nodiscard]] virtual ConditionListEditor& list() = 0;
+
+    // The group the dialog fills with its own controls.
+    [[nodiscard]] QGridLayout* conditionGrid() const { return m_grid; }
+    // Refills the table from `rows`; `toEnd` scrolls to its last row.
+    void fillTable(const std::vector<ConditionTableRow>& rows, bool toEnd);
+    void setEditDelete(bool edit, bool del);
+    void setRadix(bool hex);
+    // After Add / Edit / Delete: a changed list is announced and the table refilled.
+    void listChanged(bool changed, const std::vector<ConditionTableRow>& rows, bool toEnd);
+    // Sets the mode radios from the list's mode.
+    void showMode();
+
+    // Hooks for the dialog's own buttons.
+    virtual void onAdd() = 0;
+    virtual void onEdit() = 0;
+    virtual void onDelete() = 0;
+    virtual void onRowClicked(int row) = 0;
+    virtual void onRadix(bool hex) = 0;
+
+    static QString text(const char* english);
+    static QLineEdit* dataEdit(int controlId);
+
+private:
+    QGroupBox* m_group;
+    QGridLayout* m_grid;
+    QRadioButton* m_hex;
+    QRadioButton* m_decimal;
+    QRadioButton* m_show;
+    QRadioButton* m_hide;
+    QPushButton* m_add;
+    QPushButton* m_edit;
+    QPushButton* m_delete;
+    QPushButton* m_ok;
+    ConditionTableCtrl* m_table;
+};
+
+// Tags a control with its dialog id, so that tests and scripts find it by number.
+template <typename W>
+W* withId(W* widget, int id) {
+    widget->setObjectName(QString::number(id));
+    return widget;
+}
