@@ -5,6 +5,7 @@
 #include "adapter/EmulatedAdapter.h"
 #include "adapter/FullLoadGenerator.h"
 #include "driver/host/DriverHost.h"
+#include "driver/host/RealBusHost.h"
 #include "platform/devio/DeviceInterfaces.h"
 #include "platform/kernel/KernelHost.h"
 
@@ -37,6 +38,11 @@ const char kUsage[] =
     "                          replay:FILE  a candump log at its own pace\n"
     "                          load         frames back to back (see --load-*)\n"
     "                          none         a quiet bus\n"
+    "                          canbus:PLUGIN:INTERFACE  a real bus through a Qt Serial Bus\n"
+    "                                       plugin, e.g. canbus:socketcan:can0\n"
+    "                          slcan:DEVICE[,baud=N]  a real bus through an slcan serial\n"
+    "                                       adapter, e.g. slcan:/dev/ttyACM0\n"
+    "  --list-buses          the CAN interfaces and serial ports found, and exit\n"
     "  --replay-loop         start the log again when it ends\n"
     "  --load-length N       data bytes of the load frames, 0-8 (default 8)\n"
     "  --load-extended       extended load frames (default standard)\n"
@@ -97,6 +103,9 @@ bool parse(int argc, char** argv, Options& o, std::string& error) {
         };
         if (a == "--help") {
             std::fputs(kUsage, stdout);
+            std::exit(0);
+        } else if (a == "--list-buses") {
+            RealBusHost::listBuses(stdout);
             std::exit(0);
         } else if (a == "--adapters") {
             if (!needs(value && number(value, 1, 16, v))) return false;
@@ -214,7 +223,20 @@ int main(int argc, char** argv) {
             return 1;
         }
         std::vector<std::unique_ptr<EmulatedAdapter>> adapters;
+        RealBusHost realBuses(host, adapters);
         for (int n = 0; n < o.adapters; ++n) {
+            if (RealBusHost::names(o.source)) {
+                AdapterOptions options;
+                options.dataEndpoint = !o.noDataEndpoint;
+                options.muteReplies = o.muteReplies;
+                options.receiveBufferFrames = static_cast<std::size_t>(o.rxBuffer);
+                if (n == 0) options.transferLogPath = o.transferLog;
+                if (!realBuses.add(o.source, options, error)) {
+                    std::fprintf(stderr, "adp4021d: %s\n", error.c_str());
+                    return 1;
+                }
+                continue;
+            }
             std::unique_ptr<BusSource> source = makeSource(o, error);
             if (!error.empty()) {
                 std::fprintf(stderr, "adp4021d: %s\n", error.c_str());
@@ -235,7 +257,11 @@ int main(int argc, char** argv) {
                      (devio::runtimeDirectory() + "/interfaces").c_str());
 
         int signal = 0;
-        sigwait(&signals, &signal);
+        if (realBuses.empty()) {
+            sigwait(&signals, &signal);
+        } else {
+            signal = realBuses.waitForSignal(signals);
+        }
         std::fprintf(stderr, "adp4021d: %s, unplugging\n", strsignal(signal));
         host.unplugAll();
 
