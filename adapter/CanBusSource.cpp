@@ -51,6 +51,10 @@ public:
         m_reopenTimer->stop();
         m_linkTimer->stop();
         close();
+        // Everything of ours goes on this thread; the worker itself is deleted on the owner's.
+        qDeleteAll(children());
+        m_reopenTimer = nullptr;
+        m_linkTimer = nullptr;
     }
 
     bool open(std::string& error) {

@@ -56,8 +56,11 @@ public:
             m_port->waitForBytesWritten(100);
             m_port->close();
         }
-        delete m_port;
+        // Everything of ours goes on this thread; the worker itself is deleted on the owner's.
+        qDeleteAll(children());
         m_port = nullptr;
+        m_statusTimer = nullptr;
+        m_reopenTimer = nullptr;
     }
 
     bool open(std::string& error) {

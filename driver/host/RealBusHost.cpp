@@ -77,10 +77,16 @@ RealBusHost::RealBusHost(DriverHost& host, std::vector<std::unique_ptr<EmulatedA
     : m_host(host), m_adapters(adapters) {}
 
 RealBusHost::~RealBusHost() {
-    for (const Bus& bus : m_buses) {
+    for (Bus& bus : m_buses) {
         std::fprintf(stderr, "adp4021d: %s: %s\n", bus.name.c_str(),
                      bus.source->statsLine().c_str());
+        // The buses close while Qt's application object is still there.
+        if (bus.plugged != nullptr) {
+            m_host.unplug(bus.plugged);
+        }
+        m_adapters[bus.slot].reset();
     }
+    m_buses.clear();
 }
 
 bool RealBusHost::names(const std::string& source) {

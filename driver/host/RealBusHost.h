@@ -22,7 +22,8 @@ class QCoreApplication;
 class RealBusHost {
 public:
     // `adapters` is the host's list; the adapters added here go into it and are replaced in it
-    // when their bus comes back.
+    // when their bus comes back. They are unplugged and deleted (their entries left empty) when
+    // this object goes.
     RealBusHost(DriverHost& host, std::vector<std::unique_ptr<EmulatedAdapter>>& adapters);
     ~RealBusHost();
     RealBusHost(const RealBusHost&) = delete;
