@@ -19,9 +19,9 @@ namespace {
 
 QCanBusFrame toCanBusFrame(const BusFrame& f) {
     const int length = f.length > 8 ? 8 : f.length;
-    QCanBusFrame out(f.identifier,
-                     f.remote ? QByteArray(length, '\0')
-                              : QByteArray(reinterpret_cast<const char*>(f.data), length));
+    QCanBusFrame out(f.identifier, f.remote
+                                       ? QByteArray(length, '\0')
+                                       : QByteArray(reinterpret_cast<const char*>(f.data), length));
     out.setExtendedFrameFormat(f.extended);
     if (f.remote) out.setFrameType(QCanBusFrame::RemoteRequestFrame);
     return out;
@@ -122,8 +122,8 @@ public:
             if (link.bitRate && *link.bitRate != baudKbps * 1000u) {
                 m_source.log("canbus " + m_name + ": " + i + " runs at " +
                              std::to_string(*link.bitRate / 1000) +
-                             " kbit/s as the system set it up; the adapter's set-up for " +
-                             kbps + " kbit/s is refused. To change it: " + change);
+                             " kbit/s as the system set it up; the adapter's set-up for " + kbps +
+                             " kbit/s is refused. To change it: " + change);
                 return false;
             }
             if (link.listenOnly && *link.listenOnly != listenOnly) {
@@ -239,7 +239,8 @@ private:
         b.extended = f.hasExtendedFrameFormat();
         b.remote = remote;
         b.length = static_cast<std::uint8_t>(payload.size());
-        if (!remote) std::memcpy(b.data, payload.constData(), static_cast<std::size_t>(payload.size()));
+        if (!remote)
+            std::memcpy(b.data, payload.constData(), static_cast<std::size_t>(payload.size()));
         m_source.deliver(b, endedAt(f, arrival, wallNow));
     }
 
@@ -316,8 +317,8 @@ CanBusSource::CanBusSource(Options options, Log log)
 CanBusSource::~CanBusSource() {
     if (m_worker) {
         QThread* thread = m_worker->thread();
-        QMetaObject::invokeMethod(m_worker.get(), [w = m_worker.get()] { w->destroy(); },
-                                  Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            m_worker.get(), [w = m_worker.get()] { w->destroy(); }, Qt::BlockingQueuedConnection);
         thread->quit();
         thread->wait();
         m_worker.reset();
@@ -363,7 +364,7 @@ bool CanBusSource::configure(std::uint16_t baudKbps, std::uint8_t workMode) {
 
 void CanBusSource::transmitted(const BusFrame& frame) {
     if (m_worker && m_worker->queue(frame)) {
-        QMetaObject::invokeMethod(m_worker.get(), [w = m_worker.get()] { w->flushOutbox(); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            m_worker.get(), [w = m_worker.get()] { w->flushOutbox(); }, Qt::QueuedConnection);
     }
 }

@@ -18,16 +18,16 @@
 #include <string>
 
 struct LiveBusStats {
-    std::uint64_t framesHeard = 0;     // data and remote frames taken from the bus
-    std::uint64_t framesDropped = 0;   // heard with no room left in the queue
-    std::uint64_t framesSent = 0;      // the adapter's own frames handed to the interface
-    std::uint64_t framesNotSent = 0;   // the interface could not take them
-    std::uint64_t errorFrames = 0;     // error frames: counted, never stored as data
-    std::uint64_t framesSkipped = 0;   // frames the adapter cannot carry (CAN FD, over 8 bytes)
-    std::uint64_t linesRejected = 0;   // input that did not parse
-    std::uint64_t errorReplies = 0;    // the interface answered a command with an error
-    std::uint64_t overruns = 0;        // the interface reported frames lost before us
-    std::uint64_t losses = 0;          // times the interface went away
+    std::uint64_t framesHeard = 0;    // data and remote frames taken from the bus
+    std::uint64_t framesDropped = 0;  // heard with no room left in the queue
+    std::uint64_t framesSent = 0;     // the adapter's own frames handed to the interface
+    std::uint64_t framesNotSent = 0;  // the interface could not take them
+    std::uint64_t errorFrames = 0;    // error frames: counted, never stored as data
+    std::uint64_t framesSkipped = 0;  // frames the adapter cannot carry (CAN FD, over 8 bytes)
+    std::uint64_t linesRejected = 0;  // input that did not parse
+    std::uint64_t errorReplies = 0;   // the interface answered a command with an error
+    std::uint64_t overruns = 0;       // the interface reported frames lost before us
+    std::uint64_t losses = 0;         // times the interface went away
 };
 
 class LiveBusSource : public BusSource {

@@ -42,7 +42,8 @@ SlcanCodec::Line parseFrame(std::string_view s) {
     const std::size_t idDigits = extended ? 8 : 3;
     if (s.size() < 1 + idDigits + 1) return malformed("a frame shorter than its header");
     std::uint32_t id = 0;
-    if (!hexNumber(s.substr(1, idDigits), id)) return malformed("the identifier is not hexadecimal");
+    if (!hexNumber(s.substr(1, idDigits), id))
+        return malformed("the identifier is not hexadecimal");
     if (id > (extended ? 0x1FFFFFFFu : 0x7FFu)) return malformed("the identifier is out of range");
     const char dlc = s[1 + idDigits];
     if (dlc < '0' || dlc > '8') return malformed("the length is not 0 to 8");
@@ -66,7 +67,8 @@ SlcanCodec::Line parseFrame(std::string_view s) {
     }
     if (s.size() == bare + 4) {
         std::uint32_t ms = 0;
-        if (!hexNumber(s.substr(bare, 4), ms)) return malformed("the time stamp is not hexadecimal");
+        if (!hexNumber(s.substr(bare, 4), ms))
+            return malformed("the time stamp is not hexadecimal");
         if (ms >= SlcanCodec::kTimeWrapMs) return malformed("the time stamp is 60000 ms or more");
         line.timeMs = static_cast<std::uint16_t>(ms);
     }
@@ -77,16 +79,26 @@ SlcanCodec::Line parseFrame(std::string_view s) {
 
 std::optional<char> SlcanCodec::bitRateDigit(std::uint16_t kbps) {
     switch (kbps) {
-        case 10: return '0';
-        case 20: return '1';
-        case 50: return '2';
-        case 100: return '3';
-        case 125: return '4';
-        case 250: return '5';
-        case 500: return '6';
-        case 800: return '7';
-        case 1000: return '8';
-        default: return std::nullopt;
+        case 10:
+            return '0';
+        case 20:
+            return '1';
+        case 50:
+            return '2';
+        case 100:
+            return '3';
+        case 125:
+            return '4';
+        case 250:
+            return '5';
+        case 500:
+            return '6';
+        case 800:
+            return '7';
+        case 1000:
+            return '8';
+        default:
+            return std::nullopt;
     }
 }
 
@@ -194,8 +206,8 @@ SlcanTimeline::Clock::time_point SlcanTimeline::place(std::uint16_t stampMs,
         std::chrono::duration_cast<milliseconds>(arrival - m_anchorTime).count();
     const std::int64_t expected = m_anchorStampMs + sinceAnchorMs;
     // The wraps that bring the stamp nearest to where the host's clock says it should be.
-    const auto wraps = static_cast<std::int64_t>(std::llround(
-        static_cast<double>(expected - stampMs) / SlcanCodec::kTimeWrapMs));
+    const auto wraps = static_cast<std::int64_t>(
+        std::llround(static_cast<double>(expected - stampMs) / SlcanCodec::kTimeWrapMs));
     const std::int64_t unwrapped = stampMs + wraps * SlcanCodec::kTimeWrapMs;
     const Clock::time_point placed = m_anchorTime + milliseconds(unwrapped - m_anchorStampMs);
     if (placed > arrival + milliseconds(2) || placed < arrival - milliseconds(kToleranceMs)) {

@@ -191,8 +191,7 @@ private:
         m_waitingFor = 0;
         if (!m_answered) {
             std::erase_if(m_pending, [id](const Pending& p) { return p.id == id; });
-            m_source.log("slcan " + m_source.m_options.device + ": no answer to " +
-                         shown(command));
+            m_source.log("slcan " + m_source.m_options.device + ": no answer to " + shown(command));
             return Answer::None;
         }
         if (m_answer.kind == SlcanCodec::Kind::Error) return Answer::Refused;
@@ -238,14 +237,13 @@ private:
                 note(shown(p.command) + " refused");
             }
         }
-        if (line.kind == Kind::Status && (line.status & (SlcanCodec::kDataOverrun |
-                                                         SlcanCodec::kReceiveQueueFull)) != 0) {
+        if (line.kind == Kind::Status &&
+            (line.status & (SlcanCodec::kDataOverrun | SlcanCodec::kReceiveQueueFull)) != 0) {
             m_source.count(&LiveBusStats::overruns);
             char flags[8];
             std::snprintf(flags, sizeof flags, "%02X", line.status);
             m_source.log("slcan " + m_source.m_options.device +
-                         ": the adapter lost frames before they reached us (status " + flags +
-                         ")");
+                         ": the adapter lost frames before they reached us (status " + flags + ")");
         }
         if (p.id == m_waitingFor) {
             m_answered = true;
@@ -262,8 +260,7 @@ private:
     void note(const std::string& what) {
         if (++m_notesLogged <= kLoggedNotes) {
             m_source.log("slcan " + m_source.m_options.device + ": " + what +
-                         (m_notesLogged == kLoggedNotes ? " (further ones are only counted)"
-                                                        : ""));
+                         (m_notesLogged == kLoggedNotes ? " (further ones are only counted)" : ""));
         }
     }
 
@@ -345,8 +342,8 @@ SlcanSource::SlcanSource(Options options, Log log)
 SlcanSource::~SlcanSource() {
     if (m_worker) {
         QThread* thread = m_worker->thread();
-        QMetaObject::invokeMethod(m_worker.get(), [w = m_worker.get()] { w->destroy(); },
-                                  Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            m_worker.get(), [w = m_worker.get()] { w->destroy(); }, Qt::BlockingQueuedConnection);
         thread->quit();
         thread->wait();
         m_worker.reset();
@@ -360,8 +357,8 @@ bool SlcanSource::start(std::string& error) {
     m_worker = std::make_unique<Worker>(*this);
     m_worker->moveToThread(thread);
     thread->start();
-    QMetaObject::invokeMethod(m_worker.get(), [w = m_worker.get()] { w->create(); },
-                              Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        m_worker.get(), [w = m_worker.get()] { w->create(); }, Qt::BlockingQueuedConnection);
     bool opened = false;
     QMetaObject::invokeMethod(
         m_worker.get(), [w = m_worker.get(), &opened, &error] { opened = w->open(error); },
@@ -386,7 +383,7 @@ bool SlcanSource::configure(std::uint16_t baudKbps, std::uint8_t workMode) {
 
 void SlcanSource::transmitted(const BusFrame& frame) {
     if (m_worker && m_worker->queue(frame)) {
-        QMetaObject::invokeMethod(m_worker.get(), [w = m_worker.get()] { w->flushOutbox(); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            m_worker.get(), [w = m_worker.get()] { w->flushOutbox(); }, Qt::QueuedConnection);
     }
 }

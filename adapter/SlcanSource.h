@@ -18,7 +18,7 @@
 class SlcanSource final : public LiveBusSource {
 public:
     struct Options {
-        std::string device;           // e.g. /dev/ttyACM0
+        std::string device;              // e.g. /dev/ttyACM0
         std::int32_t lineBaud = 115200;  // of the serial line (USB adapters ignore it)
         int statusPollMs = 500;
         int reopenMs = 500;

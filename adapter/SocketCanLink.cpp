@@ -89,8 +89,8 @@ SocketCanLink SocketCanLink::query(const std::string& interface) {
                       std::size_t dataSize = 0;
                       eachAttribute(p, n, [&](unsigned t, const std::uint8_t* q, std::size_t m) {
                           if (t == IFLA_INFO_KIND) {
-                              kind.assign(reinterpret_cast<const char*>(q), strnlen(
-                                  reinterpret_cast<const char*>(q), m));
+                              kind.assign(reinterpret_cast<const char*>(q),
+                                          strnlen(reinterpret_cast<const char*>(q), m));
                           } else if (t == IFLA_INFO_DATA) {
                               data = q;
                               dataSize = m;

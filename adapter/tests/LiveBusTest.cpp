@@ -269,7 +269,8 @@ TEST_F(Slcan, ASerialDeviceThatIsNoAdapterIsRefusedAtStart) {
     EXPECT_NE(error.find("cannot open"), std::string::npos) << error;
 }
 
-// --- Qt Serial Bus ---------------------------------------------------------------------------------
+// --- Qt Serial Bus
+// ---------------------------------------------------------------------------------
 
 class VirtualCan : public ::testing::Test {
 protected:
@@ -295,7 +296,8 @@ protected:
 };
 
 TEST_F(VirtualCan, FramesTravelBothWays) {
-    const std::string bus = "tcp://127.0.0.1:" + std::to_string(VirtualCanHub::freePort()) + "/can0";
+    const std::string bus =
+        "tcp://127.0.0.1:" + std::to_string(VirtualCanHub::freePort()) + "/can0";
     auto rest = peer(bus);  // this process holds the bus
     auto source = startSource(bus);
     // The bus, run by this thread, takes the new member in when its events are handled.
@@ -418,7 +420,8 @@ TEST(SocketCan, FramesTravelBothWaysOnVcan) {
     }));
 }
 
-// --- the adapter on a live source ------------------------------------------------------------------
+// --- the adapter on a live source
+// ------------------------------------------------------------------
 
 namespace {
 
@@ -529,7 +532,8 @@ TEST(LiveAdapter, TakesTheBusTimesOfARealBusAndItsSetUpVerdict) {
     ASSERT_EQ(records.size(), 20u * 19);
     for (std::uint32_t i = 0; i < 20; ++i) {
         const std::uint8_t* rec = &records[i * 19];
-        const std::uint32_t ms = std::uint32_t{rec[2]} << 14 | std::uint32_t{rec[3]} << 6 | rec[4] >> 2;
+        const std::uint32_t ms =
+            std::uint32_t{rec[2]} << 14 | std::uint32_t{rec[3]} << 6 | rec[4] >> 2;
         const std::uint32_t us = (rec[4] & 0x03u) << 8 | rec[5];
         EXPECT_EQ(ms * 1000 + us, 30'000 + i * 100) << i;
         EXPECT_EQ((rec[6] << 8 | rec[7]), static_cast<int>(0x100 + i));

@@ -94,21 +94,21 @@ TEST(SlcanCodec, RepliesAreTold) {
 
 TEST(SlcanCodec, RejectsWhatDoesNotParse) {
     const char* bad[] = {
-        "t12",                 // shorter than its header
-        "t12G1AA",             // identifier not hexadecimal
-        "t8001AA",             // standard identifier above 0x7FF
-        "T200000000",          // extended identifier above 0x1FFFFFFF
-        "t1239",               // length 9
-        "t1232AA",             // one data byte short
-        "t1232AABBC",          // neither bare nor stamped
-        "t1231ZZ",             // data not hexadecimal
-        "t1231AAEA60",         // stamp 60000
-        "t1231AAXXXX",         // stamp not hexadecimal
-        "F8",                  // status too short
-        "FGG",                 // status not hexadecimal
-        "zz",                  // text after a confirmation
-        "Q",                   // unknown
-        "V\x01\x02",           // unprintable version
+        "t12",          // shorter than its header
+        "t12G1AA",      // identifier not hexadecimal
+        "t8001AA",      // standard identifier above 0x7FF
+        "T200000000",   // extended identifier above 0x1FFFFFFF
+        "t1239",        // length 9
+        "t1232AA",      // one data byte short
+        "t1232AABBC",   // neither bare nor stamped
+        "t1231ZZ",      // data not hexadecimal
+        "t1231AAEA60",  // stamp 60000
+        "t1231AAXXXX",  // stamp not hexadecimal
+        "F8",           // status too short
+        "FGG",          // status not hexadecimal
+        "zz",           // text after a confirmation
+        "Q",            // unknown
+        "V\x01\x02",    // unprintable version
     };
     for (const char* line : bad) {
         const auto l = SlcanCodec::parse(line);

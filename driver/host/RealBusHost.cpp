@@ -169,8 +169,7 @@ void RealBusHost::listBuses(std::FILE* out) {
         QString error;
         const auto devices = QCanBus::instance()->availableDevices(plugin, &error);
         if (!error.isEmpty()) {
-            std::fprintf(out, "  %s: not usable here: %s\n", qPrintable(plugin),
-                         qPrintable(error));
+            std::fprintf(out, "  %s: not usable here: %s\n", qPrintable(plugin), qPrintable(error));
         }
         for (const QCanBusDeviceInfo& d : devices) {
             std::fprintf(out, "  canbus:%s:%s  %s%s\n", qPrintable(plugin), qPrintable(d.name()),

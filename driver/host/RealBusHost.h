@@ -48,9 +48,9 @@ private:
         std::string name;
         std::shared_ptr<LiveBusSource> source;
         AdapterOptions options;
-        std::size_t slot;              // in the adapter list
-        DEVICE_OBJECT* plugged;        // null when the driver could not start it
-        bool attached;                 // false while the bus is gone
+        std::size_t slot;        // in the adapter list
+        DEVICE_OBJECT* plugged;  // null when the driver could not start it
+        bool attached;           // false while the bus is gone
     };
     void follow(Bus& bus);
 

@@ -135,7 +135,8 @@ TEST_F(RealBusEndToEnd, VirtualCanFramesReachTheStoreAndTheProgramsFramesReachTh
     ASSERT_TRUE(waitUntil([&] {
         while (rest->framesAvailable() > 0) heard.push_back(rest->readFrame());
         return heard.size() >= 7;
-    })) << heard.size() << " frames heard";
+    })) << heard.size()
+        << " frames heard";
     EXPECT_EQ(heard[0].frameId(), 0x1ABCDEFu);
     EXPECT_TRUE(heard[0].hasExtendedFrameFormat());
     EXPECT_EQ(heard[0].payload(), QByteArray("\xCA\xFE", 2));

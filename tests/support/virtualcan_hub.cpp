@@ -14,8 +14,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     QString error;
-    QCanBusDevice* device =
-        QCanBus::instance()->createDevice(QStringLiteral("virtualcan"), QString::fromLocal8Bit(argv[1]), &error);
+    QCanBusDevice* device = QCanBus::instance()->createDevice(
+        QStringLiteral("virtualcan"), QString::fromLocal8Bit(argv[1]), &error);
     if (device == nullptr || !device->connectDevice()) {
         std::fprintf(stderr, "virtualcan_hub: %s\n", qPrintable(error));
         return 1;
