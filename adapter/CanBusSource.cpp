@@ -217,31 +217,18 @@ private:
 
     void take(const QCanBusFrame& f, Clock::time_point arrival,
               std::chrono::system_clock::time_point wallNow) {
-        switch (f.frameType()) {
-            case QCanBusFrame::ErrorFrame:
+        BusFrame b;
+        switch (fromCanBus(f, b)) {
+            case Heard::ErrorFrame:
                 m_source.count(&LiveBusStats::errorFrames);
                 return;
-            case QCanBusFrame::DataFrame:
-            case QCanBusFrame::RemoteRequestFrame:
-                break;
-            default:
+            case Heard::NotCarried:
                 m_source.count(&LiveBusStats::framesSkipped);
                 return;
+            case Heard::Frame:
+                m_source.deliver(b, endedAt(f, arrival, wallNow));
+                return;
         }
-        const bool remote = f.frameType() == QCanBusFrame::RemoteRequestFrame;
-        const QByteArray payload = f.payload();
-        if (f.hasFlexibleDataRateFormat() || payload.size() > 8) {
-            m_source.count(&LiveBusStats::framesSkipped);
-            return;
-        }
-        BusFrame b;
-        b.identifier = f.frameId();
-        b.extended = f.hasExtendedFrameFormat();
-        b.remote = remote;
-        b.length = static_cast<std::uint8_t>(payload.size());
-        if (!remote)
-            std::memcpy(b.data, payload.constData(), static_cast<std::size_t>(payload.size()));
-        m_source.deliver(b, endedAt(f, arrival, wallNow));
     }
 
     // SocketCAN stamps each frame in the kernel as it comes; that is closer to the bus than the
@@ -310,6 +297,31 @@ private:
     std::mutex m_outMutex;
     std::vector<BusFrame> m_outbox;
 };
+
+CanBusSource::Heard CanBusSource::fromCanBus(const QCanBusFrame& f, BusFrame& out) {
+    switch (f.frameType()) {
+        case QCanBusFrame::ErrorFrame:
+            return Heard::ErrorFrame;
+        case QCanBusFrame::DataFrame:
+        case QCanBusFrame::RemoteRequestFrame:
+            break;
+        default:
+            return Heard::NotCarried;
+    }
+    const QByteArray payload = f.payload();
+    if (!f.isValid() || f.hasFlexibleDataRateFormat() || payload.size() > 8) {
+        return Heard::NotCarried;
+    }
+    out = BusFrame{};
+    out.identifier = f.frameId();
+    out.extended = f.hasExtendedFrameFormat();
+    out.remote = f.frameType() == QCanBusFrame::RemoteRequestFrame;
+    out.length = static_cast<std::uint8_t>(payload.size());
+    if (!out.remote) {
+        std::memcpy(out.data, payload.constData(), static_cast<std::size_t>(payload.size()));
+    }
+    return Heard::Frame;
+}
 
 CanBusSource::CanBusSource(Options options, Log log)
     : LiveBusSource(std::move(log)), m_options(std::move(options)) {}

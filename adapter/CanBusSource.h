@@ -18,8 +18,14 @@
 #include <memory>
 #include <string>
 
+class QCanBusFrame;
+
 class CanBusSource final : public LiveBusSource {
 public:
+    enum class Heard { Frame, ErrorFrame, NotCarried };
+    // What a frame from the plugin is to the adapter; `out` is filled for a Frame.
+    [[nodiscard]] static Heard fromCanBus(const QCanBusFrame& in, BusFrame& out);
+
     struct Options {
         std::string plugin;     // e.g. socketcan
         std::string interface;  // e.g. can0

@@ -356,6 +356,33 @@ TEST_F(VirtualCan, ALostBusIsGoneUntilItComesBack) {
     EXPECT_EQ(source->stats().losses, 1u);
 }
 
+TEST(CanBusSourceFrames, ErrorFramesAreCountedAndWhatTheAdapterCannotCarryIsSkipped) {
+    BusFrame out;
+    EXPECT_EQ(CanBusSource::fromCanBus(QCanBusFrame(QCanBusFrame::ErrorFrame), out),
+              CanBusSource::Heard::ErrorFrame);
+    QCanBusFrame fd(0x123, QByteArray(12, '\x01'));
+    fd.setFlexibleDataRateFormat(true);
+    EXPECT_EQ(CanBusSource::fromCanBus(fd, out), CanBusSource::Heard::NotCarried);
+    QCanBusFrame fdShort(0x123, QByteArray(2, '\x01'));
+    fdShort.setFlexibleDataRateFormat(true);
+    EXPECT_EQ(CanBusSource::fromCanBus(fdShort, out), CanBusSource::Heard::NotCarried);
+    EXPECT_EQ(CanBusSource::fromCanBus(QCanBusFrame(QCanBusFrame::InvalidFrame), out),
+              CanBusSource::Heard::NotCarried);
+
+    QCanBusFrame remote(0x1ABCDEF, QByteArray(3, '\x7F'));
+    remote.setExtendedFrameFormat(true);
+    remote.setFrameType(QCanBusFrame::RemoteRequestFrame);
+    ASSERT_EQ(CanBusSource::fromCanBus(remote, out), CanBusSource::Heard::Frame);
+    EXPECT_TRUE(out.remote && out.extended);
+    EXPECT_EQ(out.identifier, 0x1ABCDEFu);
+    EXPECT_EQ(out.length, 3);
+    EXPECT_EQ(out.data[0], 0) << "a remote frame carries no data";
+    ASSERT_EQ(CanBusSource::fromCanBus(QCanBusFrame(0x7FF, QByteArray("\x01\x02", 2)), out),
+              CanBusSource::Heard::Frame);
+    EXPECT_FALSE(out.remote || out.extended);
+    EXPECT_EQ(out.data[1], 0x02);
+}
+
 TEST(CanBusSourceStart, UnusablePluginsAndInterfacesAreClearErrors) {
     LogLines log;
     std::string error;
