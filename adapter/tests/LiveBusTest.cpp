@@ -5,6 +5,7 @@
 #include "adapter/CanBusSource.h"
 #include "adapter/EmulatedAdapter.h"
 #include "adapter/SlcanSource.h"
+#include "adapter/SocketCanLink.h"
 #include "tests/support/ScriptedSlcanDevice.h"
 #include "tests/support/VirtualCanHub.h"
 
@@ -393,6 +394,18 @@ TEST(CanBusSourceStart, UnusablePluginsAndInterfacesAreClearErrors) {
     EXPECT_FALSE(noInterface.start(error));
     EXPECT_NE(error.find("does not exist"), std::string::npos) << error;
     EXPECT_NE(error.find("ip link set korvane-none0 up type can bitrate"), std::string::npos);
+}
+
+TEST(SocketCanLinkQuery, TellsWhetherAnInterfaceIsThereAndUp) {
+    // The loopback interface is always there and up; it is no CAN controller, so it has no rate.
+    const SocketCanLink lo = SocketCanLink::query("lo");
+    EXPECT_TRUE(lo.exists);
+    EXPECT_TRUE(lo.up);
+    EXPECT_FALSE(lo.bitRate.has_value());
+    EXPECT_FALSE(lo.listenOnly.has_value());
+    const SocketCanLink none = SocketCanLink::query("korvane-none0");
+    EXPECT_FALSE(none.exists);
+    EXPECT_FALSE(none.up);
 }
 
 // A vcan interface, when the machine has one that is up.
