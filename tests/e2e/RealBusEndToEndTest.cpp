@@ -15,10 +15,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <functional>
 #include <thread>
+
+#include <sys/wait.h>
 
 using namespace std::chrono_literals;
 
@@ -245,6 +248,44 @@ TEST_F(RealBusEndToEnd, SlcanAdapterTakesTheSetUpAndCarriesFramesBothWays) {
     device.send("t0011AA\r");
     ASSERT_TRUE(waitUntil([&] { return spine.store().count() == 4; }));
     StopVexa();
+}
+
+namespace {
+
+// Runs adp4021d with `arguments`; its output (both streams) and exit status.
+std::pair<std::string, int> runHost(const std::string& arguments) {
+    const std::string command = std::string(ADP4021D_PATH) + " " + arguments + " 2>&1";
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    std::string out;
+    char buffer[512];
+    while (pipe != nullptr && std::fgets(buffer, sizeof buffer, pipe) != nullptr) out += buffer;
+    const int status = pipe != nullptr ? ::pclose(pipe) : -1;
+    return {out, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+}
+
+}  // namespace
+
+TEST_F(RealBusEndToEnd, TheHostListsBusesAndRefusesBusesItCannotOpen) {
+    auto [list, status] = runHost("--list-buses");
+    EXPECT_EQ(status, 0);
+    EXPECT_NE(list.find("canbus:virtualcan:can0"), std::string::npos) << list;
+    EXPECT_NE(list.find("Serial ports that may be slcan adapters"), std::string::npos) << list;
+
+    const std::string runtime = " --quiet --runtime-dir " + m_dir.path();
+    auto [noPlugin, s1] = runHost(runtime + " --source canbus:virtualcan");
+    EXPECT_EQ(s1, 1);
+    EXPECT_NE(noPlugin.find("expected canbus:PLUGIN:INTERFACE"), std::string::npos) << noPlugin;
+    auto [badBaud, s2] = runHost(runtime + " --source slcan:/dev/null,baud=12x");
+    EXPECT_EQ(s2, 1);
+    EXPECT_NE(badBaud.find("baud rate must be"), std::string::npos) << badBaud;
+    auto [missing, s3] = runHost(runtime + " --source slcan:" + m_dir.path() + "/ttyNONE");
+    EXPECT_EQ(s3, 1);
+    EXPECT_NE(missing.find("cannot open"), std::string::npos) << missing;
+    // One serial adapter cannot stand under two emulated ones.
+    ScriptedSlcanDevice device(m_dir.path() + "/ttyACM1");
+    auto [twice, s4] = runHost(runtime + " --adapters 2 --source slcan:" + device.path());
+    EXPECT_EQ(s4, 1);
+    EXPECT_NE(twice.find("serves one emulated adapter only"), std::string::npos) << twice;
 }
 
 int main(int argc, char** argv) {
