@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 
 // A frame on the virtual CAN bus.
@@ -26,4 +27,20 @@ public:
     // The adapter put a frame of its own on the bus (a manual frame or a round of the cyclic
     // set). A source that stands for a bus shared with other nodes carries it to them.
     virtual void transmitted(const BusFrame& frame) { (void)frame; }
+
+    // A live source stands for a real bus: its frames have already been carried when next()
+    // offers them, stamped with the bus time at which they ended, so the adapter does not pace
+    // them; a false next() only means "nothing yet".
+    [[nodiscard]] virtual bool live() const { return false; }
+    // The adapter powered on at `at`; a live source stamps its frames as microseconds since then.
+    virtual void powerOn(std::chrono::steady_clock::time_point at) { (void)at; }
+    // The set-up command asks for this bit rate and work mode. False refuses the set-up; the
+    // source says why in the host's log.
+    [[nodiscard]] virtual bool configure(std::uint16_t baudKbps, std::uint8_t workMode) {
+        (void)baudKbps;
+        (void)workMode;
+        return true;
+    }
+    // False while the bus's interface is gone (unplugged, taken down). Thread: any.
+    [[nodiscard]] virtual bool present() const { return true; }
 };

@@ -39,6 +39,9 @@ EmulatedAdapter::EmulatedAdapter(std::unique_ptr<BusSource> source, AdapterOptio
     if (!m_options.transferLogPath.empty()) {
         m_log = std::fopen(m_options.transferLogPath.c_str(), "w");
     }
+    if (m_source) {
+        m_source->powerOn(m_powerOn);
+    }
     m_busThread = std::thread([this] { busLoop(); });
 }
 
@@ -205,7 +208,10 @@ EmulatedAdapter::Block EmulatedAdapter::handleCommand(std::span<const std::uint8
     bool ok = false;
     switch (c[0]) {
         case 0x01:  // set up
-            if (c[1] == 0x05 && c[2] <= 3 && c[3] <= 127 && (c[7] == 1 || c[7] == 2)) {
+            // A real bus under the adapter may refuse the rate or the mode (see BusSource).
+            if (c[1] == 0x05 && c[2] <= 3 && c[3] <= 127 && (c[7] == 1 || c[7] == 2) &&
+                (!m_source || m_source->configure(static_cast<std::uint16_t>(c[5] << 8 | c[6]),
+                                                  c[2]))) {
                 m_workMode = c[2];
                 m_nodeId = c[3];
                 m_baudKbps = static_cast<std::uint16_t>(c[5] << 8 | c[6]);
@@ -367,11 +373,13 @@ void EmulatedAdapter::carryUntil(std::uint64_t now) {
         return;
     }
     const double usPerBit = 1000.0 / m_baudKbps;
+    // A real bus has timed its frames already; they only count towards the loading here.
+    const bool live = m_source && m_source->live();
     for (;;) {
         BusFrame fromSource;
         std::uint64_t sourceAt = 0;
         const bool haveSource = !m_sourceDone && m_source && m_source->next(fromSource, sourceAt);
-        if (!haveSource && m_source) {
+        if (!haveSource && m_source && !live) {
             m_sourceDone = true;
         }
         // Of the adapter's own frames, the earlier wish goes first; a manual frame wins a tie.
@@ -391,7 +399,7 @@ void EmulatedAdapter::carryUntil(std::uint64_t now) {
         const auto duration = m_options.overdrive
                                   ? std::uint64_t{0}
                                   : static_cast<std::uint64_t>(std::llround(frameBits(frame) * usPerBit));
-        const std::uint64_t end = start + duration;
+        const std::uint64_t end = live ? wanted : start + duration;
         if (end > now) {
             return;
         }

@@ -3,6 +3,8 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev libgl-dev xvfb xauth poppler-utils clang libclang-rt-14-dev fonts-wqy-microhei)
+# Real buses: Qt Serial Bus (its CAN plugins come with it), Qt Serial Port for slcan adapters.
+packages+=(qt6-serialbus-dev qt6-serialport-dev)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -6,6 +6,7 @@
 #include "adapter/FullLoadGenerator.h"
 #include "adapter/SharedBus.h"
 #include "driver/host/DriverHost.h"
+#include "driver/host/RealBusHost.h"
 #include "platform/devio/DeviceInterfaces.h"
 #include "platform/kernel/KernelHost.h"
 
@@ -40,6 +41,11 @@ const char kUsage[] =
     "                          replay:FILE  a candump log at its own pace\n"
     "                          load         frames back to back (see --load-*)\n"
     "                          none         a quiet bus\n"
+    "                          canbus:PLUGIN:INTERFACE  a real bus through a Qt Serial Bus\n"
+    "                                       plugin, e.g. canbus:socketcan:can0\n"
+    "                          slcan:DEVICE[,baud=N]  a real bus through an slcan serial\n"
+    "                                       adapter, e.g. slcan:/dev/ttyACM0\n"
+    "  --list-buses          the CAN interfaces and serial ports found, and exit\n"
     "  --replay-loop         start the log again when it ends\n"
     "  --load-length N       data bytes of the load frames, 0-8 (default 8)\n"
     "  --load-extended       extended load frames (default standard)\n"
@@ -101,6 +107,9 @@ bool parse(int argc, char** argv, Options& o, std::string& error) {
         };
         if (a == "--help") {
             std::fputs(kUsage, stdout);
+            std::exit(0);
+        } else if (a == "--list-buses") {
+            RealBusHost::listBuses(stdout);
             std::exit(0);
         } else if (a == "--adapters") {
             if (!needs(value && number(value, 1, 16, v))) return false;
@@ -220,23 +229,31 @@ int main(int argc, char** argv) {
             return 1;
         }
         std::unique_ptr<SharedBus> sharedBus;
-        if (o.sharedBus) {
+        if (o.sharedBus && !RealBusHost::names(o.source)) {
             sharedBus = std::make_unique<SharedBus>(makeSource(o, error));
         }
         std::vector<std::unique_ptr<EmulatedAdapter>> adapters;
+        RealBusHost realBuses(host, adapters);
         for (int n = 0; n < o.adapters; ++n) {
+            AdapterOptions options;
+            options.dataEndpoint = !o.noDataEndpoint;
+            options.muteReplies = o.muteReplies;
+            options.receiveBufferFrames = static_cast<std::size_t>(o.rxBuffer);
+            if (n == 0) options.transferLogPath = o.transferLog;
+            if (RealBusHost::names(o.source)) {
+                if (!realBuses.add(o.source, options, error)) {
+                    std::fprintf(stderr, "adp4021d: %s\n", error.c_str());
+                    return 1;
+                }
+                continue;
+            }
             std::unique_ptr<BusSource> source =
                 sharedBus ? sharedBus->join() : makeSource(o, error);
             if (!error.empty()) {
                 std::fprintf(stderr, "adp4021d: %s\n", error.c_str());
                 return 1;
             }
-            AdapterOptions options;
-            options.dataEndpoint = !o.noDataEndpoint;
-            options.muteReplies = o.muteReplies;
-            options.receiveBufferFrames = static_cast<std::size_t>(o.rxBuffer);
             options.overdrive = o.overdrive;
-            if (n == 0) options.transferLogPath = o.transferLog;
             adapters.push_back(std::make_unique<EmulatedAdapter>(std::move(source), options));
             host.plug(*adapters.back());
         }
@@ -246,7 +263,11 @@ int main(int argc, char** argv) {
                      (devio::runtimeDirectory() + "/interfaces").c_str());
 
         int signal = 0;
-        sigwait(&signals, &signal);
+        if (realBuses.empty()) {
+            sigwait(&signals, &signal);
+        } else {
+            signal = realBuses.waitForSignal(signals);
+        }
         std::fprintf(stderr, "adp4021d: %s, unplugging\n", strsignal(signal));
         host.unplugAll();
 
