@@ -2,8 +2,8 @@
 
 #include "app/MonitorApp.h"
 #include "app/ProgressWindow.h"
-#include "interop/LogWriter.h"
 #include "framework/MessageService.h"
+#include "interop/LogWriter.h"
 #include "resources/StringTable.h"
 #include "resources/UiText.h"
 
@@ -53,8 +53,9 @@ QString skippedLinesMessage(const LogReadResult& read) {
     QStringList kinds;
     for (std::size_t i = 0; i < kSkipReasons; ++i) {
         if (read.skipped[i] == 0) continue;
-        kinds << QStringLiteral("%1 %2").arg(read.skipped[i]).arg(
-                     text(strings::kSkippedErrorFrame + static_cast<std::uint32_t>(i)));
+        kinds << QStringLiteral("%1 %2")
+                     .arg(read.skipped[i])
+                     .arg(text(strings::kSkippedErrorFrame + static_cast<std::uint32_t>(i)));
     }
     const LogWarning first = read.warnings.empty() ? LogWarning{} : read.warnings.front();
     return text(strings::kLogLinesSkipped)
@@ -66,8 +67,8 @@ QString skippedLinesMessage(const LogReadResult& read) {
 
 // ---- The dialog ----------------------------------------------------------------------------
 
-ExportLogDialog::ExportLogDialog(ExportLogChoice& choice, bool haveRows,
-                                 MessageService& messages, QWidget* parent)
+ExportLogDialog::ExportLogDialog(ExportLogChoice& choice, bool haveRows, MessageService& messages,
+                                 QWidget* parent)
     : QDialog(parent),
       m_choice(choice),
       m_messages(messages),
@@ -143,10 +144,12 @@ bool MonitorApp::importLogFile(const QString& path) {
         case LogImportResult::kOk:
             break;
         case LogImportResult::kCannotOpen:
-            failure = text(strings::kLogCannotOpen).arg(path + ": " + QString::fromStdString(result.detail));
+            failure = text(strings::kLogCannotOpen)
+                          .arg(path + ": " + QString::fromStdString(result.detail));
             break;
         case LogImportResult::kReadFailed:
-            failure = text(strings::kLogCannotRead).arg(path + ": " + QString::fromStdString(result.detail));
+            failure = text(strings::kLogCannotRead)
+                          .arg(path + ": " + QString::fromStdString(result.detail));
             break;
         case LogImportResult::kNoFrames:
             failure = text(strings::kLogHoldsNoFrame).arg(skippedLinesMessage(result.read));

@@ -13,13 +13,15 @@ constexpr std::size_t kChunk = std::size_t{1} << 20;
 
 }  // namespace
 
-LineReader::LineReader() : m_buffer(kChunk + kMaxLine + 2) {}
+LineReader::LineReader() = default;
 
 LineReader::~LineReader() {
     if (m_fd >= 0) ::close(m_fd);
 }
 
 bool LineReader::openFile(const std::string& path) {
+    m_buffer.resize(kChunk + kMaxLine + 2);
+    m_data = m_buffer.data();
     m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (m_fd < 0) {
         m_error = std::strerror(errno);
@@ -39,12 +41,15 @@ bool LineReader::openFile(const std::string& path) {
 }
 
 void LineReader::openMemory(std::string_view bytes) {
-    m_memory = bytes;
+    // Lines are served from the bytes themselves.
+    m_data = bytes.data();
+    m_end = bytes.size();
     m_size = bytes.size();
+    m_eof = true;
 }
 
 bool LineReader::fill() {
-    if (m_eof) return false;
+    if (m_eof || m_fd < 0) return false;
     if (m_begin > 0) {
         std::memmove(m_buffer.data(), m_buffer.data() + m_begin, m_end - m_begin);
         m_end -= m_begin;
@@ -52,35 +57,27 @@ bool LineReader::fill() {
     }
     const std::size_t room = m_buffer.size() - m_end;
     if (room == 0) return false;
-    std::size_t got = 0;
-    if (m_fd >= 0) {
-        ssize_t n;
-        do {
-            n = ::read(m_fd, m_buffer.data() + m_end, room);
-        } while (n < 0 && errno == EINTR);
-        if (n < 0) {
-            m_error = std::strerror(errno);
-            m_eof = true;
-            return false;
-        }
-        got = static_cast<std::size_t>(n);
-    } else {
-        got = std::min(room, m_memory.size() - m_memoryUsed);
-        std::memcpy(m_buffer.data() + m_end, m_memory.data() + m_memoryUsed, got);
-        m_memoryUsed += got;
-    }
-    if (got == 0) {
+    ssize_t n;
+    do {
+        n = ::read(m_fd, m_buffer.data() + m_end, room);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) {
+        m_error = std::strerror(errno);
         m_eof = true;
         return false;
     }
-    m_end += got;
+    if (n == 0) {
+        m_eof = true;
+        return false;
+    }
+    m_end += static_cast<std::size_t>(n);
     return true;
 }
 
 LineReader::Status LineReader::skipLongLine(bool& terminated) {
     // Nothing of the line is kept: only its end is looked for.
     for (;;) {
-        const char* start = m_buffer.data() + m_begin;
+        const char* start = m_data + m_begin;
         if (const void* nl = std::memchr(start, '\n', m_end - m_begin)) {
             const std::size_t n = static_cast<const char*>(nl) - start + 1;
             m_begin += n;
@@ -89,7 +86,7 @@ LineReader::Status LineReader::skipLongLine(bool& terminated) {
             return Status::kTooLong;
         }
         m_consumed += m_end - m_begin;
-        m_begin = m_end = 0;
+        m_begin = m_end;
         if (!fill()) {
             terminated = false;
             return m_error.empty() ? Status::kTooLong : Status::kFailed;
@@ -99,9 +96,10 @@ LineReader::Status LineReader::skipLongLine(bool& terminated) {
 
 LineReader::Status LineReader::next(std::string_view& line, bool& terminated) {
     if (!m_error.empty()) return Status::kFailed;
+    if (m_data == nullptr) return Status::kEnd;
     std::size_t searched = 0;
     for (;;) {
-        const char* start = m_buffer.data() + m_begin;
+        const char* start = m_data + m_begin;
         const std::size_t available = m_end - m_begin;
         const void* nl = std::memchr(start + searched, '\n', available - searched);
         if (nl != nullptr) {
@@ -126,7 +124,7 @@ LineReader::Status LineReader::next(std::string_view& line, bool& terminated) {
             if (rest == 0) return Status::kEnd;
             // The last line, without a line end.
             ++m_lineNumber;
-            line = std::string_view(m_buffer.data() + m_begin, rest);
+            line = std::string_view(m_data + m_begin, rest);
             if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
             m_consumed += rest;
             m_begin = m_end;

@@ -42,9 +42,9 @@ private:
     Status skipLongLine(bool& terminated);
 
     int m_fd = -1;
-    std::string_view m_memory;
-    std::size_t m_memoryUsed = 0;
-    std::vector<char> m_buffer;
+    std::vector<char> m_buffer;    // a file's bytes pass through it
+    const char* m_data = nullptr;  // the buffer, or the bytes given to openMemory
+
     std::size_t m_begin = 0;  // unconsumed bytes are [m_begin, m_end)
     std::size_t m_end = 0;
     bool m_eof = false;

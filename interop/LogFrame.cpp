@@ -43,8 +43,8 @@ const char* skipReasonText(SkipReason reason) {
 std::string LogReadResult::summary() const {
     const std::uint64_t total = skippedLines();
     if (total == 0) return {};
-    std::string text = std::to_string(total) + (total == 1 ? " line was" : " lines were") +
-                       " skipped (";
+    std::string text =
+        std::to_string(total) + (total == 1 ? " line was" : " lines were") + " skipped (";
     bool first = true;
     for (std::size_t i = 0; i < kSkipReasons; ++i) {
         if (skipped[i] == 0) continue;
@@ -55,8 +55,7 @@ std::string LogReadResult::summary() const {
     text += ")";
     if (!warnings.empty()) {
         const LogWarning& w = warnings.front();
-        text += "; the first is line " + std::to_string(w.line) + ": " +
-                skipReasonText(w.reason);
+        text += "; the first is line " + std::to_string(w.line) + ": " + skipReasonText(w.reason);
         if (!w.detail.empty()) text += " (" + w.detail + ")";
     }
     text += ".";

@@ -336,7 +336,8 @@ LogReader::Parse AscReader::parseLine(std::string_view line, LogFrame& f, SkipRe
         kind = words.next();
     }
     const bool remote = kind == "r" || kind == "R";
-    if (!remote && kind != "d" && kind != "D") return malformed("expected 'd' or 'r' after the identifier");
+    if (!remote && kind != "d" && kind != "D")
+        return malformed("expected 'd' or 'r' after the identifier");
     f.remote = remote;
     const std::string_view dlcText = words.next();
     std::uint32_t dlc = 0;

@@ -36,7 +36,8 @@ public:
         return *this;
     }
     Line& hex(std::uint32_t v, int digits) {
-        for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) *m_p++ = kHex[(v >> shift) & 0xF];
+        for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4)
+            *m_p++ = kHex[(v >> shift) & 0xF];
         return *this;
     }
     // Hexadecimal without leading zeros.
@@ -62,8 +63,8 @@ std::uint8_t lengthOf(const LogFrame& f) {
 bool validInterfaceName(std::string_view name) {
     if (name.empty() || name.size() > 15) return false;
     for (char c : name) {
-        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                        c == '_' || c == '-' || c == '.';
+        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                        (c >= '0' && c <= '9') || c == '_' || c == '-' || c == '.';
         if (!ok) return false;
     }
     return true;
@@ -132,8 +133,9 @@ std::string ascHeader(std::time_t when) {
     std::snprintf(date, sizeof date, "%s %s %02d %02d:%02d:%02d.000 %s %d", kDays[t.tm_wday % 7],
                   kMonths[t.tm_mon % 12], t.tm_mday, hour12, t.tm_min, t.tm_sec,
                   t.tm_hour < 12 ? "am" : "pm", t.tm_year + 1900);
-    return std::string("date ") + date + "\nbase hex  timestamps absolute\nno internal events logged\n" +
-           "Begin Triggerblock " + date + "\n";
+    return std::string("date ") + date +
+           "\nbase hex  timestamps absolute\nno internal events logged\n" + "Begin Triggerblock " +
+           date + "\n";
 }
 
 LogWriter::LogWriter(const std::string& path, std::string interfaceName)

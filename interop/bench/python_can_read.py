@@ -6,7 +6,8 @@ import time
 
 import can
 
-start = time.monotonic()
+start, cpu = time.monotonic(), time.process_time()
 n = sum(1 for _ in can.CanutilsLogReader(sys.argv[1]))
-s = time.monotonic() - start
-print(f"python-can {can.__version__}: {n} frames in {s:.2f} s, {n / s / 1e6:.3f} M frames/s")
+s, cpu = time.monotonic() - start, time.process_time() - cpu
+print(f"python-can {can.__version__}: {n} frames, wall {s:.2f} s {n / s / 1e6:.3f} M frames/s"
+      f" | cpu {cpu:.2f} s {n / cpu / 1e6:.3f} M frames/s")

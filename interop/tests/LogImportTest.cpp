@@ -126,8 +126,10 @@ TEST_F(Files, ImportFailuresLeaveNothingHalfDone) {
     FrameStore store;
     EXPECT_EQ(importLog(m_dir + "/none.log", LogFormat::kCandump, store, nullptr).status,
               LogImportResult::kCannotOpen);
-    const LogImportResult junk =
-        importLog(write("junk.asc", "\x7f" "ELF\x01\x02\n\x00\x00\n"s), LogFormat::kAsc, store, nullptr);
+    const LogImportResult junk = importLog(write("junk.asc",
+                                                 "\x7f"
+                                                 "ELF\x01\x02\n\x00\x00\n"s),
+                                           LogFormat::kAsc, store, nullptr);
     EXPECT_EQ(junk.status, LogImportResult::kNoFrames);
     EXPECT_EQ(junk.read.skippedLines(), 2u);
     // An empty log is an empty capture, not a failure.
@@ -153,8 +155,7 @@ TEST_F(Files, ExportWritesTheShownRowsOrAllFrames) {
     rows.append(99);  // gone
     LogExportOptions options;
     options.interfaceName = "vcan2";
-    LogExportResult r =
-        exportLog(m_dir + "/rows.log", options, store, &rows, 0, nullptr);
+    LogExportResult r = exportLog(m_dir + "/rows.log", options, store, &rows, 0, nullptr);
     ASSERT_TRUE(r) << r.error;
     EXPECT_EQ(r.frames, 2u);
     EXPECT_EQ(read("rows.log"),
@@ -219,7 +220,8 @@ TEST_F(Files, ConversionNeedsKnownKinds) {
     const ConvertResult missing = convertFile(m_dir + "/none.asc", m_dir + "/b.log", 0);
     EXPECT_FALSE(missing.ok);
     EXPECT_NE(missing.error.find("none.asc"), std::string::npos);
-    const ConvertResult ok = convertFile(write("c.log", "(1.0) can0 123#\nx\n"), m_dir + "/c.asc", 0);
+    const ConvertResult ok =
+        convertFile(write("c.log", "(1.0) can0 123#\nx\n"), m_dir + "/c.asc", 0);
     EXPECT_TRUE(ok.ok);
     EXPECT_NE(ok.warning.find("line 2"), std::string::npos) << ok.warning;
 }

@@ -94,8 +94,7 @@ TEST(CandumpReader, TimesOfACapturesOwnClockKeepTheirZero) {
 
 TEST(CandumpReader, ACutLastLineIsSkippedNotReadShort) {
     // "123#11" could be what is left of "123#1122".
-    const Read r = readAll(LogFormat::kCandump,
-                           "(1.000000) can0 123#1122\n(2.000000) can0 123#11");
+    const Read r = readAll(LogFormat::kCandump, "(1.000000) can0 123#1122\n(2.000000) can0 123#11");
     ASSERT_EQ(r.frames.size(), 1u);
     EXPECT_EQ(skipped(r, SkipReason::kCutShort), 1u);
     EXPECT_EQ(r.result.warnings.at(0).line, 2u);
@@ -160,25 +159,26 @@ TEST(LogReaders, AFileThatCannotBeOpenedSaysWhy) {
 }
 
 TEST(AscReader, ReadsFramesAndSkipsEventsOfOtherKinds) {
-    const Read r = readAll(LogFormat::kAsc,
-                           "date Mon Dec 07 01:40:44.391 AM 2026\n"
-                           "base hex  timestamps absolute\n"
-                           "internal events logged\n"
-                           "// version 1.2.3\n"
-                           "Begin Triggerblock Tue Nov 14 10:13:20.005 PM 2023\n"
-                           " 0.000000 Start of measurement\n"
-                           " 0.100000 1  123             Rx   d 2 11 22\n"
-                           " 0.994877 1  12345678x       Rx   r 0 \n"
-                           " 1.494877 1  7FF             Rx   r 3 \n"
-                           " 1.994877 1  1               Tx   d 0 \n"
-                           " 2.094877 1  ErrorFrame\n"
-                           " 2.194877 CANFD   1 Rx          1   0 0 9 12 00 01 02\n"
-                           " 2.3 2  1ABCDEF0x Rx d 8 01 02 03 04 05 06 07 08 Length = 1 BitCount = 2\n"
-                           " 2.4 1  Statistic: D 0 R 0 XD 0 XR 0 E 0 O 0 B 0.00%\n"
-                           " 2.5 1  123 Rx d 4 11 22\n"
-                           " 2.6 1  800 Rx d 1 11\n"
-                           "hello\n"
-                           "End TriggerBlock\n");
+    const Read r =
+        readAll(LogFormat::kAsc,
+                "date Mon Dec 07 01:40:44.391 AM 2026\n"
+                "base hex  timestamps absolute\n"
+                "internal events logged\n"
+                "// version 1.2.3\n"
+                "Begin Triggerblock Tue Nov 14 10:13:20.005 PM 2023\n"
+                " 0.000000 Start of measurement\n"
+                " 0.100000 1  123             Rx   d 2 11 22\n"
+                " 0.994877 1  12345678x       Rx   r 0 \n"
+                " 1.494877 1  7FF             Rx   r 3 \n"
+                " 1.994877 1  1               Tx   d 0 \n"
+                " 2.094877 1  ErrorFrame\n"
+                " 2.194877 CANFD   1 Rx          1   0 0 9 12 00 01 02\n"
+                " 2.3 2  1ABCDEF0x Rx d 8 01 02 03 04 05 06 07 08 Length = 1 BitCount = 2\n"
+                " 2.4 1  Statistic: D 0 R 0 XD 0 XR 0 E 0 O 0 B 0.00%\n"
+                " 2.5 1  123 Rx d 4 11 22\n"
+                " 2.6 1  800 Rx d 1 11\n"
+                "hello\n"
+                "End TriggerBlock\n");
     ASSERT_EQ(r.frames.size(), 5u);
     EXPECT_EQ(r.zero, 0u);  // times count from the measurement's start
     EXPECT_EQ(r.frames[0].timeUs, 100000u);
@@ -232,8 +232,8 @@ TEST(LogParse, SecondsWithAnyNumberOfFractionDigits) {
     EXPECT_EQ(us, 123456u);
     EXPECT_TRUE(logparse::parseSeconds("999999999999.000001", us));
     EXPECT_EQ(us, 999999999999000001u);
-    for (const char* bad : {"", ".5", "1.", "1", "1.1234567890", "-1.0", "1.0x", "1e3.0",
-                            "1234567890123.0"}) {
+    for (const char* bad :
+         {"", ".5", "1.", "1", "1.1234567890", "-1.0", "1.0x", "1e3.0", "1234567890123.0"}) {
         EXPECT_FALSE(logparse::parseSeconds(bad, us)) << bad;
     }
 }

@@ -59,8 +59,9 @@ protected:
 TEST(CandumpWriter, LinesAsCandumpWritesThem) {
     EXPECT_EQ(candump(frame(5123, 0x123, false, false, {0x11, 0x22})),
               "(0000000000.005123) can0 123#1122\n");
-    EXPECT_EQ(candump(frame(1'700'000'000'000'001, 0x1FFFFFFF, true, false, {0, 1, 2, 3, 4, 5, 6, 0xAB})),
-              "(1700000000.000001) can0 1FFFFFFF#00010203040506AB\n");
+    EXPECT_EQ(
+        candump(frame(1'700'000'000'000'001, 0x1FFFFFFF, true, false, {0, 1, 2, 3, 4, 5, 6, 0xAB})),
+        "(1700000000.000001) can0 1FFFFFFF#00010203040506AB\n");
     EXPECT_EQ(candump(frame(0, 0x7FF, false, true, {}, 3), "vcan9"),
               "(0000000000.000000) vcan9 7FF#R3\n");
     EXPECT_EQ(candump(frame(0, 0x1, true, true, {})), "(0000000000.000000) can0 00000001#R\n");
