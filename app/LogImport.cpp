@@ -8,6 +8,7 @@
 #include "resources/UiText.h"
 
 #include <QButtonGroup>
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -28,6 +29,26 @@ QString text(std::uint32_t id) {
 QString ui(const char* english) {
     return QString::fromStdString(uiText(english));
 }
+
+// The progress window, given the event loop's turn it needs to appear and repaint: a long import
+// or export runs on this thread. User input stays queued meanwhile.
+class ShownProgress final : public Progress {
+public:
+    explicit ShownProgress(QWidget* parent) : m_window(parent) {}
+    void begin(std::uint32_t captionStringId) override {
+        m_window.begin(captionStringId);
+        settle();
+    }
+    void setPercent(int percent) override {
+        m_window.setPercent(percent);
+        settle();
+    }
+    void end() override { m_window.end(); }
+
+private:
+    static void settle() { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
+    ProgressWindow m_window;
+};
 
 }  // namespace
 
@@ -136,7 +157,7 @@ bool MonitorApp::importLogFile(const QString& path) {
     FrameStore frames;
     LogImportResult result;
     {
-        ProgressWindow progress(m_frame.get());
+        ShownProgress progress(m_frame.get());
         result = ::importLog(path.toStdString(), format, frames, &progress);
     }
     QString failure;
@@ -192,7 +213,7 @@ bool MonitorApp::exportLogFile(const QString& path, const ExportLogChoice& choic
     const DisplayIndexList* rows = choice.shownRows ? &m_state.filter.displayIndexList : nullptr;
     LogExportResult result;
     {
-        ProgressWindow progress(m_frame.get());
+        ShownProgress progress(m_frame.get());
         result = ::exportLog(path.toStdString(), choice.options, m_state.store, rows,
                              std::time(nullptr), &progress);
     }
