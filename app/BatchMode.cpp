@@ -1,5 +1,6 @@
 #include "app/BatchMode.h"
 
+#include "app/ConvertBatch.h"
 #include "capture/DocumentFile.h"
 #include "filters/FilterState.h"
 #include "views/DataListPrinter.h"
@@ -18,6 +19,7 @@ const char kUsage[] =
     "Usage: Korvane [DOC.krv]\n"
     "       Korvane --export OUT.txt [--reading can|devicenet|canopen] DOC.krv\n"
     "       Korvane --print-to OUT.pdf [--reading can|devicenet|canopen] DOC.krv\n"
+    "       Korvane --convert IN OUT\n"
     "\n"
     "Without options Korvane opens its window (and DOC.krv when given).\n"
     "\n"
@@ -25,6 +27,8 @@ const char kUsage[] =
     "                      OUT.txt (the date line carries the current time)\n"
     "  --print-to OUT.pdf  print the same rows to the PDF file OUT.pdf\n"
     "  --reading NAME      read the frames as can (the default), devicenet or canopen\n"
+    "  --convert IN OUT    convert every frame between a document (.krv), a candump log (.log)\n"
+    "                      and an ASC log (.asc), by the files' extensions\n"
     "  --help              this text\n"
     "\n"
     "Both batch commands apply the document's stored filter, show no window, report errors on\n"
@@ -49,6 +53,11 @@ int runBatch(int argc, char** argv) {
         if (a == "--help" || a == "-h") {
             std::fputs(kUsage, stdout);
             return 0;
+        } else if (a == "--convert") {
+            if (i + 3 != argc) {
+                return fail("--convert takes IN and OUT, and nothing after (see --help)");
+            }
+            return runConvert(argv[i + 1], argv[i + 2]);
         } else if (a == "--export" || a == "--print-to" || a == "--reading") {
             if (value == nullptr) return fail(a + " needs a value (see --help)");
             ++i;

@@ -31,6 +31,9 @@ const CommandMap<MonitorApp>& commandMap() {
         OnCommand<A>(ID_FILE_NEW, &A::OnFileNew),
         OnCommand<A>(ID_FILE_OPEN, &A::OnFileOpen),
         OnCommandRange<A>(ID_FILE_SAVE, ID_FILE_SAVE_AS, &A::OnFileSave),
+        OnCommand<A>(ID_FILE_IMPORT_LOG, &A::OnFileImportLog),
+        OnCommand<A>(ID_FILE_EXPORT_LOG, &A::OnFileExportLog),
+        {ID_FILE_EXPORT_LOG, ID_FILE_EXPORT_LOG, nullptr, &A::OnUpdateNeedsDocument},
         {ID_FILE_SAVE, ID_FILE_SAVE_AS, nullptr, &A::OnUpdateNeedsDocument},
         OnCommand<A>(ID_APP_EXIT, &A::OnAppExit),
         // Printing goes to the data list; without one it is off.

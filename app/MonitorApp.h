@@ -7,6 +7,7 @@
 
 #include "framework/CommandRouting.h"
 #include "app/LanguageManager.h"
+#include "app/LogImport.h"
 #include "app/MainFrame.h"
 #include "app/ProgramState.h"
 #include "app/QtMessageService.h"
@@ -31,6 +32,10 @@ public:
     bool openDocument(const QString& path);
     // Saves the document; a failed save leaves the old file as it was.
     bool saveDocument(const QString& path);
+    // A candump or ASC log (by its extension) becomes a new document; false when it was not read.
+    bool importLogFile(const QString& path);
+    // Writes the log of File > Export As Log...; false when the file was not written.
+    bool exportLogFile(const QString& path, const ExportLogChoice& choice);
     // Asks whether to save a modified document; false when the user cancels.
     bool saveModified();
     [[nodiscard]] MainFrame& mainFrame() { return *m_frame; }
@@ -45,6 +50,8 @@ public:
     void OnFileNew(unsigned);
     void OnFileOpen(unsigned);
     void OnFileSave(unsigned id);
+    void OnFileImportLog(unsigned);
+    void OnFileExportLog(unsigned);
     void OnUpdateNeedsDocument(CmdUI& ui);
     void OnAppExit(unsigned);
     void OnAppAbout(unsigned);
@@ -71,4 +78,5 @@ private:
     LanguageManager m_language;
     std::unique_ptr<MainFrame> m_frame;
     std::unique_ptr<CDataDoc> m_document;
+    ExportLogChoice m_logExport;  // the last export's choice, offered again
 };

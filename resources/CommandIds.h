@@ -48,5 +48,8 @@ inline constexpr unsigned ID_POPUP_FILTER = 32843;
 inline constexpr unsigned ID_POPUP_NEW_WINDOW = 32859;
 inline constexpr unsigned ID_VIEW_CURVE_INFORMATION = 32880;
 inline constexpr unsigned ID_VIEW_SAMPLING_POINT_INFORMATION = 32881;
+// Ours: logs of other CAN tools in and out.
+inline constexpr unsigned ID_FILE_IMPORT_LOG = 32916;
+inline constexpr unsigned ID_FILE_EXPORT_LOG = 32917;
 inline constexpr unsigned ID_LANGUAGE_FIRST = 28416;
 inline constexpr unsigned ID_LANGUAGE_LAST = 28671;

@@ -26,12 +26,14 @@ std::vector<MenuItem> mainMenu(bool documentOpen) {
     std::vector<MenuItem> file = {
         item("&New...\tCtrl+N", ID_FILE_NEW),
         item("&Open...\tCtrl+O", ID_FILE_OPEN),
+        item("&Import...", ID_FILE_IMPORT_LOG),
     };
     if (documentOpen) {
         file.push_back(item("&Save\tCtrl+S", ID_FILE_SAVE));
         file.push_back(item("Save &As...", ID_FILE_SAVE_AS));
         file.push_back(separator());
         file.push_back(item("&Export...", ID_FUNCTIONS_EXPORT));
+        file.push_back(item("Export As &Log...", ID_FILE_EXPORT_LOG));
         file.push_back(separator());
         file.push_back(item("&Print...", ID_FILE_PRINT));
         file.push_back(item("Print Pre&view", ID_FILE_PRINT_PREVIEW));

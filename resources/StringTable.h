@@ -51,6 +51,16 @@ inline constexpr std::uint32_t kCannotCreateTwoDocuments = 5203;
 inline constexpr std::uint32_t kErrorCaption = 5204;
 inline constexpr std::uint32_t kPleaseWait = 5206;
 inline constexpr std::uint32_t kCannotGetLanguage = 5207;
+// Logs of other CAN tools.
+inline constexpr std::uint32_t kLogLinesSkipped = 5260;
+inline constexpr std::uint32_t kSkippedErrorFrame = 5261;  // one per reason, in reason order
+inline constexpr std::uint32_t kLogCannotOpen = 5267;
+inline constexpr std::uint32_t kLogCannotRead = 5268;
+inline constexpr std::uint32_t kLogHoldsNoFrame = 5269;
+inline constexpr std::uint32_t kLogOutOfMemory = 5270;
+inline constexpr std::uint32_t kLogCannotWrite = 5271;
+inline constexpr std::uint32_t kLogFramesLeftOut = 5272;
+inline constexpr std::uint32_t kBadInterfaceName = 5273;
 // The filter dialogs' messages.
 inline constexpr std::uint32_t kSameCondition = 5300;
 inline constexpr std::uint32_t kIdentifierLengthHex = 5301;

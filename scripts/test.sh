@@ -31,3 +31,15 @@ corpus=$(mktemp -d)
 trap 'rm -rf "$corpus"' EXIT
 cp "$root"/fuzz/corpus/* "$corpus"/
 "$root/build-fuzz/bin/document_fuzz" -max_total_time=30 -rss_limit_mb=2048 "$corpus" 2>&1 | tail -n 3
+
+echo "== Fuzzing the candump and ASC log readers (libFuzzer, 15 s each)"
+CC=clang CXX=clang++ "$root/scripts/build.sh" "$root/build-fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DKORVANE_FUZZ=ON -DKORVANE_BENCHMARKS=OFF --target candump_fuzz
+CC=clang CXX=clang++ "$root/scripts/build.sh" "$root/build-fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DKORVANE_FUZZ=ON -DKORVANE_BENCHMARKS=OFF --target asc_fuzz
+for reader in candump asc; do
+    logs=$(mktemp -d)
+    cp "$root"/fuzz/corpus-$reader/* "$logs"/
+    "$root/build-fuzz/bin/${reader}_fuzz" -max_total_time=15 -rss_limit_mb=2048 "$logs" 2>&1 | tail -n 3
+    rm -rf "$logs"
+done

@@ -1,6 +1,6 @@
-#include "adapter/CandumpReplay.h"
 #include "adapter/EmulatedAdapter.h"
 #include "adapter/FullLoadGenerator.h"
+#include "adapter/LogReplay.h"
 
 #include <gtest/gtest.h>
 
@@ -36,34 +36,48 @@ TEST(FrameBits, StuffingAndTheFrameLayout) {
     EXPECT_LT(frameBits(remote), 47u + 8u + 8u);
 }
 
-TEST(Candump, ParsesFramesAndCountsWhatItCannotUse) {
-    std::istringstream in(
+TEST(Replay, TakesBothLogFormatsThroughTheirReadersAndKeepsThePace) {
+    CandumpReader candump;
+    candump.openMemory(
         "(1436509052.249713) vcan0 044#2A366C2BBA\n"
         "(1436509052.449847) vcan0 0FF#R\n"
         "(1436509052.549847) can1 12345678#11.22.33\n"
-        "\n"
-        "(1436509052.649847) can1 7FF#R3\n"
         "garbage\n"
-        "(1436509052.7) vcan0 044#00\n"
-        "(1436509052.849847) vcan0 800#00\n"
-        "(1436509052.949847) vcan0 044#123\n"
-        "(1436509053.049847) vcan0 044##0112233\n"
-        "(1436509051.000000) vcan0 044#00\n");
-    const CandumpLog log = parseCandump(in);
+        "(1436509052.349847) can1 7FF#R3\n"
+        "(1436509053.049847) vcan0 044##0112233\n");
+    const ReplayLog log = loadReplayLog(candump);
     ASSERT_EQ(log.entries.size(), 4u);
     EXPECT_EQ(log.entries[0].offsetUs, 0u);
-    EXPECT_EQ(log.entries[0].frame.identifier, 0x44u);
     EXPECT_EQ(log.entries[0].frame.length, 5);
     EXPECT_EQ(log.entries[0].frame.data[4], 0xBA);
     EXPECT_TRUE(log.entries[1].frame.remote);
     EXPECT_EQ(log.entries[1].offsetUs, 200'134u);
     EXPECT_TRUE(log.entries[2].frame.extended);
-    EXPECT_EQ(log.entries[2].frame.identifier, 0x12345678u);
     EXPECT_EQ(log.entries[2].frame.length, 3);
+    // A frame earlier than the one before goes right after it.
+    EXPECT_EQ(log.entries[3].offsetUs, 300'134u);
     EXPECT_EQ(log.entries[3].frame.length, 3);
-    EXPECT_EQ(log.rejectedCount, 6u);
-    ASSERT_FALSE(log.rejected.empty());
-    EXPECT_EQ(log.rejected[0].line, 6);
+    EXPECT_EQ(log.read.skippedLines(), 2u);
+    EXPECT_EQ(log.read.warnings.at(0).line, 4u);
+
+    AscReader asc;
+    asc.openMemory("base hex  timestamps absolute\n 1.5 1 123 Rx d 1 AA\n 1.75 1 1x Rx r 2\n");
+    LogReplay replay(loadReplayLog(asc), true);
+    BusFrame f;
+    std::uint64_t at = 0;
+    ASSERT_TRUE(replay.next(f, at));
+    EXPECT_EQ(at, 0u);
+    EXPECT_EQ(f.data[0], 0xAA);
+    replay.pop();
+    ASSERT_TRUE(replay.next(f, at));
+    EXPECT_EQ(at, 250'000u);
+    EXPECT_TRUE(f.remote && f.extended);
+    replay.pop();
+    // Looping: the next round a millisecond after the last frame.
+    ASSERT_TRUE(replay.next(f, at));
+    EXPECT_EQ(at, 251'000u);
+
+    EXPECT_FALSE(loadReplayLog("/nonexistent/x.asc").read.ok);
 }
 
 namespace {

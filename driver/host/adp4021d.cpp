@@ -1,9 +1,9 @@
 // adp4021d: the ADP4021 driver host with emulated adapters.
 
-#include "adapter/CandumpReplay.h"
 #include "adapter/DemoNetwork.h"
 #include "adapter/EmulatedAdapter.h"
 #include "adapter/FullLoadGenerator.h"
+#include "adapter/LogReplay.h"
 #include "adapter/SharedBus.h"
 #include "driver/host/DriverHost.h"
 #include "driver/host/RealBusHost.h"
@@ -38,7 +38,7 @@ const char kUsage[] =
     "                        and one source feeds them all (try a sender against a receiver)\n"
     "  --source SOURCE       what the bus carries (default demo):\n"
     "                          demo         CANopen nodes and a DeviceNet master with slaves\n"
-    "                          replay:FILE  a candump log at its own pace\n"
+    "                          replay:FILE  a candump or ASC (.asc) log at its own pace\n"
     "                          load         frames back to back (see --load-*)\n"
     "                          none         a quiet bus\n"
     "                          canbus:PLUGIN:INTERFACE  a real bus through a Qt Serial Bus\n"
@@ -169,18 +169,20 @@ std::unique_ptr<BusSource> makeSource(const Options& o, std::string& error) {
     }
     if (o.source.rfind("replay:", 0) == 0) {
         const std::string path = o.source.substr(7);
-        std::ifstream in(path);
-        if (!in) {
-            error = "cannot read the candump log " + path;
+        ReplayLog log = loadReplayLog(path);
+        if (!log.read.ok) {
+            error = "cannot read the log " + path + ": " + log.read.error;
             return nullptr;
         }
-        CandumpLog log = parseCandump(in);
-        std::fprintf(stderr, "adp4021d: %s: %zu frames to replay, %zu lines not usable\n",
-                     path.c_str(), log.entries.size(), log.rejectedCount);
-        for (const auto& r : log.rejected) {
-            std::fprintf(stderr, "adp4021d: %s:%d: %s\n", path.c_str(), r.line, r.reason.c_str());
+        std::fprintf(stderr, "adp4021d: %s: %zu frames to replay, %llu lines not usable\n",
+                     path.c_str(), log.entries.size(),
+                     static_cast<unsigned long long>(log.read.skippedLines()));
+        for (const LogWarning& w : log.read.warnings) {
+            std::fprintf(stderr, "adp4021d: %s:%llu: %s%s%s\n", path.c_str(),
+                         static_cast<unsigned long long>(w.line), skipReasonText(w.reason),
+                         w.detail.empty() ? "" : ": ", w.detail.c_str());
         }
-        return std::make_unique<CandumpReplay>(std::move(log), o.replayLoop);
+        return std::make_unique<LogReplay>(std::move(log), o.replayLoop);
     }
     error = "unknown source " + o.source + " (see --help)";
     return nullptr;

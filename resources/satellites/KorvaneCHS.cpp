@@ -122,6 +122,24 @@ constexpr StringEntry kStrings[] = {
     {5122, "\u95f4\u9694(ms)\u548c\u5468\u671f(ms)\u5fc5\u987b\u5927\u4e8e 0\u3002"},
     {5230, "\u53d1\u9001\u5931\u8d25"},
     {5231, "\u53d1\u9001\u5931\u8d25"},
+    {7013, "\u6b63\u5728\u8f7d\u5165\u6570\u636e"},
+    // Logs of other CAN tools.
+    {5260, "\u65e5\u5fd7\u4e2d\u6709 %1 \u884c\u88ab\u8df3\u8fc7\uff08%2\uff09\u3002\n\u7b2c\u4e00\u4e2a\u88ab\u8df3\u8fc7\u7684\u662f\u7b2c %3 \u884c\uff1a%4\u3002"},
+    {5261, "\u9519\u8bef\u5e27"},
+    {5262, "CAN FD \u5e27"},
+    {5263, "\u4e0d\u662f CAN \u5e27"},
+    {5264, "\u65e0\u6cd5\u89e3\u6790"},
+    {5265, "\u884c\u8fc7\u957f"},
+    {5266, "\u5728\u6587\u4ef6\u672b\u5c3e\u88ab\u622a\u65ad"},
+    {5267, "\u65e0\u6cd5\u6253\u5f00\u65e5\u5fd7\uff1a\n%1"},
+    {5268, "\u65e0\u6cd5\u5b8c\u6574\u8bfb\u53d6\u65e5\u5fd7\uff0c\u672a\u5bfc\u5165\uff1a\n%1"},
+    {5269, "\u6587\u4ef6\u4e2d\u6ca1\u6709\u53ef\u5bfc\u5165\u7684 CAN \u5e27\u3002\n%1"},
+    {5270, "\u5185\u5b58\u4e0d\u8db3\uff1a\u65e5\u5fd7\u672a\u5bfc\u5165\u3002"},
+    {5271, "\u65e0\u6cd5\u5199\u5165\u65e5\u5fd7\uff1a%1\n\u539f\u6709\u6587\u4ef6\u672a\u88ab\u6539\u52a8\u3002"},
+    {5272, "%1 \u5e27\u88ab\u7565\u53bb\uff1a\u5176\u6807\u8bc6\u7b26\u4e0e\u5e27\u683c\u5f0f\u4e0d\u7b26\u3002"},
+    {5273, "\u63a5\u53e3\u540d\u79f0\u5fc5\u987b\u7531 1 \u5230 15 \u4e2a\u5b57\u6bcd\u3001\u6570\u5b57\u3001'_'\u3001'-' \u6216 '.' \u7ec4\u6210\u3002"},
+    {32916, "\u7528 candump \u6216 ASC \u65e5\u5fd7\u65b0\u5efa\u6587\u6863\n\u5bfc\u5165"},
+    {32917, "\u5c06\u5e27\u5199\u4e3a candump \u6216 ASC \u65e5\u5fd7\n\u5bfc\u51fa\u4e3a\u65e5\u5fd7"},
 };
 
 struct TextEntry {
@@ -242,6 +260,18 @@ constexpr TextEntry kTexts[] = {
     {"Description", "\u63cf\u8ff0"},
     {"FCode", "\u529f\u80fd\u7801"},
     {"Node-ID", "\u8282\u70b9 ID"},
+    {"&Import...", "\u5bfc\u5165(&I)..."},
+    {"Export As &Log...", "\u5bfc\u51fa\u4e3a\u65e5\u5fd7(&L)..."},
+    {"Export As Log", "\u5bfc\u51fa\u4e3a\u65e5\u5fd7"},
+    {"Rows", "\u884c"},
+    {"The rows the data list shows", "\u6570\u636e\u5217\u8868\u663e\u793a\u7684\u884c"},
+    {"All frames", "\u5168\u90e8\u5e27"},
+    {"Format", "\u683c\u5f0f"},
+    {"candump log (*.log)", "candump \u65e5\u5fd7 (*.log)"},
+    {"ASC log (*.asc)", "ASC \u65e5\u5fd7 (*.asc)"},
+    {"Interface name:", "\u63a5\u53e3\u540d\u79f0\uff1a"},
+    {"Logs (*.log *.asc)", "\u65e5\u5fd7 (*.log *.asc)"},
+    {"Import", "\u5bfc\u5165"},
 };
 
 }  // namespace

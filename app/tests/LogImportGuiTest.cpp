@@ -1,0 +1,156 @@
+// Logs through the program: File > Import..., File > Export As Log... and their messages.
+
+#include "app/MonitorApp.h"
+#include "interop/LogTime.h"
+#include "resources/CommandIds.h"
+#include "resources/StringTable.h"
+#include "views/CViewDataList.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class NoDevice final : public VexaDevice {
+public:
+    bool recvData(std::int32_t&, std::int32_t&, std::int32_t&, ReceivedFrame*) override {
+        return false;
+    }
+    bool runVexa() override { return true; }
+    bool stopVexa() override { return true; }
+    bool vexaInit() override { return true; }
+    bool setVexa(int, int, int, int) override { return true; }
+    bool getVexaInfo(Info&) override { return false; }
+};
+
+class LogImportGuiTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = fs::temp_directory_path() / ("korvane-logs-" + std::to_string(::getpid()));
+        fs::create_directories(m_dir);
+        ASSERT_TRUE(m_app.InitInstance({}));
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+    QString write(const char* name, const std::string& text) {
+        std::ofstream((m_dir / name).string(), std::ios::binary) << text;
+        return QString::fromStdString((m_dir / name).string());
+    }
+    std::string read(const char* name) {
+        std::ifstream in((m_dir / name).string(), std::ios::binary);
+        std::ostringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    QString path(const char* name) const { return QString::fromStdString((m_dir / name).string()); }
+
+    fs::path m_dir;
+    NoDevice m_device;
+    MessageRecorder m_messages;
+    MonitorApp m_app{&m_device, &m_messages};
+};
+
+}  // namespace
+
+TEST_F(LogImportGuiTest, ALogBecomesANewUnsavedDocumentWithOneMessageAboutSkippedLines) {
+    ProgramState& state = m_app.state();
+    state.device.baudRate = 500;
+    state.capture.deviceReady = 1;
+    ASSERT_TRUE(m_app.importLogFile(write("trace.log",
+                                          "(1700000000.000000) can0 123#1122\n"
+                                          "(1700000000.500000) can0 20000004#0000000000000000\n"
+                                          "(1700000001.250000) can0 12345678#R2\n"
+                                          "(1700000002.000000) can0 123##11\n"
+                                          "nonsense\n")));
+    ASSERT_NE(m_app.document(), nullptr);
+    EXPECT_EQ(m_app.document()->GetTitle(), "trace");
+    EXPECT_TRUE(m_app.document()->GetPathName().empty());
+    EXPECT_TRUE(m_app.mainFrame().isWindowModified());
+    ASSERT_EQ(state.store.count(), 2u);
+    EXPECT_EQ(state.store.at(1).seconds, 1u);
+    EXPECT_EQ(state.store.at(1).millis, 250u);
+    EXPECT_EQ(state.store.at(1).status, 1u);
+    // The adapter's settings are not the log's business.
+    EXPECT_EQ(state.device.baudRate, 500);
+    EXPECT_EQ(state.capture.deviceReady.load(), 1u);
+    EXPECT_EQ(m_app.mainFrame().dataList()->model().rowCount(), 2);
+    ASSERT_EQ(m_messages.shown().size(), 1u);
+    const std::string& text = m_messages.shown()[0].text;
+    EXPECT_NE(text.find("3 lines of the log were skipped"), std::string::npos) << text;
+    EXPECT_NE(text.find("1 error frame, 1 CAN FD frame, 1 does not parse"), std::string::npos)
+        << text;
+    EXPECT_NE(text.find("line 2: error frame"), std::string::npos) << text;
+}
+
+TEST_F(LogImportGuiTest, AFileWithoutFramesLeavesTheOpenDocumentAsItWas) {
+    ASSERT_TRUE(m_app.importLogFile(write("good.asc", "0.5 1 7FF Rx d 1 01\n")));
+    EXPECT_TRUE(m_messages.shown().empty());
+    EXPECT_EQ(m_app.state().store.count(), 1u);
+    EXPECT_FALSE(m_app.importLogFile(write("photo.asc", std::string("\x89PNG\r\n\x1a\n\0\0", 10))));
+    EXPECT_FALSE(m_app.importLogFile(path("missing.log")));
+    EXPECT_EQ(m_app.state().store.count(), 1u);
+    EXPECT_EQ(m_app.document()->GetTitle(), "good");
+    ASSERT_EQ(m_messages.shown().size(), 2u);
+    EXPECT_EQ(m_messages.shown()[0].icon, MessageIcon::kStop);
+    EXPECT_NE(m_messages.shown()[0].text.find("no CAN frame"), std::string::npos);
+    EXPECT_NE(m_messages.shown()[1].text.find("missing.log"), std::string::npos);
+}
+
+TEST_F(LogImportGuiTest, ExportWritesTheShownRowsOrAllFramesInEitherFormat) {
+    EXPECT_FALSE(m_app.mainFrame().action(ID_FILE_EXPORT_LOG)->isEnabled());
+    ASSERT_TRUE(m_app.importLogFile(write("in.log",
+                                          "(0000000001.000000) can0 101#01\n"
+                                          "(0000000002.000000) can0 102#02\n"
+                                          "(0000000003.000000) can0 103#03\n")));
+    m_app.mainFrame().updateCommandUI();
+    EXPECT_TRUE(m_app.mainFrame().action(ID_FILE_EXPORT_LOG)->isEnabled());
+    EXPECT_TRUE(m_app.mainFrame().action(ID_FILE_IMPORT_LOG)->isEnabled());
+    // The data list shows the rows the filter lets through.
+    DisplayIndexList& rows = m_app.state().filter.displayIndexList;
+    rows.clear();
+    rows.append(2);
+    ExportLogChoice choice;
+    choice.options.interfaceName = "vcan1";
+    ASSERT_TRUE(m_app.exportLogFile(path("shown.log"), choice));
+    EXPECT_EQ(read("shown.log"), "(0000000003.000000) vcan1 103#03\n");
+    choice.shownRows = false;
+    choice.options.format = LogFormat::kAsc;
+    ASSERT_TRUE(m_app.exportLogFile(path("all.asc"), choice));
+    const std::string asc = read("all.asc");
+    EXPECT_NE(asc.find("   1.000000 2  101             Rx   d 1 01\n"), std::string::npos) << asc;
+    EXPECT_NE(asc.find("   3.000000 2  103             Rx   d 1 03\nEnd TriggerBlock\n"),
+              std::string::npos);
+    EXPECT_FALSE(m_app.exportLogFile(path("no/such/folder.log"), choice));
+    EXPECT_EQ(m_messages.shown().back().icon, MessageIcon::kStop);
+}
+
+TEST(ExportLogChoice, TheInterfaceNameIsCheckedBeforeAnythingIsWritten) {
+    ExportLogChoice choice;
+    EXPECT_EQ(choice.options.interfaceName, "can0");
+    EXPECT_EQ(choice.check(), 0u);
+    EXPECT_EQ(choice.defaultFileName(), "CANData.log");
+    choice.options.interfaceName = "can 0";
+    EXPECT_EQ(choice.check(), strings::kBadInterfaceName);
+    choice.options.format = LogFormat::kAsc;
+    EXPECT_EQ(choice.defaultFileName(), "CANData.asc");
+    EXPECT_TRUE(choice.fileFilter().contains("*.asc"));
+}
+
+TEST(SkippedLinesMessage, SaysHowManyOfWhichKindAndTheFirstLine) {
+    LogReadResult read;
+    EXPECT_TRUE(skippedLinesMessage(read).isEmpty());
+    read.skip(17, SkipReason::kTooLong, {});
+    read.skip(20, SkipReason::kTooLong, {});
+    read.skip(30, SkipReason::kCutShort, {});
+    EXPECT_EQ(skippedLinesMessage(read),
+              "3 lines of the log were skipped (2 too long, 1 cut short at the end of the file).\n"
+              "The first skipped line is line 17: too long.");
+}

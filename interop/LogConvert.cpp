@@ -1,0 +1,74 @@
+#include "interop/LogConvert.h"
+
+#include "capture/DocumentFile.h"
+#include "interop/LogImport.h"
+
+namespace {
+
+ConvertResult failure(std::string text) {
+    ConvertResult r;
+    r.ok = false;
+    r.error = std::move(text);
+    return r;
+}
+
+}  // namespace
+
+ConvertResult convertFile(const std::string& in, const std::string& out, std::time_t when) {
+    const FileKind from = fileKindOf(in);
+    const FileKind to = fileKindOf(out);
+    if (from == FileKind::kUnknown) {
+        return failure("cannot tell the kind of " + in + " (use .krv, .log or .asc)");
+    }
+    if (to == FileKind::kUnknown) {
+        return failure("cannot tell the kind of " + out + " (use .krv, .log or .asc)");
+    }
+    ConvertResult result;
+    DocumentContents contents;
+    FrameStore store;
+    if (from == FileKind::kDocument) {
+        const FileResult loaded = loadDocument(in, contents, store, nullptr);
+        if (!loaded.ok) return failure(loaded.error);
+    } else {
+        const LogImportResult imported = importLog(
+            in, from == FileKind::kAsc ? LogFormat::kAsc : LogFormat::kCandump, store, nullptr);
+        switch (imported.status) {
+            case LogImportResult::kOk:
+                break;
+            case LogImportResult::kCannotOpen:
+                return failure("cannot open " + in + ": " + imported.detail);
+            case LogImportResult::kReadFailed:
+                return failure("cannot read " + in + ": " + imported.detail);
+            case LogImportResult::kOutOfMemory:
+                return failure("out of memory reading " + in);
+            case LogImportResult::kNoFrames:
+                return failure(in + " holds no CAN frame: " + imported.read.summary());
+        }
+        result.warning = imported.read.summary();
+    }
+    if (to == FileKind::kDocument) {
+        if (from != FileKind::kDocument) {
+            // As a new document has it: one data list.
+            CurveWindowRecord dataList;
+            dataList.flags = CurveWindowRecord::kDataList;
+            dataList.name.set("dl");
+            contents.windows.push_back(dataList);
+            contents.dataListExists = 1;
+        }
+        const FileResult saved = saveDocument(out, contents, store, store.count(), nullptr);
+        if (!saved.ok) return failure(saved.error);
+        result.frames = store.count();
+        return result;
+    }
+    LogExportOptions options;
+    options.format = to == FileKind::kAsc ? LogFormat::kAsc : LogFormat::kCandump;
+    const LogExportResult written = exportLog(out, options, store, nullptr, when, nullptr);
+    if (!written) return failure("cannot write " + out + ": " + written.error);
+    result.frames = written.frames;
+    if (written.unwritable > 0) {
+        if (!result.warning.empty()) result.warning += "\n";
+        result.warning += std::to_string(written.unwritable) +
+                          " frames were left out: their identifiers do not fit their format.";
+    }
+    return result;
+}

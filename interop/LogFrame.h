@@ -1,0 +1,71 @@
+#pragma once
+
+// What the candump and ASC logs carry and what reading them can go wrong with.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// One classic CAN frame of a log; its time in microseconds on the log's own clock.
+struct LogFrame {
+    std::uint64_t timeUs = 0;
+    std::uint32_t identifier = 0;
+    bool extended = false;
+    bool remote = false;
+    std::uint8_t length = 0;  // DLC, 0 to 8
+    std::uint8_t data[8] = {};
+};
+
+enum class LogFormat { kCandump, kAsc };
+
+// The kind of file a path names, by its extension (".krv", ".log", ".asc", any case).
+enum class FileKind { kDocument, kCandump, kAsc, kUnknown };
+[[nodiscard]] FileKind fileKindOf(std::string_view path);
+
+// Why a line gave no frame.
+enum class SkipReason : std::uint8_t {
+    kErrorFrame,  // an error frame
+    kFdFrame,     // a CAN FD frame: more than eight bytes do not fit a captured frame
+    kOtherEvent,  // a log event that is not a CAN frame
+    kMalformed,   // the line does not parse
+    kTooLong,     // longer than any frame line can be
+    kCutShort,    // the file ends in the middle of the line
+};
+inline constexpr std::size_t kSkipReasons = 6;
+
+// The reason in words, for messages and the batch report ("an error frame", ...).
+[[nodiscard]] const char* skipReasonText(SkipReason reason);
+
+struct LogWarning {
+    std::uint64_t line = 0;  // 1-based
+    SkipReason reason = SkipReason::kMalformed;
+    std::string detail;  // what exactly did not parse
+};
+
+// What a reader made of a whole file.
+struct LogReadResult {
+    static constexpr std::size_t kWarningsKept = 20;
+
+    bool ok = true;     // false: the file could not be opened or read
+    std::string error;  // why, when !ok
+    std::uint64_t frames = 0;
+    std::uint64_t lines = 0;
+    std::array<std::uint64_t, kSkipReasons> skipped{};
+    std::vector<LogWarning> warnings;  // the first kWarningsKept skipped lines
+
+    [[nodiscard]] std::uint64_t skippedLines() const {
+        std::uint64_t n = 0;
+        for (std::uint64_t s : skipped) n += s;
+        return n;
+    }
+    void skip(std::uint64_t line, SkipReason reason, std::string_view detail) {
+        ++skipped[static_cast<std::size_t>(reason)];
+        if (warnings.size() < kWarningsKept) {
+            warnings.push_back({line, reason, std::string(detail)});
+        }
+    }
+    // "N lines were skipped (...); the first, line L: why." or "" when none was.
+    [[nodiscard]] std::string summary() const;
+};

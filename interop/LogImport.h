@@ -1,0 +1,46 @@
+#pragma once
+
+// A candump or ASC log into frames of the store, and the store's frames out to a log.
+//
+// Thread: the user-interface thread, or a batch run.
+
+#include "capture/DocumentFile.h"
+#include "capture/FrameStore.h"
+#include "filters/FilterState.h"
+#include "interop/LogFrame.h"
+
+#include <ctime>
+#include <string>
+
+struct LogImportResult {
+    enum Status { kOk, kCannotOpen, kReadFailed, kNoFrames, kOutOfMemory };
+    Status status = kOk;
+    std::string detail;  // the system's reason for kCannotOpen and kReadFailed
+    LogReadResult read;  // what was read and skipped
+    [[nodiscard]] bool ok() const { return status == kOk; }
+};
+
+// Reads the log at `path` into the empty `frames`, in file order, on the capture's clock. A file
+// that cannot be read whole, or holds lines but not one frame, is a failure; `frames` then holds
+// nothing useful and the caller's document stays as it was.
+[[nodiscard]] LogImportResult importLog(const std::string& path, LogFormat format,
+                                        FrameStore& frames, Progress* progress);
+
+struct LogExportOptions {
+    LogFormat format = LogFormat::kCandump;
+    std::string interfaceName = "can0";
+};
+
+struct LogExportResult {
+    bool ok = true;
+    std::string error;
+    std::uint64_t frames = 0;
+    std::uint64_t unwritable = 0;  // frames left out: identifiers beyond their format's range
+    [[nodiscard]] explicit operator bool() const { return ok; }
+};
+
+// Writes the frames of the rows (store positions), or with `rows` null every frame of the store.
+// The ASC header is dated `when`.
+[[nodiscard]] LogExportResult exportLog(const std::string& path, const LogExportOptions& options,
+                                        const FrameStore& store, const DisplayIndexList* rows,
+                                        std::time_t when, Progress* progress);

@@ -1,0 +1,46 @@
+#include "interop/LogTime.h"
+
+#include <cstring>
+
+std::uint64_t captureTimeUs(const CapturedFrame& f) {
+    const std::uint64_t ms = std::uint64_t{f.wraps} * kAdapterWrapMs +
+                             std::uint64_t{f.minutes} * 60'000 + std::uint64_t{f.seconds} * 1000 +
+                             f.millis;
+    return ms * 1000 + (f.micros > 999 ? 999 : f.micros);
+}
+
+void setCaptureTime(CapturedFrame& f, std::uint64_t us) {
+    const std::uint64_t ms = us / 1000;
+    const std::uint64_t inRound = ms % kAdapterWrapMs;
+    f.wraps = static_cast<std::uint32_t>(ms / kAdapterWrapMs);
+    f.minutes = static_cast<std::uint32_t>(inRound / 60'000);
+    f.seconds = static_cast<std::uint32_t>(inRound / 1000 % 60);
+    f.millis = static_cast<std::uint32_t>(inRound % 1000);
+    f.micros = static_cast<std::uint32_t>(us % 1000);
+}
+
+LogFrame toLogFrame(const CapturedFrame& f) {
+    LogFrame l;
+    l.timeUs = captureTimeUs(f);
+    l.identifier = f.identifier;
+    l.extended = f.format != 0;
+    l.remote = f.status == 1;
+    l.length = f.length > 8 ? 8 : f.length;
+    std::memcpy(l.data, f.data, 8);
+    return l;
+}
+
+CapturedFrame LogTimeline::place(const LogFrame& l) {
+    std::uint64_t t = l.timeUs >= m_zeroUs ? l.timeUs - m_zeroUs : 0;
+    if (t < m_lastUs) t = m_lastUs;
+    m_lastUs = t;
+    CapturedFrame f;
+    setCaptureTime(f, t);
+    f.loading = 0;
+    f.status = l.remote ? 1 : 0;
+    f.format = l.extended ? 1 : 0;
+    f.length = l.length;
+    f.identifier = l.identifier;
+    std::memcpy(f.data, l.data, 8);
+    return f;
+}
