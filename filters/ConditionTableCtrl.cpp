@@ -5,8 +5,9 @@
 
 #include <algorithm>
 
-ConditionTableCtrl::ConditionTableCtrl(std::vector<std::string> headers, std::vector<int> percents,
-                                       int reservedPixels, QWidget* parent)
+ConditionTableCtrl::ConditionTableCtrl(const std::vector<std::string>& headers,
+                                       std::vector<int> percents, int reservedPixels,
+                                       QWidget* parent)
     : QTableWidget(parent), m_percents(std::move(percents)), m_reservedPixels(reservedPixels) {
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);

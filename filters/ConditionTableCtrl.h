@@ -21,7 +21,7 @@ class ConditionTableCtrl final : public QTableWidget {
 public:
     // Column widths are `percents` of the client width less `reservedPixels` (room for the
     // scroll bar), each truncated to a whole pixel.
-    ConditionTableCtrl(std::vector<std::string> headers, std::vector<int> percents,
+    ConditionTableCtrl(const std::vector<std::string>& headers, std::vector<int> percents,
                        int reservedPixels = 15, QWidget* parent = nullptr);
 
     // Replaces every row. Row colours stay with their row indices.

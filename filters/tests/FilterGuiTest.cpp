@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
@@ -111,6 +112,10 @@ protected:
 TEST_F(FilterGuiTest, CanDialogCustomAndAdvancedIdentifiersFilterTheList) {
     capture({frame(0x100), frame(0x101), frame(0x102), frame(0x101, 7), frame(0x7FF)});
     ASSERT_EQ(rows(), 5);
+    m_frame->updateCommandUI();
+    EXPECT_TRUE(m_frame->action(ID_DATALIST_FILTER)->isEnabled());
+    ASSERT_NE(m_frame->action(ID_POPUP_FILTER), nullptr);
+    EXPECT_TRUE(m_frame->action(ID_POPUP_FILTER)->isEnabled());
     m_app.document()->SetModifiedFlag(false);
     m_app.state().capture.pendingChanges = 0;
 
