@@ -31,3 +31,12 @@ corpus=$(mktemp -d)
 trap 'rm -rf "$corpus"' EXIT
 cp "$root"/fuzz/corpus/* "$corpus"/
 "$root/build-fuzz/bin/document_fuzz" -max_total_time=30 -rss_limit_mb=2048 "$corpus" 2>&1 | tail -n 3
+
+echo "== Fuzzing the driver host's message parser (libFuzzer, 20 s)"
+CC=clang CXX=clang++ "$root/scripts/build.sh" "$root/build-fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DKORVANE_FUZZ=ON -DKORVANE_BENCHMARKS=OFF --target host_message_fuzz
+host_corpus=$(mktemp -d)
+trap 'rm -rf "$corpus" "$host_corpus"' EXIT
+cp "$root"/fuzz/host-corpus/* "$host_corpus"/
+"$root/build-fuzz/bin/host_message_fuzz" -max_total_time=20 -rss_limit_mb=2048 "$host_corpus" 2>&1 |
+    tail -n 3
