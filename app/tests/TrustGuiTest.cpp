@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QMdiArea>
 #include <QTreeWidget>
 
@@ -88,4 +89,16 @@ TEST(DataListTree, AnItemNamedOtherwiseBringsTheOneDataListForward) {
     emit tree->itemDoubleClicked(renamed, 0);
     EXPECT_EQ(frame.mdiArea()->subWindowList().size(), 1);
     EXPECT_EQ(frame.mdiArea()->activeSubWindow(), frame.dataListFrame());
+}
+
+TEST(ExportCommand, ItsPromptIsTheListedText) {
+    SlowDevice device;
+    device.release();
+    MessageRecorder messages;
+    MonitorApp app(&device, &messages);
+    ASSERT_TRUE(app.InitInstance({}));
+    QAction* exportAction = app.mainFrame().action(ID_FUNCTIONS_EXPORT);
+    ASSERT_NE(exportAction, nullptr);
+    EXPECT_EQ(exportAction->statusTip(), QStringLiteral("Output the data in .txt format"));
+    EXPECT_EQ(exportAction->toolTip(), QStringLiteral("Export"));
 }
