@@ -1,6 +1,7 @@
 // The window against a slow device, and the one data list against names from a document.
 
 #include "app/MonitorApp.h"
+#include "platform/SingleInstance.h"
 #include "resources/CommandIds.h"
 
 #include <gtest/gtest.h>
@@ -12,8 +13,12 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <filesystem>
 #include <mutex>
 #include <thread>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -101,4 +106,33 @@ TEST(ExportCommand, ItsPromptIsTheListedText) {
     ASSERT_NE(exportAction, nullptr);
     EXPECT_EQ(exportAction->statusTip(), QStringLiteral("Output the data in .txt format"));
     EXPECT_EQ(exportAction->toolTip(), QStringLiteral("Export"));
+}
+
+TEST(SingleInstanceFolder, AFolderOthersCanWriteToIsRefused) {
+    char folder[] = "/tmp/korvane-instance-XXXXXX";
+    ASSERT_NE(::mkdtemp(folder), nullptr);
+    const std::string real = std::string(folder) + "/real";
+    const std::string link = std::string(folder) + "/link";
+    ASSERT_EQ(::mkdir(real.c_str(), 0700), 0);
+    ASSERT_EQ(::symlink(real.c_str(), link.c_str()), 0);
+    const std::string open = std::string(folder) + "/open";
+    ASSERT_EQ(::mkdir(open.c_str(), 0700), 0);
+    ::chmod(open.c_str(), 0733);
+    const std::string foreign = std::string(folder) + "/foreign";
+    ASSERT_EQ(::mkdir(foreign.c_str(), 0700), 0);
+    ASSERT_EQ(::chown(foreign.c_str(), 65534, static_cast<gid_t>(-1)), 0);
+    for (const std::string& runtime : {open, foreign, link}) {
+        qputenv("KORVANE_RUNTIME_DIR", runtime.c_str());
+        platform::SingleInstance instance(QStringLiteral("KorvaneTrust"));
+        EXPECT_FALSE(instance.acquire([] {})) << runtime;
+        EXPECT_TRUE(instance.refusal().contains(QStringLiteral("refusing"))) << runtime;
+        EXPECT_FALSE(std::filesystem::exists(runtime + "/KorvaneTrust.lock")) << runtime;
+    }
+    // A sound folder is taken as before.
+    qputenv("KORVANE_RUNTIME_DIR", real.c_str());
+    platform::SingleInstance instance(QStringLiteral("KorvaneTrust"));
+    EXPECT_TRUE(instance.acquire([] {}));
+    EXPECT_TRUE(instance.refusal().isEmpty());
+    qunsetenv("KORVANE_RUNTIME_DIR");
+    std::filesystem::remove_all(folder);
 }
