@@ -60,8 +60,8 @@ ReplacedFile::ReplacedFile(const std::string& target) : m_target(finalTarget(tar
         std::snprintf(suffix, sizeof suffix, ".saving-%06x", random() & 0xFFFFFF);
         m_temporary = m_target + suffix;
         // 0666 here lets the kernel apply the umask, as it would to any new file.
-        m_fd = ::open(m_temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
-                      0666);
+        m_fd =
+            ::open(m_temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
         if (m_fd < 0 && errno != EEXIST) break;
     }
     if (m_fd < 0) {

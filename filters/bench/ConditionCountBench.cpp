@@ -100,9 +100,9 @@ void BM_FilterPassByConditionCount(benchmark::State& state) {
         shown = fs.displayIndexList.size();
         benchmark::DoNotOptimize(shown);
     }
-    state.counters["frames/s"] = benchmark::Counter(
-        static_cast<double>(kFrames) * static_cast<double>(state.iterations()),
-        benchmark::Counter::kIsRate);
+    state.counters["frames/s"] =
+        benchmark::Counter(static_cast<double>(kFrames) * static_cast<double>(state.iterations()),
+                           benchmark::Counter::kIsRate);
     state.counters["shown"] = static_cast<double>(shown);
 }
 BENCHMARK(BM_FilterPassByConditionCount)

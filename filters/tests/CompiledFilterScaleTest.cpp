@@ -63,7 +63,9 @@ TEST(CompiledFilterScale, ManyMixedConditionsAgreeWithMatches) {
         for (int i = 0; i < 20; ++i) {
             FilterCondition c;
             const std::uint32_t protocol = pick(3);
-            c.flags = (protocol == 0 ? FCF_CAN : protocol == 1 ? FCF_DEVICENET : FCF_CANOPEN) |
+            c.flags = (protocol == 0   ? FCF_CAN
+                       : protocol == 1 ? FCF_DEVICENET
+                                       : FCF_CANOPEN) |
                       (rng() & ~(FCF_CAN | FCF_DEVICENET | FCF_CANOPEN));
             c.advancedMask = rng();
             c.advancedBits = rng();

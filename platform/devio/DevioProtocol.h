@@ -88,8 +88,8 @@ struct Response {
 // A request payload split into its parts, with the lengths it asks for checked.
 struct Request {
     MessageType type{};
-    std::uint32_t controlCode = 0;   // kDeviceControl
-    std::uint32_t outputLength = 0;  // kDeviceControl and kRead
+    std::uint32_t controlCode = 0;        // kDeviceControl
+    std::uint32_t outputLength = 0;       // kDeviceControl and kRead
     std::span<const std::uint8_t> input;  // kDeviceControl input, kWrite data, kOpen name
 };
 enum class RequestCheck { kOk, kMalformed, kTooLarge };

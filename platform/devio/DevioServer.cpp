@@ -234,16 +234,15 @@ void serveConnection(int fd, DevioHandler& handler, DevioHandler::ConnectionId i
                 if (opened) {
                     reply.status = kStatusInvalidParameter;
                 } else {
-                    reply.status = handler.create(
-                        id, std::string(parsed.input.begin(), parsed.input.end()));
+                    reply.status =
+                        handler.create(id, std::string(parsed.input.begin(), parsed.input.end()));
                     opened = reply.status == kStatusSuccess;
                 }
             } else {
                 reply = dispatch(handler, id, parsed);
             }
-            const std::size_t output = check == RequestCheck::kOk
-                                           ? std::min(reply.information, parsed.outputLength)
-                                           : 0;
+            const std::size_t output =
+                check == RequestCheck::kOk ? std::min(reply.information, parsed.outputLength) : 0;
             reply.output.resize(request.type == MessageType::kDeviceControl ||
                                         request.type == MessageType::kRead
                                     ? output

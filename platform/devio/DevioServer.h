@@ -2,8 +2,8 @@
 
 // The host side of the device handle protocol (DevioProtocol.h): one listening socket per device
 // interface, one thread per connected handle, at most connectionLimit() handles at once (further
-// connections are closed at once; the ones already open keep being served). The driver host turns the calls below into IRPs;
-// tests script the answers directly.
+// connections are closed at once; the ones already open keep being served). The driver host turns
+// the calls below into IRPs; tests script the answers directly.
 
 #include "platform/devio/DevioProtocol.h"
 
