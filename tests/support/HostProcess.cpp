@@ -25,7 +25,8 @@ HostProcess::HostProcess(const std::string& program, const std::string& runtimeD
         std::error_code ec;
         int n = 0;
         for (const auto& e : std::filesystem::directory_iterator(folder, ec)) {
-            n += e.is_socket() ? 1 : 0;
+            // A ".new" socket is still being put in place and cannot be found yet.
+            n += e.is_socket() && e.path().extension() != ".new" ? 1 : 0;
         }
         m_ready = n >= interfaces;
         if (!m_ready) {
