@@ -34,7 +34,10 @@ std::atomic<HANDLE> g_data{INVALID_HANDLE_VALUE};
 // A command and its reply travel on different handles, and the adapter cannot tell whose reply is
 // whose. Programs sharing an adapter therefore take turns, one whole exchange at a time, through a
 // lock file beside the device's socket (a process that dies lets go of it with its descriptors).
+// A second file is the line in front of it: whoever waits for the lock holds the line, so a
+// program that ends an exchange cannot take the lock straight back while another one waits.
 int g_exchangeLock = -1;
+int g_exchangeLine = -1;
 
 // Paths found by the last discovery, each with room for a channel suffix.
 std::array<std::array<char, kMaxPath>, kMaxInterfaces> g_paths;
@@ -62,26 +65,31 @@ bool channelsValid() {
     return false;
 }
 
+// Takes `fd`'s lock, trying until the call's deadline.
+bool lockWithinDeadline(int fd) {
+    for (;;) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            return true;
+        }
+        if ((errno != EWOULDBLOCK && errno != EINTR) || devio::callTimeLeftMs() <= 0) {
+            return false;
+        }
+        ::poll(nullptr, 0, 1);
+    }
+}
+
 class ExchangeTurn {
 public:
     ExchangeTurn() {
-        if (g_exchangeLock < 0) {
+        if (g_exchangeLock < 0 || g_exchangeLine < 0) {
             m_held = true;  // nothing to share the adapter with is known
             return;
         }
-        for (;;) {
-            if (::flock(g_exchangeLock, LOCK_EX | LOCK_NB) == 0) {
-                m_held = true;
-                return;
-            }
-            if (errno != EWOULDBLOCK && errno != EINTR) {
-                return;
-            }
-            if (devio::callTimeLeftMs() <= 0) {
-                return;
-            }
-            ::poll(nullptr, 0, 2);
+        if (!lockWithinDeadline(g_exchangeLine)) {
+            return;
         }
+        m_held = lockWithinDeadline(g_exchangeLock);
+        ::flock(g_exchangeLine, LOCK_UN);
     }
     ~ExchangeTurn() {
         if (m_held && g_exchangeLock >= 0) {
@@ -96,13 +104,19 @@ private:
     bool m_held = false;
 };
 
+int openLockFile(const std::string& path) {
+    return ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+}
+
 void openExchangeLock(const char* interfacePath) {
-    if (g_exchangeLock >= 0) {
-        ::close(g_exchangeLock);
-        g_exchangeLock = -1;
+    for (int* fd : {&g_exchangeLock, &g_exchangeLine}) {
+        if (*fd >= 0) {
+            ::close(*fd);
+            *fd = -1;
+        }
     }
-    const std::string path = std::string(interfacePath) + ".lock";
-    g_exchangeLock = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    g_exchangeLock = openLockFile(std::string(interfacePath) + ".lock");
+    g_exchangeLine = openLockFile(std::string(interfacePath) + ".line");
 }
 
 void discoverInterfaces() {

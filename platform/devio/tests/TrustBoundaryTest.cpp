@@ -266,10 +266,11 @@ TEST(DevioServer, ProtocolBreakersAreDroppedWhileOthersAreServed) {
 
     ASSERT_TRUE(good.request(MessageType::kDeviceControl, u32s({1, 8})));
     EXPECT_EQ(good.status(), kStatusSuccess);  // while the stalled one is still waited for
-    EXPECT_TRUE(unknownType.dropped());
-    EXPECT_TRUE(hugePayload.dropped());
-    EXPECT_TRUE(halfMessage.dropped());
-    EXPECT_TRUE(neverOpens.dropped(DevioServer::kOpenWithinMs + 2000));
+    // Generous bounds: the machine running the tests may be busy.
+    EXPECT_TRUE(unknownType.dropped(5000)) << "unknown type";
+    EXPECT_TRUE(hugePayload.dropped(5000)) << "huge payload";
+    EXPECT_TRUE(halfMessage.dropped(5000)) << "half message";
+    EXPECT_TRUE(neverOpens.dropped(DevioServer::kOpenWithinMs + 5000)) << "never opens";
     ASSERT_TRUE(good.request(MessageType::kDeviceControl, u32s({1, 8})));
     EXPECT_EQ(good.status(), kStatusSuccess);
 }
