@@ -45,7 +45,10 @@ bool DevioServer::start(const std::string& socketPath) {
         std::string error;
         const bool inside = folder.compare(0, runtime.size(), runtime) == 0 &&
                             (folder.size() == runtime.size() || folder[runtime.size()] == '/');
-        if (!ensurePrivateDirectory(folder, error) ||
+        // Checked before anything is made, so nothing is made through a planted symlink, and
+        // again after.
+        if ((inside && !checkPrivateChain(runtime, folder, true, error)) ||
+            !ensurePrivateDirectory(folder, error) ||
             (inside && !checkPrivateChain(runtime, folder, false, error))) {
             m_error = error;
             return false;

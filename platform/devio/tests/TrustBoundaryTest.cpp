@@ -154,6 +154,7 @@ TEST_P(UnsafeRuntimeFolder, IsRefusedByDiscoveryHostAndFolderCheck) {
         DevioServer server(handler);
         EXPECT_FALSE(server.start(runtime + "/interfaces/{X}/dev"));
         EXPECT_FALSE(server.error().empty());
+        EXPECT_FALSE(std::filesystem::exists(dir.path() + "/real/interfaces"));
 
         std::string error;
         EXPECT_FALSE(ensurePrivateDirectory(runtime, error));
