@@ -256,3 +256,17 @@ TEST_F(TrustEndToEnd, MaliciousClientsNeitherStopTheHostNorItsOtherClients) {
     broken.clear();
     EXPECT_EQ(host.stop(), 0);
 }
+
+TEST_F(TrustEndToEnd, TheLibraryFindsNoDeviceInAFolderOthersCanWriteTo) {
+    HostProcess host(ADP4021D_PATH, m_dir.path(), {"--quiet", "--source", "none"});
+    ASSERT_TRUE(host.ready());
+    // Opened up after the host started: its sockets could now be anyone's.
+    ::chmod(m_dir.path().c_str(), 0755);
+    EXPECT_EQ(Vexa_INIT(), 0);
+    ::chmod((m_dir.path() + "/interfaces").c_str(), 0777);
+    ::chmod(m_dir.path().c_str(), 0700);
+    EXPECT_EQ(Vexa_INIT(), 0);
+    ::chmod((m_dir.path() + "/interfaces").c_str(), 0700);
+    EXPECT_EQ(Vexa_INIT(), 1);
+    EXPECT_EQ(host.stop(), 0);
+}
