@@ -154,6 +154,10 @@ void EmulatedAdapter::submit(std::shared_ptr<UsbTransfer> transfer) {
                 reply = handleCommand(bytes);
                 answer = !m_options.muteReplies;
                 if (answer) {
+                    // A parked read that timed out and was cancelled must not swallow the reply.
+                    if (m_pendingReply && m_pendingReply->ended()) {
+                        m_pendingReply.reset();
+                    }
                     if (m_pendingReply) {
                         waitingReply = std::move(m_pendingReply);
                     } else {
@@ -166,8 +170,14 @@ void EmulatedAdapter::submit(std::shared_ptr<UsbTransfer> transfer) {
         }
         transfer->complete(USBD_STATUS_SUCCESS);
         if (waitingReply) {
-            log("IN", 0x81, reply);
-            waitingReply->complete(USBD_STATUS_SUCCESS, reply);
+            if (waitingReply->complete(USBD_STATUS_SUCCESS, reply)) {
+                log("IN", 0x81, reply);
+            } else {
+                // Cancelled in the meantime: the reply waits for the next read instead.
+                std::lock_guard lock(m_mutex);
+                m_replies.clear();
+                m_replies.push_back(reply);
+            }
         }
         return;
     }

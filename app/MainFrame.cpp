@@ -75,8 +75,10 @@ MainFrame::MainFrame(ProgramState& state, VexaDevice& device, MessageService& me
     createToolBar();
     createStatusBar();
     createBars();
-    // Opened once; the result shows nowhere and does not mark the adapter as set up.
-    m_device.vexaInit();
+    // Opened once; the result shows nowhere and does not mark the adapter as set up. A slow or
+    // crowded host must not keep the window from appearing, so it is opened beside the event
+    // loop; the first command that could reach the device waits for it (see routeCommand).
+    m_deviceOpening = std::thread([this] { m_device.vexaInit(); });
     connect(&m_timer, &QTimer::timeout, this, &MainFrame::onTimer);
     m_timer.start(kTimerMs);
     // The framework's idle update of menu items and buttons.
@@ -87,6 +89,7 @@ MainFrame::MainFrame(ProgramState& state, VexaDevice& device, MessageService& me
 }
 
 MainFrame::~MainFrame() {
+    awaitDevice();
     // Children going away must not call back into a frame that is being destroyed.
     m_timer.stop();
     m_updateTimer.stop();
@@ -286,7 +289,13 @@ std::vector<CommandTarget*> MainFrame::route() const {
     return chain;
 }
 
+void MainFrame::awaitDevice() {
+    if (m_deviceOpening.joinable()) m_deviceOpening.join();
+}
+
 void MainFrame::routeCommand(unsigned id) {
+    // The device library takes commands from one thread at a time.
+    awaitDevice();
     // A command runs only while its update handler enables it, as a menu item would allow.
     CmdUI ui{id};
     bool known = false;
@@ -361,6 +370,14 @@ void MainFrame::treeDoubleClick(QTreeWidgetItem* item) {
                 m_mdi->setActiveSubWindow(w);
                 return;
             }
+        }
+        // There is only ever one data list: an item whose name differs from its caption (as a
+        // loaded document's may) brings that one forward instead of making a second.
+        if (m_dataListFrame != nullptr) {
+            m_dataListFrame->showNormal();
+            m_dataListFrame->raise();
+            m_mdi->setActiveSubWindow(m_dataListFrame);
+            return;
         }
         createDataList(m_selectedItemText);
     }

@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <functional>
 #include <map>
+#include <thread>
 
 class QAction;
 class QLabel;
@@ -63,6 +64,8 @@ public:
     // Creates the data list window of the document with `caption`, registers it and names it in
     // the tree.
     CViewDataList* createDataList(const QString& caption);
+    // Waits until the device opened at start-up is ready for commands.
+    void awaitDevice();
     [[nodiscard]] CViewDataList* dataList() const { return m_dataList; }
     [[nodiscard]] CMDIChildWndDataList* dataListFrame() const { return m_dataListFrame; }
 
@@ -145,6 +148,7 @@ private:
     int m_protocolShown = 0;
     CViewDataList* m_dataList = nullptr;
     CMDIChildWndDataList* m_dataListFrame = nullptr;
+    std::thread m_deviceOpening;
     QTimer m_timer;
     QTimer m_updateTimer;
     std::function<bool()> m_closeQuery;

@@ -6,6 +6,8 @@
 
 #include <QApplication>
 
+#include <cstdio>
+
 int main(int argc, char** argv) {
     if (const int status = runBatch(argc, argv); status >= 0) {
         return status;
@@ -22,6 +24,10 @@ int main(int argc, char** argv) {
             frame.raise();
             frame.activateWindow();
         })) {
+        if (!instance.refusal().isEmpty()) {
+            std::fprintf(stderr, "Korvane: %s\n", qPrintable(instance.refusal()));
+            return 1;
+        }
         return 0;  // the running instance shows itself
     }
     MonitorApp monitor;

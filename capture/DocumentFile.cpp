@@ -4,6 +4,7 @@
 #include "resources/StringTable.h"
 
 #include <cmath>
+#include <new>
 
 namespace {
 
@@ -248,6 +249,12 @@ FileResult saveDocument(const std::string& path, const DocumentContents& d, cons
     return ok ? FileResult{} : failure(ar.error());
 }
 
+namespace {
+FileResult loadBody(CArchiveReader& ar, const std::string& path, std::uint32_t frameCount,
+                    std::uint32_t conditionCount, std::uint32_t itemCount, DocumentContents c,
+                    DocumentContents& d, FrameStore& frames, Progress* progress);
+}  // namespace
+
 FileResult loadDocument(const std::string& path, DocumentContents& d, FrameStore& frames,
                         Progress* progress) {
     CArchiveReader ar(path);
@@ -301,6 +308,23 @@ FileResult loadDocument(const std::string& path, DocumentContents& d, FrameStore
     if (c.frameType != 1 && c.frameType != 2) c.frameType = 1;
 
     if (progress != nullptr) progress->begin(kLoadingData);
+    // The counts fit the file, but the file may still hold more than memory can: running out
+    // fails this load alone, and the caller's open document stays as it was.
+    try {
+        return loadBody(ar, path, frameCount, conditionCount, itemCount, std::move(c), d, frames,
+                        progress);
+    } catch (const std::bad_alloc&) {
+        if (progress != nullptr) progress->end();
+        return failure("Not enough memory to open " + path + " (" + std::to_string(frameCount) +
+                       " frames).");
+    }
+}
+
+namespace {
+
+FileResult loadBody(CArchiveReader& ar, const std::string& path, std::uint32_t frameCount,
+                    std::uint32_t conditionCount, std::uint32_t itemCount, DocumentContents c,
+                    DocumentContents& d, FrameStore& frames, Progress* progress) {
     ProgressSteps steps(progress, frameCount);
     std::vector<std::uint8_t> block(std::size_t{4096} * kFrameRecordBytes);
     std::uint32_t done = 0;
@@ -339,3 +363,5 @@ FileResult loadDocument(const std::string& path, DocumentContents& d, FrameStore
     d = std::move(c);
     return {};
 }
+
+}  // namespace

@@ -6,8 +6,15 @@
 
 #include <array>
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 using devio::HANDLE;
 using devio::INVALID_HANDLE_VALUE;
@@ -23,6 +30,14 @@ constexpr int kMaxReadsPerBatch = 5;
 std::atomic<HANDLE> g_command{INVALID_HANDLE_VALUE};
 std::atomic<HANDLE> g_reply{INVALID_HANDLE_VALUE};
 std::atomic<HANDLE> g_data{INVALID_HANDLE_VALUE};
+
+// A command and its reply travel on different handles, and the adapter cannot tell whose reply is
+// whose. Programs sharing an adapter therefore take turns, one whole exchange at a time, through a
+// lock file beside the device's socket (a process that dies lets go of it with its descriptors).
+// A second file is the line in front of it: whoever waits for the lock holds the line, so a
+// program that ends an exchange cannot take the lock straight back while another one waits.
+int g_exchangeLock = -1;
+int g_exchangeLine = -1;
 
 // Paths found by the last discovery, each with room for a channel suffix.
 std::array<std::array<char, kMaxPath>, kMaxInterfaces> g_paths;
@@ -50,9 +65,67 @@ bool channelsValid() {
     return false;
 }
 
+// Takes `fd`'s lock, trying until the call's deadline.
+bool lockWithinDeadline(int fd) {
+    for (;;) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            return true;
+        }
+        if ((errno != EWOULDBLOCK && errno != EINTR) || devio::callTimeLeftMs() <= 0) {
+            return false;
+        }
+        ::poll(nullptr, 0, 1);
+    }
+}
+
+class ExchangeTurn {
+public:
+    ExchangeTurn() {
+        if (g_exchangeLock < 0 || g_exchangeLine < 0) {
+            m_held = true;  // nothing to share the adapter with is known
+            return;
+        }
+        if (!lockWithinDeadline(g_exchangeLine)) {
+            return;
+        }
+        m_held = lockWithinDeadline(g_exchangeLock);
+        ::flock(g_exchangeLine, LOCK_UN);
+    }
+    ~ExchangeTurn() {
+        if (m_held && g_exchangeLock >= 0) {
+            ::flock(g_exchangeLock, LOCK_UN);
+        }
+    }
+    ExchangeTurn(const ExchangeTurn&) = delete;
+    ExchangeTurn& operator=(const ExchangeTurn&) = delete;
+    [[nodiscard]] bool held() const { return m_held; }
+
+private:
+    bool m_held = false;
+};
+
+int openLockFile(const std::string& path) {
+    return ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+}
+
+void openExchangeLock(const char* interfacePath) {
+    for (int* fd : {&g_exchangeLock, &g_exchangeLine}) {
+        if (*fd >= 0) {
+            ::close(*fd);
+            *fd = -1;
+        }
+    }
+    g_exchangeLock = openLockFile(std::string(interfacePath) + ".lock");
+    g_exchangeLine = openLockFile(std::string(interfacePath) + ".line");
+}
+
 void discoverInterfaces() {
     g_pathCount = 0;
     const devio::DeviceInterfaceSet set(vexa::kInterfaceClass);
+    if (!set.valid() && !set.error().empty()) {
+        // The library keeps no error code; this refusal must not pass unnoticed.
+        std::fprintf(stderr, "VexaApi: %s\n", set.error().c_str());
+    }
     std::string path;
     for (unsigned index = 0; g_pathCount < kMaxInterfaces; ++index) {
         if (set.enumInterface(index, path) != devio::EnumStatus::kOk) {
@@ -80,6 +153,10 @@ bool transact(const vexa::Block& command, vexa::Block* replyOut = nullptr) {
     const HANDLE cmd = g_command.load();
     const HANDLE rep = g_reply.load();
     if (cmd == INVALID_HANDLE_VALUE || rep == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    const ExchangeTurn turn;
+    if (!turn.held()) {
         return false;
     }
     std::uint32_t returned = 0;
@@ -111,6 +188,7 @@ VexaBool checkedTransact(const vexa::Block& command) {
 extern "C" {
 
 VexaBool Vexa_INIT(void) {
+    const devio::CallDeadline deadline;
     discoverInterfaces();
     if (g_pathCount == 0) {
         return 0;
@@ -119,6 +197,7 @@ VexaBool Vexa_INIT(void) {
     // not pile up in the driver host (a read in flight on the old data channel fails).
     closeAllChannels();
     const char* base = g_paths[0].data();
+    openExchangeLock(base);
     const HANDLE command = openChannel(base, vexa::kCommandSuffix);
     const HANDLE reply = openChannel(base, vexa::kReplySuffix);
     const HANDLE data = openChannel(base, vexa::kDataSuffix);
@@ -134,6 +213,7 @@ VexaBool Vexa_INIT(void) {
 }
 
 VexaBool SetVexa(int32_t nodeId, int32_t baudRate, int32_t workMode, int32_t frameType) {
+    const devio::CallDeadline deadline;
     if (nodeId < 0 || nodeId > 127 || baudRate < 0 || baudRate > 1023 || workMode < 0 ||
         workMode > 3 || (frameType != 1 && frameType != 2)) {
         return 0;
@@ -144,14 +224,17 @@ VexaBool SetVexa(int32_t nodeId, int32_t baudRate, int32_t workMode, int32_t fra
 }
 
 VexaBool RunVexa(void) {
+    const devio::CallDeadline deadline;
     return checkedTransact(vexa::captureBlock(true));
 }
 
 VexaBool StopVexa(void) {
+    const devio::CallDeadline deadline;
     return checkedTransact(vexa::captureBlock(false));
 }
 
 VexaBool SendSingleData(TxMessage message) {
+    const devio::CallDeadline deadline;
     if (!vexa::isValidMessage(message)) {
         return 0;
     }
@@ -159,6 +242,7 @@ VexaBool SendSingleData(TxMessage message) {
 }
 
 VexaBool SetMultiData(const TxMessage* messages, int32_t count, int32_t interval, int32_t cycle) {
+    const devio::CallDeadline deadline;
     if (count < 0 || count > 8 || interval < 0 || interval > 255 || cycle < 0 || cycle > 255) {
         return 0;
     }
@@ -186,14 +270,17 @@ VexaBool SetMultiData(const TxMessage* messages, int32_t count, int32_t interval
 }
 
 VexaBool RunMultiData(void) {
+    const devio::CallDeadline deadline;
     return checkedTransact(vexa::cyclicControlBlock(true));
 }
 
 VexaBool StopMultiData(void) {
+    const devio::CallDeadline deadline;
     return checkedTransact(vexa::cyclicControlBlock(false));
 }
 
 VexaBool RecvData(int32_t* statusA, int32_t* statusB, int32_t* count, ReceivedFrame* frames) {
+    const devio::CallDeadline deadline;
     if (statusA == nullptr || statusB == nullptr || count == nullptr || frames == nullptr) {
         return 0;
     }
@@ -223,6 +310,7 @@ VexaBool RecvData(int32_t* statusA, int32_t* statusB, int32_t* count, ReceivedFr
 
 VexaBool GetVexaInfo(int32_t* status, int32_t* mode, int32_t* nodeId, int32_t* baudRate,
                      int32_t* version) {
+    const devio::CallDeadline deadline;
     if (!channelsValid()) {
         return 0;
     }

@@ -1,6 +1,8 @@
 #include "filters/CompiledFilter.h"
 
 #include <algorithm>
+#include <iterator>
+#include <tuple>
 
 namespace {
 
@@ -106,6 +108,7 @@ void forMessageIdBlocks(std::uint32_t allowed, Add&& add) {
 
 CompiledFilter::CompiledFilter(const std::vector<FilterCondition>& conditions, bool hide)
     : m_hide(hide) {
+    std::vector<Alternative> found;
     for (const FilterCondition& c : conditions) {
         if (!c.has(FCF_ENABLED)) {
             continue;
@@ -177,7 +180,7 @@ CompiledFilter::CompiledFilter(const std::vector<FilterCondition>& conditions, b
                                 if (s) dnMac(b, src);
                             }
                             lengthAndData(b, c);
-                            b.commit(m_alternatives);
+                            b.commit(found);
                         }
                         continue;
                     }
@@ -194,7 +197,7 @@ CompiledFilter::CompiledFilter(const std::vector<FilterCondition>& conditions, b
                     forMessageIdBlocks(allowed, [&](std::uint32_t mask, std::uint32_t value) {
                         Builder b = base;
                         dnId(b, mask, value);
-                        b.commit(m_alternatives);
+                        b.commit(found);
                     });
                     continue;
                 } else {
@@ -210,6 +213,40 @@ CompiledFilter::CompiledFilter(const std::vector<FilterCondition>& conditions, b
             }
         }
         lengthAndData(base, c);
-        base.commit(m_alternatives);
+        base.commit(found);
+    }
+    group(found);
+}
+
+void CompiledFilter::group(const std::vector<Alternative>& alternatives) {
+    m_alternativeCount = alternatives.size();
+    for (const Alternative& a : alternatives) {
+        const auto same = [&a](const Shape& s) {
+            return s.minLength == a.minLength && s.mask.idStatus == a.mask.idStatus &&
+                   s.mask.data == a.mask.data && s.mask.formatLength == a.mask.formatLength;
+        };
+        auto it = std::find_if(m_shapes.begin(), m_shapes.end(), same);
+        if (it == m_shapes.end()) {
+            Shape shape;
+            shape.mask = a.mask;
+            shape.minLength = a.minLength;
+            m_shapes.push_back(std::move(shape));
+            it = std::prev(m_shapes.end());
+        }
+        it->values.push_back({a.value.idStatus, a.value.data, a.value.formatLength});
+    }
+    for (Shape& shape : m_shapes) {
+        std::sort(shape.values.begin(), shape.values.end(), [](const Value& x, const Value& y) {
+            return std::tie(x.idStatus, x.data, x.formatLength) <
+                   std::tie(y.idStatus, y.data, y.formatLength);
+        });
+        shape.values.erase(std::unique(shape.values.begin(), shape.values.end()),
+                           shape.values.end());
+        if (shape.values.size() > kLinearValues) {
+            shape.table.reserve(shape.values.size());
+            shape.table.insert(shape.values.begin(), shape.values.end());
+            shape.values = {};
+            shape.hashed = true;
+        }
     }
 }

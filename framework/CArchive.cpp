@@ -14,26 +14,23 @@ constexpr std::uint64_t kWriteBehind = 32 << 20;
 
 }  // namespace
 
-CArchiveWriter::CArchiveWriter(std::string path) : m_path(std::move(path)), m_buffer(kBufferSize) {
-    std::string templ = m_path + ".saving-XXXXXX";
-    const int fd = ::mkstemp(templ.data());
-    if (fd < 0) {
-        fail("cannot create a file beside " + m_path + ": " + std::strerror(errno));
+CArchiveWriter::CArchiveWriter(std::string path)
+    : m_path(std::move(path)),
+      m_replaced(std::make_unique<ReplacedFile>(m_path)),
+      m_buffer(kBufferSize) {
+    if (m_replaced->fd() < 0) {
+        fail(m_replaced->error());
         return;
     }
-    // A document is readable by others, as a file the program creates normally would be.
-    ::fchmod(fd, 0644);
-    m_temporary = templ;
-    m_file = ::fdopen(fd, "wb");
+    m_file = m_replaced->openStream();
     if (m_file == nullptr) {
-        ::close(fd);
-        fail("cannot write " + m_temporary);
+        fail("cannot write " + m_replaced->temporaryPath());
     }
 }
 
 CArchiveWriter::~CArchiveWriter() {
     if (m_file != nullptr) std::fclose(m_file);
-    if (!m_committed && !m_temporary.empty()) ::unlink(m_temporary.c_str());
+    // The temporary file goes with m_replaced unless committed.
 }
 
 void CArchiveWriter::fail(const std::string& what) {
@@ -64,14 +61,14 @@ void CArchiveWriter::flush() {
 bool CArchiveWriter::commit() {
     if (!m_ok) return false;
     flush();
-    if (m_ok && (std::fflush(m_file) != 0 || ::fsync(::fileno(m_file)) != 0)) {
+    if (m_ok && std::fflush(m_file) != 0) {
         fail(std::string("writing failed: ") + std::strerror(errno));
     }
     if (std::fclose(m_file) != 0) fail(std::string("writing failed: ") + std::strerror(errno));
     m_file = nullptr;
     if (!m_ok) return false;
-    if (::rename(m_temporary.c_str(), m_path.c_str()) != 0) {
-        fail("cannot replace " + m_path + ": " + std::strerror(errno));
+    if (!m_replaced->commit()) {
+        fail(m_replaced->error());
         return false;
     }
     m_committed = true;
@@ -79,13 +76,23 @@ bool CArchiveWriter::commit() {
 }
 
 CArchiveReader::CArchiveReader(const std::string& path) : m_buffer(kBufferSize) {
-    m_file = std::fopen(path.c_str(), "rb");
-    if (m_file == nullptr) {
+    // Opened without waiting: opening a FIFO for reading would otherwise block until a writer
+    // came. Only a regular file is read.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
         m_ok = false;
         return;
     }
     struct stat st {};
-    if (::fstat(::fileno(m_file), &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        m_ok = false;
+        return;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    m_file = ::fdopen(fd, "rb");
+    if (m_file == nullptr) {
+        ::close(fd);
         m_ok = false;
         return;
     }

@@ -4,14 +4,19 @@
 // hundreds of megabytes pass at disk speed.
 //
 // CArchiveWriter writes to a temporary file beside the target and puts it in the target's place
-// only when commit() succeeds, so a failed save never harms the file that was there.
-// CArchiveReader never reads beyond the file: a read past its end fails the reader.
+// only when commit() succeeds, so a failed save never harms the file that was there (see
+// ReplacedFile.h for the mode, symbolic links and the folder sync).
+// CArchiveReader never reads beyond the file: a read past its end fails the reader. It reads only
+// regular files, and never waits on one that is not (a FIFO, a device).
 //
 // Thread: one thread per archive.
+
+#include "framework/ReplacedFile.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -66,7 +71,7 @@ private:
     void fail(const std::string& what);
 
     std::string m_path;
-    std::string m_temporary;
+    std::unique_ptr<ReplacedFile> m_replaced;
     std::FILE* m_file = nullptr;
     std::vector<std::uint8_t> m_buffer;
     std::size_t m_used = 0;

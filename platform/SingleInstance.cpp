@@ -1,7 +1,7 @@
 #include "platform/SingleInstance.h"
 
 #include "platform/devio/DeviceInterfaces.h"
-#include "platform/devio/DevioServer.h"
+#include "platform/devio/RuntimeFolder.h"
 
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -10,11 +10,15 @@ namespace platform {
 
 namespace {
 
-// The runtime folder, made (private) where it does not exist yet.
-QString folder() {
+// The runtime folder, made (private) where it does not exist yet. A folder another user could
+// write to is refused: a lock or socket planted there would keep the program from starting or
+// hear its requests.
+QString folder(QString* refusal = nullptr) {
     const std::string dir = devio::runtimeDirectory();
-    // Where it cannot be made, taking the lock fails.
-    [[maybe_unused]] const bool made = devio::makePrivateDirectories(dir);
+    std::string error;
+    if (!devio::ensurePrivateDirectory(dir, error) && refusal != nullptr) {
+        *refusal = QString::fromStdString(error);
+    }
     return QString::fromStdString(dir);
 }
 
@@ -30,7 +34,11 @@ SingleInstance::~SingleInstance() {
 }
 
 bool SingleInstance::acquire(std::function<void()> raiseRequested) {
-    const QString socketPath = folder() + "/" + m_name + ".instance";
+    m_refusal.clear();
+    const QString socketPath = folder(&m_refusal) + "/" + m_name + ".instance";
+    if (!m_refusal.isEmpty()) {
+        return false;
+    }
     if (!m_lock.tryLock(100)) {
         QLocalSocket socket;
         socket.connectToServer(socketPath);

@@ -23,10 +23,13 @@ public:
 
     // True for the first instance, which then listens for later ones. False when another instance
     // runs; it has been asked to raise its window.
+    // Also false, with refusal() saying why, when the runtime folder is not private to this user.
     bool acquire(std::function<void()> raiseRequested);
+    [[nodiscard]] const QString& refusal() const { return m_refusal; }
 
 private:
     QString m_name;
+    QString m_refusal;
     QLockFile m_lock;
     std::unique_ptr<QLocalServer> m_server;
 };

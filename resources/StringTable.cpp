@@ -164,7 +164,7 @@ constexpr Entry kTable[] = {
     {7011, "End of message logs."},
     {kSavingData, "Saving data"},
     {kLoadingData, "Loading data"},
-    {ID_FUNCTIONS_EXPORT, "Export the rows of the data list to a text file\nExport"},
+    {ID_FUNCTIONS_EXPORT, "Output the data in .txt format\nExport"},
     {ID_FUNCTIONS_CAPTURE, "Start capturing frames from the bus\nCapture"},
     {ID_FUNCTIONS_STOP, "Stop capturing\nStop"},
     {ID_FUNCTIONS_MANUAL_MESSAGE, "Send frames typed by hand\nManual Message"},

@@ -24,22 +24,20 @@ echo "== ThreadSanitizer"
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
     ctest --test-dir "$root/build-tsan" --output-on-failure -j "$jobs" -LE "gui|realbus"
 
-echo "== Fuzzing the document loader (libFuzzer, 30 s)"
+echo "== Fuzzing the document loader, the driver host's message parser and the log readers (libFuzzer)"
 CC=clang CXX=clang++ "$root/scripts/build.sh" "$root/build-fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DKORVANE_FUZZ=ON -DKORVANE_BENCHMARKS=OFF --target document_fuzz
-corpus=$(mktemp -d)
-trap 'rm -rf "$corpus"' EXIT
-cp "$root"/fuzz/corpus/* "$corpus"/
-"$root/build-fuzz/bin/document_fuzz" -max_total_time=30 -rss_limit_mb=2048 "$corpus" 2>&1 | tail -n 3
-
-echo "== Fuzzing the candump and ASC log readers (libFuzzer, 15 s each)"
-CC=clang CXX=clang++ "$root/scripts/build.sh" "$root/build-fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DKORVANE_FUZZ=ON -DKORVANE_BENCHMARKS=OFF --target candump_fuzz
-CC=clang CXX=clang++ "$root/scripts/build.sh" "$root/build-fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DKORVANE_FUZZ=ON -DKORVANE_BENCHMARKS=OFF --target asc_fuzz
-for reader in candump asc; do
-    logs=$(mktemp -d)
-    cp "$root"/fuzz/corpus-$reader/* "$logs"/
-    "$root/build-fuzz/bin/${reader}_fuzz" -max_total_time=15 -rss_limit_mb=2048 "$logs" 2>&1 | tail -n 3
-    rm -rf "$logs"
-done
+cmake --build "$root/build-fuzz" --target host_message_fuzz candump_fuzz asc_fuzz
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+# fuzz NAME CORPUS SECONDS: runs one target on a copy of its seed corpus.
+fuzz() {
+    mkdir "$work/$1"
+    cp "$root/fuzz/$2"/* "$work/$1"/
+    echo "-- $1 ($3 s)"
+    "$root/build-fuzz/bin/$1" -max_total_time="$3" -rss_limit_mb=2048 "$work/$1" 2>&1 | tail -n 3
+}
+fuzz document_fuzz corpus 30
+fuzz host_message_fuzz host-corpus 20
+fuzz candump_fuzz corpus-candump 15
+fuzz asc_fuzz corpus-asc 15

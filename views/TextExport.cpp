@@ -1,5 +1,7 @@
 #include "views/TextExport.h"
 
+#include "framework/ReplacedFile.h"
+
 #include "protocol/CanOpenReading.h"
 #include "protocol/DeviceNetReading.h"
 #include "resources/StringTable.h"
@@ -10,8 +12,11 @@
 #include <cstring>
 #include <ctime>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <vector>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -234,7 +239,21 @@ ExportResult exportText(const std::string& path, ProtocolReading reading,
                         const DisplayIndexList& rows, const FrameStore& store, std::time_t when,
                         Progress* progress) {
     std::vector<char> buffer(1 << 20);  // outlives the file that writes through it
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
+    // Written beside the old export and put in its place only when complete, so a full disk or
+    // a size limit never leaves a cut-off file where a whole one was.
+    // A device or a pipe (/dev/stdout in a batch run, say) cannot be replaced: it is written
+    // straight.
+    struct stat st {};
+    const bool straight = ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
+    std::optional<ReplacedFile> replaced;
+    if (!straight) {
+        replaced.emplace(path);
+        if (replaced->fd() < 0) {
+            return {ExportResult::kCannotOpen, replaced->error()};
+        }
+    }
+    std::unique_ptr<std::FILE, FileCloser> file(straight ? std::fopen(path.c_str(), "wb")
+                                                         : replaced->openStream());
     if (!file) {
         return {ExportResult::kCannotOpen, std::strerror(errno)};
     }
@@ -287,6 +306,9 @@ ExportResult exportText(const std::string& path, ProtocolReading reading,
     const bool closed = std::fclose(file.release()) == 0;
     if (failed || !closed) {
         return {ExportResult::kWriteFailed, std::strerror(errno != 0 ? errno : EIO)};
+    }
+    if (replaced && !replaced->commit()) {
+        return {ExportResult::kWriteFailed, replaced->error()};
     }
     return {};
 }

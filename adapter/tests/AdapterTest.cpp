@@ -210,3 +210,35 @@ TEST(EmulatedAdapter, AFullReceiveBufferCountsItsLossesInTheStatusBytes) {
     EXPECT_EQ(s.framesOffered, s.framesBuffered + s.framesLost);
     EXPECT_GE(s.framesOnBus, s.framesOffered);
 }
+
+namespace {
+
+// A reply read that parks in the adapter and is then ended as the driver's time-out would end it.
+std::shared_ptr<UsbTransfer> parkedReplyRead(EmulatedAdapter& adapter, std::uint8_t* buffer,
+                                             bool& gotData) {
+    auto t = std::make_shared<UsbTransfer>(0x81, true, true, buffer, 64,
+                                           [&gotData](USBD_STATUS status, ULONG n) {
+                                               gotData = status == USBD_STATUS_SUCCESS && n > 0;
+                                           });
+    adapter.submit(t);
+    return t;
+}
+
+}  // namespace
+
+TEST(EmulatedAdapter, ATimedOutReplyReadNeverTakesALaterReply) {
+    EmulatedAdapter adapter(nullptr, {});
+    Endpoints ep(adapter);
+    std::vector<std::uint8_t> stale(64);
+    bool staleGotData = false;
+    const auto parked = parkedReplyRead(adapter, stale.data(), staleGotData);
+    EXPECT_FALSE(parked->ended());  // no reply yet: it waits
+    ASSERT_TRUE(parked->complete(USBD_STATUS_CANCELED));
+    // Ten commands in a row each get their own reply.
+    for (int i = 0; i < 10; ++i) {
+        const auto reply = ep.command({0x04});
+        EXPECT_EQ(reply[0], 0x84) << "command " << i;
+        EXPECT_EQ(reply[1], 0x06) << "command " << i;
+    }
+    EXPECT_FALSE(staleGotData);
+}

@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QTimer>
 
 #include <algorithm>
@@ -59,8 +60,11 @@ int main(int argc, char** argv) {
         last = now;
     });
     probe.start(10);
-    QTimer::singleShot(seconds * 1000, &application, &QApplication::quit);
-    QApplication::exec();
+    // A loop of its own rather than QApplication::quit, which would close the main window and
+    // have it ask (with nobody to answer) whether to save the capture.
+    QEventLoop loop;
+    QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
+    loop.exec();
     frame.routeCommand(ID_FUNCTIONS_STOP);
 
     std::sort(gaps.begin(), gaps.end());

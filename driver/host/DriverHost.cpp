@@ -2,9 +2,14 @@
 
 #include "driver/ADP4021Device.h"
 #include "platform/devio/DeviceInterfaces.h"
+#include "platform/devio/RuntimeFolder.h"
 #include "platform/kernel/KernelHost.h"
 
 #include <algorithm>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 // One enabled device interface: a socket whose connections are handles on the device stack.
 class DriverHost::Interface final : public devio::DevioHandler {
@@ -14,6 +19,7 @@ public:
     ~Interface() override { m_server.stop(); }
 
     bool start(const std::string& path) { return m_server.start(path); }
+    [[nodiscard]] const std::string& error() const { return m_server.error(); }
     [[nodiscard]] const std::string& path() const { return m_server.path(); }
 
     std::uint32_t create(ConnectionId id, const std::string& fileName) override {
@@ -92,6 +98,30 @@ DriverHost::DriverHost() {
 DriverHost::~DriverHost() {
     unplugAll();
     kernel::setInterfaceHandler(nullptr);
+    if (m_folderLock >= 0) {
+        ::close(m_folderLock);
+    }
+}
+
+bool DriverHost::claimRuntimeFolder(std::string& error) {
+    const std::string dir = devio::runtimeDirectory();
+    if (!devio::ensurePrivateDirectory(dir, error)) {
+        return false;
+    }
+    const std::string lockPath = dir + "/adp4021d.lock";
+    const int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        error = "cannot open the host lock " + lockPath;
+        return false;
+    }
+    // The lock goes with the process, so a host that died leaves nothing to clean up.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        error = "another adp4021d already serves " + dir;
+        return false;
+    }
+    m_folderLock = fd;
+    return true;
 }
 
 bool DriverHost::loadDriver(const std::string& registryFile, std::string& error) {
@@ -171,7 +201,8 @@ void DriverHost::onInterfaceState(const std::string& link, DEVICE_OBJECT* pdo, b
             if (i->start(devio::interfaceClassDirectory(kAdp4021InterfaceClass) + "/" + name)) {
                 m_interfaces[link] = std::move(i);
             } else {
-                DbgPrint("adp4021d: cannot serve the device interface %s\n", name.c_str());
+                DbgPrint("adp4021d: cannot serve the device interface %s: %s\n", name.c_str(),
+                         i->error().c_str());
             }
         }
     }

@@ -23,6 +23,10 @@ public:
     DriverHost(const DriverHost&) = delete;
     DriverHost& operator=(const DriverHost&) = delete;
 
+    // Makes sure the runtime folder is private to this user and that no other host serves it,
+    // and holds the folder until the host ends. False, with `error`, otherwise.
+    bool claimRuntimeFolder(std::string& error);
+
     // Registry values come from `registryFile` when given. False, with `error`, when the driver
     // could not be loaded.
     bool loadDriver(const std::string& registryFile, std::string& error);
@@ -49,4 +53,5 @@ private:
     std::vector<DEVICE_OBJECT*> m_plugged;
     mutable std::mutex m_interfacesMutex;
     std::map<std::string, std::unique_ptr<Interface>> m_interfaces;
+    int m_folderLock = -1;
 };

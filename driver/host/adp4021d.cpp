@@ -226,6 +226,10 @@ int main(int argc, char** argv) {
     int status = 0;
     {
         DriverHost host;
+        if (!host.claimRuntimeFolder(error)) {
+            std::fprintf(stderr, "adp4021d: %s\n", error.c_str());
+            return 1;
+        }
         if (!host.loadDriver(o.registry, error)) {
             std::fprintf(stderr, "adp4021d: %s\n", error.c_str());
             return 1;

@@ -1,5 +1,7 @@
 #include "platform/devio/DeviceInterfaces.h"
 
+#include "platform/devio/DeviceIo.h"
+#include "platform/devio/RuntimeFolder.h"
 #include "platform/devio/UnixSocket.h"
 
 #include <algorithm>
@@ -28,6 +30,9 @@ DeviceInterfaceSet::DeviceInterfaceSet(const std::string& interfaceClass) {
     namespace fs = std::filesystem;
     std::error_code ec;
     const fs::path dir = interfaceClassDirectory(interfaceClass);
+    if (!checkPrivateChain(runtimeDirectory(), dir.string(), true, m_error)) {
+        return;
+    }
     fs::directory_iterator it(dir, ec);
     if (ec) {
         // No folder means no device has ever been published: an empty, valid set.
@@ -42,7 +47,7 @@ DeviceInterfaceSet::DeviceInterfaceSet(const std::string& interfaceClass) {
     }
     std::sort(m_paths.begin(), m_paths.end());
     std::erase_if(m_paths, [](const std::string& path) {
-        const int fd = connectUnixSocket(path);
+        const int fd = connectUnixSocket(path, std::min(callTimeLeftMs(), 1000));
         if (fd < 0) {
             return true;
         }

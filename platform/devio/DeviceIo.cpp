@@ -5,12 +5,15 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <unordered_map>
 
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -25,6 +28,39 @@ constexpr std::uint32_t kStatusInvalidHandle = 0xC0000008;
 
 std::atomic<int> g_answerTimeoutMs{5000};
 thread_local std::uint32_t t_lastStatus = kStatusSuccess;
+// Set while a CallDeadline lives on this thread.
+thread_local bool t_haveDeadline = false;
+thread_local std::chrono::steady_clock::time_point t_deadline;
+
+// Writes all of `bytes` before `timeoutMs` runs out; a peer that does not read cannot hold the
+// caller.
+bool sendWithin(int fd, std::span<const std::uint8_t> bytes, int timeoutMs) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    std::size_t sent = 0;
+    while (sent < bytes.size()) {
+        const ssize_t n =
+            ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n > 0) {
+            sent += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) {
+            return false;
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              end - std::chrono::steady_clock::now())
+                              .count();
+        if (left <= 0) {
+            return false;
+        }
+        pollfd pfd{fd, POLLOUT, 0};
+        ::poll(&pfd, 1, static_cast<int>(left));
+    }
+    return true;
+}
 
 struct Connection {
     explicit Connection(int socketFd) : fd(socketFd) {}
@@ -86,17 +122,24 @@ bool transact(Connection& connection, MessageType type, std::span<const std::uin
     if (connection.broken) {
         return fail(kStatusDeviceRemoved);
     }
+    // The call's time already spent on earlier requests is not given again: nothing has been
+    // sent yet, so the handle stays usable.
+    const int timeLeft = callTimeLeftMs();
+    if (timeLeft <= 0) {
+        return fail(kStatusTimeout);
+    }
     const auto markBroken = [&connection] {
         connection.broken = true;
         ::shutdown(connection.fd, SHUT_RDWR);
         return fail(kStatusDeviceRemoved);
     };
-    if (!sendAll(connection.fd, encode(type, payload))) {
+    if (!sendWithin(connection.fd, encode(type, payload), timeLeft)) {
         return markBroken();
     }
     Message answer;
-    if (receiveMessage(connection.fd, answer, g_answerTimeoutMs.load(), kRestOfMessageMs) !=
-        IoResult::kOk) {
+    const int answerWithin = std::max(callTimeLeftMs(), 1);
+    if (receiveMessage(connection.fd, answer, answerWithin,
+                       std::min(kRestOfMessageMs, answerWithin)) != IoResult::kOk) {
         return markBroken();
     }
     Response response;
@@ -130,7 +173,7 @@ HANDLE CreateFileA(const char* fileName) {
         fail(kStatusNoSuchDevice);
         return INVALID_HANDLE_VALUE;
     }
-    const int fd = connectUnixSocket(name.substr(0, slash));
+    const int fd = connectUnixSocket(name.substr(0, slash), callTimeLeftMs());
     if (fd < 0) {
         fail(kStatusNoSuchDevice);
         return INVALID_HANDLE_VALUE;
@@ -232,6 +275,30 @@ std::uint32_t lastStatus() {
 
 void setAnswerTimeoutMs(int ms) {
     g_answerTimeoutMs.store(ms);
+}
+
+int callTimeLeftMs() {
+    if (!t_haveDeadline) {
+        return g_answerTimeoutMs.load();
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          t_deadline - std::chrono::steady_clock::now())
+                          .count();
+    return static_cast<int>(std::max<std::int64_t>(left, 0));
+}
+
+CallDeadline::CallDeadline() : m_outer(!t_haveDeadline) {
+    if (m_outer) {
+        t_deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(g_answerTimeoutMs.load());
+        t_haveDeadline = true;
+    }
+}
+
+CallDeadline::~CallDeadline() {
+    if (m_outer) {
+        t_haveDeadline = false;
+    }
 }
 
 }  // namespace devio

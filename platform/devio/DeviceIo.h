@@ -34,4 +34,21 @@ bool CloseHandle(HANDLE object);
 // is generous; it only keeps a wedged host from hanging the caller for ever.
 void setAnswerTimeoutMs(int ms);
 
+// While one lives on a thread, every request of that thread (connecting included) shares a single
+// deadline, the answer time-out from the moment it was made: a call made of several requests
+// waits no longer in all than one request would. Nested ones keep the outer deadline.
+class CallDeadline {
+public:
+    CallDeadline();
+    ~CallDeadline();
+    CallDeadline(const CallDeadline&) = delete;
+    CallDeadline& operator=(const CallDeadline&) = delete;
+
+private:
+    bool m_outer;
+};
+
+// What is left of this thread's deadline, or the whole answer time-out without one.
+[[nodiscard]] int callTimeLeftMs();
+
 }  // namespace devio

@@ -134,6 +134,35 @@ bool parseResponse(const Message& message, Response& response) {
     return true;
 }
 
+RequestCheck parseRequest(const Message& message, Request& request) {
+    const auto& p = message.payload;
+    request = Request{};
+    request.type = message.type;
+    switch (message.type) {
+        case MessageType::kOpen:
+        case MessageType::kWrite:
+            request.input = p;
+            return RequestCheck::kOk;
+        case MessageType::kDeviceControl:
+            if (p.size() < 8) {
+                return RequestCheck::kMalformed;
+            }
+            request.controlCode = getU32(p.data());
+            request.outputLength = getU32(p.data() + 4);
+            request.input = std::span<const std::uint8_t>(p).subspan(8);
+            break;
+        case MessageType::kRead:
+            if (p.size() != 4) {
+                return RequestCheck::kMalformed;
+            }
+            request.outputLength = getU32(p.data());
+            break;
+        default:
+            return RequestCheck::kMalformed;
+    }
+    return request.outputLength > kMaxOutput ? RequestCheck::kTooLarge : RequestCheck::kOk;
+}
+
 std::vector<std::uint8_t> makeResponsePayload(std::uint32_t status, std::uint32_t information,
                                               std::span<const std::uint8_t> output) {
     std::vector<std::uint8_t> payload;

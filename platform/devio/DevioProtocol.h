@@ -43,6 +43,8 @@ enum class MessageType : std::uint16_t {
 inline constexpr std::size_t kHeaderSize = 8;
 inline constexpr std::size_t kResponseFixedSize = 8;
 inline constexpr std::uint32_t kMaxPayload = 64 * 1024;
+// The most output one request may ask for: whatever more could never fit in a response.
+inline constexpr std::uint32_t kMaxOutput = kMaxPayload - kResponseFixedSize;
 
 // NTSTATUS values that cross the wire.
 inline constexpr std::uint32_t kStatusSuccess = 0x00000000;
@@ -83,6 +85,16 @@ struct Response {
     std::span<const std::uint8_t> output;
 };
 [[nodiscard]] bool parseResponse(const Message& message, Response& response);
+// A request payload split into its parts, with the lengths it asks for checked.
+struct Request {
+    MessageType type{};
+    std::uint32_t controlCode = 0;        // kDeviceControl
+    std::uint32_t outputLength = 0;       // kDeviceControl and kRead
+    std::span<const std::uint8_t> input;  // kDeviceControl input, kWrite data, kOpen name
+};
+enum class RequestCheck { kOk, kMalformed, kTooLarge };
+[[nodiscard]] RequestCheck parseRequest(const Message& message, Request& request);
+
 [[nodiscard]] std::vector<std::uint8_t> makeResponsePayload(std::uint32_t status,
                                                             std::uint32_t information,
                                                             std::span<const std::uint8_t> output);

@@ -1,9 +1,13 @@
 #include "platform/devio/DevioServer.h"
 
+#include "platform/devio/DeviceInterfaces.h"
+#include "platform/devio/RuntimeFolder.h"
 #include "platform/devio/UnixSocket.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <new>
+#include <system_error>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -13,21 +17,16 @@
 
 namespace devio {
 
+namespace {
+
+// Once a message has begun, the rest of it must follow within this time.
+constexpr int kRestOfMessageMs = 2000;
+
+}  // namespace
+
 bool makePrivateDirectories(const std::string& path) {
-    std::string partial;
-    std::size_t pos = 0;
-    while (pos != std::string::npos) {
-        pos = path.find('/', pos + 1);
-        partial = path.substr(0, pos);
-        if (partial.empty()) {
-            continue;
-        }
-        if (::mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST) {
-            return false;
-        }
-    }
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    std::string error;
+    return ensurePrivateDirectory(path, error);
 }
 
 DevioServer::DevioServer(DevioHandler& handler) : m_handler(handler) {}
@@ -38,12 +37,27 @@ DevioServer::~DevioServer() {
 
 bool DevioServer::start(const std::string& socketPath) {
     const auto slash = socketPath.rfind('/');
-    if (slash != std::string::npos && slash > 0 &&
-        !makePrivateDirectories(socketPath.substr(0, slash))) {
-        return false;
+    if (slash != std::string::npos && slash > 0) {
+        // Every folder from the runtime folder down must be ours alone, or another user could
+        // have placed the socket's name or a symlink there.
+        const std::string folder = socketPath.substr(0, slash);
+        const std::string runtime = runtimeDirectory();
+        std::string error;
+        const bool inside = folder.compare(0, runtime.size(), runtime) == 0 &&
+                            (folder.size() == runtime.size() || folder[runtime.size()] == '/');
+        // Checked before anything is made, so nothing is made through a planted symlink, and
+        // again after.
+        if ((inside && !checkPrivateChain(runtime, folder, true, error)) ||
+            !ensurePrivateDirectory(folder, error) ||
+            (inside && !checkPrivateChain(runtime, folder, false, error))) {
+            m_error = error;
+            return false;
+        }
     }
     m_listenFd = listenUnixSocket(socketPath);
     if (m_listenFd < 0) {
+        m_error = errno == EADDRINUSE ? socketPath + " is served by another host"
+                                      : "cannot listen on " + socketPath;
         return false;
     }
     if (::pipe2(m_wakePipe, O_CLOEXEC) != 0) {
@@ -83,14 +97,26 @@ void DevioServer::stop() {
     }
 }
 
+void DevioServer::setConnectionLimit(std::size_t limit) {
+    m_connectionLimit = std::max<std::size_t>(limit, 1);
+}
+
+std::size_t DevioServer::connectionCount() {
+    std::lock_guard lock(m_clientsMutex);
+    return m_clients.size();
+}
+
 void DevioServer::acceptLoop() {
+    // Held in reserve for the moment the process runs out of descriptors: freeing it lets the
+    // loop accept and drop the waiting connection instead of being woken for it again and again.
+    int spare = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
     for (;;) {
         pollfd fds[2] = {{m_listenFd, POLLIN, 0}, {m_wakePipe[0], POLLIN, 0}};
         if (::poll(fds, 2, 1000) < 0 && errno != EINTR) {
-            return;
+            break;
         }
         if (fds[1].revents != 0) {
-            return;
+            break;
         }
         reapFinished();
         if ((fds[0].revents & POLLIN) == 0) {
@@ -98,17 +124,55 @@ void DevioServer::acceptLoop() {
         }
         const int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0) {
+            if ((errno == EMFILE || errno == ENFILE) && spare >= 0) {
+                ::close(spare);
+                const int dropped = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+                if (dropped >= 0) {
+                    ::close(dropped);
+                }
+                spare = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+            } else if (errno != EINTR && errno != EAGAIN && errno != ECONNABORTED) {
+                // Nothing to accept with (no memory, no descriptor in reserve): breathe.
+                ::poll(nullptr, 0, 50);
+            }
             continue;
         }
-        auto client = std::make_unique<Client>();
-        client->fd = fd;
-        Client& ref = *client;
-        {
-            std::lock_guard lock(m_clientsMutex);
-            client->id = m_nextId++;
-            m_clients.push_back(std::move(client));
+        startClient(fd);
+    }
+    if (spare >= 0) {
+        ::close(spare);
+    }
+}
+
+void DevioServer::startClient(int fd) {
+    std::unique_ptr<Client> client;
+    Client* ref = nullptr;
+    {
+        std::lock_guard lock(m_clientsMutex);
+        // Beyond the limit a connection is closed at once, so its client fails fast while the
+        // handles already open keep being served.
+        if (m_clients.size() >= m_connectionLimit) {
+            ::close(fd);
+            return;
         }
-        ref.thread = std::thread([this, &ref] { serve(ref); });
+        try {
+            client = std::make_unique<Client>();
+            client->fd = fd;
+            client->id = m_nextId++;
+            ref = client.get();
+            m_clients.push_back(std::move(client));
+        } catch (const std::bad_alloc&) {
+            ::close(fd);
+            return;
+        }
+    }
+    try {
+        ref->thread = std::thread([this, ref] { serve(*ref); });
+    } catch (const std::system_error&) {
+        // No thread to be had: the connection goes, the host stays.
+        std::lock_guard lock(m_clientsMutex);
+        std::erase_if(m_clients, [ref](const auto& c) { return c.get() == ref; });
+        ::close(fd);
     }
 }
 
@@ -133,58 +197,72 @@ void DevioServer::reapFinished() {
 
 namespace {
 
-// How many output bytes a response carries (see DevioProtocol.h).
-std::size_t outputBytes(const Message& request, std::uint32_t information) {
-    const auto& p = request.payload;
-    if (request.type == MessageType::kDeviceControl && p.size() >= 8) {
-        return std::min(information, getU32(p.data() + 4));
+Reply dispatch(DevioHandler& handler, DevioHandler::ConnectionId id, const Request& r) {
+    switch (r.type) {
+        case MessageType::kDeviceControl:
+            return handler.deviceControl(id, r.controlCode, r.input, r.outputLength);
+        case MessageType::kRead:
+            return handler.read(id, r.outputLength);
+        case MessageType::kWrite:
+            return handler.write(id, r.input);
+        case MessageType::kOpen:
+            break;
     }
-    if (request.type == MessageType::kRead && p.size() == 4) {
-        return std::min(information, getU32(p.data()));
-    }
-    return 0;
+    Reply reply;
+    reply.status = kStatusInvalidParameter;
+    return reply;
 }
 
 }  // namespace
 
-void DevioServer::serve(Client& client) {
+void serveConnection(int fd, DevioHandler& handler, DevioHandler::ConnectionId id,
+                     int openTimeoutMs) {
     bool opened = false;
     Message request;
-    // A handle may sit idle for as long as its owner likes; only a begun message is bounded.
-    while (receiveMessage(client.fd, request, -1, 2000) == IoResult::kOk) {
-        const auto& p = request.payload;
-        Reply reply;
+    // A handle may sit idle for as long as its owner likes; only a begun message is bounded, and
+    // a connection that never opens a handle does not get to hold its place for ever.
+    while (receiveMessage(fd, request, opened ? -1 : openTimeoutMs, kRestOfMessageMs) ==
+           IoResult::kOk) {
         if (!opened && request.type != MessageType::kOpen) {
             break;
         }
-        switch (request.type) {
-            case MessageType::kOpen:
-                reply.status = m_handler.create(client.id, std::string(p.begin(), p.end()));
-                opened = reply.status == kStatusSuccess;
-                break;
-            case MessageType::kDeviceControl:
-                if (p.size() < 8) {
+        Request parsed;
+        const RequestCheck check = parseRequest(request, parsed);
+        Reply reply;
+        try {
+            if (check != RequestCheck::kOk) {
+                reply.status = kStatusInvalidParameter;
+            } else if (parsed.type == MessageType::kOpen) {
+                // A handle is opened once; a second open would leave the first file dangling.
+                if (opened) {
                     reply.status = kStatusInvalidParameter;
-                    break;
+                } else {
+                    reply.status =
+                        handler.create(id, std::string(parsed.input.begin(), parsed.input.end()));
+                    opened = reply.status == kStatusSuccess;
                 }
-                reply = m_handler.deviceControl(client.id, getU32(p.data()),
-                                                std::span(p).subspan(8), getU32(p.data() + 4));
-                break;
-            case MessageType::kRead:
-                if (p.size() != 4) {
-                    reply.status = kStatusInvalidParameter;
-                    break;
-                }
-                reply = m_handler.read(client.id, getU32(p.data()));
-                break;
-            case MessageType::kWrite:
-                reply = m_handler.write(client.id, p);
-                break;
+            } else {
+                reply = dispatch(handler, id, parsed);
+            }
+            const std::size_t output =
+                check == RequestCheck::kOk ? std::min(reply.information, parsed.outputLength) : 0;
+            reply.output.resize(request.type == MessageType::kDeviceControl ||
+                                        request.type == MessageType::kRead
+                                    ? output
+                                    : 0);
+        } catch (const std::exception&) {
+            // One request that could not be carried out (out of memory, say) fails alone.
+            reply = Reply{};
+            reply.status = kStatusInsufficientResources;
         }
-        reply.output.resize(outputBytes(request, reply.information));
-        if (!sendAll(client.fd,
-                     encode(request.type,
-                            makeResponsePayload(reply.status, reply.information, reply.output)))) {
+        std::vector<std::uint8_t> answer;
+        try {
+            answer = encode(request.type,
+                            makeResponsePayload(reply.status, reply.information, reply.output));
+        } catch (const std::exception&) {
+            break;
+        }
+        if (!sendAll(fd, answer)) {
             break;
         }
         if (request.type == MessageType::kOpen && !opened) {
@@ -192,7 +270,15 @@ void DevioServer::serve(Client& client) {
         }
     }
     if (opened) {
-        m_handler.closeConnection(client.id);
+        handler.closeConnection(id);
+    }
+}
+
+void DevioServer::serve(Client& client) {
+    try {
+        serveConnection(client.fd, m_handler, client.id, kOpenWithinMs);
+    } catch (...) {
+        // Whatever went wrong ends this connection, never the host.
     }
     ::shutdown(client.fd, SHUT_RDWR);
     client.done.store(true);

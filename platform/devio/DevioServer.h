@@ -1,8 +1,9 @@
 #pragma once
 
 // The host side of the device handle protocol (DevioProtocol.h): one listening socket per device
-// interface, one thread per connected handle. The driver host turns the calls below into IRPs;
-// tests script the answers directly.
+// interface, one thread per connected handle, at most connectionLimit() handles at once (further
+// connections are closed at once; the ones already open keep being served). The driver host turns
+// the calls below into IRPs; tests script the answers directly.
 
 #include "platform/devio/DevioProtocol.h"
 
@@ -54,6 +55,16 @@ public:
     void stop();
 
     [[nodiscard]] const std::string& path() const { return m_path; }
+    // Before start().
+    void setConnectionLimit(std::size_t limit);
+    [[nodiscard]] std::size_t connectionLimit() const { return m_connectionLimit; }
+    [[nodiscard]] std::size_t connectionCount();
+
+    static constexpr std::size_t kDefaultConnectionLimit = 64;
+    // A connection must open its handle within this time.
+    static constexpr int kOpenWithinMs = 5000;
+    // Why start() failed.
+    [[nodiscard]] const std::string& error() const { return m_error; }
 
 private:
     struct Client {
@@ -64,20 +75,31 @@ private:
     };
 
     void acceptLoop();
+    void startClient(int fd);
     void serve(Client& client);
     void reapFinished();
 
     DevioHandler& m_handler;
     std::string m_path;
+    std::string m_error;
     int m_listenFd = -1;
     int m_wakePipe[2] = {-1, -1};
     std::thread m_acceptThread;
     std::mutex m_clientsMutex;
     std::list<std::unique_ptr<Client>> m_clients;
     DevioHandler::ConnectionId m_nextId = 1;
+    std::size_t m_connectionLimit = kDefaultConnectionLimit;
 };
 
-// Creates `path` and its parents with mode 0700 where they do not exist.
+// Serves one connected handle on the calling thread until it closes or breaks the protocol:
+// requests are checked (lengths included) before the handler sees them, and a handler that
+// throws fails its request, not the connection. The handler's closeConnection runs at the end
+// when the handle had been opened.
+void serveConnection(int fd, DevioHandler& handler, DevioHandler::ConnectionId id,
+                     int openTimeoutMs);
+
+// Creates `path` and its parents with mode 0700 where they do not exist; false unless `path` is
+// then a private folder of this user (see RuntimeFolder.h).
 [[nodiscard]] bool makePrivateDirectories(const std::string& path);
 
 }  // namespace devio
