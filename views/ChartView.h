@@ -47,6 +47,8 @@ public:
               unsigned cornerCommand, QWidget* parent = nullptr);
     ~ChartView() override;
 
+    // The main frame going first leaves the view without a host.
+    void setHost(ChartHost* host) { m_host = host; }
     [[nodiscard]] const std::string& windowName() const { return m_name; }
     void setWindowName(const std::string& name) { m_name = name; }
     // Takes the window's settings and curves over and starts sampling again.

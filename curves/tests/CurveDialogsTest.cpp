@@ -11,13 +11,6 @@
 
 namespace {
 
-QApplication& app() {
-    static int argc = 1;
-    static char name[] = "curve_dialogs_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication a(argc, argv);
-    return a;
-}
 
 int leftOf(const ByteBoxes& boxes, int byte) {
     return boxes.box(byte)->x();
@@ -26,7 +19,6 @@ int leftOf(const ByteBoxes& boxes, int byte) {
 }  // namespace
 
 TEST(CurveDialogWidgets, ReverseMirrorsTheByteBoxes) {
-    app();
     ByteBoxes boxes;
     boxes.resize(400, 30);
     boxes.show();
@@ -41,7 +33,6 @@ TEST(CurveDialogWidgets, ReverseMirrorsTheByteBoxes) {
 }
 
 TEST(CurveDialogWidgets, YtDialogStartsFromTheTemplateAndAddsToTheList) {
-    app();
     MessageRecorder messages;
     CurveWindowRecord r = newWindowRecord(1, "yt - 0");
     r.timeResolution = 25;
@@ -69,11 +60,17 @@ TEST(CurveDialogWidgets, YtDialogStartsFromTheTemplateAndAddsToTheList) {
 }
 
 TEST(CurveDialogWidgets, NewWindowDialogNamesByType) {
-    app();
     NewCurveWindowDialog dialog(0, 4);
     EXPECT_EQ(dialog.kind(), 1);
     EXPECT_EQ(dialog.name(), "yt - 4");
     NewCurveWindowDialog yx(2, 5);
     EXPECT_EQ(yx.name(), "yx - 5");
     EXPECT_EQ(yx.kind(), 2);
+}
+
+// The application lives exactly as long as the tests: one destroyed at exit outlives Qt's own.
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
 }

@@ -18,13 +18,6 @@ namespace cf = curve_flags;
 
 namespace {
 
-QApplication& app() {
-    static int argc = 1;
-    static char name[] = "chart_views_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication a(argc, argv);
-    return a;
-}
 
 CapturedFrame sampleFrame(std::uint32_t id, std::uint16_t value, std::uint32_t ms) {
     CapturedFrame f;
@@ -51,7 +44,6 @@ QImage render(const YtChart& chart, const YtScan& scan, const FrameStore& store,
 }  // namespace
 
 TEST(ChartDrawing, DecimatedLineDrawsTheSamePixelsAsEveryPoint) {
-    app();
     FrameStore store;
     // Many samples per pixel column: a noisy sine, a ramp and a square wave.
     std::uint32_t seed = 7;
@@ -100,7 +92,6 @@ TEST(ChartDrawing, DecimatedLineDrawsTheSamePixelsAsEveryPoint) {
 }
 
 TEST(ChartViews, FollowTheCaptureAndPrintToPdf) {
-    app();
     FrameStore store;
     ApplicationFlags flags;
     CViewChart view(store, flags, nullptr);
@@ -139,7 +130,6 @@ TEST(ChartViews, FollowTheCaptureAndPrintToPdf) {
 }
 
 TEST(ChartViews, PairedValuesDrawOnTheSquareGrid) {
-    app();
     FrameStore store;
     ApplicationFlags flags;
     CViewChart2 view(store, flags, nullptr);
@@ -173,4 +163,11 @@ TEST(ChartViews, PairedValuesDrawOnTheSquareGrid) {
     const int x = c.plot.left + 20 * c.cell;
     const int y = c.plot.bottom - 10 * c.cell;
     EXPECT_EQ(image.pixel(x, y), qRgb(0, 0, 255));
+}
+
+// The application lives exactly as long as the tests: one destroyed at exit outlives Qt's own.
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
 }
