@@ -1,5 +1,7 @@
 #include "app/BatchMode.h"
 
+#include "app/CurveBatch.h"
+
 #include "capture/DocumentFile.h"
 #include "filters/FilterState.h"
 #include "views/DataListPrinter.h"
@@ -18,6 +20,7 @@ const char kUsage[] =
     "Usage: Korvane [DOC.krv]\n"
     "       Korvane --export OUT.txt [--reading can|devicenet|canopen] DOC.krv\n"
     "       Korvane --print-to OUT.pdf [--reading can|devicenet|canopen] DOC.krv\n"
+    "       Korvane --export-curves OUT.csv --window NAME DOC.krv\n"
     "\n"
     "Without options Korvane opens its window (and DOC.krv when given).\n"
     "\n"
@@ -25,6 +28,8 @@ const char kUsage[] =
     "                      OUT.txt (the date line carries the current time)\n"
     "  --print-to OUT.pdf  print the same rows to the PDF file OUT.pdf\n"
     "  --reading NAME      read the frames as can (the default), devicenet or canopen\n"
+    "  --export-curves OUT.csv --window NAME\n"
+    "                      write the curve values of the chart window NAME to OUT.csv\n"
     "  --help              this text\n"
     "\n"
     "Both batch commands apply the document's stored filter, show no window, report errors on\n"
@@ -40,6 +45,7 @@ int fail(const std::string& text) {
 }  // namespace
 
 int runBatch(int argc, char** argv) {
+    if (const int curves = runCurveBatch(argc, argv); curves >= 0) return curves;
     std::string exportPath, pdfPath, document;
     ProtocolReading reading = ProtocolReading::kCan;
     bool batch = false;

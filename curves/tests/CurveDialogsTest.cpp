@@ -70,6 +70,7 @@ TEST(CurveDialogWidgets, NewWindowDialogNamesByType) {
 
 // The application lives exactly as long as the tests: one destroyed at exit outlives Qt's own.
 int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
