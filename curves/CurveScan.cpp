@@ -68,6 +68,10 @@ bool YtScan::scan(const FrameStore& store, const ApplicationFlags& flags) {
     for (int i = 0; i < 4; ++i) {
         if (m_slots[static_cast<std::size_t>(i)].defined()) active[n++] = i;
     }
+    const ValueReader readers[4] = {{m_slots[0].definition.flags, Axis::kY},
+                                    {m_slots[1].definition.flags, Axis::kY},
+                                    {m_slots[2].definition.flags, Axis::kY},
+                                    {m_slots[3].definition.flags, Axis::kY}};
     bool appended = false;
     if (n > 0) {
         store.visit(m_position, size,
@@ -78,9 +82,10 @@ bool YtScan::scan(const FrameStore& store, const ApplicationFlags& flags) {
                                 YtSlot& s = m_slots[static_cast<std::size_t>(active[a])];
                                 if (s.definition.identifier != f.identifier) continue;
                                 const auto u = static_cast<std::uint32_t>(first + k);
-                                const std::uint32_t flagsWord = s.definition.flags;
-                                s.append(u, FrameTimeMs(f), drawingValue(f, flagsWord, Axis::kY));
-                                s.statistics.add(readingValue(f, flagsWord, Axis::kY), u);
+                                const ValueReader& reader = readers[active[a]];
+                                const std::int64_t v = reader.reading(f);
+                                s.append(u, FrameTimeMs(f), reader.drawing(f));
+                                s.statistics.add(v, u);
                                 appended = true;
                             }
                         }

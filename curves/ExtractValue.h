@@ -24,5 +24,35 @@
 // The value as the chart reads it, widened so both readings compare and print alike.
 [[nodiscard]] std::int64_t readingValue(const CapturedFrame& frame, std::uint32_t flags, Axis axis);
 
+// The extraction of one axis prepared once for many frames: the byte positions in the order they
+// fill the value, and how the value reads.
+class ValueReader {
+public:
+    ValueReader(std::uint32_t flags, Axis axis);
+    [[nodiscard]] std::uint32_t raw(const CapturedFrame& frame) const {
+        std::uint32_t v = 0;
+        for (int k = 0; k < m_count; ++k) v |= std::uint32_t{frame.data[m_position[k]]} << (8 * k);
+        return v;
+    }
+    [[nodiscard]] std::int64_t reading(const CapturedFrame& frame) const {
+        const std::uint32_t v = raw(frame);
+        if (m_sixteen) {
+            return m_signed ? std::int64_t{static_cast<std::int16_t>(v)} : std::int64_t{v & 0xFFFF};
+        }
+        return m_signed ? std::int64_t{static_cast<std::int32_t>(v)} : std::int64_t{v};
+    }
+    [[nodiscard]] std::int32_t drawing(const CapturedFrame& frame) const {
+        const std::int64_t v = reading(frame);
+        return static_cast<std::int32_t>(m_halved ? v >> 1 : v);
+    }
+
+private:
+    std::uint8_t m_position[4] = {};
+    int m_count = 0;
+    bool m_sixteen = false;
+    bool m_signed = false;
+    bool m_halved = false;
+};
+
 // Milliseconds since the start of the capture: each counted wrap of the adapter's clock is an hour.
 [[nodiscard]] std::uint32_t FrameTimeMs(const CapturedFrame& frame);

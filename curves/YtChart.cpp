@@ -241,19 +241,31 @@ std::vector<DevicePoint> YtChart::polyline(const YtSlot& slot, int slotIndex,
     std::vector<DevicePoint> out;
     const auto& samples = slot.samples;
     if (samples.empty()) return out;
-    const std::uint32_t flags = slot.definition.flags;
+    const ValueReader reader(slot.definition.flags, Axis::kY);
     const std::uint32_t count = store.count();
     auto drawn = [&](std::size_t i) -> std::int32_t {
         const std::uint32_t frame = samples[i].frame;
-        return frame < count ? drawingValue(store.at(frame), flags, Axis::kY) : 0;
+        return frame < count ? reader.drawing(store.at(frame)) : 0;
+    };
+    // The mapping's constants, taken once for the whole line.
+    const std::int64_t t0 = record.timeOrigin;
+    const std::int64_t xScale = std::int64_t{kDivisions} * dx;
+    const std::int64_t xExtent = std::int64_t{kDivisions} * chart::divisor(record.timeResolution);
+    const std::int64_t yOrigin = drawingOrigin(slotIndex);
+    const std::int64_t yScale = std::int64_t{kDivisions} * dy;
+    const std::int64_t yExtent = std::max<std::int64_t>(1, drawingResolution(slotIndex));
+    auto toX = [&](std::int64_t t) {
+        return clampPixel(plot.left + chart::roundDiv((t - t0) * xScale, xExtent));
+    };
+    auto toY = [&](std::int64_t v) {
+        return clampPixel(plot.bottom - chart::roundDiv((v - yOrigin) * yScale, yExtent));
     };
     auto emit = [&](DevicePoint p) {
         if (out.empty() || !(out.back() == p)) out.push_back(p);
     };
-    const std::int64_t t0 = record.timeOrigin;
     if (!decimated) {
         for (std::size_t i = samples.size(); i-- > 0;) {
-            emit({deviceX(samples[i].timeMs), deviceY(slotIndex, drawn(i))});
+            emit({toX(samples[i].timeMs), toY(drawn(i))});
             if (samples[i].timeMs <= t0) break;
         }
         return out;
@@ -261,11 +273,11 @@ std::vector<DevicePoint> YtChart::polyline(const YtSlot& slot, int slotIndex,
     // Everything right of the plot is clipped: of those only the one nearest the edge matters.
     const int farRight = plot.right + 1;
     std::size_t i = samples.size() - 1;
-    if (deviceX(samples[i].timeMs) > farRight) {
+    if (toX(samples[i].timeMs) > farRight) {
         std::size_t lo = 0, hi = i;  // first sample beyond the edge
         while (lo < hi) {
             const std::size_t mid = (lo + hi) / 2;
-            if (deviceX(samples[mid].timeMs) > farRight) hi = mid; else lo = mid + 1;
+            if (toX(samples[mid].timeMs) > farRight) hi = mid; else lo = mid + 1;
         }
         i = lo;
     }
@@ -283,21 +295,21 @@ std::vector<DevicePoint> YtChart::polyline(const YtSlot& slot, int slotIndex,
     constexpr std::size_t kBlock = std::size_t{1} << YtSlot::kBlockBits;
     const auto& blocks = slot.blocks();
     while (true) {
-        const int x = deviceX(samples[i].timeMs);
+        const int x = toX(samples[i].timeMs);
         // The oldest sample of this pixel column: gallop back, then halve.
         std::size_t step = 1, known = i;
-        while (step <= known && deviceX(samples[known - step].timeMs) == x) {
+        while (step <= known && toX(samples[known - step].timeMs) == x) {
             known -= step;
             step *= 2;
         }
         std::size_t lo = step <= known ? known - step + 1 : 0, hi = known;
         while (lo < hi) {
             const std::size_t mid = (lo + hi) / 2;
-            if (deviceX(samples[mid].timeMs) == x) hi = mid; else lo = mid + 1;
+            if (toX(samples[mid].timeMs) == x) hi = mid; else lo = mid + 1;
         }
         const std::size_t j = std::max(lo, floor);
         const std::int32_t newest = drawn(i);
-        emit({x, deviceY(slotIndex, newest)});
+        emit({x, toY(newest)});
         if (i > j) {
             std::int32_t lowest = newest, highest = newest;
             auto take = [&](std::int32_t v) {
@@ -317,9 +329,9 @@ std::vector<DevicePoint> YtChart::polyline(const YtSlot& slot, int slotIndex,
                 }
             }
             const std::int32_t oldest = drawn(j);
-            emit({x, deviceY(slotIndex, highest)});
-            emit({x, deviceY(slotIndex, lowest)});
-            emit({x, deviceY(slotIndex, oldest)});
+            emit({x, toY(highest)});
+            emit({x, toY(lowest)});
+            emit({x, toY(oldest)});
         }
         if (j == floor) break;
         i = j - 1;
