@@ -99,8 +99,10 @@ QDialogButtonBox* okCancel(QDialog* dialog) {
 }  // namespace
 
 ColourButton::ColourButton(QWidget* parent) : QPushButton(parent) {
+    setObjectName(QStringLiteral("colourButton"));
     connect(this, &QPushButton::clicked, this, [this] {
-        const QColor chosen = QColorDialog::getColor(QColor(255, 0, 0), this);
+        // Parented to the dialog, not the button, so the button's colours stay its own.
+        const QColor chosen = QColorDialog::getColor(QColor(255, 0, 0), window());
         if (chosen.isValid()) {
             setColour(static_cast<std::uint32_t>(chosen.red()) |
                       static_cast<std::uint32_t>(chosen.green()) << 8 |
@@ -115,7 +117,7 @@ void ColourButton::setColour(std::uint32_t bbggrr) {
     const QColor c(static_cast<int>(m_colour & 0xFF), static_cast<int>((m_colour >> 8) & 0xFF),
                    static_cast<int>((m_colour >> 16) & 0xFF));
     setText(QString::asprintf("0X %06X", m_colour));
-    setStyleSheet(QStringLiteral("background-color: %1; color: %2")
+    setStyleSheet(QStringLiteral("#colourButton { background-color: %1; color: %2 }")
                       .arg(c.name(), c.lightness() > 128 ? "black" : "white"));
 }
 
@@ -147,6 +149,7 @@ std::array<bool, 8> ByteBoxes::ticked() const {
 NewCurveWindowDialog::NewCurveWindowDialog(int kind, int counter, QWidget* parent)
     : QDialog(parent) {
     setWindowTitle(tr("New Curve Window"));
+    setMinimumWidth(300);
     auto* form = new QFormLayout(this);
     auto* row = new QHBoxLayout;
     m_yt = radioPair(this, row, "y(t)", "y(x)", &m_yx);
@@ -174,6 +177,7 @@ std::string NewCurveWindowDialog::name() const {
 
 RenameDialog::RenameDialog(const std::string& name, QWidget* parent) : QDialog(parent) {
     setWindowTitle(tr("Rename"));
+    setMinimumWidth(300);
     auto* form = new QFormLayout(this);
     m_name = nameEdit(this);
     m_name->setText(QString::fromStdString(name));

@@ -67,6 +67,11 @@ void paintPolyline(QPainter& p, const std::vector<DevicePoint>& points, QColor c
     p.drawPolyline(polygon);
 }
 
+// Text placed by its top edge, as the label positions are given.
+void textAt(QPainter& p, int x, int top, const std::string& text) {
+    p.drawText(x, top + p.fontMetrics().ascent(), QString::fromStdString(text));
+}
+
 QRect clipOf(const PixelRect& plot) {
     return QRect(QPoint(plot.left, plot.top), QPoint(plot.right, plot.bottom));
 }
@@ -92,15 +97,13 @@ void paintYtChart(QPainter& p, const YtChart& chart, const YtScan& scan, const F
         p.setPen(multi ? colourOf(d.colour) : QColor(Qt::black));
         for (int i = 0; i <= YtChart::kDivisions; i += 10) {
             const int y = plot.bottom - i * chart.dy + (multi ? YtChart::labelOffset(slot) : -6);
-            p.drawText(plot.left - 75, y, QString::fromStdString(chart.valueLabel(slot, i)));
+            textAt(p, plot.left - 75, y, chart.valueLabel(slot, i));
         }
     }
     p.setPen(Qt::black);
-    p.drawText(plot.left - 75, plot.bottom + 25,
-               QString::fromStdString(strings::loadString(strings::kTimeCaption)));
+    textAt(p, plot.left - 75, plot.bottom + 25, strings::loadString(strings::kTimeCaption));
     for (int i = 5; i <= YtChart::kDivisions; i += 5) {
-        p.drawText(plot.left + i * chart.dx - 25, plot.bottom + 25,
-                   QString::fromStdString(chart.timeLabel(i)));
+        textAt(p, plot.left + i * chart.dx - 25, plot.bottom + 25, chart.timeLabel(i));
     }
     paintLines(p, chart.lines);
     if (options.curvesReady && store.count() > 0) {
@@ -134,13 +137,12 @@ void paintYxChart(QPainter& p, const YxChart& chart, const YxScan& scan,
         p.setPen(yMulti ? colourOf(d.colour) : QColor(Qt::black));
         for (int i = 0; i <= chart.yDivisions; i += 10) {
             const int y = plot.bottom - i * chart.cell + (yMulti ? YxChart::yLabelOffset(slot) : -6);
-            p.drawText(plot.left - 75, y, QString::fromStdString(chart.valueLabel(slot, Axis::kY, i)));
+            textAt(p, plot.left - 75, y, chart.valueLabel(slot, Axis::kY, i));
         }
         p.setPen(xMulti ? colourOf(d.colour) : QColor(Qt::black));
         for (int i = 0; i <= chart.xDivisions; i += 10) {
             const int y = plot.bottom + (xMulti ? YxChart::xLabelRow(slot) : 16);
-            p.drawText(plot.left + chart.cell * i - 5, y,
-                       QString::fromStdString(chart.valueLabel(slot, Axis::kX, i)));
+            textAt(p, plot.left + chart.cell * i - 5, y, chart.valueLabel(slot, Axis::kX, i));
         }
     }
     if (options.curvesReady) {
