@@ -21,7 +21,7 @@
 
 namespace {
 
-QString tr(const char* english) {
+QString uiLabel(const char* english) {
     return QString::fromStdString(uiText(english));
 }
 
@@ -40,8 +40,8 @@ QLineEdit* nameEdit(QWidget* parent) {
 QRadioButton* radioPair(QWidget* parent, QBoxLayout* row, const char* first, const char* second,
                         QRadioButton** secondOut) {
     auto* group = new QButtonGroup(parent);
-    auto* a = new QRadioButton(tr(first), parent);
-    auto* b = new QRadioButton(tr(second), parent);
+    auto* a = new QRadioButton(uiLabel(first), parent);
+    auto* b = new QRadioButton(uiLabel(second), parent);
     group->addButton(a);
     group->addButton(b);
     row->addWidget(a);
@@ -148,14 +148,14 @@ std::array<bool, 8> ByteBoxes::ticked() const {
 
 NewCurveWindowDialog::NewCurveWindowDialog(int kind, int counter, QWidget* parent)
     : QDialog(parent) {
-    setWindowTitle(tr("New Curve Window"));
+    setWindowTitle(uiLabel("New Curve Window"));
     setMinimumWidth(300);
     auto* form = new QFormLayout(this);
     auto* row = new QHBoxLayout;
     m_yt = radioPair(this, row, "y(t)", "y(x)", &m_yx);
-    form->addRow(tr("Type:"), row);
+    form->addRow(uiLabel("Type:"), row);
     m_name = nameEdit(this);
-    form->addRow(tr("Name:"), m_name);
+    form->addRow(uiLabel("Name:"), m_name);
     form->addRow(okCancel(this));
     (kind == 2 ? m_yx : m_yt)->setChecked(true);
     m_name->setText(QString::fromStdString(defaultWindowName(kind, counter)));
@@ -176,12 +176,12 @@ std::string NewCurveWindowDialog::name() const {
 }
 
 RenameDialog::RenameDialog(const std::string& name, QWidget* parent) : QDialog(parent) {
-    setWindowTitle(tr("Rename"));
+    setWindowTitle(uiLabel("Rename"));
     setMinimumWidth(300);
     auto* form = new QFormLayout(this);
     m_name = nameEdit(this);
     m_name->setText(QString::fromStdString(name));
-    form->addRow(tr("Name:"), m_name);
+    form->addRow(uiLabel("Name:"), m_name);
     form->addRow(okCancel(this));
 }
 
@@ -192,48 +192,48 @@ std::string RenameDialog::name() const {
 YtCurveDialog::YtCurveDialog(const CurveWindowRecord& record, MessageService& messages,
                              const CurveSettingsFile* settings, QWidget* parent)
     : QDialog(parent), m_editor(record, messages, settings) {
-    setWindowTitle(tr("y(t) Curve"));
+    setWindowTitle(uiLabel("y(t) Curve"));
     auto* top = new QVBoxLayout(this);
     auto* form = new QFormLayout;
     top->addLayout(form);
     m_identifier = lineEdit(this, 8);
-    form->addRow(tr("Identifier(Hex):"), m_identifier);
+    form->addRow(uiLabel("Identifier(Hex):"), m_identifier);
     m_yOrg = lineEdit(this, 11);
-    form->addRow(tr("Y Org:"), m_yOrg);
+    form->addRow(uiLabel("Y Org:"), m_yOrg);
     m_resolution = lineEdit(this, 11);
-    form->addRow(tr("Resolution:"), m_resolution);
+    form->addRow(uiLabel("Resolution:"), m_resolution);
     auto* data = new QHBoxLayout;
     m_bytes = new ByteBoxes(this);
-    m_signed = new QCheckBox(tr("Signed"), this);
-    m_reverse = new QCheckBox(tr("Reverse"), this);
+    m_signed = new QCheckBox(uiLabel("Signed"), this);
+    m_reverse = new QCheckBox(uiLabel("Reverse"), this);
     data->addWidget(m_bytes);
     data->addWidget(m_signed);
     data->addWidget(m_reverse);
-    form->addRow(tr("Data:"), data);
+    form->addRow(uiLabel("Data:"), data);
     auto* time = new QHBoxLayout;
     m_timeResolution = lineEdit(this, 11);
     time->addWidget(m_timeResolution);
     time->addWidget(new QLabel(QStringLiteral("ms"), this));
-    form->addRow(tr("Time Resolution:"), time);
+    form->addRow(uiLabel("Time Resolution:"), time);
     auto* autoMove = new QHBoxLayout;
     QRadioButton* autoMoveOff = nullptr;
     m_autoMoveOn = radioPair(this, autoMove, "Enable", "Disable", &autoMoveOff);
-    form->addRow(tr("Auto Move:"), autoMove);
+    form->addRow(uiLabel("Auto Move:"), autoMove);
     m_name = nameEdit(this);
-    form->addRow(tr("Name:"), m_name);
+    form->addRow(uiLabel("Name:"), m_name);
     auto* axis = new QHBoxLayout;
     QRadioButton* single = nullptr;
     m_yMulti = radioPair(this, axis, "Multi", "Single", &single);
-    form->addRow(tr("Y Axis:"), axis);
+    form->addRow(uiLabel("Y Axis:"), axis);
     auto* show = new QHBoxLayout;
     m_showOn = radioPair(this, show, "Enable", "Disable", &m_showOff);
-    form->addRow(tr("Show:"), show);
+    form->addRow(uiLabel("Show:"), show);
     m_colour = new ColourButton(this);
-    form->addRow(tr("Color:"), m_colour);
+    form->addRow(uiLabel("Color:"), m_colour);
     auto* buttons = new QHBoxLayout;
     for (auto [label, slot] : {std::pair{"Add", &YtCurveDialog::add}, {"Edit", &YtCurveDialog::edit},
                                {"Delete", &YtCurveDialog::remove}}) {
-        auto* b = new QPushButton(tr(label), this);
+        auto* b = new QPushButton(uiLabel(label), this);
         b->setAutoDefault(false);
         connect(b, &QPushButton::clicked, this, slot);
         buttons->addWidget(b);
@@ -310,21 +310,21 @@ CurveWindowRecord YtCurveDialog::result() const {
 YxCurveDialog::YxCurveDialog(const CurveWindowRecord& record, MessageService& messages,
                              const CurveSettingsFile* settings, QWidget* parent)
     : QDialog(parent), m_editor(record, messages, settings) {
-    setWindowTitle(tr("y(x) Curve"));
+    setWindowTitle(uiLabel("y(x) Curve"));
     auto* top = new QVBoxLayout(this);
     auto signal = [this, top](const char* title, QLineEdit*& identifier, const char* orgLabel,
                               QLineEdit*& org, ByteBoxes*& bytes, QCheckBox*& isSigned,
                               QCheckBox*& reverse) {
-        auto* group = new QGroupBox(tr(title), this);
+        auto* group = new QGroupBox(uiLabel(title), this);
         auto* form = new QFormLayout(group);
         identifier = lineEdit(group, 8);
-        form->addRow(tr("Identifier(Hex):"), identifier);
+        form->addRow(uiLabel("Identifier(Hex):"), identifier);
         org = lineEdit(group, 11);
-        form->addRow(tr(orgLabel), org);
+        form->addRow(uiLabel(orgLabel), org);
         auto* data = new QHBoxLayout;
         bytes = new ByteBoxes(group);
-        isSigned = new QCheckBox(tr("Signed"), group);
-        reverse = new QCheckBox(tr("Reverse"), group);
+        isSigned = new QCheckBox(uiLabel("Signed"), group);
+        reverse = new QCheckBox(uiLabel("Reverse"), group);
         data->addWidget(bytes);
         data->addWidget(isSigned);
         data->addWidget(reverse);
@@ -334,32 +334,32 @@ YxCurveDialog::YxCurveDialog(const CurveWindowRecord& record, MessageService& me
     };
     signal("Y Axis", m_yIdentifier, "Y Org:", m_yOrg, m_yBytes, m_ySigned, m_yReverse);
     signal("X Axis", m_xIdentifier, "X Org:", m_xOrg, m_xBytes, m_xSigned, m_xReverse);
-    auto* curve = new QGroupBox(tr("Curve"), this);
+    auto* curve = new QGroupBox(uiLabel("Curve"), this);
     auto* form = new QFormLayout(curve);
     m_name = nameEdit(curve);
-    form->addRow(tr("Name:"), m_name);
+    form->addRow(uiLabel("Name:"), m_name);
     m_colour = new ColourButton(curve);
-    form->addRow(tr("Color:"), m_colour);
+    form->addRow(uiLabel("Color:"), m_colour);
     auto* show = new QHBoxLayout;
     m_showOn = radioPair(curve, show, "Enable", "Disable", &m_showOff);
-    form->addRow(tr("Show:"), show);
+    form->addRow(uiLabel("Show:"), show);
     m_resolution = lineEdit(curve, 11);
-    form->addRow(tr("Resolution:"), m_resolution);
+    form->addRow(uiLabel("Resolution:"), m_resolution);
     auto* xAxis = new QHBoxLayout;
     QRadioButton* xSingle = nullptr;
     m_xMulti = radioPair(curve, xAxis, "Multi", "Single", &xSingle);
-    form->addRow(tr("X Axis"), xAxis);
+    form->addRow(uiLabel("X Axis"), xAxis);
     auto* yAxis = new QHBoxLayout;
     QRadioButton* ySingle = nullptr;
     m_yMulti = radioPair(curve, yAxis, "Multi", "Single", &ySingle);
-    form->addRow(tr("Y Axis"), yAxis);
+    form->addRow(uiLabel("Y Axis"), yAxis);
     m_sync = lineEdit(curve, 8);
-    form->addRow(tr("Synchronizing Signal(Hex):"), m_sync);
+    form->addRow(uiLabel("Synchronizing Signal(Hex):"), m_sync);
     top->addWidget(curve);
     auto* buttons = new QHBoxLayout;
     for (auto [label, slot] : {std::pair{"Add", &YxCurveDialog::add}, {"Edit", &YxCurveDialog::edit},
                                {"Delete", &YxCurveDialog::remove}}) {
-        auto* b = new QPushButton(tr(label), this);
+        auto* b = new QPushButton(uiLabel(label), this);
         b->setAutoDefault(false);
         connect(b, &QPushButton::clicked, this, slot);
         buttons->addWidget(b);

@@ -163,6 +163,11 @@ void ChartView::wheelEvent(QWheelEvent* event) {
     update();
 }
 
+void ChartView::leaveEvent(QEvent*) {
+    // The pointer left the window: no value lies under it any more.
+    if (m_host != nullptr && m_host->mouseValueShown()) updateMouseValues(-1, -1, false);
+}
+
 bool ChartView::print(QPrinter& printer) {
     QPainter p;
     if (!p.begin(&printer)) return false;
