@@ -21,14 +21,24 @@ bool CurveStatistics::add(std::int64_t value, std::uint32_t frame) {
     return changed;
 }
 
-void YtSlot::append(std::uint32_t frame, std::uint32_t timeMs, std::int32_t drawn) {
-    if ((samples.size() & ((std::size_t{1} << kBlockBits) - 1)) == 0) {
-        m_blocks.push_back({drawn, drawn});
+namespace {
+
+void summarise(std::vector<YtSlot::Block>& blocks, std::size_t index, std::size_t bits,
+               std::int32_t drawn) {
+    if ((index & ((std::size_t{1} << bits) - 1)) == 0) {
+        blocks.push_back({drawn, drawn});
     } else {
-        Block& b = m_blocks.back();
+        YtSlot::Block& b = blocks.back();
         if (drawn < b.minimum) b.minimum = drawn;
         if (drawn > b.maximum) b.maximum = drawn;
     }
+}
+
+}  // namespace
+
+void YtSlot::append(std::uint32_t frame, std::uint32_t timeMs, std::int32_t drawn) {
+    summarise(m_blocks, samples.size(), kBlockBits, drawn);
+    summarise(m_superBlocks, samples.size(), kSuperBlockBits, drawn);
     samples.push_back({frame, timeMs});
 }
 
@@ -36,11 +46,13 @@ void YtSlot::clear() {
     samples.clear();
     m_blocks.clear();
     m_blocks.shrink_to_fit();
+    m_superBlocks.clear();
+    m_superBlocks.shrink_to_fit();
     statistics = {};
 }
 
 std::size_t YtSlot::memoryInUse() const {
-    return samples.memoryInUse() + m_blocks.capacity() * sizeof(Block);
+    return samples.memoryInUse() + (m_blocks.capacity() + m_superBlocks.capacity()) * sizeof(Block);
 }
 
 void YtScan::setDefinitions(const std::array<CurveDefinition, 4>& definitions) {

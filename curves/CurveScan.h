@@ -94,7 +94,9 @@ private:
 // One y(t) curve slot's samples with their block summaries.
 class YtSlot {
 public:
-    static constexpr std::size_t kBlockBits = 8;  // samples per summary block: 256
+    // Summaries of 64 samples, and of 64 of those; a redraw reads frames only at column edges.
+    static constexpr std::size_t kBlockBits = 6;
+    static constexpr std::size_t kSuperBlockBits = 12;
 
     struct Block {
         std::int32_t minimum;
@@ -108,12 +110,14 @@ public:
     [[nodiscard]] bool defined() const { return (definition.flags & curve_flags::kDefined) != 0; }
     [[nodiscard]] bool shown() const { return (definition.flags & curve_flags::kShow) != 0; }
     [[nodiscard]] const std::vector<Block>& blocks() const { return m_blocks; }
+    [[nodiscard]] const std::vector<Block>& superBlocks() const { return m_superBlocks; }
     void append(std::uint32_t frame, std::uint32_t timeMs, std::int32_t drawn);
     void clear();
     [[nodiscard]] std::size_t memoryInUse() const;
 
 private:
     std::vector<Block> m_blocks;
+    std::vector<Block> m_superBlocks;
 };
 
 class YtScan {

@@ -293,7 +293,9 @@ std::vector<DevicePoint> YtChart::polyline(const YtSlot& slot, int slotIndex,
         i = std::max(i, floor);
     }
     constexpr std::size_t kBlock = std::size_t{1} << YtSlot::kBlockBits;
+    constexpr std::size_t kSuperBlock = std::size_t{1} << YtSlot::kSuperBlockBits;
     const auto& blocks = slot.blocks();
+    const auto& superBlocks = slot.superBlocks();
     while (true) {
         const int x = toX(samples[i].timeMs);
         // The oldest sample of this pixel column: gallop back, then halve.
@@ -318,7 +320,12 @@ std::vector<DevicePoint> YtChart::polyline(const YtSlot& slot, int slotIndex,
             };
             std::size_t k = j;
             while (k < i) {
-                if ((k & (kBlock - 1)) == 0 && k + kBlock <= i) {
+                if ((k & (kSuperBlock - 1)) == 0 && k + kSuperBlock <= i) {
+                    const YtSlot::Block& b = superBlocks[k / kSuperBlock];
+                    take(b.minimum);
+                    take(b.maximum);
+                    k += kSuperBlock;
+                } else if ((k & (kBlock - 1)) == 0 && k + kBlock <= i) {
                     const YtSlot::Block& b = blocks[k / kBlock];
                     take(b.minimum);
                     take(b.maximum);

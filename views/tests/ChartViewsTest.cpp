@@ -91,6 +91,37 @@ TEST(ChartDrawing, DecimatedLineDrawsTheSamePixelsAsEveryPoint) {
     EXPECT_TRUE(red);
 }
 
+TEST(ChartDrawing, ColumnsOfThousandsOfSamplesDrawTheSamePixels) {
+    // Fifty one-pixel columns of about 5000 samples each: the summaries of whole blocks stand in
+    // for most of them.
+    FrameStore store;
+    std::uint32_t seed = 11;
+    for (std::uint32_t i = 0; i < 250000; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        const auto spike = (seed >> 16) % 9973 == 0 ? 20000 : 0;
+        store.append(sampleFrame(0x181, static_cast<std::uint16_t>(
+                                            30000 + 8000 * std::sin(i / 20000.0) + spike),
+                                 i / 10));
+    }
+    YtChart chart;
+    chart.record.flags = window_flags::kYt;
+    chart.record.timeResolution = 500;
+    chart.record.yt[0].flags = cf::kDefined | cf::kShow | 0x03;
+    chart.record.yt[0].identifier = 0x181;
+    chart.record.yt[0].resolution = 1000;
+    chart.record.yt[0].colour = 0x0000FF;
+    chart.layout(80 + 30 + 50, 400);
+    ASSERT_EQ(chart.dx, 1);
+    YtScan scan;
+    scan.setDefinitions(chart.record.yt);
+    scan.scan(store, ApplicationFlags{});
+    for (std::uint32_t origin : {0u, 3333u}) {
+        chart.record.timeOrigin = origin;
+        EXPECT_EQ(render(chart, scan, store, false), render(chart, scan, store, true))
+            << "origin " << origin;
+    }
+}
+
 TEST(ChartViews, FollowTheCaptureAndPrintToPdf) {
     FrameStore store;
     ApplicationFlags flags;
