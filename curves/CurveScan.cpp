@@ -23,8 +23,8 @@ bool CurveStatistics::add(std::int64_t value, std::uint32_t frame) {
 
 namespace {
 
-void summarise(std::vector<YtSlot::Block>& blocks, std::size_t index, std::size_t bits,
-               std::int32_t drawn) {
+template <typename Blocks>
+void summarise(Blocks& blocks, std::size_t index, std::size_t bits, std::int32_t drawn) {
     if ((index & ((std::size_t{1} << bits) - 1)) == 0) {
         blocks.push_back({drawn, drawn});
     } else {
@@ -45,14 +45,12 @@ void YtSlot::append(std::uint32_t frame, std::uint32_t timeMs, std::int32_t draw
 void YtSlot::clear() {
     samples.clear();
     m_blocks.clear();
-    m_blocks.shrink_to_fit();
     m_superBlocks.clear();
-    m_superBlocks.shrink_to_fit();
     statistics = {};
 }
 
 std::size_t YtSlot::memoryInUse() const {
-    return samples.memoryInUse() + (m_blocks.capacity() + m_superBlocks.capacity()) * sizeof(Block);
+    return samples.memoryInUse() + m_blocks.memoryInUse() + m_superBlocks.memoryInUse();
 }
 
 void YtScan::setDefinitions(const std::array<CurveDefinition, 4>& definitions) {

@@ -78,6 +78,7 @@ public:
     [[nodiscard]] std::size_t size() const { return m_size; }
     [[nodiscard]] bool empty() const { return m_size == 0; }
     [[nodiscard]] const T& back() const { return (*this)[m_size - 1]; }
+    [[nodiscard]] T& back() { return m_chunks[(m_size - 1) >> ChunkBits][(m_size - 1) & (kChunk - 1)]; }
     void clear() {
         m_chunks.clear();
         m_size = 0;
@@ -109,15 +110,15 @@ public:
 
     [[nodiscard]] bool defined() const { return (definition.flags & curve_flags::kDefined) != 0; }
     [[nodiscard]] bool shown() const { return (definition.flags & curve_flags::kShow) != 0; }
-    [[nodiscard]] const std::vector<Block>& blocks() const { return m_blocks; }
-    [[nodiscard]] const std::vector<Block>& superBlocks() const { return m_superBlocks; }
+    [[nodiscard]] const ChunkedSequence<Block, 12>& blocks() const { return m_blocks; }
+    [[nodiscard]] const ChunkedSequence<Block, 8>& superBlocks() const { return m_superBlocks; }
     void append(std::uint32_t frame, std::uint32_t timeMs, std::int32_t drawn);
     void clear();
     [[nodiscard]] std::size_t memoryInUse() const;
 
 private:
-    std::vector<Block> m_blocks;
-    std::vector<Block> m_superBlocks;
+    ChunkedSequence<Block, 12> m_blocks;
+    ChunkedSequence<Block, 8> m_superBlocks;
 };
 
 class YtScan {
