@@ -131,8 +131,9 @@ ChartView* ChartWindows::openWindow(const CurveWindowRecord& record) {
     const bool yt = (record.flags & window_flags::kYt) != 0;
     auto* frame = new CMDIChildWndDataList(m_messages);
     frame->setAttribute(Qt::WA_DeleteOnClose, true);
-    ChartView* view = yt ? static_cast<ChartView*>(new CViewChart(m_state.store, m_state.flags, this))
-                         : new CViewChart2(m_state.store, m_state.flags, this);
+    ChartView* view =
+        yt ? static_cast<ChartView*>(new CViewChart(m_state.store, m_state.flags, this))
+           : new CViewChart2(m_state.store, m_state.flags, this);
     const std::string name = record.name.text();
     view->setWindowName(name);
     view->setRecord(record);
@@ -245,12 +246,12 @@ void ChartWindows::OnCurve(unsigned id) {
 void ChartWindows::OnDelete(unsigned) {
     const std::string name = currentName();
     if (name.empty() || records() == nullptr) return;
-    const bool yes = m_ask ? m_ask(strings::kDeleteViewQuestion)
-                           : QMessageBox::question(&m_frame, QStringLiteral("Korvane"),
-                                                   QString::fromStdString(strings::loadString(
-                                                       strings::kDeleteViewQuestion)),
-                                                   QMessageBox::Yes | QMessageBox::No) ==
-                                 QMessageBox::Yes;
+    const bool yes =
+        m_ask ? m_ask(strings::kDeleteViewQuestion)
+              : QMessageBox::question(
+                    &m_frame, QStringLiteral("Korvane"),
+                    QString::fromStdString(strings::loadString(strings::kDeleteViewQuestion)),
+                    QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
     if (!yes) return;
     std::vector<CurveWindowRecord>& list = *records();
     std::erase_if(list, [&](const CurveWindowRecord& r) {
@@ -314,9 +315,9 @@ void ChartWindows::OnExportCurves(unsigned) {
     if (m_choosePath) {
         path = m_choosePath();
     } else {
-        path = QFileDialog::getSaveFileName(
-                   &m_frame, QString(), QString::fromStdString(view->windowName()) + ".csv",
-                   QStringLiteral("CSV Files (*.csv);;All Files (*.*)"))
+        path = QFileDialog::getSaveFileName(&m_frame, QString(),
+                                            QString::fromStdString(view->windowName()) + ".csv",
+                                            QStringLiteral("CSV Files (*.csv);;All Files (*.*)"))
                    .toStdString();
     }
     if (path.empty()) return;
@@ -395,7 +396,8 @@ void ChartWindows::refreshInfoList() {
             const QString cell = QString::fromStdString(text);
             QTableWidgetItem* item = m_infoList->item(static_cast<int>(r), static_cast<int>(c));
             if (item == nullptr) {
-                m_infoList->setItem(static_cast<int>(r), static_cast<int>(c), new QTableWidgetItem(cell));
+                m_infoList->setItem(static_cast<int>(r), static_cast<int>(c),
+                                    new QTableWidgetItem(cell));
             } else if (item->text() != cell) {
                 item->setText(cell);
             }
@@ -410,12 +412,18 @@ void ChartWindows::showInfoPopup(const QPoint& at) {
         unsigned id;
     };
     static constexpr Item kItems[] = {
-        {"Name", ID_INFO_NAME},           {"Color", ID_INFO_COLOR},
-        {"Show", ID_INFO_SHOW},           {"Axis", ID_INFO_AXIS},
-        {"Identifier", ID_INFO_IDENTIFIER}, {"MinValue", ID_INFO_MINVALUE},
-        {"MinIndex", ID_INFO_MININDEX},   {"MaxValue", ID_INFO_MAXVALUE},
-        {"MaxIndex", ID_INFO_MAXINDEX},   {"MouseValue", ID_INFO_MOUSEVALUE},
-        {nullptr, 0},                     {"Grid Lines", ID_INFO_GRIDLINES},
+        {"Name", ID_INFO_NAME},
+        {"Color", ID_INFO_COLOR},
+        {"Show", ID_INFO_SHOW},
+        {"Axis", ID_INFO_AXIS},
+        {"Identifier", ID_INFO_IDENTIFIER},
+        {"MinValue", ID_INFO_MINVALUE},
+        {"MinIndex", ID_INFO_MININDEX},
+        {"MaxValue", ID_INFO_MAXVALUE},
+        {"MaxIndex", ID_INFO_MAXINDEX},
+        {"MouseValue", ID_INFO_MOUSEVALUE},
+        {nullptr, 0},
+        {"Grid Lines", ID_INFO_GRIDLINES},
     };
     for (const Item& i : kItems) {
         if (i.text == nullptr) {

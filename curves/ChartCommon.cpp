@@ -66,11 +66,21 @@ int scrolledPosition(const ScrollBarState& bar, ScrollAction action, bool ctrl, 
     std::int64_t p = bar.position;
     const int line = ctrl ? 10 : 1;
     switch (action) {
-        case ScrollAction::kLineBack: p -= line; break;
-        case ScrollAction::kLineForward: p += line; break;
-        case ScrollAction::kPageBack: p -= bar.page; break;
-        case ScrollAction::kPageForward: p += bar.page; break;
-        case ScrollAction::kThumb: p = thumb; break;
+        case ScrollAction::kLineBack:
+            p -= line;
+            break;
+        case ScrollAction::kLineForward:
+            p += line;
+            break;
+        case ScrollAction::kPageBack:
+            p -= bar.page;
+            break;
+        case ScrollAction::kPageForward:
+            p += bar.page;
+            break;
+        case ScrollAction::kThumb:
+            p = thumb;
+            break;
     }
     return static_cast<int>(std::clamp<std::int64_t>(p, bar.minimum, bar.maximum));
 }
@@ -89,7 +99,8 @@ std::string valueText(std::int64_t value, bool isSigned) {
     if (isSigned) {
         std::snprintf(text, sizeof text, "%d", static_cast<int>(static_cast<std::int32_t>(value)));
     } else {
-        std::snprintf(text, sizeof text, "%u", static_cast<unsigned>(static_cast<std::uint32_t>(value)));
+        std::snprintf(text, sizeof text, "%u",
+                      static_cast<unsigned>(static_cast<std::uint32_t>(value)));
     }
     return text;
 }

@@ -81,8 +81,8 @@ namespace chart {
 }
 template <typename T>
 [[nodiscard]] T clampTo(std::int64_t v) {
-    return static_cast<T>(std::clamp<std::int64_t>(v, std::numeric_limits<T>::min(),
-                                                   std::numeric_limits<T>::max()));
+    return static_cast<T>(
+        std::clamp<std::int64_t>(v, std::numeric_limits<T>::min(), std::numeric_limits<T>::max()));
 }
 // Rounds a / b to the nearest integer (halves away from zero), b > 0.
 [[nodiscard]] inline std::int64_t roundDiv(std::int64_t a, std::int64_t b) {

@@ -3,9 +3,9 @@
 #include "curves/CurveScan.h"
 #include "curves/ExtractValue.h"
 
+#include <sys/stat.h>
 #include <cerrno>
 #include <cstring>
-#include <sys/stat.h>
 
 std::string csvField(const std::string& text) {
     if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
@@ -50,7 +50,8 @@ std::size_t writeCurveValues(std::FILE* out, const CurveWindowRecord& window,
             const CapturedFrame& f = records[k];
             for (std::size_t i = 0; i < 4; ++i) {
                 const CurveDefinition& d = window.yt[i];
-                if ((d.flags & curve_flags::kDefined) == 0 || d.identifier != f.identifier) continue;
+                if ((d.flags & curve_flags::kDefined) == 0 || d.identifier != f.identifier)
+                    continue;
                 std::fprintf(out, "%zu,%u,%s,%lld\n", first + k, FrameTimeMs(f), names[i].c_str(),
                              static_cast<long long>(readingValue(f, d.flags, Axis::kY)));
                 ++rows;

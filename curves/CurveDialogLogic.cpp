@@ -54,9 +54,8 @@ int slotNamed(const Slots& slots, const std::string& name) {
 
 template <typename Slots>
 int definedCount(const Slots& slots) {
-    return static_cast<int>(std::count_if(slots.begin(), slots.end(), [](const auto& d) {
-        return (d.flags & cf::kDefined) != 0;
-    }));
+    return static_cast<int>(std::count_if(
+        slots.begin(), slots.end(), [](const auto& d) { return (d.flags & cf::kDefined) != 0; }));
 }
 
 template <typename Slots>
@@ -75,10 +74,14 @@ std::uint32_t readTypedNumber(const std::string& text, unsigned base) {
     for (const char c : text) {
         value *= base;
         unsigned digit = base;
-        if (c >= '0' && c <= '9') digit = static_cast<unsigned>(c - '0');
-        else if (base == 16 && c >= 'a' && c <= 'f') digit = static_cast<unsigned>(c - 'a' + 10);
-        else if (base == 16 && c >= 'A' && c <= 'F') digit = static_cast<unsigned>(c - 'A' + 10);
-        else if (c == '-') negative = true;
+        if (c >= '0' && c <= '9')
+            digit = static_cast<unsigned>(c - '0');
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            digit = static_cast<unsigned>(c - 'a' + 10);
+        else if (base == 16 && c >= 'A' && c <= 'F')
+            digit = static_cast<unsigned>(c - 'A' + 10);
+        else if (c == '-')
+            negative = true;
         if (digit < base) value += digit;
     }
     return negative ? 0u - value : value;
@@ -114,7 +117,9 @@ void CurveSettingsFile::writeYx(const XYCurveDefinition& d) const {
 
 YtCurveEditor::YtCurveEditor(const CurveWindowRecord& record, MessageService& messages,
                              const CurveSettingsFile* settings)
-    : m_record(record), m_messages(messages), m_settings(settings),
+    : m_record(record),
+      m_messages(messages),
+      m_settings(settings),
       m_timeResolution(record.timeResolution) {}
 
 bool YtCurveEditor::check(const YtCurveForm& form, bool adding, CurveDefinition& out) {
@@ -161,7 +166,10 @@ bool YtCurveEditor::edit(const YtCurveForm& form) {
     const int slot = slotNamed(m_record.yt, d.name.text());
     if (slot < 0) return false;
     // Only the origin of the curve's reading is kept.
-    if ((d.flags & cf::kYSigned) != 0) d.originUnsigned = 0; else d.originSigned = 0;
+    if ((d.flags & cf::kYSigned) != 0)
+        d.originUnsigned = 0;
+    else
+        d.originSigned = 0;
     m_record.yt[static_cast<std::size_t>(slot)] = d;
     return true;
 }
@@ -195,10 +203,10 @@ std::vector<std::array<std::string, 6>> YtCurveEditor::rows() const {
     int row = 0;
     for (const CurveDefinition& d : m_record.yt) {
         if ((d.flags & cf::kDefined) == 0) continue;
-        out.push_back({std::to_string(row++), d.name.text(), format("0X%X", d.identifier),
-                       strings::loadString((d.flags & cf::kShow) != 0 ? strings::kEnable
-                                                                       : strings::kDisable),
-                       format("0X%06X", d.colour), decimal(d.resolution)});
+        out.push_back(
+            {std::to_string(row++), d.name.text(), format("0X%X", d.identifier),
+             strings::loadString((d.flags & cf::kShow) != 0 ? strings::kEnable : strings::kDisable),
+             format("0X%06X", d.colour), decimal(d.resolution)});
     }
     return out;
 }
@@ -307,11 +315,11 @@ std::vector<std::array<std::string, 8>> YxCurveEditor::rows() const {
     int row = 0;
     for (const XYCurveDefinition& d : m_record.yx) {
         if ((d.flags & cf::kDefined) == 0) continue;
-        out.push_back({std::to_string(row++), d.name.text(), format("0X%X", d.syncIdentifier),
-                       format("0X%X", d.xIdentifier), format("0X%X", d.yIdentifier),
-                       strings::loadString((d.flags & cf::kShow) != 0 ? strings::kEnable
-                                                                       : strings::kDisable),
-                       format("0X%06X", d.colour), decimal(d.resolution)});
+        out.push_back(
+            {std::to_string(row++), d.name.text(), format("0X%X", d.syncIdentifier),
+             format("0X%X", d.xIdentifier), format("0X%X", d.yIdentifier),
+             strings::loadString((d.flags & cf::kShow) != 0 ? strings::kEnable : strings::kDisable),
+             format("0X%06X", d.colour), decimal(d.resolution)});
     }
     return out;
 }

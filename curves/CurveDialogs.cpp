@@ -54,7 +54,8 @@ QTableWidget* curveList(QWidget* parent, std::uint32_t firstTitle, int columns) 
     auto* list = new QTableWidget(0, columns, parent);
     QStringList titles;
     for (int i = 0; i < columns; ++i) {
-        titles << QString::fromStdString(strings::loadString(firstTitle + static_cast<std::uint32_t>(i)));
+        titles << QString::fromStdString(
+            strings::loadString(firstTitle + static_cast<std::uint32_t>(i)));
     }
     list->setHorizontalHeaderLabels(titles);
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -84,7 +85,8 @@ std::string text(const QLineEdit* e) {
 template <typename Slots>
 int slotOfRow(const Slots& curveSlots, int row) {
     for (std::size_t i = 0; i < curveSlots.size(); ++i) {
-        if ((curveSlots[i].flags & curve_flags::kDefined) != 0 && row-- == 0) return static_cast<int>(i);
+        if ((curveSlots[i].flags & curve_flags::kDefined) != 0 && row-- == 0)
+            return static_cast<int>(i);
     }
     return -1;
 }
@@ -133,7 +135,8 @@ void ByteBoxes::setMirrored(bool mirrored) {
     if (mirrored == m_mirrored) return;
     m_mirrored = mirrored;
     for (QCheckBox* b : m_boxes) m_layout->removeWidget(b);
-    for (int i = 0; i < 8; ++i) m_layout->addWidget(m_boxes[static_cast<std::size_t>(mirrored ? 7 - i : i)]);
+    for (int i = 0; i < 8; ++i)
+        m_layout->addWidget(m_boxes[static_cast<std::size_t>(mirrored ? 7 - i : i)]);
 }
 
 void ByteBoxes::setTicked(const std::array<bool, 8>& ticked) {
@@ -231,7 +234,8 @@ YtCurveDialog::YtCurveDialog(const CurveWindowRecord& record, MessageService& me
     m_colour = new ColourButton(this);
     form->addRow(uiLabel("Color:"), m_colour);
     auto* buttons = new QHBoxLayout;
-    for (auto [label, slot] : {std::pair{"Add", &YtCurveDialog::add}, {"Edit", &YtCurveDialog::edit},
+    for (auto [label, slot] : {std::pair{"Add", &YtCurveDialog::add},
+                               {"Edit", &YtCurveDialog::edit},
                                {"Delete", &YtCurveDialog::remove}}) {
         auto* b = new QPushButton(uiLabel(label), this);
         b->setAutoDefault(false);
@@ -357,7 +361,8 @@ YxCurveDialog::YxCurveDialog(const CurveWindowRecord& record, MessageService& me
     form->addRow(uiLabel("Synchronizing Signal(Hex):"), m_sync);
     top->addWidget(curve);
     auto* buttons = new QHBoxLayout;
-    for (auto [label, slot] : {std::pair{"Add", &YxCurveDialog::add}, {"Edit", &YxCurveDialog::edit},
+    for (auto [label, slot] : {std::pair{"Add", &YxCurveDialog::add},
+                               {"Edit", &YxCurveDialog::edit},
                                {"Delete", &YxCurveDialog::remove}}) {
         auto* b = new QPushButton(uiLabel(label), this);
         b->setAutoDefault(false);

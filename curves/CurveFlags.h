@@ -6,14 +6,14 @@
 
 namespace curve_flags {
 
-inline constexpr std::uint32_t kYBytes = 0xFF;           // D0..D7 of the value (y(t)) or Y value
+inline constexpr std::uint32_t kYBytes = 0xFF;  // D0..D7 of the value (y(t)) or Y value
 inline constexpr std::uint32_t kYSigned = 0x100;
 inline constexpr std::uint32_t kYReverse = 0x200;
-inline constexpr std::uint32_t kXYMarkLow = 0x400;       // set on every accepted y(x) curve
-inline constexpr std::uint32_t kXBytes = 0xFF000;        // D0..D7 of the X value
+inline constexpr std::uint32_t kXYMarkLow = 0x400;  // set on every accepted y(x) curve
+inline constexpr std::uint32_t kXBytes = 0xFF000;   // D0..D7 of the X value
 inline constexpr std::uint32_t kXSigned = 0x100000;
 inline constexpr std::uint32_t kXReverse = 0x200000;
-inline constexpr std::uint32_t kXYMarkHigh = 0x400000;   // set on every accepted y(x) curve
+inline constexpr std::uint32_t kXYMarkHigh = 0x400000;  // set on every accepted y(x) curve
 inline constexpr std::uint32_t kShow = 0x10000000;
 inline constexpr std::uint32_t kDefined = 0x20000000;
 inline constexpr std::uint32_t kAccepted = 0x40000000;

@@ -39,15 +39,24 @@ void CurveInfoColumns::toggle(Column c) {
 
 std::optional<CurveInfoColumns::Column> CurveInfoColumns::forCommand(unsigned id) {
     switch (id) {
-        case 32864: return kColor;
-        case 32865: return kShow;
-        case 32867: return kIdn;
-        case 32869: return kMinValue;
-        case 32870: return kMinIndex;
-        case 32871: return kMaxValue;
-        case 32872: return kMaxIndex;
-        case 32873: return kMouseValue;
-        default: return std::nullopt;
+        case 32864:
+            return kColor;
+        case 32865:
+            return kShow;
+        case 32867:
+            return kIdn;
+        case 32869:
+            return kMinValue;
+        case 32870:
+            return kMinIndex;
+        case 32871:
+            return kMaxValue;
+        case 32872:
+            return kMaxIndex;
+        case 32873:
+            return kMouseValue;
+        default:
+            return std::nullopt;
     }
 }
 
@@ -78,19 +87,23 @@ std::string infoCell(CurveInfoColumns::Column column, const CurveWindowRecord& r
     const bool xAxis = row.axis == "X";
     const std::uint32_t flags = yx ? record.yx[slot].flags : record.yt[slot].flags;
     const std::uint32_t colour = yx ? record.yx[slot].colour : record.yt[slot].colour;
-    const std::uint32_t identifier = !yx ? record.yt[slot].identifier
+    const std::uint32_t identifier = !yx     ? record.yt[slot].identifier
                                      : xAxis ? record.yx[slot].xIdentifier
                                              : record.yx[slot].yIdentifier;
     const bool isSignedReading = isSigned(flags, xAxis ? Axis::kX : Axis::kY);
     const bool hasValue = statistics != nullptr && statistics->hasFirst;
     switch (column) {
-        case CurveInfoColumns::kName: return row.name;
-        case CurveInfoColumns::kAxis: return row.axis;
-        case CurveInfoColumns::kColor: return hex("0X%06X", colour);
+        case CurveInfoColumns::kName:
+            return row.name;
+        case CurveInfoColumns::kAxis:
+            return row.axis;
+        case CurveInfoColumns::kColor:
+            return hex("0X%06X", colour);
         case CurveInfoColumns::kShow:
             return strings::loadString((flags & curve_flags::kShow) != 0 ? strings::kEnable
-                                                                          : strings::kDisable);
-        case CurveInfoColumns::kIdn: return hex("0X%X", identifier);
+                                                                         : strings::kDisable);
+        case CurveInfoColumns::kIdn:
+            return hex("0X%X", identifier);
         case CurveInfoColumns::kMaxValue:
             return hasValue ? chart::valueText(statistics->maximum, isSignedReading) : "";
         case CurveInfoColumns::kMinValue:
@@ -99,6 +112,7 @@ std::string infoCell(CurveInfoColumns::Column column, const CurveWindowRecord& r
             return hasValue ? std::to_string(statistics->maximumIndex) : "";
         case CurveInfoColumns::kMinIndex:
             return hasValue ? std::to_string(statistics->minimumIndex) : "";
-        default: return "";
+        default:
+            return "";
     }
 }

@@ -16,8 +16,19 @@
 class CurveInfoColumns {
 public:
     // In the order of their titles (strings 10001..10010).
-    enum Column { kName, kAxis, kColor, kShow, kIdn, kMouseValue, kMinValue, kMinIndex, kMaxValue,
-                  kMaxIndex, kCount };
+    enum Column {
+        kName,
+        kAxis,
+        kColor,
+        kShow,
+        kIdn,
+        kMouseValue,
+        kMinValue,
+        kMinIndex,
+        kMaxValue,
+        kMaxIndex,
+        kCount
+    };
 
     CurveInfoColumns();
     [[nodiscard]] bool shown(Column c) const { return m_shown[c]; }

@@ -78,7 +78,9 @@ public:
     [[nodiscard]] std::size_t size() const { return m_size; }
     [[nodiscard]] bool empty() const { return m_size == 0; }
     [[nodiscard]] const T& back() const { return (*this)[m_size - 1]; }
-    [[nodiscard]] T& back() { return m_chunks[(m_size - 1) >> ChunkBits][(m_size - 1) & (kChunk - 1)]; }
+    [[nodiscard]] T& back() {
+        return m_chunks[(m_size - 1) >> ChunkBits][(m_size - 1) & (kChunk - 1)];
+    }
     void clear() {
         m_chunks.clear();
         m_size = 0;

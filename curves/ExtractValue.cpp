@@ -39,7 +39,8 @@ ValueReader::ValueReader(std::uint32_t flags, Axis axis) {
     const AxisBits bits = bitsOf(flags, axis);
     for (int k = 0; k < 8 && m_count < 4; ++k) {
         const int byte = bits.reverse ? k : 7 - k;
-        if ((bits.bytes & (1u << byte)) != 0) m_position[m_count++] = static_cast<std::uint8_t>(byte);
+        if ((bits.bytes & (1u << byte)) != 0)
+            m_position[m_count++] = static_cast<std::uint8_t>(byte);
     }
     m_sixteen = std::popcount(bits.bytes) == 2;
     m_signed = bits.isSigned;

@@ -24,7 +24,7 @@ void YtChart::layout(int clientWidth, int clientHeight) {
 std::int64_t YtChart::origin(int slot) const {
     const CurveDefinition& d = def(slot);
     return (d.flags & curve_flags::kYSigned) != 0 ? std::int64_t{d.originSigned}
-                                                   : std::int64_t{d.originUnsigned};
+                                                  : std::int64_t{d.originUnsigned};
 }
 
 void YtChart::setOrigin(int slot, std::int64_t value) {
@@ -52,7 +52,8 @@ std::string YtChart::valueLabel(int slot, int division) const {
 }
 
 std::string YtChart::timeLabel(int division) const {
-    const std::uint32_t t = record.timeOrigin + record.timeResolution * static_cast<std::uint32_t>(division);
+    const std::uint32_t t =
+        record.timeOrigin + record.timeResolution * static_cast<std::uint32_t>(division);
     const std::uint32_t inHour = t % 3600000;
     const std::uint32_t minutes = inHour / 60000;
     const std::uint32_t seconds = (inHour - minutes * 60000) / 1000;
@@ -226,8 +227,8 @@ std::int64_t YtChart::mouseValue(int slot, int y) const {
 
 int YtChart::deviceX(std::int64_t timeMs) const {
     const std::int64_t extent = std::int64_t{kDivisions} * chart::divisor(record.timeResolution);
-    return clampPixel(plot.left + chart::roundDiv((timeMs - record.timeOrigin) * kDivisions * dx,
-                                                  extent));
+    return clampPixel(plot.left +
+                      chart::roundDiv((timeMs - record.timeOrigin) * kDivisions * dx, extent));
 }
 
 int YtChart::deviceY(int slot, std::int64_t drawn) const {
@@ -277,7 +278,10 @@ std::vector<DevicePoint> YtChart::polyline(const YtSlot& slot, int slotIndex,
         std::size_t lo = 0, hi = i;  // first sample beyond the edge
         while (lo < hi) {
             const std::size_t mid = (lo + hi) / 2;
-            if (toX(samples[mid].timeMs) > farRight) hi = mid; else lo = mid + 1;
+            if (toX(samples[mid].timeMs) > farRight)
+                hi = mid;
+            else
+                lo = mid + 1;
         }
         i = lo;
     }
@@ -287,7 +291,10 @@ std::vector<DevicePoint> YtChart::polyline(const YtSlot& slot, int slotIndex,
         std::size_t lo = 0, hi = samples.size() - 1;
         while (lo < hi) {
             const std::size_t mid = (lo + hi + 1) / 2;
-            if (samples[mid].timeMs <= t0) lo = mid; else hi = mid - 1;
+            if (samples[mid].timeMs <= t0)
+                lo = mid;
+            else
+                hi = mid - 1;
         }
         floor = lo;
         i = std::max(i, floor);
@@ -307,7 +314,10 @@ std::vector<DevicePoint> YtChart::polyline(const YtSlot& slot, int slotIndex,
         std::size_t lo = step <= known ? known - step + 1 : 0, hi = known;
         while (lo < hi) {
             const std::size_t mid = (lo + hi) / 2;
-            if (toX(samples[mid].timeMs) == x) hi = mid; else lo = mid + 1;
+            if (toX(samples[mid].timeMs) == x)
+                hi = mid;
+            else
+                lo = mid + 1;
         }
         const std::size_t j = std::max(lo, floor);
         const std::int32_t newest = drawn(i);

@@ -74,7 +74,9 @@ public:
                                                     const FrameStore& store, bool decimated) const;
 
 private:
-    [[nodiscard]] CurveDefinition& def(int slot) { return record.yt[static_cast<std::size_t>(slot)]; }
+    [[nodiscard]] CurveDefinition& def(int slot) {
+        return record.yt[static_cast<std::size_t>(slot)];
+    }
     [[nodiscard]] const CurveDefinition& def(int slot) const {
         return record.yt[static_cast<std::size_t>(slot)];
     }

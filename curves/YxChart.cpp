@@ -48,11 +48,15 @@ void YxChart::setOrigin(int slot, Axis axis, std::int64_t value) {
     XYCurveDefinition& d = def(slot);
     const bool s = isSigned(d.flags, axis);
     if (axis == Axis::kX) {
-        if (s) d.xOriginSigned = chart::clampTo<std::int32_t>(value);
-        else d.xOriginUnsigned = chart::clampTo<std::uint32_t>(value);
+        if (s)
+            d.xOriginSigned = chart::clampTo<std::int32_t>(value);
+        else
+            d.xOriginUnsigned = chart::clampTo<std::uint32_t>(value);
     } else {
-        if (s) d.yOriginSigned = chart::clampTo<std::int32_t>(value);
-        else d.yOriginUnsigned = chart::clampTo<std::uint32_t>(value);
+        if (s)
+            d.yOriginSigned = chart::clampTo<std::int32_t>(value);
+        else
+            d.yOriginUnsigned = chart::clampTo<std::uint32_t>(value);
     }
 }
 
@@ -189,7 +193,8 @@ void YxChart::adjust(const YxScan& scan) {
         def(i).resolution = chart::clampTo<std::int32_t>(step);
     }
     for (Axis axis : {Axis::kX, Axis::kY}) {
-        const std::uint32_t multi = axis == Axis::kX ? window_flags::kXMulti : window_flags::kYMulti;
+        const std::uint32_t multi =
+            axis == Axis::kX ? window_flags::kXMulti : window_flags::kYMulti;
         if ((record.flags & multi) != 0) continue;
         for (int i = 0; i < 4; ++i) {
             if (!defined(i) || !scan.slot(i).xStatistics.hasFirst) continue;
@@ -215,12 +220,12 @@ DevicePoint YxChart::device(int slot, const CurvePoint& p) const {
         const std::int64_t halved = drawsHalved(def(slot).flags, axis) ? e / 2 : e;
         return halved <= 0 ? std::int64_t{1} : halved;
     };
-    const int x = clampPixel(plot.left + chart::roundDiv((p.x - drawingOrigin(slot, Axis::kX)) *
-                                                             xDivisions * cell,
-                                                         extent(Axis::kX)));
-    const int y = clampPixel(plot.bottom - chart::roundDiv((p.y - drawingOrigin(slot, Axis::kY)) *
-                                                               yDivisions * cell,
-                                                           extent(Axis::kY)));
+    const int x = clampPixel(
+        plot.left + chart::roundDiv((p.x - drawingOrigin(slot, Axis::kX)) * xDivisions * cell,
+                                    extent(Axis::kX)));
+    const int y = clampPixel(
+        plot.bottom - chart::roundDiv((p.y - drawingOrigin(slot, Axis::kY)) * yDivisions * cell,
+                                      extent(Axis::kY)));
     return {x, y};
 }
 
@@ -229,8 +234,8 @@ std::int64_t YxChart::mouseValue(int slot, Axis axis, int pixel) const {
     const std::int64_t distance = axis == Axis::kX ? pixel - plot.left : plot.bottom - pixel;
     std::int64_t extent = n * def(slot).resolution;
     if (drawsHalved(def(slot).flags, axis)) extent /= 2;
-    const std::int64_t v = drawingOrigin(slot, axis) +
-                           chart::roundDiv(distance * extent, chart::divisor(n * cell));
+    const std::int64_t v =
+        drawingOrigin(slot, axis) + chart::roundDiv(distance * extent, chart::divisor(n * cell));
     return drawsHalved(def(slot).flags, axis) ? v * 2 : v;
 }
 

@@ -59,5 +59,7 @@ private:
         return (def(slot).flags & curve_flags::kDefined) != 0;
     }
     void setOrigin(int slot, Axis axis, std::int64_t value);
-    [[nodiscard]] int divisionsOf(Axis axis) const { return axis == Axis::kX ? xDivisions : yDivisions; }
+    [[nodiscard]] int divisionsOf(Axis axis) const {
+        return axis == Axis::kX ? xDivisions : yDivisions;
+    }
 };

@@ -6,7 +6,7 @@
 
 namespace strings {
 
-inline constexpr std::uint32_t kTimeCaption = 5115;  // "[m-s-ms]"
+inline constexpr std::uint32_t kTimeCaption = 5115;    // "[m-s-ms]"
 inline constexpr std::uint32_t kYtColumnFirst = 5116;  // 5116..5121: the y(t) curve list
 inline constexpr std::uint32_t kYxColumnFirst = 5124;  // 5124..5131: the y(x) curve list
 inline constexpr std::uint32_t kMaxFourCurves = 5340;

@@ -66,8 +66,8 @@ void CViewChart::adjust() {
 
 void CViewChart::pan(int pressX, int pressY, int releaseX, int releaseY) {
     m_chart.pan(pressX, pressY, releaseX, releaseY);
-    m_chart.hbar.position = static_cast<int>(m_chart.record.timeOrigin /
-                                             std::max<std::uint32_t>(1, m_chart.record.timeResolution));
+    m_chart.hbar.position = static_cast<int>(
+        m_chart.record.timeOrigin / std::max<std::uint32_t>(1, m_chart.record.timeResolution));
     m_chart.computeScrollRanges(m_scan, lastFrameTime());
     syncScrollBars();
 }

@@ -78,7 +78,9 @@ void CViewChart2::updateMouseValues(int x, int y, bool inside) {
     for (int slot = 0; slot < 4; ++slot) {
         const XYCurveDefinition& d = m_chart.record.yx[static_cast<std::size_t>(slot)];
         const bool on = inside && (d.flags & curve_flags::kDefined) != 0;
-        setMouseText(slot, Axis::kY, on ? std::to_string(m_chart.mouseValue(slot, Axis::kY, y)) : "");
-        setMouseText(slot, Axis::kX, on ? std::to_string(m_chart.mouseValue(slot, Axis::kX, x)) : "");
+        setMouseText(slot, Axis::kY,
+                     on ? std::to_string(m_chart.mouseValue(slot, Axis::kY, y)) : "");
+        setMouseText(slot, Axis::kX,
+                     on ? std::to_string(m_chart.mouseValue(slot, Axis::kX, x)) : "");
     }
 }

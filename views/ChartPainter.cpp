@@ -136,7 +136,8 @@ void paintYxChart(QPainter& p, const YxChart& chart, const YxScan& scan,
         if ((d.flags & curve_flags::kDefined) == 0) continue;
         p.setPen(yMulti ? colourOf(d.colour) : QColor(Qt::black));
         for (int i = 0; i <= chart.yDivisions; i += 10) {
-            const int y = plot.bottom - i * chart.cell + (yMulti ? YxChart::yLabelOffset(slot) : -6);
+            const int y =
+                plot.bottom - i * chart.cell + (yMulti ? YxChart::yLabelOffset(slot) : -6);
             textAt(p, plot.left - 75, y, chart.valueLabel(slot, Axis::kY, i));
         }
         p.setPen(xMulti ? colourOf(d.colour) : QColor(Qt::black));

@@ -15,8 +15,12 @@
 
 ChartView::ChartView(FrameStore& store, const ApplicationFlags& flags, ChartHost* host,
                      unsigned cornerCommand, QWidget* parent)
-    : QWidget(parent), m_store(store), m_flags(flags), m_host(host),
-      m_hbar(new QScrollBar(Qt::Horizontal, this)), m_vbar(new QScrollBar(Qt::Vertical, this)),
+    : QWidget(parent),
+      m_store(store),
+      m_flags(flags),
+      m_host(host),
+      m_hbar(new QScrollBar(Qt::Horizontal, this)),
+      m_vbar(new QScrollBar(Qt::Vertical, this)),
       m_corner(new QPushButton(QStringLiteral("A"), this)) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
@@ -62,12 +66,23 @@ void ChartView::onScrollAction(Qt::Orientation orientation, int action) {
     QScrollBar* widget = orientation == Qt::Horizontal ? m_hbar : m_vbar;
     ScrollAction a = ScrollAction::kThumb;
     switch (action) {
-        case QAbstractSlider::SliderSingleStepSub: a = ScrollAction::kLineBack; break;
-        case QAbstractSlider::SliderSingleStepAdd: a = ScrollAction::kLineForward; break;
-        case QAbstractSlider::SliderPageStepSub: a = ScrollAction::kPageBack; break;
-        case QAbstractSlider::SliderPageStepAdd: a = ScrollAction::kPageForward; break;
-        case QAbstractSlider::SliderMove: a = ScrollAction::kThumb; break;
-        default: return;
+        case QAbstractSlider::SliderSingleStepSub:
+            a = ScrollAction::kLineBack;
+            break;
+        case QAbstractSlider::SliderSingleStepAdd:
+            a = ScrollAction::kLineForward;
+            break;
+        case QAbstractSlider::SliderPageStepSub:
+            a = ScrollAction::kPageBack;
+            break;
+        case QAbstractSlider::SliderPageStepAdd:
+            a = ScrollAction::kPageForward;
+            break;
+        case QAbstractSlider::SliderMove:
+            a = ScrollAction::kThumb;
+            break;
+        default:
+            return;
     }
     const bool ctrl = (QApplication::keyboardModifiers() & Qt::ControlModifier) != 0;
     scroll(orientation, a, ctrl, widget->sliderPosition());

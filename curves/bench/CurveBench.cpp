@@ -58,8 +58,8 @@ YtChart fourCurveChart() {
     const std::uint32_t colours[4] = {0x0000FF, 0x00AA00, 0xFF0000, 0x808000};
     for (std::size_t i = 0; i < 4; ++i) {
         CurveDefinition& d = chart.record.yt[i];
-        d.flags = curve_flags::kDefined | curve_flags::kShow | curve_flags::kYReverse |
-                  (0x3u << (2 * i));
+        d.flags =
+            curve_flags::kDefined | curve_flags::kShow | curve_flags::kYReverse | (0x3u << (2 * i));
         d.identifier = 0x185;
         d.resolution = 800;
         d.colour = colours[i];
@@ -132,9 +132,10 @@ int main(int argc, char** argv) {
         }
         stop = true;
         writer.join();
-        std::printf("live capture: %llu frames in %.1f s (%.0f frames/s), 4 curves on every frame\n",
-                    static_cast<unsigned long long>(produced.load()), 12 * 0.8,
-                    static_cast<double>(produced.load()) / (12 * 0.8));
+        std::printf(
+            "live capture: %llu frames in %.1f s (%.0f frames/s), 4 curves on every frame\n",
+            static_cast<unsigned long long>(produced.load()), 12 * 0.8,
+            static_cast<double>(produced.load()) / (12 * 0.8));
         report("tick: scan of the new frames (4 curves)", scans);
         report("tick: scan + Auto Move + scroll ranges + redraw", ticks);
     }
@@ -145,9 +146,11 @@ int main(int argc, char** argv) {
         const auto start = Clock::now();
         std::vector<CapturedFrame> batch(4096);
         for (std::uint64_t n = 0; n < frames; n += batch.size()) {
-            const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(batch.size(), frames - n));
+            const std::size_t count =
+                static_cast<std::size_t>(std::min<std::uint64_t>(batch.size(), frames - n));
             for (std::size_t k = 0; k < count; ++k) batch[k] = frameAt(n + k);
-            store.appendBatch(batch.data(), count, [](CapturedFrame*, std::size_t) { return true; });
+            store.appendBatch(batch.data(), count,
+                              [](CapturedFrame*, std::size_t) { return true; });
         }
         std::printf("\nstore: %u frames built in %.0f ms (%.0f MB of records)\n", store.count(),
                     msSince(start), static_cast<double>(store.memoryInUse()) / 1e6);
@@ -158,14 +161,16 @@ int main(int argc, char** argv) {
     {
         const auto start = Clock::now();
         scan.scan(store, ApplicationFlags{});
-        std::printf("full scan of the store (reset, then every frame once): %.0f ms\n", msSince(start));
+        std::printf("full scan of the store (reset, then every frame once): %.0f ms\n",
+                    msSince(start));
     }
     std::size_t samples = 0;
     for (int i = 0; i < 4; ++i) samples += scan.slot(i).samples.size();
-    std::printf("samples: %zu per curve, %zu in all; %.3f bytes per sample (samples, chunks and "
-                "block summaries)\n",
-                scan.slot(0).samples.size(), samples,
-                static_cast<double>(scan.memoryInUse()) / static_cast<double>(samples));
+    std::printf(
+        "samples: %zu per curve, %zu in all; %.3f bytes per sample (samples, chunks and "
+        "block summaries)\n",
+        scan.slot(0).samples.size(), samples,
+        static_cast<double>(scan.memoryInUse()) / static_cast<double>(samples));
 
     // 3. Zoomed out over every sample, and over a tenth of them in the middle.
     const std::uint32_t span = scan.newestTime() + 1;

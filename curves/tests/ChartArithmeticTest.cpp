@@ -1,6 +1,6 @@
+#include "CurveTestFrames.h"
 #include "curves/YtChart.h"
 #include "curves/YxChart.h"
-#include "CurveTestFrames.h"
 
 #include <gtest/gtest.h>
 
@@ -162,7 +162,7 @@ TEST(YtChartAdjust, FitsEachCurveOrOneSharedScale) {
     EXPECT_EQ(c.record.yt[0].originUnsigned, 10u);
     EXPECT_EQ(c.record.yt[0].resolution, 2);  // ceil(100 / 50)
     EXPECT_EQ(c.record.yt[1].originUnsigned, 200u);
-    EXPECT_EQ(c.record.yt[1].resolution, 1);  // ceil(50 / 50)
+    EXPECT_EQ(c.record.yt[1].resolution, 1);   // ceil(50 / 50)
     c.record.flags &= ~window_flags::kYMulti;  // "Single"
     c.adjustAll(scan);
     for (int i = 0; i < 2; ++i) {

@@ -59,7 +59,11 @@ TEST(YtCurveDialog, ChecksInOrderAndStoresNothingOnFailure) {
         {[](YtCurveForm& f) { f.timeResolution = ""; }, strings::kTimescopeInvalid},
         {[](YtCurveForm& f) { f.bytes.fill(true); }, strings::kNoMoreThanFourBytes},
         // Two faults at once: the earlier check speaks.
-        {[](YtCurveForm& f) { f.identifier = ""; f.resolution = ""; }, strings::kXIdentifierInvalid},
+        {[](YtCurveForm& f) {
+             f.identifier = "";
+             f.resolution = "";
+         },
+         strings::kXIdentifierInvalid},
     };
     for (const Case& c : cases) {
         YtCurveForm f = ytForm("speed");
@@ -114,8 +118,8 @@ TEST(YtCurveDialog, DefinitionFlagsEditAndOk) {
     f.timeResolution = "100";
     ASSERT_TRUE(editor.add(f));
     const CurveDefinition& d = editor.record().yt[0];
-    EXPECT_EQ(d.flags, 0x0Fu | cf::kYSigned | cf::kYReverse | cf::kShow | cf::kDefined |
-                           cf::kAccepted);
+    EXPECT_EQ(d.flags,
+              0x0Fu | cf::kYSigned | cf::kYReverse | cf::kShow | cf::kDefined | cf::kAccepted);
     EXPECT_EQ(d.name.text(), "temperature with a name far too");  // 31 characters
     EXPECT_EQ(d.identifier, 0x181u);
     EXPECT_EQ(d.originSigned, -20);

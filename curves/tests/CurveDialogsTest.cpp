@@ -11,7 +11,6 @@
 
 namespace {
 
-
 int leftOf(const ByteBoxes& boxes, int byte) {
     return boxes.box(byte)->x();
 }

@@ -1,7 +1,7 @@
+#include "CurveTestFrames.h"
 #include "curves/CurveCsvExport.h"
 #include "curves/CurveDialogLogic.h"
 #include "curves/CurveInfoColumns.h"
-#include "CurveTestFrames.h"
 
 #include <gtest/gtest.h>
 
@@ -100,9 +100,9 @@ TEST(CurveInfoList, ColumnsToggleToTheEndWithStatisticsInOrder) {
     c.toggle(C::kMaxIndex);
     c.toggle(C::kMinValue);
     c.toggle(C::kColor);  // comes back at the right end, before the statistics
-    EXPECT_EQ(c.order(), (std::vector<C::Column>{C::kName, C::kAxis, C::kShow, C::kIdn,
-                                                 C::kMouseValue, C::kColor, C::kMinValue,
-                                                 C::kMaxIndex}));
+    EXPECT_EQ(c.order(),
+              (std::vector<C::Column>{C::kName, C::kAxis, C::kShow, C::kIdn, C::kMouseValue,
+                                      C::kColor, C::kMinValue, C::kMaxIndex}));
     EXPECT_EQ(C::forCommand(32864), C::kColor);
     EXPECT_EQ(C::forCommand(32863), std::nullopt);  // "Name" has no action
     EXPECT_EQ(C::title(C::kMouseValue), "MouseValue");

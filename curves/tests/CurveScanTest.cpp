@@ -1,6 +1,6 @@
+#include "CurveTestFrames.h"
 #include "curves/CurveScan.h"
 #include "curves/ExtractValue.h"
-#include "CurveTestFrames.h"
 
 #include <gtest/gtest.h>
 
@@ -195,7 +195,7 @@ TEST(YxScan, ASynchronisingFrameThatIsAlsoXClosesThePairFirst) {
     store.append(frameOf(0x281, {2}));  // Y
     store.append(frameOf(0x80, {3}));   // pairs (0, 1), then counts as X
     store.append(frameOf(0x281, {4}));
-    store.append(frameOf(0x80, {5}));   // pairs (2, 3)
+    store.append(frameOf(0x80, {5}));  // pairs (2, 3)
     YxScan scan;
     scan.setDefinitions({d, {}, {}, {}});
     scan.scan(store, ApplicationFlags{});

@@ -18,7 +18,6 @@ namespace cf = curve_flags;
 
 namespace {
 
-
 CapturedFrame sampleFrame(std::uint32_t id, std::uint16_t value, std::uint32_t ms) {
     CapturedFrame f;
     f.identifier = id;
@@ -99,9 +98,9 @@ TEST(ChartDrawing, ColumnsOfThousandsOfSamplesDrawTheSamePixels) {
     for (std::uint32_t i = 0; i < 250000; ++i) {
         seed = seed * 1103515245u + 12345u;
         const auto spike = (seed >> 16) % 9973 == 0 ? 20000 : 0;
-        store.append(sampleFrame(0x181, static_cast<std::uint16_t>(
-                                            30000 + 8000 * std::sin(i / 20000.0) + spike),
-                                 i / 10));
+        store.append(sampleFrame(
+            0x181, static_cast<std::uint16_t>(30000 + 8000 * std::sin(i / 20000.0) + spike),
+            i / 10));
     }
     YtChart chart;
     chart.record.flags = window_flags::kYt;
