@@ -1,6 +1,8 @@
 #include "app/BatchMode.h"
 
 #include "app/ConvertBatch.h"
+#include "app/CurveBatch.h"
+
 #include "capture/DocumentFile.h"
 #include "filters/FilterState.h"
 #include "views/DataListPrinter.h"
@@ -20,6 +22,7 @@ const char kUsage[] =
     "       Korvane --export OUT.txt [--reading can|devicenet|canopen] DOC.krv\n"
     "       Korvane --print-to OUT.pdf [--reading can|devicenet|canopen] DOC.krv\n"
     "       Korvane --convert IN OUT\n"
+    "       Korvane --export-curves OUT.csv --window NAME DOC.krv\n"
     "\n"
     "Without options Korvane opens its window (and DOC.krv when given).\n"
     "\n"
@@ -29,10 +32,13 @@ const char kUsage[] =
     "  --reading NAME      read the frames as can (the default), devicenet or canopen\n"
     "  --convert IN OUT    convert every frame between a document (.krv), a candump log (.log)\n"
     "                      and an ASC log (.asc), by the files' extensions\n"
+    "  --export-curves OUT.csv --window NAME\n"
+    "                      write the curve values of the chart window NAME to OUT.csv\n"
     "  --help              this text\n"
     "\n"
-    "Both batch commands apply the document's stored filter, show no window, report errors on\n"
-    "standard error and exit with a non-zero status on failure.\n";
+    "--export and --print-to apply the document's stored filter; --convert and --export-curves\n"
+    "take every frame. None shows a window; all report errors on standard error and exit with a\n"
+    "non-zero status on failure.\n";
 
 namespace {
 
@@ -44,6 +50,7 @@ int fail(const std::string& text) {
 }  // namespace
 
 int runBatch(int argc, char** argv) {
+    if (const int curves = runCurveBatch(argc, argv); curves >= 0) return curves;
     std::string exportPath, pdfPath, document;
     ProtocolReading reading = ProtocolReading::kCan;
     bool batch = false;

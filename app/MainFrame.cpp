@@ -1,5 +1,6 @@
 #include "app/MainFrame.h"
 
+#include "app/ChartWindows.h"
 #include "app/Help.h"
 #include "app/Icons.h"
 #include "app/LanguageManager.h"
@@ -91,6 +92,7 @@ MainFrame::MainFrame(ProgramState& state, VexaDevice& device, MessageService& me
 MainFrame::~MainFrame() {
     awaitDevice();
     // Children going away must not call back into a frame that is being destroyed.
+    m_charts.reset();
     m_timer.stop();
     m_updateTimer.stop();
     disconnect(m_mdi, nullptr, this, nullptr);
@@ -219,6 +221,7 @@ void MainFrame::createBars() {
     });
     connect(m_tree, &QTreeWidget::itemDoubleClicked, this,
             [this](QTreeWidgetItem* item) { treeDoubleClick(item); });
+    m_charts = std::make_unique<ChartWindows>(*this, m_state, m_messages, m_curveInfoList);
 }
 
 void MainFrame::setDocument(CDataDoc* document) {
@@ -283,7 +286,13 @@ CViewDataList* MainFrame::activeDataList() const {
 std::vector<CommandTarget*> MainFrame::route() const {
     std::vector<CommandTarget*> chain;
     if (CViewDataList* view = activeDataList()) chain.push_back(view);
+    if (m_charts != nullptr && m_mdi->activeSubWindow() != nullptr) {
+        if (auto* chart = dynamic_cast<ChartView*>(m_mdi->activeSubWindow()->widget())) {
+            chain.push_back(chart);
+        }
+    }
     if (m_document != nullptr) chain.push_back(m_document);
+    if (m_charts != nullptr) chain.push_back(m_charts.get());
     chain.push_back(const_cast<MainFrame*>(this));
     if (m_app != nullptr) chain.push_back(m_app);
     return chain;
@@ -354,8 +363,10 @@ unsigned MainFrame::treeRightClick(QTreeWidgetItem* item) {
         }
         return 199;
     }
-    if (parent == m_ytNode) return 201;
-    if (parent == m_yxNode) return 203;
+    if (parent == m_ytNode || parent == m_yxNode) {
+        m_charts->selectWindow(m_selectedItemText.toStdString());
+        return parent == m_ytNode ? 201 : 203;
+    }
     return 209;
 }
 
@@ -380,6 +391,12 @@ void MainFrame::treeDoubleClick(QTreeWidgetItem* item) {
             return;
         }
         createDataList(m_selectedItemText);
+        return;
+    }
+    if (item == m_ytNode || item->parent() == m_ytNode) {
+        m_charts->activateOrCreate(m_selectedItemText.toStdString(), 1, item == m_ytNode);
+    } else if (item == m_yxNode || item->parent() == m_yxNode) {
+        m_charts->activateOrCreate(m_selectedItemText.toStdString(), 2, item == m_yxNode);
     }
 }
 

@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <functional>
 #include <map>
+#include <memory>
 #include <thread>
 
 class QAction;
@@ -30,6 +31,7 @@ class QTreeWidgetItem;
 class QTableWidget;
 class CDataDoc;
 class CViewDataList;
+class ChartWindows;
 class LanguageManager;
 class LanguageEnvironment;
 struct MenuItem;
@@ -84,6 +86,10 @@ public:
     unsigned treeRightClick(QTreeWidgetItem* item);
     void treeDoubleClick(QTreeWidgetItem* item);
     [[nodiscard]] int newWindowKind() const { return m_newWindowKind; }
+    // Chart windows, curve commands and the curve information list.
+    void setNewWindowKind(int kind) { m_newWindowKind = kind; }
+    [[nodiscard]] ChartWindows* chartWindows() const { return m_charts.get(); }
+    [[nodiscard]] QTableWidget* curveInfoList() const { return m_curveInfoList; }
 
     // Menus of the current state (resource 130 with a document, 128 without).
     void rebuildMenus();
@@ -152,4 +158,5 @@ private:
     QTimer m_timer;
     QTimer m_updateTimer;
     std::function<bool()> m_closeQuery;
+    std::unique_ptr<ChartWindows> m_charts;
 };

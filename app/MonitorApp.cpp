@@ -1,6 +1,7 @@
 #include "app/MonitorApp.h"
 
 #include "app/AboutDialog.h"
+#include "app/ChartWindows.h"
 #include "framework/DocumentTemplate.h"
 #include "app/ProgressWindow.h"
 #include "resources/CommandIds.h"
@@ -134,6 +135,7 @@ void MonitorApp::newDocument() {
     dataList.name.set("dl");
     m_document->contents.windows.push_back(dataList);
     m_frame->createDataList(QStringLiteral("dl"));
+    m_frame->chartWindows()->documentChanged();
 }
 
 DocumentContents MonitorApp::snapshot() {
@@ -223,6 +225,7 @@ void MonitorApp::apply(DocumentContents&& c, FrameStore& frames) {
     }
     FilterStep(m_state.filter, m_state.store, m_state.flags);
     m_frame->dataList()->onTimer();
+    m_frame->chartWindows()->documentChanged();
     m_state.capture.pendingChanges = 0;
     m_state.capture.deviceReady = deviceReady;
     m_state.capture.capturing = capturing;

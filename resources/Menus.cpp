@@ -1,6 +1,7 @@
 #include "resources/Menus.h"
 
 #include "resources/CommandIds.h"
+#include "resources/CurveCommandIds.h"
 
 #include <atomic>
 
@@ -34,6 +35,7 @@ std::vector<MenuItem> mainMenu(bool documentOpen) {
         file.push_back(separator());
         file.push_back(item("&Export...", ID_FUNCTIONS_EXPORT));
         file.push_back(item("Export As &Log...", ID_FILE_EXPORT_LOG));
+        file.push_back(item("Export &Curve Values...", ID_FILE_EXPORT_CURVES));
         file.push_back(separator());
         file.push_back(item("&Print...", ID_FILE_PRINT));
         file.push_back(item("Print Pre&view", ID_FILE_PRINT_PREVIEW));

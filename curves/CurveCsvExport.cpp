@@ -1,0 +1,84 @@
+#include "curves/CurveCsvExport.h"
+
+#include "curves/CurveScan.h"
+#include "curves/ExtractValue.h"
+
+#include <sys/stat.h>
+#include <cerrno>
+#include <cstring>
+
+std::string csvField(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+    std::string out = "\"";
+    for (const char c : text) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    return out + '"';
+}
+
+std::size_t writeCurveValues(std::FILE* out, const CurveWindowRecord& window,
+                             const FrameStore& store) {
+    std::size_t rows = 0;
+    const std::uint32_t count = store.count();
+    if ((window.flags & window_flags::kYx) != 0) {
+        std::fputs("frame_x,frame_y,curve,x,y\n", out);
+        YxScan scan;
+        scan.setDefinitions(window.yx);
+        const ApplicationFlags flags;
+        scan.scan(store, flags);
+        for (int i = 0; i < 4; ++i) {
+            const YxSlot& s = scan.slot(i);
+            if (!s.defined()) continue;
+            const std::string name = csvField(s.definition.name.text());
+            for (const XYSample& p : s.samples) {
+                std::fprintf(out, "%u,%u,%s,%lld,%lld\n", p.xFrame, p.yFrame, name.c_str(),
+                             static_cast<long long>(
+                                 readingValue(store.at(p.xFrame), s.definition.flags, Axis::kX)),
+                             static_cast<long long>(
+                                 readingValue(store.at(p.yFrame), s.definition.flags, Axis::kY)));
+                ++rows;
+            }
+        }
+        return rows;
+    }
+    std::fputs("frame,time_ms,curve,value\n", out);
+    std::string names[4];
+    for (std::size_t i = 0; i < 4; ++i) names[i] = csvField(window.yt[i].name.text());
+    store.visit(0, count, [&](const CapturedFrame* records, std::size_t n, std::size_t first) {
+        for (std::size_t k = 0; k < n; ++k) {
+            const CapturedFrame& f = records[k];
+            for (std::size_t i = 0; i < 4; ++i) {
+                const CurveDefinition& d = window.yt[i];
+                if ((d.flags & curve_flags::kDefined) == 0 || d.identifier != f.identifier)
+                    continue;
+                std::fprintf(out, "%zu,%u,%s,%lld\n", first + k, FrameTimeMs(f), names[i].c_str(),
+                             static_cast<long long>(readingValue(f, d.flags, Axis::kY)));
+                ++rows;
+            }
+        }
+    });
+    return rows;
+}
+
+CsvResult exportCurveValues(const std::string& path, const CurveWindowRecord& window,
+                            const FrameStore& store) {
+    CsvResult result;
+    const std::string temporary = path + ".part";
+    std::FILE* out = std::fopen(temporary.c_str(), "wb");
+    if (out == nullptr) return {false, std::strerror(errno), 0};
+    result.rows = writeCurveValues(out, window, store);
+    const bool written = std::ferror(out) == 0;
+    if (std::fclose(out) != 0 || !written) {
+        std::remove(temporary.c_str());
+        return {false, "write error", 0};
+    }
+    struct stat old {};
+    if (::stat(path.c_str(), &old) == 0) ::chmod(temporary.c_str(), old.st_mode & 07777);
+    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+        const std::string error = std::strerror(errno);
+        std::remove(temporary.c_str());
+        return {false, error, 0};
+    }
+    return result;
+}

@@ -1,0 +1,193 @@
+#include "curves/CurveScan.h"
+
+bool CurveStatistics::add(std::int64_t value, std::uint32_t frame) {
+    if (!hasFirst) {
+        hasFirst = true;
+        maximum = minimum = value;
+        maximumIndex = minimumIndex = frame;
+        return true;
+    }
+    bool changed = false;
+    if (value > maximum) {
+        maximum = value;
+        maximumIndex = frame;
+        changed = true;
+    }
+    if (value < minimum) {
+        minimum = value;
+        minimumIndex = frame;
+        changed = true;
+    }
+    return changed;
+}
+
+namespace {
+
+template <typename Blocks>
+void summarise(Blocks& blocks, std::size_t index, std::size_t bits, std::int32_t drawn) {
+    if ((index & ((std::size_t{1} << bits) - 1)) == 0) {
+        blocks.push_back({drawn, drawn});
+    } else {
+        YtSlot::Block& b = blocks.back();
+        if (drawn < b.minimum) b.minimum = drawn;
+        if (drawn > b.maximum) b.maximum = drawn;
+    }
+}
+
+}  // namespace
+
+void YtSlot::append(std::uint32_t frame, std::uint32_t timeMs, std::int32_t drawn) {
+    summarise(m_blocks, samples.size(), kBlockBits, drawn);
+    summarise(m_superBlocks, samples.size(), kSuperBlockBits, drawn);
+    samples.push_back({frame, timeMs});
+}
+
+void YtSlot::clear() {
+    samples.clear();
+    m_blocks.clear();
+    m_superBlocks.clear();
+    statistics = {};
+}
+
+std::size_t YtSlot::memoryInUse() const {
+    return samples.memoryInUse() + m_blocks.memoryInUse() + m_superBlocks.memoryInUse();
+}
+
+void YtScan::setDefinitions(const std::array<CurveDefinition, 4>& definitions) {
+    for (std::size_t i = 0; i < 4; ++i) m_slots[i].definition = definitions[i];
+    reset();
+}
+
+void YtScan::reset() {
+    for (YtSlot& s : m_slots) s.clear();
+    m_position = 0;
+    m_generationKnown = false;
+}
+
+bool YtScan::scan(const FrameStore& store, const ApplicationFlags& flags) {
+    if (flags.test(ApplicationFlags::kClearing)) return false;
+    const std::uint64_t generation = store.generation();
+    const std::uint32_t size = store.count();
+    // Samples hold store indices: an emptied or replaced store makes them meaningless.
+    if ((m_generationKnown && generation != m_generation) || size < m_position) reset();
+    m_generation = generation;
+    m_generationKnown = true;
+
+    int active[4];
+    int n = 0;
+    for (int i = 0; i < 4; ++i) {
+        if (m_slots[static_cast<std::size_t>(i)].defined()) active[n++] = i;
+    }
+    const ValueReader readers[4] = {{m_slots[0].definition.flags, Axis::kY},
+                                    {m_slots[1].definition.flags, Axis::kY},
+                                    {m_slots[2].definition.flags, Axis::kY},
+                                    {m_slots[3].definition.flags, Axis::kY}};
+    bool appended = false;
+    if (n > 0) {
+        store.visit(m_position, size,
+                    [&](const CapturedFrame* records, std::size_t count, std::size_t first) {
+                        for (std::size_t k = 0; k < count; ++k) {
+                            const CapturedFrame& f = records[k];
+                            for (int a = 0; a < n; ++a) {
+                                YtSlot& s = m_slots[static_cast<std::size_t>(active[a])];
+                                if (s.definition.identifier != f.identifier) continue;
+                                const auto u = static_cast<std::uint32_t>(first + k);
+                                const ValueReader& reader = readers[active[a]];
+                                const std::int64_t v = reader.reading(f);
+                                s.append(u, FrameTimeMs(f), reader.drawing(f));
+                                s.statistics.add(v, u);
+                                appended = true;
+                            }
+                        }
+                    });
+    }
+    m_position = size;
+    return appended;
+}
+
+std::uint32_t YtScan::newestTime() const {
+    std::uint32_t t = 0;
+    for (const YtSlot& s : m_slots) {
+        if (s.defined() && !s.samples.empty() && s.samples.back().timeMs > t) {
+            t = s.samples.back().timeMs;
+        }
+    }
+    return t;
+}
+
+std::size_t YtScan::memoryInUse() const {
+    std::size_t bytes = 0;
+    for (const YtSlot& s : m_slots) bytes += s.memoryInUse();
+    return bytes;
+}
+
+void YxSlot::clear() {
+    samples.clear();
+    points.clear();
+    xStatistics = {};
+    yStatistics = {};
+    sync = {};
+}
+
+void YxScan::setDefinitions(const std::array<XYCurveDefinition, 4>& definitions) {
+    for (std::size_t i = 0; i < 4; ++i) m_slots[i].definition = definitions[i];
+    reset();
+}
+
+void YxScan::reset() {
+    for (YxSlot& s : m_slots) s.clear();
+    m_position = 0;
+    m_generationKnown = false;
+}
+
+bool YxScan::scan(const FrameStore& store, const ApplicationFlags& flags) {
+    if (flags.test(ApplicationFlags::kClearing)) return false;
+    const std::uint64_t generation = store.generation();
+    const std::uint32_t size = store.count();
+    if ((m_generationKnown && generation != m_generation) || size < m_position) reset();
+    m_generation = generation;
+    m_generationKnown = true;
+
+    bool changed = false;
+    for (YxSlot& s : m_slots) {
+        if (!s.defined()) continue;
+        const XYCurveDefinition& d = s.definition;
+        store.visit(m_position, size,
+                    [&](const CapturedFrame* records, std::size_t count, std::size_t first) {
+                        for (std::size_t k = 0; k < count; ++k) {
+                            const std::uint32_t id = records[k].identifier;
+                            const auto u = static_cast<std::uint32_t>(first + k);
+                            SyncState& sync = s.sync;
+                            if (id == d.syncIdentifier) {
+                                sync.armed = true;
+                                if (sync.xCount > 0 && sync.yCount > 0) {
+                                    const CapturedFrame& xf = store.at(sync.lastX);
+                                    const CapturedFrame& yf = store.at(sync.lastY);
+                                    s.samples.push_back({1, sync.lastY, sync.lastX});
+                                    s.points.push_back({drawingValue(xf, d.flags, Axis::kX),
+                                                        drawingValue(yf, d.flags, Axis::kY)});
+                                    changed |= s.xStatistics.add(
+                                        readingValue(xf, d.flags, Axis::kX), sync.lastX);
+                                    changed |= s.yStatistics.add(
+                                        readingValue(yf, d.flags, Axis::kY), sync.lastY);
+                                    sync.xCount = sync.yCount = 0;
+                                    sync.xReceived = false;
+                                }
+                            }
+                            if (sync.armed) {
+                                if (id == d.xIdentifier) {
+                                    sync.lastX = u;
+                                    ++sync.xCount;
+                                    sync.xReceived = true;
+                                }
+                                if (id == d.yIdentifier) {
+                                    sync.lastY = u;
+                                    ++sync.yCount;
+                                }
+                            }
+                        }
+                    });
+    }
+    m_position = size;
+    return changed;
+}

@@ -1,0 +1,180 @@
+#pragma once
+
+// The incremental sampling of the chart windows: each view owns one scan, which looks at every
+// frame of the store once, keeps one sample per matching frame and the running extremes.
+//
+// Thread: the user-interface thread (the owning view's timer). The store is read by index up to
+// the count read at the start of a scan; appends on the capture thread never move records.
+//
+// Memory: a y(t) sample is the two u32 of `CurveSample`, held in fixed chunks so that growing never
+// copies nor doubles; a small summary per block of samples (the drawn minimum and maximum) lets a
+// zoomed-out redraw skip whole blocks.
+
+#include "capture/CaptureState.h"
+#include "capture/FrameStore.h"
+#include "curves/CurveRecords.h"
+#include "curves/ExtractValue.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+struct CurveSample {
+    std::uint32_t frame;
+    std::uint32_t timeMs;
+};
+static_assert(sizeof(CurveSample) == 8);
+
+struct XYSample {
+    std::uint32_t valid;
+    std::uint32_t yFrame;
+    std::uint32_t xFrame;
+};
+
+// A point in the chart's logical units (time or X value, drawing value).
+struct CurvePoint {
+    std::int32_t x;
+    std::int32_t y;
+};
+
+// Running extremes of a value; the reading (signed or unsigned) is widened so one pair serves both.
+struct CurveStatistics {
+    bool hasFirst = false;
+    std::int64_t maximum = 0;
+    std::int64_t minimum = 0;
+    std::uint32_t maximumIndex = 0;
+    std::uint32_t minimumIndex = 0;
+
+    // Ties keep the earlier frame. Returns whether anything changed.
+    bool add(std::int64_t value, std::uint32_t frame);
+};
+
+struct SyncState {
+    bool armed = false;
+    std::uint32_t xCount = 0;
+    std::uint32_t yCount = 0;
+    std::uint32_t lastX = 0;
+    std::uint32_t lastY = 0;
+    bool xReceived = false;
+};
+
+// An append-only sequence in fixed chunks: elements never move, growth costs no copy.
+template <typename T, std::size_t ChunkBits = 16>
+class ChunkedSequence {
+public:
+    static constexpr std::size_t kChunk = std::size_t{1} << ChunkBits;
+    void push_back(const T& value) {
+        if ((m_size & (kChunk - 1)) == 0 && (m_size >> ChunkBits) == m_chunks.size()) {
+            m_chunks.push_back(std::make_unique<T[]>(kChunk));
+        }
+        m_chunks[m_size >> ChunkBits][m_size & (kChunk - 1)] = value;
+        ++m_size;
+    }
+    [[nodiscard]] const T& operator[](std::size_t i) const {
+        return m_chunks[i >> ChunkBits][i & (kChunk - 1)];
+    }
+    [[nodiscard]] std::size_t size() const { return m_size; }
+    [[nodiscard]] bool empty() const { return m_size == 0; }
+    [[nodiscard]] const T& back() const { return (*this)[m_size - 1]; }
+    [[nodiscard]] T& back() {
+        return m_chunks[(m_size - 1) >> ChunkBits][(m_size - 1) & (kChunk - 1)];
+    }
+    void clear() {
+        m_chunks.clear();
+        m_size = 0;
+    }
+    [[nodiscard]] std::size_t memoryInUse() const {
+        return m_chunks.size() * (kChunk * sizeof(T) + sizeof(std::unique_ptr<T[]>));
+    }
+
+private:
+    std::vector<std::unique_ptr<T[]>> m_chunks;
+    std::size_t m_size = 0;
+};
+
+// One y(t) curve slot's samples with their block summaries.
+class YtSlot {
+public:
+    // Summaries of 64 samples, and of 64 of those; a redraw reads frames only at column edges.
+    static constexpr std::size_t kBlockBits = 6;
+    static constexpr std::size_t kSuperBlockBits = 12;
+
+    struct Block {
+        std::int32_t minimum;
+        std::int32_t maximum;
+    };
+
+    CurveDefinition definition;
+    ChunkedSequence<CurveSample> samples;
+    CurveStatistics statistics;
+
+    [[nodiscard]] bool defined() const { return (definition.flags & curve_flags::kDefined) != 0; }
+    [[nodiscard]] bool shown() const { return (definition.flags & curve_flags::kShow) != 0; }
+    [[nodiscard]] const ChunkedSequence<Block, 12>& blocks() const { return m_blocks; }
+    [[nodiscard]] const ChunkedSequence<Block, 8>& superBlocks() const { return m_superBlocks; }
+    void append(std::uint32_t frame, std::uint32_t timeMs, std::int32_t drawn);
+    void clear();
+    [[nodiscard]] std::size_t memoryInUse() const;
+
+private:
+    ChunkedSequence<Block, 12> m_blocks;
+    ChunkedSequence<Block, 8> m_superBlocks;
+};
+
+class YtScan {
+public:
+    // Copies the definitions in and starts over.
+    void setDefinitions(const std::array<CurveDefinition, 4>& definitions);
+    // Empties every slot and starts again at frame 0.
+    void reset();
+    // Looks at the frames appended since the last scan. Does nothing while the store is being
+    // emptied; starts over by itself when the store was emptied or replaced since the last scan.
+    // Returns whether a sample was appended.
+    bool scan(const FrameStore& store, const ApplicationFlags& flags);
+
+    [[nodiscard]] const YtSlot& slot(int i) const { return m_slots[static_cast<std::size_t>(i)]; }
+    [[nodiscard]] YtSlot& slot(int i) { return m_slots[static_cast<std::size_t>(i)]; }
+    [[nodiscard]] std::uint32_t scanPosition() const { return m_position; }
+    // Largest time of the newest sample over the slots with samples (0 with none).
+    [[nodiscard]] std::uint32_t newestTime() const;
+    [[nodiscard]] std::size_t memoryInUse() const;
+
+private:
+    std::array<YtSlot, 4> m_slots;
+    std::uint32_t m_position = 0;
+    std::uint64_t m_generation = 0;
+    bool m_generationKnown = false;
+};
+
+struct YxSlot {
+    XYCurveDefinition definition;
+    std::vector<XYSample> samples;
+    std::vector<CurvePoint> points;  // one per sample, in drawing values
+    CurveStatistics xStatistics;
+    CurveStatistics yStatistics;
+    SyncState sync;
+
+    [[nodiscard]] bool defined() const { return (definition.flags & curve_flags::kDefined) != 0; }
+    [[nodiscard]] bool shown() const { return (definition.flags & curve_flags::kShow) != 0; }
+    void clear();
+};
+
+class YxScan {
+public:
+    void setDefinitions(const std::array<XYCurveDefinition, 4>& definitions);
+    void reset();
+    // Returns whether a statistic changed (a pairing was made).
+    bool scan(const FrameStore& store, const ApplicationFlags& flags);
+
+    [[nodiscard]] const YxSlot& slot(int i) const { return m_slots[static_cast<std::size_t>(i)]; }
+    [[nodiscard]] YxSlot& slot(int i) { return m_slots[static_cast<std::size_t>(i)]; }
+    [[nodiscard]] std::uint32_t scanPosition() const { return m_position; }
+
+private:
+    std::array<YxSlot, 4> m_slots;
+    std::uint32_t m_position = 0;
+    std::uint64_t m_generation = 0;
+    bool m_generationKnown = false;
+};

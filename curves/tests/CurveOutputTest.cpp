@@ -1,0 +1,138 @@
+#include "CurveTestFrames.h"
+#include "curves/CurveCsvExport.h"
+#include "curves/CurveDialogLogic.h"
+#include "curves/CurveInfoColumns.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace cf = curve_flags;
+
+namespace {
+
+std::string csvOf(const CurveWindowRecord& w, const FrameStore& store) {
+    char* text = nullptr;
+    std::size_t size = 0;
+    std::FILE* out = open_memstream(&text, &size);
+    writeCurveValues(out, w, store);
+    std::fclose(out);
+    std::string s(text, size);
+    std::free(text);
+    return s;
+}
+
+}  // namespace
+
+TEST(CurveCsv, YtRowsInFrameOrderWithTheChartsReading) {
+    FrameStore store;
+    store.append(frameOf(0x181, {0xFF, 0xFE}, 1500));
+    store.append(frameOf(0x999, {1}, 1600));
+    store.append(frameOf(0x181, {0x00, 0x10}, 1700));
+    CapturedFrame wrapped = frameOf(0x181, {0xFF, 0xFF, 0xFF, 0xFF}, 5);
+    wrapped.wraps = 1;
+    store.append(wrapped);
+    CurveWindowRecord w = newWindowRecord(1, "w");
+    w.yt[1].flags = cf::kDefined | cf::kYSigned | 0x03;  // slot 1: signed, two bytes
+    w.yt[1].identifier = 0x181;
+    w.yt[1].name.set("speed, \"front\"");
+    w.yt[3].flags = cf::kDefined | 0x0F;  // slot 3: unsigned four bytes, never halved here
+    w.yt[3].identifier = 0x181;
+    w.yt[3].name.set("raw");
+    EXPECT_EQ(csvOf(w, store),
+              "frame,time_ms,curve,value\n"
+              "0,1500,\"speed, \"\"front\"\"\",-2\n"
+              "0,1500,raw,4294836224\n"
+              "2,1700,\"speed, \"\"front\"\"\",16\n"
+              "2,1700,raw,1048576\n"
+              "3,3600005,\"speed, \"\"front\"\"\",-1\n"
+              "3,3600005,raw,4294967295\n");
+}
+
+TEST(CurveCsv, YxRowsOnePerPairing) {
+    FrameStore store;
+    store.append(frameOf(0x80, {}));
+    store.append(frameOf(0x1, {7}));
+    store.append(frameOf(0x2, {0xFF}));
+    store.append(frameOf(0x80, {}));
+    CurveWindowRecord w = newWindowRecord(2, "p");
+    w.yx[0].flags = cf::kDefined | 0x01 | (0x01 << 12);
+    w.yx[0].xIdentifier = 1;
+    w.yx[0].yIdentifier = 2;
+    w.yx[0].syncIdentifier = 0x80;
+    w.yx[0].name.set("map");
+    EXPECT_EQ(csvOf(w, store), "frame_x,frame_y,curve,x,y\n1,2,map,7,255\n");
+}
+
+TEST(CurveCsv, FileIsReplacedWholeOrNotAtAll) {
+    char pattern[] = "/tmp/curves-csv-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::string path = std::string(pattern) + "/out.csv";
+    FrameStore store;
+    store.append(frameOf(0x181, {1}, 0));
+    CurveWindowRecord w = newWindowRecord(1, "w");
+    w.yt[0].flags = cf::kDefined | 0x01;
+    w.yt[0].identifier = 0x181;
+    w.yt[0].name.set("a");
+    const CsvResult ok = exportCurveValues(path, w, store);
+    ASSERT_TRUE(ok.ok) << ok.error;
+    EXPECT_EQ(ok.rows, 1u);
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_EQ(text.str(), "frame,time_ms,curve,value\n0,0,a,1\n");
+    EXPECT_FALSE(std::filesystem::exists(path + ".part"));
+    EXPECT_FALSE(exportCurveValues(std::string(pattern) + "/missing/out.csv", w, store).ok);
+    std::filesystem::remove_all(pattern);
+}
+
+TEST(CurveInfoList, ColumnsToggleToTheEndWithStatisticsInOrder) {
+    CurveInfoColumns c;
+    using C = CurveInfoColumns;
+    EXPECT_EQ(c.order(), (std::vector<C::Column>{C::kName, C::kAxis, C::kColor, C::kShow, C::kIdn,
+                                                 C::kMouseValue}));
+    c.toggle(C::kColor);
+    EXPECT_FALSE(c.shown(C::kColor));
+    c.toggle(C::kMaxIndex);
+    c.toggle(C::kMinValue);
+    c.toggle(C::kColor);  // comes back at the right end, before the statistics
+    EXPECT_EQ(c.order(),
+              (std::vector<C::Column>{C::kName, C::kAxis, C::kShow, C::kIdn, C::kMouseValue,
+                                      C::kColor, C::kMinValue, C::kMaxIndex}));
+    EXPECT_EQ(C::forCommand(32864), C::kColor);
+    EXPECT_EQ(C::forCommand(32863), std::nullopt);  // "Name" has no action
+    EXPECT_EQ(C::title(C::kMouseValue), "MouseValue");
+}
+
+TEST(CurveInfoList, RowsAndCellsOfTheActiveChart) {
+    CurveWindowRecord yx = newWindowRecord(2, "p");
+    for (int i : {0, 2}) {
+        XYCurveDefinition& d = yx.yx[static_cast<std::size_t>(i)];
+        d.flags = cf::kDefined | cf::kShow | 0x01 | (0x01 << 12) | cf::kXSigned;
+        d.name.set(i == 0 ? "first" : "second");
+        d.xIdentifier = 0x1A;
+        d.yIdentifier = 0x2B;
+        d.colour = 0x00FF00;
+    }
+    const auto rows = infoRows(yx);
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[1], (CurveInfoRow{"first", "X", 0}));
+    EXPECT_EQ(rows[2], (CurveInfoRow{"second", "Y", 2}));
+    using C = CurveInfoColumns;
+    EXPECT_EQ(infoCell(C::kIdn, yx, rows[0], nullptr), "0X2B");
+    EXPECT_EQ(infoCell(C::kIdn, yx, rows[1], nullptr), "0X1A");
+    EXPECT_EQ(infoCell(C::kColor, yx, rows[0], nullptr), "0X00FF00");
+    EXPECT_EQ(infoCell(C::kShow, yx, rows[0], nullptr), "Enable");
+    CurveStatistics st;
+    EXPECT_EQ(infoCell(C::kMaxValue, yx, rows[1], &st), "");  // no first value yet
+    st.add(-5, 3);
+    st.add(9, 8);
+    EXPECT_EQ(infoCell(C::kMinValue, yx, rows[1], &st), "-5");
+    EXPECT_EQ(infoCell(C::kMaxIndex, yx, rows[1], &st), "8");
+    EXPECT_EQ(infoCell(C::kMinValue, yx, rows[0], &st), "4294967291");  // Y is unsigned
+    EXPECT_EQ(infoRows(newWindowRecord(1, "t")).size(), 0u);
+}

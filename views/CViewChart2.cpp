@@ -1,0 +1,86 @@
+#include "views/CViewChart2.h"
+
+#include "views/ChartPainter.h"
+
+#include <QPainter>
+
+CViewChart2::CViewChart2(FrameStore& store, const ApplicationFlags& flags, ChartHost* host,
+                         QWidget* parent)
+    : ChartView(store, flags, host, kAdjustTheLines, parent) {}
+
+void CViewChart2::setRecord(const CurveWindowRecord& record) {
+    m_chart.record = record;
+    m_scan.setDefinitions(record.yx);
+    m_chart.hbar = {};
+    m_chart.vbar = {};
+    syncScrollBars();
+    update();
+}
+
+const CurveStatistics* CViewChart2::statistics(int slot, Axis axis) const {
+    const YxSlot& s = m_scan.slot(slot);
+    return axis == Axis::kX ? &s.xStatistics : &s.yStatistics;
+}
+
+void CViewChart2::tick() {
+    if (!m_flags.test(ApplicationFlags::kClearing)) {
+        std::size_t before = 0;
+        for (int i = 0; i < 4; ++i) before += m_scan.slot(i).samples.size();
+        if (m_scan.scan(m_store, m_flags)) {
+            m_chart.computeScrollRanges(m_scan);
+            syncScrollBars();
+        }
+        std::size_t after = 0;
+        for (int i = 0; i < 4; ++i) after += m_scan.slot(i).samples.size();
+        if (after != before) update();
+    }
+    if (m_host != nullptr) m_host->chartTicked(this);
+}
+
+void CViewChart2::paintChart(QPainter& painter) {
+    ChartPaintOptions options;
+    options.curvesReady = !m_flags.test(ApplicationFlags::kClearing);
+    paintYxChart(painter, m_chart, m_scan, options);
+}
+
+void CViewChart2::adjust() {
+    m_chart.adjust(m_scan);
+    syncScrollBars();
+    storeRecord();
+    update();
+}
+
+void CViewChart2::pan(int pressX, int pressY, int releaseX, int releaseY) {
+    m_chart.pan(pressX, pressY, releaseX, releaseY);
+}
+
+void CViewChart2::zoom(const PixelRect& rectangle) {
+    if (!m_chart.zoom(rectangle)) return;
+    m_chart.computeScrollRanges(m_scan);
+    syncScrollBars();
+}
+
+void CViewChart2::wheel(bool forward, bool ctrl, bool shift, int x, int y) {
+    m_chart.wheel(forward, ctrl, shift, x, y);
+    m_chart.computeScrollRanges(m_scan);
+    syncScrollBars();
+}
+
+void CViewChart2::scroll(Qt::Orientation orientation, ScrollAction action, bool ctrl, int thumb) {
+    if (orientation == Qt::Horizontal) {
+        m_chart.hScroll(action, ctrl, thumb);
+    } else {
+        m_chart.vScroll(action, ctrl, thumb);
+    }
+}
+
+void CViewChart2::updateMouseValues(int x, int y, bool inside) {
+    for (int slot = 0; slot < 4; ++slot) {
+        const XYCurveDefinition& d = m_chart.record.yx[static_cast<std::size_t>(slot)];
+        const bool on = inside && (d.flags & curve_flags::kDefined) != 0;
+        setMouseText(slot, Axis::kY,
+                     on ? std::to_string(m_chart.mouseValue(slot, Axis::kY, y)) : "");
+        setMouseText(slot, Axis::kX,
+                     on ? std::to_string(m_chart.mouseValue(slot, Axis::kX, x)) : "");
+    }
+}

@@ -1,0 +1,119 @@
+#pragma once
+
+// What the y(t) and y(x) views share: the scroll bars and the "A" corner button, the 800 ms timer,
+// the mouse (pan, measuring lines, zoom rectangle, wheel, value under the mouse), printing through
+// the one drawing routine, and the link to the main frame. The arithmetic is the chart classes';
+// the view only forwards input and paints.
+//
+// Thread: the user-interface thread.
+
+#include "capture/CaptureState.h"
+#include "capture/FrameStore.h"
+#include "curves/ChartCommon.h"
+#include "curves/CurveRecords.h"
+#include "curves/CurveScan.h"
+#include "framework/CommandRouting.h"
+
+#include <QTimer>
+#include <QWidget>
+
+#include <array>
+#include <string>
+
+class QPainter;
+class QPrinter;
+class QPushButton;
+class QScrollBar;
+class ChartView;
+
+// The main frame as the chart views see it.
+class ChartHost {
+public:
+    virtual ~ChartHost() = default;
+    // The document's record of the window `name`, or null; looked up at each use.
+    virtual CurveWindowRecord* chartRecord(const std::string& name) = 0;
+    // Every timer tick: the information list follows the active chart.
+    virtual void chartTicked(ChartView* view) = 0;
+    [[nodiscard]] virtual bool mouseValueShown() const = 0;
+    // The view is going: nothing may point at it any more.
+    virtual void chartGone(ChartView* view) = 0;
+};
+
+class ChartView : public QWidget, public CommandTarget {
+public:
+    static constexpr int kTimerMs = 800;
+
+    ChartView(FrameStore& store, const ApplicationFlags& flags, ChartHost* host,
+              unsigned cornerCommand, QWidget* parent = nullptr);
+    ~ChartView() override;
+
+    // The main frame going first leaves the view without a host.
+    void setHost(ChartHost* host) { m_host = host; }
+    [[nodiscard]] const std::string& windowName() const { return m_name; }
+    void setWindowName(const std::string& name) { m_name = name; }
+    // Takes the window's settings and curves over and starts sampling again.
+    virtual void setRecord(const CurveWindowRecord& record) = 0;
+    [[nodiscard]] virtual const CurveWindowRecord& record() const = 0;
+    [[nodiscard]] virtual const CurveStatistics* statistics(int slot, Axis axis) const = 0;
+    [[nodiscard]] const std::string& mouseText(int slot, Axis axis) const {
+        return m_mouse[static_cast<std::size_t>(slot)][axis == Axis::kX ? 1 : 0];
+    }
+    // Scan and redraw.
+    virtual void tick() = 0;
+    // The one drawing routine, at the view's own layout.
+    virtual void paintChart(QPainter& painter) = 0;
+    // Fits all curves to their values (the corner button).
+    virtual void adjust() = 0;
+
+    // The page shows the window scaled to fit. False when the printer could not start.
+    bool print(QPrinter& printer);
+
+    bool OnCmdMsg(unsigned id) override;
+    bool OnUpdateCmdUI(CmdUI& ui) override;
+
+protected:
+    // The chart's parts the shared mouse and scroll handling need.
+    [[nodiscard]] virtual const PixelRect& plotRect() const = 0;
+    [[nodiscard]] virtual MeasureLines& measureLines() = 0;
+    virtual void relayout(int width, int height) = 0;
+    virtual void pan(int pressX, int pressY, int releaseX, int releaseY) = 0;
+    virtual void zoom(const PixelRect& rectangle) = 0;
+    virtual void wheel(bool forward, bool ctrl, bool shift, int x, int y) = 0;
+    virtual void scroll(Qt::Orientation orientation, ScrollAction action, bool ctrl, int thumb) = 0;
+    virtual void updateMouseValues(int x, int y, bool inside) = 0;
+    [[nodiscard]] virtual ScrollBarState& bar(Qt::Orientation orientation) = 0;
+
+    // After the chart changed its settings: the document's record takes them over.
+    void storeRecord();
+    void syncScrollBars();
+    void setMouseText(int slot, Axis axis, std::string text) {
+        m_mouse[static_cast<std::size_t>(slot)][axis == Axis::kX ? 1 : 0] = std::move(text);
+    }
+
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+
+    FrameStore& m_store;
+    const ApplicationFlags& m_flags;
+    ChartHost* m_host;
+
+private:
+    void onScrollAction(Qt::Orientation orientation, int action);
+    void OnPrint(unsigned id);
+
+    std::string m_name;
+    QScrollBar* m_hbar;
+    QScrollBar* m_vbar;
+    QPushButton* m_corner;
+    QTimer m_timer;
+    std::array<std::array<std::string, 2>, 4> m_mouse{};
+    bool m_panning = false;
+    bool m_zooming = false;
+    QPoint m_press;
+    PixelRect m_zoomRect;
+};
