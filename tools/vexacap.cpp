@@ -14,6 +14,7 @@
 #include <thread>
 
 #include <stdlib.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -68,7 +69,11 @@ public:
         const std::filesystem::path interfaces =
             std::filesystem::path(m_folder) / "interfaces" / vexa::kInterfaceClass;
         std::error_code ec;
-        std::filesystem::create_directories(interfaces, ec);
+        // The library refuses a runtime folder that others could reach into, so each level is
+        // private like the one mkdtemp made.
+        for (const auto& level : {interfaces.parent_path(), interfaces}) {
+            if (::mkdir(level.c_str(), 0700) != 0) return false;
+        }
         std::filesystem::create_symlink(path, interfaces / "ADP4021Device", ec);
         if (ec) return false;
         ::setenv("KORVANE_RUNTIME_DIR", m_folder.c_str(), 1);

@@ -165,7 +165,7 @@ TEST(YxCurveDialog, ChecksInOrderAndBuildsTheDefinition) {
         {[](YxCurveForm& f) { f.yIdentifier = ""; }, strings::kYIdentifierInvalid},
         {[](YxCurveForm& f) { f.xBytes.fill(true); }, strings::kNoMoreThanFourBytes},
         {[](YxCurveForm& f) { f.xOrg = ""; }, strings::kXMinimumInvalid},
-        {[](YxCurveForm& f) { f.xOrg = "x"; }, strings::kXOrgInvalid},
+        {[](YxCurveForm& f) { f.xOrg.assign(1, 'x'); }, strings::kXOrgInvalid},
         {[](YxCurveForm& f) { f.yOrg = ""; }, strings::kYMinimumInvalid},
         {[](YxCurveForm& f) { f.yOrg = "+1"; }, strings::kYOrgInvalid},
         {[](YxCurveForm& f) { f.resolution = ""; }, strings::kResolutionBlank},
