@@ -35,9 +35,9 @@ private:
     std::shared_ptr<BusSource> m_bus;
 };
 
-std::shared_ptr<LiveBusSource> openBus(const std::string& spec, std::string& error) {
-    if (spec.rfind(kCanBus, 0) == 0) {
-        const std::string rest = spec.substr(sizeof kCanBus - 1);
+std::shared_ptr<LiveBusSource> openBus(const std::string& bus, std::string& error) {
+    if (bus.rfind(kCanBus, 0) == 0) {
+        const std::string rest = bus.substr(sizeof kCanBus - 1);
         const auto colon = rest.find(':');
         if (colon == std::string::npos || colon == 0 || colon + 1 == rest.size()) {
             error = "expected canbus:PLUGIN:INTERFACE, e.g. canbus:socketcan:can0";
@@ -50,7 +50,7 @@ std::shared_ptr<LiveBusSource> openBus(const std::string& spec, std::string& err
         return source->start(error) ? source : nullptr;
     }
     SlcanSource::Options o;
-    o.device = spec.substr(sizeof kSlcan - 1);
+    o.device = bus.substr(sizeof kSlcan - 1);
     const auto comma = o.device.rfind(",baud=");
     if (comma != std::string::npos) {
         const std::string value = o.device.substr(comma + 6);
