@@ -9,7 +9,9 @@
 // 57 of a data block is the number of frames lost to a full receive buffer since the previous data
 // read (at most 255), byte 58 the buffer's fill in percent; the information status is 1 while
 // capturing and 2 otherwise; the cyclic set is sent whole every `interval` ms (0 counts as 1),
-// `cycle` times (0: until stopped); frames the adapter sends take bus time but are not received.
+// `cycle` times (0: until stopped); frames the adapter sends take bus time but are not received;
+// the start-capture command empties the receive buffer, so a capture never begins with frames
+// the bus carried before it.
 //
 // Threads: the bus runs on a thread of its own; transfers arrive on the driver's threads.
 

@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QMetaObject>
+#include <QStatusBar>
 
 namespace {
 
@@ -31,6 +32,10 @@ const CommandMap<MonitorApp>& commandMap() {
         OnCommandRange<A>(ID_FILE_SAVE, ID_FILE_SAVE_AS, &A::OnFileSave),
         {ID_FILE_SAVE, ID_FILE_SAVE_AS, nullptr, &A::OnUpdateNeedsDocument},
         OnCommand<A>(ID_APP_EXIT, &A::OnAppExit),
+        OnCommandRange<A>(ID_FILE_MRU_FILE1, ID_FILE_MRU_FILE1 + RecentFiles::kMaxFiles - 1,
+                          &A::OnFileMru),
+        {ID_FILE_MRU_FILE1, ID_FILE_MRU_FILE1 + RecentFiles::kMaxFiles - 1, nullptr,
+         &A::OnUpdateFileMru},
         // Printing goes to the data list; without one it is off.
         {ID_FILE_PRINT_SETUP, ID_FILE_PRINT_PREVIEW, nullptr, &A::OnDisabled},
         OnCommand<A>(ID_APP_ABOUT, &A::OnAppAbout),
@@ -64,6 +69,8 @@ bool MonitorApp::InitInstance(const QStringList& arguments) {
     m_qtMessages.setParent(m_frame.get());
     m_frame->setApplicationTarget(this);
     m_frame->setCloseQuery([this] { return saveModified(); });
+    m_recent.load();
+    m_frame->setRecentFiles(&m_recent);
     // A document file on the command line opens it; without one the user starts with "New".
     for (int i = 1; i < arguments.size(); ++i) {
         if (!arguments[i].startsWith(QLatin1Char('-'))) {
@@ -91,6 +98,9 @@ void MonitorApp::createDocument() {
             },
             Qt::QueuedConnection);
     });
+    m_document->poll().setAdapterLostHandler([this, frame] {
+        QMetaObject::invokeMethod(frame, [this] { adapterLost(); }, Qt::QueuedConnection);
+    });
     m_frame->setDocument(m_document.get());
 }
 
@@ -106,6 +116,7 @@ void MonitorApp::newDocument() {
     if (m_state.store.count() > 0) {
         m_state.store.clear();
     }
+    m_state.capture.framesLost = 0;
     createDocument();
     CurveWindowRecord dataList;
     dataList.flags = CurveWindowRecord::kDataList;
@@ -130,6 +141,7 @@ DocumentContents MonitorApp::snapshot() {
 }
 
 void MonitorApp::documentStored(const QString& path) {
+    m_recent.add(path);
     m_document->SetPathName(path.toStdString());
     m_document->SetTitle(QFileInfo(path).fileName().toStdString());
     m_document->SetModifiedFlag(false);
@@ -165,6 +177,8 @@ bool MonitorApp::openDocument(const QString& path) {
     if (!result.ok) {
         // The open document, if any, stays as it was.
         m_messages.showText(result.error, MessageIcon::kStop);
+        m_recent.remove(path);
+        m_frame->rebuildMenus();
         return false;
     }
     apply(std::move(contents), frames);
@@ -180,6 +194,7 @@ void MonitorApp::apply(DocumentContents&& c, FrameStore& frames) {
     m_state.store.swap(frames);
     m_state.capture.wrapCount = 0;
     m_state.capture.lastTime = AdapterTime{};
+    m_state.capture.framesLost = 0;
     m_state.device.baudRate = static_cast<std::int32_t>(c.baudRate);
     m_state.device.workMode = static_cast<std::int32_t>(c.workMode);
     m_state.device.frameType = static_cast<std::int32_t>(c.frameType);
@@ -250,6 +265,17 @@ void MonitorApp::OnAppExit(unsigned) {
     m_frame->close();
 }
 
+void MonitorApp::OnFileMru(unsigned id) {
+    const int index = static_cast<int>(id - ID_FILE_MRU_FILE1);
+    if (index >= m_recent.files().size()) return;
+    const QString path = m_recent.files()[index];
+    if (saveModified()) openDocument(path);
+}
+
+void MonitorApp::OnUpdateFileMru(CmdUI& ui) {
+    ui.enabled = static_cast<int>(ui.id - ID_FILE_MRU_FILE1) < m_recent.files().size();
+}
+
 void MonitorApp::OnAppAbout(unsigned) {
     AboutDialog about(m_frame.get());
     about.exec();
@@ -265,4 +291,13 @@ bool MonitorApp::OnCmdMsg(unsigned id) {
 
 bool MonitorApp::OnUpdateCmdUI(CmdUI& ui) {
     return commandMap().update(*this, ui);
+}
+
+void MonitorApp::adapterLost() {
+    // Capturing is already off; the status bar says why until the next message replaces it.
+    m_frame->onTimer();
+    m_frame->updateCommandUI();
+    m_frame->statusBar()->showMessage(
+        QString::fromStdString(strings::loadString(strings::kAdapterLostStatus)));
+    m_messages.showMessage(strings::kAdapterLost, MessageIcon::kStop);
 }

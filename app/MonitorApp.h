@@ -10,6 +10,7 @@
 #include "app/MainFrame.h"
 #include "app/ProgramState.h"
 #include "app/QtMessageService.h"
+#include "app/RecentFiles.h"
 #include "capture/CDataDoc.h"
 
 #include <QStringList>
@@ -47,6 +48,9 @@ public:
     void OnFileSave(unsigned id);
     void OnUpdateNeedsDocument(CmdUI& ui);
     void OnAppExit(unsigned);
+    void OnFileMru(unsigned id);
+    void OnUpdateFileMru(CmdUI& ui);
+    [[nodiscard]] const RecentFiles& recentFiles() const { return m_recent; }
     void OnAppAbout(unsigned);
     void OnDisabled(CmdUI& ui);
 
@@ -56,6 +60,8 @@ private:
     void apply(DocumentContents&& contents, FrameStore& frames);
     // The document is now the file at `path`, unmodified.
     void documentStored(const QString& path);
+    // The capture poll gave up on the adapter.
+    void adapterLost();
 
 private:
     ProgramState m_state;
@@ -68,4 +74,5 @@ private:
     LanguageManager m_language;
     std::unique_ptr<MainFrame> m_frame;
     std::unique_ptr<CDataDoc> m_document;
+    RecentFiles m_recent;
 };

@@ -24,6 +24,9 @@ struct CaptureState {
     std::atomic<std::uint32_t> capturing{0};
     std::atomic<std::uint32_t> deviceReady{0};
     std::atomic<std::uint32_t> pendingChanges{0};
+    // Frames the adapter dropped to a full receive buffer while the store was filled; 0 again
+    // when the store is emptied.
+    std::atomic<std::uint64_t> framesLost{0};
     std::uint32_t wrapCount = 0;
     AdapterTime lastTime;
 };

@@ -58,6 +58,12 @@ constexpr Entry kTable[] = {
     {kErrorCaption, "error"},
     {kPleaseWait, "Please wait ......"},
     {kCannotGetLanguage, "***Error: Cannot get right language code!"},
+    {kAdapterLost,
+     "The connection to the adapter was lost: capturing has stopped.\nThe frames captured so far "
+     "are kept."},
+    {kClearUnsavedFrames, "The captured frames are not saved.\nClear them all the same?"},
+    {kAdapterLostStatus, "Connection to the adapter lost"},
+    {kFramesLostPane, "Lost: %1"},
     {kInvalidData, "Invalid data"},
     {kRemoteFrame, "Remote Frame"},
     {kStandard, "Standard"},

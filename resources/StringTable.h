@@ -51,6 +51,10 @@ inline constexpr std::uint32_t kCannotCreateTwoDocuments = 5203;
 inline constexpr std::uint32_t kErrorCaption = 5204;
 inline constexpr std::uint32_t kPleaseWait = 5206;
 inline constexpr std::uint32_t kCannotGetLanguage = 5207;
+inline constexpr std::uint32_t kAdapterLost = 5240;
+inline constexpr std::uint32_t kClearUnsavedFrames = 5241;
+inline constexpr std::uint32_t kAdapterLostStatus = 5242;
+inline constexpr std::uint32_t kFramesLostPane = 5243;
 
 // The text of `id` in the language in use; "" for an unknown id.
 [[nodiscard]] std::string loadString(std::uint32_t id);

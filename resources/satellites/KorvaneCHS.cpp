@@ -45,6 +45,14 @@ constexpr StringEntry kStrings[] = {
     {5202, "\u8bbe\u7f6e\u4fe1\u606f"},
     {5203, "\u4e0d\u80fd\u521b\u5efa\u4e24\u4e2a\u6587\u6863\uff01"},
     {5206, "\u8bf7\u7a0d\u5019 ......"},
+    {5240,
+     "\u4e0e\u9002\u914d\u5668\u7684\u8fde\u63a5\u5df2\u65ad\u5f00\uff1a\u91c7\u96c6\u5df2"
+     "\u505c\u6b62\u3002\n\u5df2\u91c7\u96c6\u7684\u5e27\u4ecd\u7136\u4fdd\u7559\u3002"},
+    {5241,
+     "\u91c7\u96c6\u7684\u5e27\u5c1a\u672a\u4fdd\u5b58\u3002\n\u4ecd\u8981\u5168\u90e8"
+     "\u6e05\u9664\u5417\uff1f"},
+    {5242, "\u4e0e\u9002\u914d\u5668\u7684\u8fde\u63a5\u5df2\u65ad\u5f00"},
+    {5243, "\u4e22\u5931\uff1a%1"},
     {6000, "\u65e0\u6548\u6570\u636e"},
     {6001, "\u8fdc\u7a0b\u5e27"},
     {6002, "\u6807\u51c6\u5e27"},
@@ -117,6 +125,13 @@ constexpr TextEntry kTexts[] = {
     {"Data List", "\u6570\u636e\u5217\u8868"},
     {"About Korvane", "\u5173\u4e8e Korvane"},
     {"Ready", "\u5c31\u7eea"},
+    {"Lost frames:", "\u4e22\u5931\u5e27\u6570\uff1a"},
+    {"Run", "\u8fd0\u884c"},
+    {"Stop", "\u505c\u6b62"},
+    {"Monitor ACK mode", "\u76d1\u542c\u5e94\u7b54\u6a21\u5f0f"},
+    {"Monitor Non-ACK mode", "\u76d1\u542c\u4e0d\u5e94\u7b54\u6a21\u5f0f"},
+    {"Standard", "\u6807\u51c6\u5e27"},
+    {"Extend", "\u6269\u5c55\u5e27"},
 };
 
 }  // namespace

@@ -1,0 +1,241 @@
+// What a new user meets first: a lost adapter, lost frames, Exit with the help open, files that
+// are no documents, Clear All of unsaved frames and the recent-file list.
+
+#include "app/Help.h"
+#include "app/MonitorApp.h"
+#include "device/DeviceDialogs.h"
+#include "resources/CommandIds.h"
+#include "resources/StringTable.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QRegularExpression>
+#include <QStatusBar>
+#include <QTest>
+#include <QTimer>
+
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class ScriptedDevice final : public VexaDevice {
+public:
+    bool recvData(std::int32_t& a, std::int32_t& b, std::int32_t& count,
+                  ReceivedFrame* frames) override {
+        std::lock_guard lock(m_mutex);
+        if (failing) return false;
+        a = std::exchange(lostNext, 0);
+        b = 0;
+        count = 0;
+        if (m_batches.empty()) return true;
+        const auto batch = std::move(m_batches.front());
+        m_batches.pop_front();
+        std::copy(batch.begin(), batch.end(), frames);
+        count = static_cast<std::int32_t>(batch.size());
+        return true;
+    }
+    bool runVexa() override { return true; }
+    bool stopVexa() override { return true; }
+    bool vexaInit() override { return true; }
+    bool setVexa(int, int, int, int) override { return true; }
+    bool getVexaInfo(Info& i) override {
+        i.status = 1;
+        i.baudRate = 500;
+        i.version = 0x0105;
+        return true;
+    }
+    void queue(int frames) {
+        std::lock_guard lock(m_mutex);
+        std::vector<ReceivedFrame> batch(static_cast<std::size_t>(frames));
+        for (int i = 0; i < frames; ++i) {
+            batch[static_cast<std::size_t>(i)].identifier = 0x100u + static_cast<unsigned>(i);
+            batch[static_cast<std::size_t>(i)].millis = static_cast<std::uint32_t>(i);
+        }
+        m_batches.push_back(std::move(batch));
+    }
+    void setFailing(bool f) {
+        std::lock_guard lock(m_mutex);
+        failing = f;
+    }
+    void reportLost(int n) {
+        std::lock_guard lock(m_mutex);
+        lostNext = n;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::deque<std::vector<ReceivedFrame>> m_batches;
+    bool failing = false;
+    int lostNext = 0;
+};
+
+bool waitUntil(const std::function<bool()>& condition, int ms = 3000) {
+    for (int waited = 0; waited < ms && !condition(); waited += 5) {
+        QTest::qWait(5);
+    }
+    return condition();
+}
+
+class FirstHourTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = fs::temp_directory_path() / ("korvane-first-" + std::to_string(::getpid()));
+        fs::create_directories(m_dir);
+        ASSERT_TRUE(m_app.InitInstance({}));
+        m_frame = &m_app.mainFrame();
+        m_frame->show();
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+    // A new document with `frames` captured and not saved.
+    void captureFrames(int frames) {
+        m_app.newDocument();
+        m_app.state().capture.deviceReady = 1;
+        m_frame->routeCommand(ID_FUNCTIONS_CAPTURE);
+        m_device.queue(frames);
+        ASSERT_TRUE(waitUntil([&] { return m_app.state().store.count() == unsigned(frames); }));
+    }
+    std::string file(const std::string& name) const { return (m_dir / name).string(); }
+    bool shown(std::uint32_t id) const {
+        for (const auto& s : m_messages.shown()) {
+            if (s.stringId == id) return true;
+        }
+        return false;
+    }
+
+    fs::path m_dir;
+    ScriptedDevice m_device;
+    MessageRecorder m_messages;
+    MonitorApp m_app{&m_device, &m_messages};
+    MainFrame* m_frame = nullptr;
+};
+
+}  // namespace
+
+TEST_F(FirstHourTest, ALostAdapterStopsCapturingWithOneMessageAndKeepsTheFrames) {
+    captureFrames(3);
+    m_device.setFailing(true);
+    ASSERT_TRUE(waitUntil([&] { return shown(strings::kAdapterLost); }));
+    EXPECT_EQ(m_app.state().capture.capturing.load(), 0u);
+    EXPECT_EQ(m_app.state().store.count(), 3u);
+    EXPECT_FALSE(m_frame->action(ID_FUNCTIONS_STOP)->isEnabled());
+    EXPECT_TRUE(m_frame->action(ID_FUNCTIONS_CAPTURE)->isEnabled());
+    EXPECT_EQ(m_frame->statusBar()->currentMessage().toStdString(),
+              strings::loadString(strings::kAdapterLostStatus));
+    QTest::qWait(300);
+    int times = 0;
+    for (const auto& s : m_messages.shown()) times += s.stringId == strings::kAdapterLost ? 1 : 0;
+    EXPECT_EQ(times, 1);
+    EXPECT_EQ(m_messages.shown().back().icon, MessageIcon::kStop);
+}
+
+TEST_F(FirstHourTest, FramesLostInTheAdapterShowInTheStatusBarAndDeviceInformation) {
+    m_frame->onTimer();
+    EXPECT_EQ(m_frame->statusPane(110), "Lost: 0");
+    captureFrames(1);
+    m_device.reportLost(40);
+    ASSERT_TRUE(waitUntil([&] { return m_app.state().capture.framesLost.load() == 40; }));
+    m_device.reportLost(2);
+    ASSERT_TRUE(waitUntil([&] { return m_app.state().capture.framesLost.load() == 42; }));
+    m_frame->onTimer();
+    EXPECT_EQ(m_frame->statusPane(110), "Lost: 42");
+    DeviceInformation information(m_device, m_messages);
+    information.framesLostCount = m_app.state().capture.framesLost.load();
+    DeviceInformationDialog dialog(information);
+    EXPECT_EQ(dialog.framesLost(), "42");
+    EXPECT_EQ(dialog.status(), "Run");
+}
+
+TEST_F(FirstHourTest, ExitWithTheHelpWindowOpenClosesEveryWindow) {
+    const QString help = QCoreApplication::applicationDirPath() + "/Korvane-en.chm";
+    ASSERT_TRUE(HtmlHelp(help, QString::fromLatin1(kHelpTopic), m_frame));
+    QWidget* viewer = helpViewerWindow();
+    ASSERT_TRUE(viewer->isVisible());
+    QTest::keyClick(viewer, Qt::Key_Escape);
+    EXPECT_FALSE(viewer->isVisible());
+
+    ASSERT_TRUE(HtmlHelp(help, QString::fromLatin1(kHelpTopic), m_frame));
+    ASSERT_TRUE(helpViewerWindow()->isVisible());
+    m_frame->routeCommand(ID_APP_EXIT);
+    EXPECT_FALSE(m_frame->isVisible());
+    EXPECT_FALSE(helpViewerWindow()->isVisible());
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        EXPECT_FALSE(w->isVisible()) << w->metaObject()->className();
+    }
+}
+
+TEST_F(FirstHourTest, AFileThatIsNoDocumentIsCalledSo) {
+    // The first bytes of a picture, which read as version 52816.535.
+    std::ofstream(file("picture.krv"), std::ios::binary)
+        << std::string("\x89PNG\r\n\x1a\n", 8) << std::string(400, '\0');
+    EXPECT_FALSE(m_app.openDocument(QString::fromStdString(file("picture.krv"))));
+    ASSERT_EQ(m_messages.shown().size(), 1u);
+    EXPECT_NE(m_messages.shown()[0].text.find("is not a Korvane document"), std::string::npos);
+    EXPECT_EQ(m_messages.shown()[0].text.find("52816"), std::string::npos);
+}
+
+TEST_F(FirstHourTest, ClearAllOfUnsavedFramesAsksAndLeavesTheDocumentModified) {
+    captureFrames(5);
+    m_frame->routeCommand(ID_FUNCTIONS_STOP);
+    m_frame->onTimer();
+    ASSERT_TRUE(m_frame->isWindowModified());
+    m_messages.setAnswer(false);
+    m_frame->routeCommand(ID_FUNCTIONS_CLEARALL);
+    EXPECT_TRUE(shown(strings::kClearUnsavedFrames));
+    EXPECT_EQ(m_app.state().store.count(), 5u);
+
+    ASSERT_TRUE(m_app.saveDocument(QString::fromStdString(file("kept.krv"))));
+    EXPECT_FALSE(m_frame->isWindowModified());
+    m_messages.clear();
+    m_frame->routeCommand(ID_FUNCTIONS_CLEARALL);  // saved: no question
+    EXPECT_TRUE(m_messages.shown().empty());
+    EXPECT_EQ(m_app.state().store.count(), 0u);
+    m_frame->onTimer();
+    EXPECT_TRUE(m_frame->isWindowModified());
+    EXPECT_TRUE(m_app.document()->IsModified());
+}
+
+TEST_F(FirstHourTest, TheFileMenuListsTheFourLatestDocumentsAndOpensThem) {
+    m_app.newDocument();
+    for (const char* name : {"a.krv", "b.krv", "c.krv", "d.krv", "e.krv", "c.krv"}) {
+        ASSERT_TRUE(m_app.saveDocument(QString::fromStdString(file(name))));
+    }
+    const auto recentTexts = [&] {
+        QStringList texts;
+        QMenu* fileMenu = m_frame->menuBar()->actions().first()->menu();
+        for (QAction* a : fileMenu->actions()) {
+            if (a->text().startsWith('&') && a->text().at(1).isDigit()) texts << a->text();
+        }
+        return texts;
+    };
+    EXPECT_EQ(recentTexts(), QStringList({"&1 c.krv", "&2 e.krv", "&3 d.krv", "&4 b.krv"}));
+    // Kept for the next start.
+    RecentFiles stored;
+    stored.load();
+    ASSERT_EQ(stored.files().size(), 4);
+    EXPECT_TRUE(stored.files()[0].endsWith("/c.krv"));
+
+    m_frame->routeCommand(ID_FILE_MRU_FILE1 + 2);
+    EXPECT_EQ(QString::fromStdString(m_app.document()->GetPathName()), stored.files()[2]);
+    EXPECT_EQ(recentTexts().first(), "&1 d.krv");
+
+    // A file that has gone leaves the list with its message.
+    fs::remove(file("e.krv"));
+    m_messages.clear();
+    const int index = static_cast<int>(
+        m_app.recentFiles().files().indexOf(QRegularExpression(QStringLiteral(".*/e\\.krv"))));
+    ASSERT_GE(index, 0);
+    m_frame->routeCommand(ID_FILE_MRU_FILE1 + static_cast<unsigned>(index));
+    EXPECT_EQ(m_messages.shown().size(), 1u);
+    EXPECT_FALSE(recentTexts().join(' ').contains("e.krv"));
+}
