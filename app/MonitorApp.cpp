@@ -3,6 +3,7 @@
 #include "app/AboutDialog.h"
 #include "framework/DocumentTemplate.h"
 #include "app/ProgressWindow.h"
+#include "app/WindowLayout.h"
 #include "resources/CommandIds.h"
 #include "resources/StringTable.h"
 #include "views/CViewDataList.h"
@@ -68,7 +69,12 @@ bool MonitorApp::InitInstance(const QStringList& arguments) {
     m_frame->setLanguage(&m_language, &m_languages);
     m_qtMessages.setParent(m_frame.get());
     m_frame->setApplicationTarget(this);
-    m_frame->setCloseQuery([this] { return saveModified(); });
+    m_frame->setCloseQuery([this] {
+        if (!saveModified()) return false;
+        saveWindowLayout(*m_frame);
+        return true;
+    });
+    restoreWindowLayout(*m_frame);
     m_recent.load();
     m_frame->setRecentFiles(&m_recent);
     // A document file on the command line opens it; without one the user starts with "New".

@@ -1,6 +1,6 @@
 #include "app/RecentFiles.h"
 
-#include "app/ProgramSettings.h"
+#include "platform/ProgramSettings.h"
 
 #include <QFileInfo>
 

@@ -103,10 +103,13 @@ constexpr Entry kTable[] = {
     {ID_DATALIST_FILTER, "Filter the frames of the data list\nFilter"},
     {ID_OPTIONS_DEVICE_INFORMATION, "Show the adapter's state and firmware\nDevice Information"},
     {ID_HELP_TOPICS, "Open the help\nHelp Topics"},
+    {ID_DATALIST_FOLLOW,
+     "Keep the newest row in view while frames arrive (End resumes)\nFollow Newest Row"},
     {ID_FILE_NEW, "Create a new document\nNew"},
     {ID_FILE_OPEN, "Open an existing document\nOpen"},
     {ID_FILE_SAVE, "Save the active document\nSave"},
     {ID_FILE_PRINT, "Print the rows of the data list\nPrint"},
+    {ID_EDIT_COPY, "Copy the selected rows as text lines\nCopy Rows"},
     {ID_APP_ABOUT, "Display program information, version number and copyright\nAbout"},
     {ID_APP_EXIT, "Quit the application\nExit"},
 };

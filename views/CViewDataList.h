@@ -10,10 +10,14 @@
 #include "framework/MessageService.h"
 #include "app/ProgramState.h"
 #include "views/DataListModel.h"
+#include "views/FollowNewest.h"
 #include "views/VirtualTableView.h"
 
 #include <QTimer>
 #include <QWidget>
+
+#include <array>
+#include <vector>
 
 class CViewDataList final : public QWidget, public CommandTarget {
 public:
@@ -38,6 +42,11 @@ public:
     void OnDisabled(CmdUI& ui);
     void OnExport(unsigned);
     void OnPrint(unsigned id);
+    void OnFollow(unsigned);
+    void OnUpdateFollow(CmdUI& ui);
+    void OnCopy(unsigned);
+    void OnUpdateCopy(CmdUI& ui);
+    [[nodiscard]] const FollowNewest& follow() const { return m_follow; }
 
     // The export of the rows to `path`, with the progress window; messages on failure.
     bool exportTo(const QString& path);
@@ -47,10 +56,16 @@ protected:
 
 private:
     void applyColumnWidths();
+    // A column the user dragged keeps its width, for this reading and the next run.
+    void columnDragged(int column, int width);
 
     ProgramState& m_state;
     MessageService& m_messages;
     DataListModel m_model;
     VirtualTableView m_list;
     QTimer m_timer;
+    std::array<std::vector<int>, 3> m_chosenWidths;  // by reading; 0: no width of the user's
+    bool m_applyingWidths = false;
+    FollowNewest m_follow;
+    bool m_autoScrolling = false;
 };
