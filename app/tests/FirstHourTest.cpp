@@ -3,6 +3,12 @@
 
 #include "app/Help.h"
 #include "app/MonitorApp.h"
+#include "app/WindowLayout.h"
+#include "platform/ProgramSettings.h"
+#include "resources/Menus.h"
+#include "views/CViewDataList.h"
+#include "views/ColumnWidths.h"
+#include "views/TextExport.h"
 #include "device/DeviceDialogs.h"
 #include "resources/CommandIds.h"
 #include "resources/StringTable.h"
@@ -11,6 +17,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
+#include <QHeaderView>
+#include <QScrollBar>
 #include <QMenu>
 #include <QMenuBar>
 #include <QRegularExpression>
@@ -238,4 +247,149 @@ TEST_F(FirstHourTest, TheFileMenuListsTheFourLatestDocumentsAndOpensThem) {
     m_frame->routeCommand(ID_FILE_MRU_FILE1 + static_cast<unsigned>(index));
     EXPECT_EQ(m_messages.shown().size(), 1u);
     EXPECT_FALSE(recentTexts().join(' ').contains("e.krv"));
+}
+
+TEST(ColumnWidths, TextsFitAndTheListedShareIsKeptWhereThereIsRoom) {
+    const auto measure = [](const QString& text) { return 7 * static_cast<int>(text.size()); };
+    for (const ProtocolReading r :
+         {ProtocolReading::kCan, ProtocolReading::kDeviceNet, ProtocolReading::kCanOpen}) {
+        const std::vector<int> wide = ColumnWidths::fitted(r, 4000, measure);
+        const std::vector<int> listed = dataListColumnWidths(r, 4000);
+        const std::vector<int> narrow = ColumnWidths::fitted(r, 900, measure);
+        ASSERT_EQ(wide.size(), listed.size());
+        int total = 0;
+        int needs = 0;
+        for (std::size_t c = 0; c < wide.size(); ++c) {
+            int need = 0;
+            for (const QString& t : ColumnWidths::samples(r, static_cast<int>(c))) {
+                need = std::max(need, measure(t));
+            }
+            EXPECT_GE(wide[c], listed[c]);
+            EXPECT_GE(wide[c], need + 2 * ColumnWidths::kCellMargin);
+            EXPECT_GE(narrow[c], need + 2 * ColumnWidths::kCellMargin) << int(r) << " " << c;
+            total += narrow[c];
+            needs += need + 2 * ColumnWidths::kCellMargin + 2;
+        }
+        // Fits whenever the texts allow it, else every column has just what its texts need.
+        if (needs <= 900 - 18) {
+            EXPECT_LE(total, 900 - 18) << int(r);
+        } else {
+            EXPECT_EQ(total, needs) << int(r);
+        }
+    }
+    // A width the user chose stands, whatever the texts.
+    const std::vector<int> chosen = {0, 0, 0, 0, 0, 0, 333};
+    EXPECT_EQ(ColumnWidths::fitted(ProtocolReading::kCan, 900, measure, chosen)[6], 333);
+}
+
+TEST(ColumnWidths, StoredWidthsAreReadOnlyWhenTheyAreOurs) {
+    EXPECT_EQ(ColumnWidths::decode("120,0,80", 4), (std::vector<int>{120, 0, 80, 0}));
+    EXPECT_EQ(ColumnWidths::decode("120,5,99999,70,60", 4), (std::vector<int>{120, 0, 0, 70}));
+    EXPECT_EQ(ColumnWidths::decode("120,x,80", 3), (std::vector<int>{0, 0, 0}));
+    EXPECT_EQ(ColumnWidths::decode("", 2), (std::vector<int>{0, 0}));
+    EXPECT_EQ(ColumnWidths::encode({120, 0, 80}), "120,0,80");
+}
+
+TEST_F(FirstHourTest, NoColumnIsNarrowerThanItsTextsAndADraggedWidthIsKept) {
+    m_app.newDocument();
+    CViewDataList* view = m_frame->dataList();
+    const QFontMetrics fm = view->list().header()->fontMetrics();
+    for (const unsigned id : {ID_DATALIST_DEVICENET, ID_DATALIST_CANOPEN, ID_DATALIST_CAN}) {
+        m_frame->routeCommand(id);
+        for (int c = 0; c < view->model().columnCount(); ++c) {
+            const QString header = view->model().headerData(c, Qt::Horizontal).toString();
+            EXPECT_GE(view->list().header()->sectionSize(c), fm.horizontalAdvance(header))
+                << header.toStdString();
+        }
+    }
+    view->list().header()->resizeSection(6, 301);  // as a drag does
+    CViewDataList next(m_app.state(), m_messages);
+    next.resize(900, 400);
+    next.show();
+    EXPECT_EQ(next.list().header()->sectionSize(6), 301);
+    next.switchReading(ProtocolReading::kDeviceNet);
+    EXPECT_NE(next.list().header()->sectionSize(6), 301);  // another reading, its own widths
+    view->list().header()->resizeSection(6, 0);
+}
+
+TEST_F(FirstHourTest, ScrollingUpPausesFollowingAndEndResumesIt) {
+    captureFrames(18);
+    m_device.queue(18);
+    ASSERT_TRUE(waitUntil([&] { return m_app.state().store.count() == 36; }));
+    CViewDataList* view = m_frame->dataList();
+    view->resize(600, 200);
+    m_frame->onTimer();
+    view->onTimer();
+    QScrollBar* bar = view->list().verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 0);
+    EXPECT_EQ(bar->value(), bar->maximum());
+    m_frame->updateCommandUI();
+    EXPECT_TRUE(m_frame->action(ID_DATALIST_FOLLOW)->isChecked());
+
+    bar->setValue(3);  // the user reads older rows
+    EXPECT_FALSE(view->follow().following());
+    m_device.queue(18);
+    ASSERT_TRUE(waitUntil([&] { return m_app.state().store.count() == 54; }));
+    m_frame->onTimer();
+    view->onTimer();
+    EXPECT_EQ(view->model().rowCount(), 54);
+    EXPECT_EQ(bar->value(), 3);  // left where the user put it
+    m_frame->updateCommandUI();
+    EXPECT_FALSE(m_frame->action(ID_DATALIST_FOLLOW)->isChecked());
+
+    QTest::keyClick(&view->list(), Qt::Key_End);
+    EXPECT_TRUE(view->follow().following());
+    EXPECT_EQ(bar->value(), bar->maximum());
+
+    m_frame->routeCommand(ID_DATALIST_FOLLOW);
+    EXPECT_FALSE(view->follow().following());
+    m_frame->routeCommand(ID_DATALIST_FOLLOW);
+    EXPECT_TRUE(view->follow().following());
+}
+
+TEST_F(FirstHourTest, SelectedRowsAreCopiedAsTheExportsLines) {
+    captureFrames(4);
+    m_frame->onTimer();
+    CViewDataList* view = m_frame->dataList();
+    view->onTimer();
+    m_frame->updateCommandUI();
+    EXPECT_FALSE(m_frame->action(ID_EDIT_COPY)->isEnabled());  // nothing selected
+    QTest::keyClick(&view->list(), Qt::Key_Home);
+    QTest::keyClick(&view->list(), Qt::Key_Down);
+    QTest::keyClick(&view->list(), Qt::Key_Down, Qt::ShiftModifier);
+    EXPECT_EQ(view->list().selectedRows(), std::make_pair(1, 2));
+    m_frame->updateCommandUI();
+    ASSERT_TRUE(m_frame->action(ID_EDIT_COPY)->isEnabled());
+    m_frame->routeCommand(ID_EDIT_COPY);
+    const QStringList lines = QGuiApplication::clipboard()->text().split('\n');
+    ASSERT_EQ(lines.size(), 3);  // two lines and the end of the last
+    char expected[256];
+    const int n = exportRow(expected, ProtocolReading::kCan, m_app.state().store.at(2), 2);
+    EXPECT_EQ(lines[1].toStdString(), std::string(expected, static_cast<std::size_t>(n)));
+    EXPECT_TRUE(lines[0].startsWith("0000001")) << lines[0].toStdString();
+    // The copy key is not one the readings already use.
+    const QKeySequence copy = m_frame->action(ID_EDIT_COPY)->shortcut();
+    EXPECT_EQ(copy, QKeySequence(QStringLiteral("Ctrl+Ins")));
+    for (const Accelerator& a : accelerators()) {
+        if (a.id != ID_EDIT_COPY) EXPECT_NE(QKeySequence(QString::fromLatin1(a.keys)), copy);
+    }
+}
+
+TEST(WindowLayout, TheFirstSizeFitsTheScreen) {
+    EXPECT_EQ(defaultWindowSize(QRect(0, 0, 1366, 740)), QSize(1340, 666));
+    EXPECT_EQ(defaultWindowSize(QRect(0, 0, 1920, 1050)), QSize(1340, 800));
+    EXPECT_EQ(defaultWindowSize(QRect(0, 0, 640, 480)), QSize(800, 560));
+}
+
+TEST_F(FirstHourTest, TheWindowComesBackWithItsSizeAndBars) {
+    m_frame->resize(900, 610);
+    m_frame->leftBar()->hide();
+    saveWindowLayout(*m_frame);
+    MonitorApp second{&m_device, &m_messages};
+    ASSERT_TRUE(second.InitInstance({}));
+    EXPECT_EQ(second.mainFrame().size(), QSize(900, 610));
+    EXPECT_TRUE(second.mainFrame().leftBar()->isHidden());
+    // The next test starts from a first run again.
+    programSettings().WriteProfileString("Window", "Geometry", "");
+    programSettings().WriteProfileString("Window", "State", "");
 }
