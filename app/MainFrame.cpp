@@ -171,7 +171,7 @@ void MainFrame::rebuildMenus() {
 }
 
 void MainFrame::createToolBar() {
-    m_toolBar = addToolBar(QStringLiteral("Standard"));
+    m_toolBar = addToolBar(QString::fromStdString(uiText("Toolbar")));
     m_toolBar->setObjectName(QStringLiteral("toolbar128"));
     m_toolBar->setIconSize(QSize(16, 16));
     m_toolBar->setMovable(true);

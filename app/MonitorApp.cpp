@@ -3,9 +3,11 @@
 #include "app/AboutDialog.h"
 #include "framework/DocumentTemplate.h"
 #include "app/ProgressWindow.h"
+#include "app/QtTranslations.h"
 #include "app/WindowLayout.h"
 #include "resources/CommandIds.h"
 #include "resources/StringTable.h"
+#include "resources/UiText.h"
 #include "views/CViewDataList.h"
 
 #include <QCoreApplication>
@@ -22,7 +24,8 @@ const DocumentTemplate& dataListTemplate() {
 }
 
 QString fileFilter() {
-    return QString::fromStdString(dataListTemplate().filterName()) + ";;All Files (*.*)";
+    return QString::fromStdString(dataListTemplate().filterName()) + ";;" +
+           QString::fromStdString(uiText("All Files (*.*)"));
 }
 
 const CommandMap<MonitorApp>& commandMap() {
@@ -65,6 +68,7 @@ QString MonitorApp::programDirectory() {
 
 bool MonitorApp::InitInstance(const QStringList& arguments) {
     m_language.chooseLanguage();
+    installQtTranslations(m_language.current());
     m_frame = std::make_unique<MainFrame>(m_state, m_device, m_messages);
     m_frame->setLanguage(&m_language, &m_languages);
     m_qtMessages.setParent(m_frame.get());
@@ -166,8 +170,9 @@ bool MonitorApp::saveDocument(const QString& path) {
         ::saveDocument(path.toStdString(), contents, m_state.store, frames, &progress);
     if (!result.ok) {
         m_state.capture.pendingChanges = 1;
-        m_messages.showText("The document could not be saved: " + result.error +
-                                "\nThe file that was there is unchanged.",
+        m_messages.showText(QString::fromStdString(strings::loadString(strings::kCannotSaveDocument))
+                                .arg(QString::fromStdString(result.error))
+                                .toStdString(),
                             MessageIcon::kStop);
         return false;
     }
@@ -231,8 +236,9 @@ void MonitorApp::apply(DocumentContents&& c, FrameStore& frames) {
 bool MonitorApp::saveModified() {
     if (m_document == nullptr || !m_document->IsModified()) return true;
     const auto answer = QMessageBox::question(
-        m_frame.get(), QStringLiteral("Korvane"),
-        QStringLiteral("Save changes to %1?").arg(QString::fromStdString(m_document->GetTitle())),
+        m_frame.get(), QString::fromStdString(strings::loadString(strings::kProgramName)),
+        QString::fromStdString(strings::loadString(strings::kSaveChanges))
+            .arg(QString::fromStdString(m_document->GetTitle())),
         QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
     if (answer == QMessageBox::Cancel) return false;
     if (answer == QMessageBox::Discard) return true;

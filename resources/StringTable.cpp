@@ -64,6 +64,9 @@ constexpr Entry kTable[] = {
     {kClearUnsavedFrames, "The captured frames are not saved.\nClear them all the same?"},
     {kAdapterLostStatus, "Connection to the adapter lost"},
     {kFramesLostPane, "Lost: %1"},
+    {kSaveChanges, "Save changes to %1?"},
+    {kCannotSaveDocument,
+     "The document could not be saved: %1\nThe file that was there is unchanged."},
     {kInvalidData, "Invalid data"},
     {kRemoteFrame, "Remote Frame"},
     {kStandard, "Standard"},
@@ -129,6 +132,12 @@ std::string loadString(std::uint32_t id) {
     const auto it = std::lower_bound(std::begin(kTable), std::end(kTable), id,
                                      [](const Entry& e, std::uint32_t v) { return e.id < v; });
     return it != std::end(kTable) && it->id == id ? it->text : "";
+}
+
+std::vector<std::uint32_t> ids() {
+    std::vector<std::uint32_t> all;
+    for (const Entry& e : kTable) all.push_back(e.id);
+    return all;
 }
 
 void installStringLookup(StringLookup lookup) {

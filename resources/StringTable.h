@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace strings {
 
@@ -55,6 +56,11 @@ inline constexpr std::uint32_t kAdapterLost = 5240;
 inline constexpr std::uint32_t kClearUnsavedFrames = 5241;
 inline constexpr std::uint32_t kAdapterLostStatus = 5242;
 inline constexpr std::uint32_t kFramesLostPane = 5243;
+inline constexpr std::uint32_t kSaveChanges = 5244;
+inline constexpr std::uint32_t kCannotSaveDocument = 5245;
+
+// Every id the program's own table holds, in order.
+[[nodiscard]] std::vector<std::uint32_t> ids();
 
 // The text of `id` in the language in use; "" for an unknown id.
 [[nodiscard]] std::string loadString(std::uint32_t id);

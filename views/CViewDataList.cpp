@@ -3,6 +3,7 @@
 #include "app/ProgressWindow.h"
 #include "resources/CommandIds.h"
 #include "resources/StringTable.h"
+#include "resources/UiText.h"
 #include "platform/ProgramSettings.h"
 #include "views/ColumnWidths.h"
 #include "views/RowText.h"
@@ -194,8 +195,8 @@ void CViewDataList::OnExport(unsigned) {
     QFileDialog dialog(this);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QStringLiteral("txt"));
-    dialog.setNameFilters(
-        {QStringLiteral("Korvane Text Files (*.txt)"), QStringLiteral("All Files (*.*)")});
+    dialog.setNameFilters({QString::fromStdString(uiText("Korvane Text Files (*.txt)")),
+                           QString::fromStdString(uiText("All Files (*.*)"))});
     dialog.selectFile(QString::fromLatin1(exportDefaultName(reading())));
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
