@@ -95,7 +95,7 @@ void MonitorApp::createDocument() {
     m_state.flags.set(ApplicationFlags::kDocumentExists);
     m_document = std::make_unique<CDataDoc>(m_device, m_state.store, m_state.capture, m_state.flags,
                                             m_messages);
-    m_document->SetTitle(dataListTemplate().newDocumentName());
+    m_document->SetTitle(uiText(dataListTemplate().newDocumentName().c_str()));
     m_document->addClearListener([this] { m_state.filter.displayIndexList.clear(); });
     m_document->setCaptureChangedHandler([this] { m_frame->onTimer(); });
     MainFrame* frame = m_frame.get();

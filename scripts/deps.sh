@@ -2,7 +2,8 @@
 # Installs the Debian packages Korvane builds, runs and tests with (only those missing).
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-    qt6-base-dev libgl-dev xvfb xauth poppler-utils clang libclang-rt-14-dev fonts-wqy-microhei)
+    qt6-base-dev libgl-dev xvfb xauth poppler-utils clang libclang-rt-14-dev fonts-wqy-microhei
+    qt6-svg-dev qt6-translations-l10n shared-mime-info)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

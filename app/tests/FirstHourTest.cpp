@@ -2,6 +2,7 @@
 // are no documents, Clear All of unsaved frames and the recent-file list.
 
 #include "app/Help.h"
+#include "app/Icons.h"
 #include "app/MonitorApp.h"
 #include "app/WindowLayout.h"
 #include "platform/ProgramSettings.h"
@@ -19,6 +20,8 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QHeaderView>
+#include <QImage>
+#include <QPixmap>
 #include <QScrollBar>
 #include <QMenu>
 #include <QMenuBar>
@@ -28,6 +31,7 @@
 #include <QTimer>
 
 #include <deque>
+#include <set>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -392,4 +396,24 @@ TEST_F(FirstHourTest, TheWindowComesBackWithItsSizeAndBars) {
     // The next test starts from a first run again.
     programSettings().WriteProfileString("Window", "Geometry", "");
     programSettings().WriteProfileString("Window", "State", "");
+}
+
+TEST(Icons, EveryToolbarButtonAndTheProgramHaveTheirOwnImage) {
+    std::set<QByteArray> images;
+    for (const unsigned id : toolbarButtons()) {
+        if (id == 0) continue;
+        const QPixmap pixmap = commandIcon(id).pixmap(16, 16);
+        ASSERT_FALSE(pixmap.isNull()) << id;
+        // Drawn, not blank.
+        const QImage image = pixmap.toImage();
+        int opaque = 0;
+        for (int y = 0; y < 16; ++y) {
+            for (int x = 0; x < 16; ++x) opaque += qAlpha(image.pixel(x, y)) > 0 ? 1 : 0;
+        }
+        EXPECT_GT(opaque, 20) << id;
+        images.insert(QByteArray(reinterpret_cast<const char*>(image.constBits()),
+                                 static_cast<int>(image.sizeInBytes())));
+    }
+    EXPECT_EQ(images.size(), 17u);  // the two Stop buttons look different too
+    EXPECT_FALSE(applicationIcon().pixmap(64, 64).isNull());
 }

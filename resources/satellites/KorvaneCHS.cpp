@@ -173,6 +173,7 @@ constexpr TextEntry kTexts[] = {
     {"Curve", "\u66f2\u7ebf"},
     {"Delete", "\u5220\u9664"},
     {"Rename", "\u91cd\u547d\u540d"},
+    {"Untitled", "\u65e0\u6807\u9898"},
 };
 
 }  // namespace
