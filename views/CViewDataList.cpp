@@ -9,6 +9,7 @@
 #include "views/RowText.h"
 #include "resources/Menus.h"
 #include "views/DataListPrinter.h"
+#include "views/PrintFont.h"
 #include "views/TextExport.h"
 
 #include <QFileDialog>
@@ -211,7 +212,8 @@ void CViewDataList::OnPrint(unsigned id) {
         m_messages.showMessage(strings::kPrinterDcFailed);
         return;
     }
-    const DataListPrinter pages(reading(), m_state.filter.displayIndexList, m_state.store, font());
+    const DataListPrinter pages(reading(), m_state.filter.displayIndexList, m_state.store,
+                                printBodyFont(reading()));
     printer.setFromTo(1, static_cast<int>(pages.metrics(printer).pageCount));
     if (id == ID_FILE_PRINT_PREVIEW) {
         QPrintPreviewDialog preview(&printer, this);

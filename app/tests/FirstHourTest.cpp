@@ -10,6 +10,8 @@
 #include "views/CViewDataList.h"
 #include "views/ColumnWidths.h"
 #include "views/TextExport.h"
+#include "views/DataListPrinter.h"
+#include "views/PrintFont.h"
 #include "device/DeviceDialogs.h"
 #include "resources/CommandIds.h"
 #include "resources/StringTable.h"
@@ -22,6 +24,7 @@
 #include <QHeaderView>
 #include <QImage>
 #include <QPixmap>
+#include <QPrinter>
 #include <QScrollBar>
 #include <QMenu>
 #include <QMenuBar>
@@ -30,6 +33,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <cstdio>
 #include <deque>
 #include <set>
 #include <filesystem>
@@ -416,4 +420,72 @@ TEST(Icons, EveryToolbarButtonAndTheProgramHaveTheirOwnImage) {
     }
     EXPECT_EQ(images.size(), 17u);  // the two Stop buttons look different too
     EXPECT_FALSE(applicationIcon().pixmap(64, 64).isNull());
+}
+
+namespace {
+
+std::string commandOutput(const std::string& command) {
+    std::string out;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char buffer[4096];
+        while (const std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) out.append(buffer, n);
+        ::pclose(pipe);
+    }
+    return out;
+}
+
+// Left edges (points) of every word `word` on the first page of `pdf`, and the rightmost edge of
+// any word there.
+std::pair<std::vector<double>, double> wordEdges(const std::string& pdf, const std::string& word) {
+    const std::string xml = commandOutput("pdftotext -bbox -f 1 -l 1 '" + pdf + "' -");
+    std::vector<double> lefts;
+    double right = 0;
+    std::size_t at = 0;
+    while ((at = xml.find("<word xMin=\"", at)) != std::string::npos) {
+        const double xMin = std::stod(xml.substr(at + 12));
+        const std::size_t xMaxAt = xml.find("xMax=\"", at);
+        right = std::max(right, std::stod(xml.substr(xMaxAt + 6)));
+        const std::size_t textAt = xml.find('>', at) + 1;
+        if (xml.compare(textAt, word.size() + 1, word + "<") == 0) lefts.push_back(xMin);
+        at = textAt;
+    }
+    return {lefts, right};
+}
+
+}  // namespace
+
+TEST(PrintFont, PrintedColumnsLineUpAndTheLongestLineFitsThePage) {
+    const fs::path dir = fs::temp_directory_path() / ("korvane-print-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    FrameStore store;
+    FilterState filter;
+    ApplicationFlags flags;
+    // Identifiers of letters and of digits, whose glyphs differ in width in a proportional font.
+    for (const std::uint32_t id : {0x080u, 0x7FFu, 0x1ABu, 0x3C3u}) {
+        CapturedFrame f;
+        f.identifier = id;
+        f.length = 8;
+        for (auto& b : f.data) b = 0xDF;
+        store.append(f);
+    }
+    FilterStep(filter, store, flags);
+    for (const ProtocolReading reading :
+         {ProtocolReading::kCan, ProtocolReading::kDeviceNet, ProtocolReading::kCanOpen}) {
+        const std::string pdf = (dir / "page.pdf").string();
+        {
+            QPrinter printer(QPrinter::HighResolution);
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(QString::fromStdString(pdf));
+            ASSERT_TRUE(
+                DataListPrinter(reading, filter.displayIndexList, store, printBodyFont(reading))
+                    .print(printer));
+        }
+        EXPECT_NE(commandOutput("pdffonts '" + pdf + "'").find("Mono"), std::string::npos);
+        const auto [lefts, right] = wordEdges(pdf, "Standard");
+        ASSERT_EQ(lefts.size(), 4u) << int(reading);
+        for (const double x : lefts) EXPECT_NEAR(x, lefts[0], 0.2) << int(reading);
+        // Inside an A4 page and clear of its right edge.
+        EXPECT_LT(right, 595.0 - 10) << "reading " << int(reading);
+    }
+    fs::remove_all(dir);
 }
