@@ -26,10 +26,10 @@ QByteArray stored(const char* entry) {
 QSize defaultWindowSize(const QRect& available) {
     // The preferred size where the screen has room, else nearly all of it (the columns want
     // width more than height), never below the least the window can be used at.
-    const int width = std::max(kSmallest.width(),
-                               std::min(kPreferred.width(), available.width() - 16));
-    const int height = std::max(kSmallest.height(),
-                                std::min(kPreferred.height(), available.height() * 9 / 10));
+    const int width =
+        std::max(kSmallest.width(), std::min(kPreferred.width(), available.width() - 16));
+    const int height =
+        std::max(kSmallest.height(), std::min(kPreferred.height(), available.height() * 9 / 10));
     return {width, height};
 }
 
@@ -37,8 +37,8 @@ void restoreWindowLayout(QMainWindow& window) {
     const QByteArray geometry = stored("Geometry");
     if (geometry.isEmpty() || !window.restoreGeometry(geometry)) {
         const QScreen* screen = QGuiApplication::primaryScreen();
-        const QRect available = screen != nullptr ? screen->availableGeometry()
-                                                  : QRect(QPoint(0, 0), kPreferred);
+        const QRect available =
+            screen != nullptr ? screen->availableGeometry() : QRect(QPoint(0, 0), kPreferred);
         const QSize size = defaultWindowSize(available);
         window.resize(size);
         window.move(available.center() - QPoint(size.width() / 2, size.height() / 2));

@@ -120,8 +120,10 @@ std::vector<int> ColumnWidths::decode(const std::string& text, std::size_t colum
         if (value >= kMinChosen && value <= kMaxChosen) chosen[c] = value;
         ++c;
         p = next;
-        if (p < end && *p == ',') ++p;
-        else if (p < end) return std::vector<int>(columns, 0);
+        if (p < end && *p == ',')
+            ++p;
+        else if (p < end)
+            return std::vector<int>(columns, 0);
     }
     return chosen;
 }

@@ -5,16 +5,16 @@
 #include "app/Icons.h"
 #include "app/MonitorApp.h"
 #include "app/WindowLayout.h"
+#include "device/DeviceDialogs.h"
 #include "platform/ProgramSettings.h"
+#include "resources/CommandIds.h"
 #include "resources/Menus.h"
+#include "resources/StringTable.h"
 #include "views/CViewDataList.h"
 #include "views/ColumnWidths.h"
-#include "views/TextExport.h"
 #include "views/DataListPrinter.h"
 #include "views/PrintFont.h"
-#include "device/DeviceDialogs.h"
-#include "resources/CommandIds.h"
-#include "resources/StringTable.h"
+#include "views/TextExport.h"
 
 #include <gtest/gtest.h>
 
@@ -23,22 +23,22 @@
 #include <QClipboard>
 #include <QHeaderView>
 #include <QImage>
-#include <QPixmap>
-#include <QPrinter>
-#include <QScrollBar>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPixmap>
+#include <QPrinter>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
 
 #include <cstdio>
 #include <deque>
-#include <set>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <set>
 
 #include <unistd.h>
 
@@ -428,7 +428,8 @@ std::string commandOutput(const std::string& command) {
     std::string out;
     if (FILE* pipe = ::popen(command.c_str(), "r")) {
         char buffer[4096];
-        while (const std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) out.append(buffer, n);
+        while (const std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
+            out.append(buffer, n);
         ::pclose(pipe);
     }
     return out;
@@ -455,7 +456,8 @@ std::pair<std::vector<double>, double> wordEdges(const std::string& pdf, const s
 }  // namespace
 
 TEST(PrintFont, PrintedColumnsLineUpAndTheLongestLineFitsThePage) {
-    const fs::path dir = fs::temp_directory_path() / ("korvane-print-" + std::to_string(::getpid()));
+    const fs::path dir =
+        fs::temp_directory_path() / ("korvane-print-" + std::to_string(::getpid()));
     fs::create_directories(dir);
     FrameStore store;
     FilterState filter;
