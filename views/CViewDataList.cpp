@@ -2,20 +2,21 @@
 
 #include "app/ProgressWindow.h"
 #include "resources/CommandIds.h"
+#include "platform/ProgramSettings.h"
+#include "resources/Menus.h"
 #include "resources/StringTable.h"
 #include "resources/UiText.h"
-#include "platform/ProgramSettings.h"
 #include "views/ColumnWidths.h"
-#include "views/RowText.h"
-#include "resources/Menus.h"
 #include "views/DataListPrinter.h"
 #include "views/PrintFont.h"
+#include "views/RowText.h"
 #include "views/TextExport.h"
 
 #include <QFileDialog>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <algorithm>
 #include <ctime>
 
 #include <QClipboard>
@@ -52,6 +53,9 @@ CViewDataList::CViewDataList(ProgramState& state, MessageService& messages, QWid
     }
     connect(m_list.header(), &QHeaderView::sectionResized, this,
             [this](int column, int, int width) { columnDragged(column, width); });
+    m_saveWidths.setSingleShot(true);
+    m_saveWidths.setInterval(500);
+    connect(&m_saveWidths, &QTimer::timeout, this, &CViewDataList::saveColumnWidths);
     // Reading older rows pauses following; End takes the list back to the newest.
     connect(m_list.verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
         if (!m_autoScrolling) m_follow.userScrolled(value >= m_list.verticalScrollBar()->maximum());
@@ -60,8 +64,9 @@ CViewDataList::CViewDataList(ProgramState& state, MessageService& messages, QWid
     m_list.setContextMenuPolicy(Qt::CustomContextMenu);
     connect(&m_list, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         QMenu menu(this);
-        QAction* copy = menu.addAction(
-            QString::fromStdString(menuText(ID_EDIT_COPY, "C&opy Rows\tCtrl+Ins")).section('\t', 0, 0));
+        const QString text =
+            QString::fromStdString(menuText(ID_EDIT_COPY, "C&opy Rows\tCtrl+Ins"));
+        QAction* copy = menu.addAction(text.section('\t', 0, 0));
         copy->setEnabled(m_list.selectedRows().first >= 0);
         connect(copy, &QAction::triggered, this, [this] { OnCopy(ID_EDIT_COPY); });
         menu.exec(m_list.viewport()->mapToGlobal(at));
@@ -107,8 +112,24 @@ void CViewDataList::columnDragged(int column, int width) {
     }
     chosen[static_cast<std::size_t>(column)] =
         std::clamp(width, ColumnWidths::kMinChosen, ColumnWidths::kMaxChosen);
-    programSettings().WriteProfileString("Columns", readingKey(m_model.reading()),
-                                         ColumnWidths::encode(chosen));
+    // A drag resizes many times a second; the settings file is written once it rests.
+    m_saveWidths.start();
+}
+
+void CViewDataList::saveColumnWidths() {
+    m_saveWidths.stop();
+    for (const ProtocolReading r :
+         {ProtocolReading::kCan, ProtocolReading::kDeviceNet, ProtocolReading::kCanOpen}) {
+        const std::vector<int>& chosen = m_chosenWidths[static_cast<std::size_t>(r)];
+        if (std::any_of(chosen.begin(), chosen.end(), [](int w) { return w > 0; })) {
+            programSettings().WriteProfileString("Columns", readingKey(r),
+                                                 ColumnWidths::encode(chosen));
+        }
+    }
+}
+
+CViewDataList::~CViewDataList() {
+    if (m_saveWidths.isActive()) saveColumnWidths();
 }
 
 void CViewDataList::resizeEvent(QResizeEvent* event) {

@@ -24,6 +24,8 @@ public:
     static constexpr int kTimerMs = 800;
 
     CViewDataList(ProgramState& state, MessageService& messages, QWidget* parent = nullptr);
+    // Keeps a column width dragged just before.
+    ~CViewDataList() override;
 
     [[nodiscard]] ProtocolReading reading() const { return m_model.reading(); }
     void switchReading(ProtocolReading reading);
@@ -58,6 +60,7 @@ private:
     void applyColumnWidths();
     // A column the user dragged keeps its width, for this reading and the next run.
     void columnDragged(int column, int width);
+    void saveColumnWidths();
 
     ProgramState& m_state;
     MessageService& m_messages;
@@ -66,6 +69,7 @@ private:
     QTimer m_timer;
     std::array<std::vector<int>, 3> m_chosenWidths;  // by reading; 0: no width of the user's
     bool m_applyingWidths = false;
+    QTimer m_saveWidths;
     FollowNewest m_follow;
     bool m_autoScrolling = false;
 };
