@@ -257,6 +257,12 @@ EmulatedAdapter::Block EmulatedAdapter::handleCommand(std::span<const std::uint8
         case 0x03:  // capture
             if (c[1] == 0x01 && (c[2] == 0x01 || c[2] == 0x02)) {
                 m_capturing = c[2] == 0x01;
+                if (m_capturing) {
+                    // A new capture begins with an empty receive buffer: frames kept from
+                    // before it would show up as minutes-old data.
+                    m_rx.clear();
+                    m_lostSinceRead = 0;
+                }
                 ok = true;
             }
             break;

@@ -11,7 +11,8 @@
 // capturing and 2 otherwise; the cyclic set is sent whole every `interval` ms (0 counts as 1),
 // `cycle` times (0: until stopped), and a round that falls due while the previous one still waits
 // for the bus is skipped (it counts towards `cycle`), so no interval or bit rate makes the queue
-// grow; frames the adapter sends take bus time but are not received.
+// grow; frames the adapter sends take bus time but are not received; the start-capture command
+// empties the receive buffer, so a capture never begins with frames the bus carried before it.
 //
 // Threads: the bus runs on a thread of its own; transfers arrive on the driver's threads.
 

@@ -11,16 +11,18 @@
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QString::fromStdString(uiText("About Korvane")));
     auto* icon = new QLabel;
-    icon->setPixmap(QApplication::style()->standardIcon(QStyle::SP_ComputerIcon).pixmap(32, 32));
+    icon->setPixmap(QApplication::windowIcon().pixmap(32, 32));
     auto* layout = new QGridLayout(this);
     layout->addWidget(icon, 0, 0, 4, 1, Qt::AlignTop);
     layout->addWidget(new QLabel(QStringLiteral("Korvane")), 0, 1);
     layout->addWidget(new QLabel(QStringLiteral("Version: V2.00  (Built on August 10 2011)")), 1,
                       1);
-    layout->addWidget(new QLabel(QStringLiteral("CAN-bus monitor and analyser for the ADP4021 "
-                                                "USB-to-CAN adapter.")),
+    layout->addWidget(new QLabel(QString::fromStdString(
+                          uiText("CAN-bus monitor and analyser for the ADP4021 USB-to-CAN adapter."))),
                       2, 1);
-    layout->addWidget(new QLabel(QStringLiteral("Help: Help Topics (F1) in the Help menu.")), 3, 1);
+    layout->addWidget(
+        new QLabel(QString::fromStdString(uiText("Help: Help Topics (F1) in the Help menu."))), 3,
+        1);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     layout->addWidget(buttons, 4, 0, 1, 2);

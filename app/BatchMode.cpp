@@ -6,6 +6,7 @@
 #include "capture/DocumentFile.h"
 #include "filters/FilterState.h"
 #include "views/DataListPrinter.h"
+#include "views/PrintFont.h"
 #include "views/TextExport.h"
 
 #include <QApplication>
@@ -116,7 +117,8 @@ int runBatch(int argc, char** argv) {
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(QString::fromStdString(pdfPath));
-        const DataListPrinter pages(reading, filter.displayIndexList, store, QApplication::font());
+        const DataListPrinter pages(reading, filter.displayIndexList, store,
+                                    printBodyFont(reading));
         if (!pages.print(printer)) return fail("cannot print to " + pdfPath);
     }
     return 0;

@@ -1,5 +1,7 @@
 #include "app/CoolBar.h"
 
+#include "resources/UiText.h"
+
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -54,7 +56,7 @@ CCoolBar::CCoolBar(const QString& title, QWidget* parent, QSize defaultSize, int
     close->setFixedSize(kCloseButtonSize, kCloseButtonSize);
     close->setText(QStringLiteral("\u00D7"));
     close->setAutoRaise(true);
-    close->setToolTip(QStringLiteral("Close"));
+    close->setToolTip(QString::fromStdString(uiText("Close")));
     layout->addWidget(m_caption, 1);
     layout->addWidget(close);
     band->setFixedHeight(kCaptionHeight + 4);

@@ -1,13 +1,30 @@
 #include "app/Help.h"
 
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QScreen>
 #include <QMainWindow>
 #include <QTextBrowser>
 #include <QUrl>
 
 #include <QPointer>
 
+#include <algorithm>
+
 namespace {
+
+// Escape closes the help, as it does a dialog.
+class HelpViewer final : public QMainWindow {
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->key() == Qt::Key_Escape) {
+            close();
+            return;
+        }
+        QMainWindow::keyPressEvent(event);
+    }
+};
 
 // Not owned by a static: the window must go with the application, never after it.
 QPointer<QMainWindow> g_viewer;
@@ -30,16 +47,33 @@ LANGID helpLanguage(LanguageEnvironment& environment) {
     return 0;
 }
 
-bool HtmlHelp(const QString& file, const QString& topic) {
+namespace {
+
+// Right of the owner when the screen has room there, else left of it, else over its right part.
+void placeBeside(QWidget& viewer, const QWidget& owner) {
+    const QRect frame = owner.frameGeometry();
+    const QScreen* screen = owner.screen() != nullptr ? owner.screen() : QGuiApplication::primaryScreen();
+    const QRect room = screen != nullptr ? screen->availableGeometry() : frame;
+    const int width = viewer.frameGeometry().width();
+    int x = frame.right() + 1;
+    if (x + width > room.right() + 1) x = frame.left() - width;
+    if (x < room.left()) x = std::max(room.left(), room.right() + 1 - width);
+    viewer.move(x, std::max(room.top(), frame.top()));
+}
+
+}  // namespace
+
+bool HtmlHelp(const QString& file, const QString& topic, const QWidget* owner) {
     if (g_viewerFailed) return false;
     const QFileInfo page(file + "/" + topic);
     if (!page.isFile()) return false;
     if (!g_viewer) {
-        g_viewer = new QMainWindow;
+        g_viewer = new HelpViewer;
         auto* browser = new QTextBrowser(g_viewer);
         browser->setOpenExternalLinks(true);
         g_viewer->setCentralWidget(browser);
         g_viewer->resize(720, 640);
+        if (owner != nullptr) placeBeside(*g_viewer, *owner);
     }
     auto* browser = static_cast<QTextBrowser*>(g_viewer->centralWidget());
     browser->setSource(QUrl::fromLocalFile(page.absoluteFilePath()));
@@ -51,6 +85,10 @@ bool HtmlHelp(const QString& file, const QString& topic) {
     g_viewer->show();
     g_viewer->raise();
     return true;
+}
+
+void closeHelpViewer() {
+    if (g_viewer) g_viewer->close();
 }
 
 QWidget* helpViewerWindow() {

@@ -22,6 +22,9 @@ inline constexpr char kHelpTopic[] = "14.html";
 // Stand-in for the HTML help viewer: shows `topic` of the help file `file` in a window of its
 // own. False, without a message, when the file or its topic cannot be found; once the viewer
 // itself has failed it stays off, as a missing viewer library would.
-bool HtmlHelp(const QString& file, const QString& topic);
+// The window opens beside `owner` when given, and closes on Escape.
+bool HtmlHelp(const QString& file, const QString& topic, const QWidget* owner = nullptr);
+// Closes the viewer window, if one is open: it never outlives the main window.
+void closeHelpViewer();
 // The viewer window last opened (for tests); null before any.
 [[nodiscard]] QWidget* helpViewerWindow();

@@ -34,42 +34,32 @@ QIcon standard(QStyle::StandardPixmap which) {
 }  // namespace
 
 QIcon commandIcon(unsigned id) {
+    const char* name = nullptr;
     switch (id) {
-        case ID_FILE_NEW:
-            return standard(QStyle::SP_FileIcon);
-        case ID_FILE_OPEN:
-            return standard(QStyle::SP_DialogOpenButton);
-        case ID_FILE_SAVE:
-            return standard(QStyle::SP_DialogSaveButton);
-        case ID_DATALIST_CAN:
-            return glyph("C", QColor(0x2E, 0x6D, 0xB4));
-        case ID_DATALIST_DEVICENET:
-            return glyph("D", QColor(0x3A, 0x8F, 0x3A));
-        case ID_DATALIST_CANOPEN:
-            return glyph("O", QColor(0xB4, 0x6D, 0x2E));
-        case ID_FUNCTIONS_CAPTURE:
-            return standard(QStyle::SP_MediaPlay);
-        case ID_FUNCTIONS_STOP:
-            return standard(QStyle::SP_MediaStop);
-        case ID_DATALIST_FILTER:
-            return glyph("F", QColor(0x6A, 0x4C, 0x9C));
-        case ID_FUNCTIONS_CLEARALL:
-            return standard(QStyle::SP_DialogResetButton);
-        case ID_FUNCTIONS_MANUAL_MESSAGE:
-            return glyph("M", QColor(0x99, 0x33, 0x33));
-        case ID_AUTO_CONFIGURE:
-            return glyph("AC", QColor(0x55, 0x55, 0x55));
-        case ID_AUTO_START:
-            return glyph("AS", QColor(0x2E, 0x8B, 0x57));
-        case ID_AUTO_STOP:
-            return glyph("AT", QColor(0xB2, 0x22, 0x22));
-        case ID_FUNCTIONS_EXPORT:
-            return glyph("E", QColor(0x44, 0x66, 0x88));
-        case ID_HELP_TOPICS:
-            return glyph("?", QColor(0x2E, 0x6D, 0xB4));
-        default:
-            return {};
+        case ID_FILE_NEW: name = "new"; break;
+        case ID_FILE_OPEN: name = "open"; break;
+        case ID_FILE_SAVE: name = "save"; break;
+        case ID_DATALIST_CAN: name = "can"; break;
+        case ID_DATALIST_DEVICENET: name = "devicenet"; break;
+        case ID_DATALIST_CANOPEN: name = "canopen"; break;
+        case ID_FUNCTIONS_CAPTURE: name = "capture"; break;
+        case ID_FUNCTIONS_STOP: name = "stop"; break;
+        case ID_DATALIST_FOLLOW: name = "follow"; break;
+        case ID_DATALIST_FILTER: name = "filter"; break;
+        case ID_FUNCTIONS_CLEARALL: name = "clear"; break;
+        case ID_FUNCTIONS_MANUAL_MESSAGE: name = "manual"; break;
+        case ID_AUTO_CONFIGURE: name = "configure"; break;
+        case ID_AUTO_START: name = "auto-start"; break;
+        case ID_AUTO_STOP: name = "auto-stop"; break;
+        case ID_FUNCTIONS_EXPORT: name = "export"; break;
+        case ID_HELP_TOPICS: name = "help"; break;
+        default: return {};
     }
+    return QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(name)));
+}
+
+QIcon applicationIcon() {
+    return QIcon(QStringLiteral(":/icons/korvane.svg"));
 }
 
 QIcon treeIcon(int index) {

@@ -4,6 +4,7 @@
 #include "app/Help.h"
 #include "app/Icons.h"
 #include "app/LanguageManager.h"
+#include "app/RecentFiles.h"
 #include "capture/CDataDoc.h"
 #include "device/DeviceDialogs.h"
 #include "resources/CommandIds.h"
@@ -34,6 +35,7 @@ namespace {
 constexpr int kPaneProtocol = 102;
 constexpr int kPaneFrameType = 109;
 constexpr int kPaneBaudRate = 104;
+constexpr int kPaneFramesLost = 110;
 
 QString text(std::uint32_t id) {
     return QString::fromStdString(strings::loadString(id));
@@ -110,6 +112,7 @@ void MainFrame::createActions() {
     collect(mainMenu(true));
     for (unsigned resource : {199u, 201u, 203u, 209u}) collect(popupMenu(resource).items);
     for (const Accelerator& a : accelerators()) ids.push_back(a.id);
+    for (int i = 0; i < RecentFiles::kMaxFiles; ++i) ids.push_back(ID_FILE_MRU_FILE1 + i);
     for (unsigned id : ids) {
         if (m_actions.count(id) != 0) continue;
         auto* action = new QAction(this);
@@ -154,11 +157,25 @@ void MainFrame::rebuildMenus() {
     for (const MenuItem& popup : mainMenu(m_document != nullptr)) {
         buildMenu(popup, menuBar()->addMenu(QString::fromStdString(popup.text)));
     }
+    // The recent files go between the printer items and Exit.
+    QAction* exit = action(ID_APP_EXIT);
+    const QList<QAction*> bar = menuBar()->actions();
+    if (m_recentFiles != nullptr && !m_recentFiles->files().isEmpty() && !bar.isEmpty() &&
+        bar.first()->menu() != nullptr && exit != nullptr) {
+        QMenu* file = bar.first()->menu();
+        for (int i = 0; i < m_recentFiles->files().size(); ++i) {
+            QAction* recent = action(ID_FILE_MRU_FILE1 + static_cast<unsigned>(i));
+            recent->setText(m_recentFiles->menuText(i));
+            recent->setStatusTip(m_recentFiles->files()[i]);
+            file->insertAction(exit, recent);
+        }
+        file->insertSeparator(exit);
+    }
     updateCommandUI();
 }
 
 void MainFrame::createToolBar() {
-    m_toolBar = addToolBar(QStringLiteral("Standard"));
+    m_toolBar = addToolBar(QString::fromStdString(uiText("Toolbar")));
     m_toolBar->setObjectName(QStringLiteral("toolbar128"));
     m_toolBar->setIconSize(QSize(16, 16));
     m_toolBar->setMovable(true);
@@ -172,7 +189,7 @@ void MainFrame::createToolBar() {
 }
 
 void MainFrame::createStatusBar() {
-    for (int pane : {kPaneProtocol, kPaneFrameType, kPaneBaudRate}) {
+    for (int pane : {kPaneFramesLost, kPaneProtocol, kPaneFrameType, kPaneBaudRate}) {
         auto* label = new QLabel(this);
         label->setMinimumWidth(50);
         label->setAlignment(Qt::AlignCenter);
@@ -262,6 +279,8 @@ void MainFrame::onTimer() {
     m_panes[kPaneBaudRate]->setText(m_state.capture.deviceReady.load() == 1
                                         ? QStringLiteral("%1kbps").arg(m_state.device.baudRate)
                                         : QStringLiteral("NULL"));
+    m_panes[kPaneFramesLost]->setText(
+        text(strings::kFramesLostPane).arg(m_state.capture.framesLost.load()));
     if (!m_state.flags.test(ApplicationFlags::kClearing)) {
         FilterStep(m_state.filter, m_state.store, m_state.flags);
     }
@@ -413,6 +432,7 @@ void MainFrame::OnSetup(unsigned) {
 
 void MainFrame::OnDeviceInformation(unsigned) {
     DeviceInformation information(m_device, m_messages);
+    information.framesLostCount = m_state.capture.framesLost.load();
     DeviceInformationDialog dialog(information, this);
     dialog.exec();
 }
@@ -483,7 +503,7 @@ void MainFrame::OnHelpTopics(unsigned) {
     // A missing help file or viewer fails quietly.
     HtmlHelp(QCoreApplication::applicationDirPath() + "/" +
                  QString::fromStdString(helpFileName(language)),
-             QString::fromLatin1(kHelpTopic));
+             QString::fromLatin1(kHelpTopic), this);
 }
 
 void MainFrame::OnUpdateEnabled(CmdUI& ui) {
@@ -530,4 +550,6 @@ void MainFrame::closeEvent(QCloseEvent* event) {
     // The data list's frame refuses to close on its own; with the program it goes.
     if (m_dataListFrame != nullptr) m_dataListFrame->setWindowKind(-1);
     QMainWindow::closeEvent(event);
+    // Exit ends the program: no window of it may stay behind and keep the process alive.
+    if (event->isAccepted()) closeHelpViewer();
 }

@@ -29,6 +29,7 @@ class QToolBar;
 class QTreeWidget;
 class QTreeWidgetItem;
 class QTableWidget;
+class RecentFiles;
 class CDataDoc;
 class CViewDataList;
 class ChartWindows;
@@ -93,6 +94,11 @@ public:
 
     // Menus of the current state (resource 130 with a document, 128 without).
     void rebuildMenus();
+    // The recent files the File menu lists above Exit.
+    void setRecentFiles(const RecentFiles* recent) {
+        m_recentFiles = recent;
+        rebuildMenus();
+    }
     // Names every window of the document's window list in the tree.
     void rebuildTree(const std::vector<CurveWindowRecord>& windows);
     // Asked before the frame closes; false keeps it open.
@@ -159,4 +165,5 @@ private:
     QTimer m_updateTimer;
     std::function<bool()> m_closeQuery;
     std::unique_ptr<ChartWindows> m_charts;
+    const RecentFiles* m_recentFiles = nullptr;
 };

@@ -4,10 +4,13 @@
 #include "app/ChartWindows.h"
 #include "framework/DocumentTemplate.h"
 #include "app/ProgressWindow.h"
+#include "app/QtTranslations.h"
+#include "app/WindowLayout.h"
 #include "resources/CommandIds.h"
 #include "resources/StringTable.h"
 #include "transmit/AutoMessageDialog.h"
 #include "transmit/ManualMessageDialog.h"
+#include "resources/UiText.h"
 #include "views/CViewDataList.h"
 
 #include <QCoreApplication>
@@ -15,6 +18,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QMetaObject>
+#include <QStatusBar>
 
 namespace {
 
@@ -23,7 +27,8 @@ const DocumentTemplate& dataListTemplate() {
 }
 
 QString fileFilter() {
-    return QString::fromStdString(dataListTemplate().filterName()) + ";;All Files (*.*)";
+    return QString::fromStdString(dataListTemplate().filterName()) + ";;" +
+           QString::fromStdString(uiText("All Files (*.*)"));
 }
 
 const CommandMap<MonitorApp>& commandMap() {
@@ -37,6 +42,10 @@ const CommandMap<MonitorApp>& commandMap() {
         {ID_FILE_EXPORT_LOG, ID_FILE_EXPORT_LOG, nullptr, &A::OnUpdateNeedsDocument},
         {ID_FILE_SAVE, ID_FILE_SAVE_AS, nullptr, &A::OnUpdateNeedsDocument},
         OnCommand<A>(ID_APP_EXIT, &A::OnAppExit),
+        OnCommandRange<A>(ID_FILE_MRU_FILE1, ID_FILE_MRU_FILE1 + RecentFiles::kMaxFiles - 1,
+                          &A::OnFileMru),
+        {ID_FILE_MRU_FILE1, ID_FILE_MRU_FILE1 + RecentFiles::kMaxFiles - 1, nullptr,
+         &A::OnUpdateFileMru},
         // Printing goes to the data list; without one it is off.
         {ID_FILE_PRINT_SETUP, ID_FILE_PRINT_PREVIEW, nullptr, &A::OnDisabled},
         OnCommand<A>(ID_APP_ABOUT, &A::OnAppAbout),
@@ -65,11 +74,19 @@ QString MonitorApp::programDirectory() {
 
 bool MonitorApp::InitInstance(const QStringList& arguments) {
     m_language.chooseLanguage();
+    installQtTranslations(m_language.current());
     m_frame = std::make_unique<MainFrame>(m_state, m_device, m_messages);
     m_frame->setLanguage(&m_language, &m_languages);
     m_qtMessages.setParent(m_frame.get());
     m_frame->setApplicationTarget(this);
-    m_frame->setCloseQuery([this] { return saveModified(); });
+    m_frame->setCloseQuery([this] {
+        if (!saveModified()) return false;
+        saveWindowLayout(*m_frame);
+        return true;
+    });
+    restoreWindowLayout(*m_frame);
+    m_recent.load();
+    m_frame->setRecentFiles(&m_recent);
     // A document file on the command line opens it; without one the user starts with "New".
     for (int i = 1; i < arguments.size(); ++i) {
         if (!arguments[i].startsWith(QLatin1Char('-'))) {
@@ -84,7 +101,7 @@ void MonitorApp::createDocument() {
     m_state.flags.set(ApplicationFlags::kDocumentExists);
     m_document = std::make_unique<CDataDoc>(m_device, m_state.store, m_state.capture, m_state.flags,
                                             m_messages);
-    m_document->SetTitle(dataListTemplate().newDocumentName());
+    m_document->SetTitle(uiText(dataListTemplate().newDocumentName().c_str()));
     m_document->addClearListener([this] { m_state.filter.displayIndexList.clear(); });
     m_document->setCaptureChangedHandler([this] { m_frame->onTimer(); });
     m_document->setTransmitDialogs([this] { openManualMessage(); },
@@ -98,6 +115,9 @@ void MonitorApp::createDocument() {
                 messages->showMessage(strings::kOutOfMemoryCaptureStopped, MessageIcon::kStop);
             },
             Qt::QueuedConnection);
+    });
+    m_document->poll().setAdapterLostHandler([this, frame] {
+        QMetaObject::invokeMethod(frame, [this] { adapterLost(); }, Qt::QueuedConnection);
     });
     m_frame->setDocument(m_document.get());
 }
@@ -129,6 +149,7 @@ void MonitorApp::newDocument() {
     if (m_state.store.count() > 0) {
         m_state.store.clear();
     }
+    m_state.capture.framesLost = 0;
     createDocument();
     CurveWindowRecord dataList;
     dataList.flags = CurveWindowRecord::kDataList;
@@ -154,6 +175,7 @@ DocumentContents MonitorApp::snapshot() {
 }
 
 void MonitorApp::documentStored(const QString& path) {
+    m_recent.add(path);
     m_document->SetPathName(path.toStdString());
     m_document->SetTitle(QFileInfo(path).fileName().toStdString());
     m_document->SetModifiedFlag(false);
@@ -172,8 +194,9 @@ bool MonitorApp::saveDocument(const QString& path) {
         ::saveDocument(path.toStdString(), contents, m_state.store, frames, &progress);
     if (!result.ok) {
         m_state.capture.pendingChanges = 1;
-        m_messages.showText("The document could not be saved: " + result.error +
-                                "\nThe file that was there is unchanged.",
+        m_messages.showText(QString::fromStdString(strings::loadString(strings::kCannotSaveDocument))
+                                .arg(QString::fromStdString(result.error))
+                                .toStdString(),
                             MessageIcon::kStop);
         return false;
     }
@@ -189,6 +212,8 @@ bool MonitorApp::openDocument(const QString& path) {
     if (!result.ok) {
         // The open document, if any, stays as it was.
         m_messages.showText(result.error, MessageIcon::kStop);
+        m_recent.remove(path);
+        m_frame->rebuildMenus();
         return false;
     }
     apply(std::move(contents), frames);
@@ -204,6 +229,7 @@ void MonitorApp::apply(DocumentContents&& c, FrameStore& frames) {
     m_state.store.swap(frames);
     m_state.capture.wrapCount = 0;
     m_state.capture.lastTime = AdapterTime{};
+    m_state.capture.framesLost = 0;
     m_state.device.baudRate = static_cast<std::int32_t>(c.baudRate);
     m_state.device.workMode = static_cast<std::int32_t>(c.workMode);
     m_state.device.frameType = static_cast<std::int32_t>(c.frameType);
@@ -235,8 +261,9 @@ void MonitorApp::apply(DocumentContents&& c, FrameStore& frames) {
 bool MonitorApp::saveModified() {
     if (m_document == nullptr || !m_document->IsModified()) return true;
     const auto answer = QMessageBox::question(
-        m_frame.get(), QStringLiteral("Korvane"),
-        QStringLiteral("Save changes to %1?").arg(QString::fromStdString(m_document->GetTitle())),
+        m_frame.get(), QString::fromStdString(strings::loadString(strings::kProgramName)),
+        QString::fromStdString(strings::loadString(strings::kSaveChanges))
+            .arg(QString::fromStdString(m_document->GetTitle())),
         QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
     if (answer == QMessageBox::Cancel) return false;
     if (answer == QMessageBox::Discard) return true;
@@ -275,6 +302,17 @@ void MonitorApp::OnAppExit(unsigned) {
     m_frame->close();
 }
 
+void MonitorApp::OnFileMru(unsigned id) {
+    const int index = static_cast<int>(id - ID_FILE_MRU_FILE1);
+    if (index >= m_recent.files().size()) return;
+    const QString path = m_recent.files()[index];
+    if (saveModified()) openDocument(path);
+}
+
+void MonitorApp::OnUpdateFileMru(CmdUI& ui) {
+    ui.enabled = static_cast<int>(ui.id - ID_FILE_MRU_FILE1) < m_recent.files().size();
+}
+
 void MonitorApp::OnAppAbout(unsigned) {
     AboutDialog about(m_frame.get());
     about.exec();
@@ -290,4 +328,13 @@ bool MonitorApp::OnCmdMsg(unsigned id) {
 
 bool MonitorApp::OnUpdateCmdUI(CmdUI& ui) {
     return commandMap().update(*this, ui);
+}
+
+void MonitorApp::adapterLost() {
+    // Capturing is already off; the status bar says why until the next message replaces it.
+    m_frame->onTimer();
+    m_frame->updateCommandUI();
+    m_frame->statusBar()->showMessage(
+        QString::fromStdString(strings::loadString(strings::kAdapterLostStatus)));
+    m_messages.showMessage(strings::kAdapterLost, MessageIcon::kStop);
 }

@@ -11,6 +11,7 @@
 #include "app/MainFrame.h"
 #include "app/ProgramState.h"
 #include "app/QtMessageService.h"
+#include "app/RecentFiles.h"
 #include "capture/CDataDoc.h"
 
 #include <QStringList>
@@ -54,6 +55,9 @@ public:
     void OnFileExportLog(unsigned);
     void OnUpdateNeedsDocument(CmdUI& ui);
     void OnAppExit(unsigned);
+    void OnFileMru(unsigned id);
+    void OnUpdateFileMru(CmdUI& ui);
+    [[nodiscard]] const RecentFiles& recentFiles() const { return m_recent; }
     void OnAppAbout(unsigned);
     void OnDisabled(CmdUI& ui);
 
@@ -66,6 +70,8 @@ private:
     void apply(DocumentContents&& contents, FrameStore& frames);
     // The document is now the file at `path`, unmodified.
     void documentStored(const QString& path);
+    // The capture poll gave up on the adapter.
+    void adapterLost();
 
 private:
     ProgramState m_state;
@@ -79,4 +85,5 @@ private:
     std::unique_ptr<MainFrame> m_frame;
     std::unique_ptr<CDataDoc> m_document;
     ExportLogChoice m_logExport;  // the last export's choice, offered again
+    RecentFiles m_recent;
 };

@@ -34,3 +34,13 @@ void QtMessageService::showText(const std::string& text, MessageIcon icon,
     }
     box.exec();
 }
+
+bool QtMessageService::askYesNo(std::uint32_t stringId) {
+    QMessageBox box(m_parent);
+    box.setWindowTitle(QString::fromStdString(strings::loadString(strings::kProgramName)));
+    box.setText(QString::fromStdString(strings::loadString(stringId)));
+    box.setIcon(QMessageBox::Question);
+    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}

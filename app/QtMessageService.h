@@ -12,6 +12,7 @@ public:
     void setParent(QWidget* parent) { m_parent = parent; }
     void showMessage(std::uint32_t stringId, MessageIcon icon, std::uint32_t captionId) override;
     void showText(const std::string& text, MessageIcon icon, std::uint32_t captionId) override;
+    bool askYesNo(std::uint32_t stringId) override;
 
 private:
     QWidget* m_parent;

@@ -1,6 +1,7 @@
 // Korvane: the CAN-bus monitor and analyser.
 
 #include "app/BatchMode.h"
+#include "app/Icons.h"
 #include "app/MonitorApp.h"
 #include "platform/SingleInstance.h"
 
@@ -14,6 +15,9 @@ int main(int argc, char** argv) {
     }
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Korvane"));
+    QApplication::setWindowIcon(applicationIcon());
+    // Lets a desktop match the windows to the installed korvane.desktop entry.
+    QGuiApplication::setDesktopFileName(QStringLiteral("korvane"));
 
     platform::SingleInstance instance(QStringLiteral("Korvane"));
     MonitorApp* app = nullptr;

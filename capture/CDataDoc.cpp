@@ -49,6 +49,12 @@ void CDataDoc::OnClearAll() {
         m_messages.showMessage(strings::kStopDeviceFirst);
         return;
     }
+    // Frames not yet written to a file are asked for before they go.
+    const bool hadFrames = m_store.count() > 0;
+    const bool unsaved = m_state.pendingChanges.load() == 1 || IsModified();
+    if (hadFrames && unsaved && !m_messages.askYesNo(strings::kClearUnsavedFrames)) {
+        return;
+    }
     m_flags.set(ApplicationFlags::kClearing);
     for (const auto& listener : m_clearListeners) {
         listener();
@@ -57,7 +63,13 @@ void CDataDoc::OnClearAll() {
     // After clear() has taken the store's write lock no tick can still be counting wraps.
     m_state.wrapCount = 0;
     m_state.lastTime = AdapterTime{};
+    m_state.framesLost.store(0);
     m_flags.reset(ApplicationFlags::kClearing);
+    // The file no longer matches what the document holds.
+    if (hadFrames) {
+        SetModifiedFlag();
+        m_state.pendingChanges.store(1);
+    }
 }
 
 void CDataDoc::OnManualMessage() {

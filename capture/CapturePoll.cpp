@@ -10,6 +10,7 @@ CapturePoll::CapturePoll(VexaDevice& device, FrameStore& store, CaptureState& st
 void CapturePoll::tick() {
     for (int batch = 0; batch < kMaxBatchesPerTick; ++batch) {
         if (m_state.capturing.load() == 0) {
+            m_failures = 0;
             return;
         }
         if (pollBatch() < VEXA_MAX_FRAMES_PER_READ) {
@@ -25,7 +26,23 @@ int CapturePoll::pollBatch() {
     std::int32_t statusA = 0;
     std::int32_t statusB = 0;
     std::int32_t count = 0;
-    if (!m_device.recvData(statusA, statusB, count, records) || count <= 0) {
+    const auto began = m_clock();
+    if (!m_device.recvData(statusA, statusB, count, records)) {
+        if (failedRead(began)) {
+            m_state.capturing.store(0);
+            m_failures = 0;
+            if (m_onAdapterLost) {
+                m_onAdapterLost();
+            }
+        }
+        return -1;
+    }
+    m_failures = 0;
+    // Status byte A: frames the adapter dropped to a full buffer since the previous read.
+    if (statusA > 0 && m_state.capturing.load() != 0) {
+        m_state.framesLost.fetch_add(static_cast<std::uint64_t>(statusA));
+    }
+    if (count <= 0) {
         return -1;
     }
     const auto n = static_cast<std::size_t>(
@@ -62,4 +79,12 @@ int CapturePoll::pollBatch() {
         return -1;
     }
     return static_cast<int>(n);
+}
+
+bool CapturePoll::failedRead(std::chrono::steady_clock::time_point began) {
+    if (m_failures++ == 0) {
+        m_firstFailure = began;
+    }
+    // A single read that hung and failed is not enough: the next one must fail too.
+    return m_failures >= 2 && m_clock() - m_firstFailure >= kLostAfter;
 }

@@ -9,6 +9,7 @@
 #include "capture/FrameStore.h"
 #include "capture/VexaDevice.h"
 
+#include <chrono>
 #include <functional>
 
 class CapturePoll {
@@ -26,9 +27,23 @@ public:
         m_onOutOfMemory = std::move(handler);
     }
 
+    // Called (on the timer thread) when reads have failed for kLostAfter: the adapter is gone,
+    // capturing has been switched off and the frames taken so far stay in the store.
+    void setAdapterLostHandler(std::function<void()> handler) {
+        m_onAdapterLost = std::move(handler);
+    }
+    // One failed read is a hiccup; reads failing for this long mean the adapter has gone.
+    static constexpr std::chrono::milliseconds kLostAfter{1000};
+    using Clock = std::function<std::chrono::steady_clock::time_point()>;
+    // Tests move time on by hand.
+    void setClock(Clock clock) { m_clock = std::move(clock); }
+
     void tick();
 
 private:
+    // Counts a failed read that began at `began`; true when the adapter counts as lost.
+    bool failedRead(std::chrono::steady_clock::time_point began);
+
     // Reads and appends one batch; the number of records the adapter delivered, -1 on failure.
     int pollBatch();
 
@@ -37,4 +52,9 @@ private:
     CaptureState& m_state;
     ApplicationFlags& m_flags;
     std::function<void()> m_onOutOfMemory;
+    std::function<void()> m_onAdapterLost;
+    Clock m_clock = [] { return std::chrono::steady_clock::now(); };
+    // Consecutive failed reads and when the first of them began (timer thread only).
+    int m_failures = 0;
+    std::chrono::steady_clock::time_point m_firstFailure;
 };

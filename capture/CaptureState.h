@@ -26,6 +26,9 @@ struct CaptureState {
     std::atomic<std::uint32_t> pendingChanges{0};
     // A cyclic set has been loaded into the adapter since its last set-up.
     std::atomic<std::uint32_t> downloaded{0};
+    // Frames the adapter dropped to a full receive buffer while the store was filled; 0 again
+    // when the store is emptied.
+    std::atomic<std::uint64_t> framesLost{0};
     std::uint32_t wrapCount = 0;
     AdapterTime lastTime;
 };

@@ -270,6 +270,14 @@ FileResult loadDocument(const std::string& path, DocumentContents& d, FrameStore
     const double integerPart = std::trunc(static_cast<double>(version));
     const double fraction = static_cast<double>(version) - integerPart;
     if (!std::isfinite(version) || version < 0 || integerPart > 1 || fraction >= 0.001) {
+        // Our versions are small numbers with at most two decimals; anything else in the first
+        // four bytes means the file is something else altogether.
+        const double hundredths = static_cast<double>(version) * 100.0;
+        const bool plausible = std::isfinite(version) && version >= 0 && version < 100 &&
+                               std::fabs(hundredths - std::round(hundredths)) < 1e-3;
+        if (!plausible) {
+            return failure("The file " + path + " is not a Korvane document.");
+        }
         return failure("The file " + path + " is of a document version (" +
                        std::to_string(version) + ") this program cannot read.");
     }

@@ -13,7 +13,7 @@ namespace {
 
 void fill(QComboBox* box, const std::vector<std::string>& entries, int selected) {
     box->clear();
-    for (const std::string& e : entries) box->addItem(QString::fromStdString(e));
+    for (const std::string& e : entries) box->addItem(QString::fromStdString(uiText(e.c_str())));
     box->setCurrentIndex(selected);
 }
 
@@ -74,11 +74,13 @@ DeviceInformationDialog::DeviceInformationDialog(DeviceInformation& information,
     : QDialog(parent),
       m_status(new QLineEdit),
       m_baudRate(new QLineEdit),
-      m_firmware(new QLineEdit) {
+      m_firmware(new QLineEdit),
+      m_framesLost(new QLineEdit) {
     setWindowTitle(QString::fromStdString(uiText("Device Information")));
     information.open();
-    for (QLineEdit* e : {m_status, m_baudRate, m_firmware}) e->setReadOnly(true);
-    m_status->setText(QString::fromStdString(information.status));
+    for (QLineEdit* e : {m_status, m_baudRate, m_firmware, m_framesLost}) e->setReadOnly(true);
+    m_framesLost->setText(QString::fromStdString(information.framesLost));
+    m_status->setText(QString::fromStdString(uiText(information.status.c_str())));
     m_baudRate->setText(QString::fromStdString(information.baudRate));
     m_firmware->setText(QString::fromStdString(information.firmware));
     auto* group = new QGroupBox(QString::fromStdString(uiText("Device Information")));
@@ -86,6 +88,7 @@ DeviceInformationDialog::DeviceInformationDialog(DeviceInformation& information,
     form->addRow(QString::fromStdString(uiText("Status:")), m_status);
     form->addRow(QString::fromStdString(uiText("Baud Rate(Kbps):")), m_baudRate);
     form->addRow(QString::fromStdString(uiText("Firmware:")), m_firmware);
+    form->addRow(QString::fromStdString(uiText("Lost frames:")), m_framesLost);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(group);
     layout->addWidget(okCancel(this, false));
@@ -99,4 +102,7 @@ QString DeviceInformationDialog::baudRate() const {
 }
 QString DeviceInformationDialog::firmware() const {
     return m_firmware->text();
+}
+QString DeviceInformationDialog::framesLost() const {
+    return m_framesLost->text();
 }

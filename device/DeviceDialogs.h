@@ -38,9 +38,11 @@ public:
     [[nodiscard]] QString status() const;
     [[nodiscard]] QString baudRate() const;
     [[nodiscard]] QString firmware() const;
+    [[nodiscard]] QString framesLost() const;
 
 private:
     QLineEdit* m_status;
     QLineEdit* m_baudRate;
     QLineEdit* m_firmware;
+    QLineEdit* m_framesLost;
 };

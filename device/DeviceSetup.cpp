@@ -1,5 +1,7 @@
 #include "device/DeviceSetup.h"
 
+#include <string>
+
 #include "platform/ProfileFile.h"
 #include "resources/StringTable.h"
 #include "resources/TextFormat.h"
@@ -96,6 +98,7 @@ void DeviceInformation::open() {
     status.clear();
     baudRate.clear();
     firmware.clear();
+    framesLost = std::to_string(framesLostCount);
     if (!m_device.getVexaInfo(info)) {
         m_messages.showMessage(strings::kCommunicationError);
         return;

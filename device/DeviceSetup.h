@@ -56,6 +56,9 @@ public:
     // Asks the adapter once; on failure message 5025 and empty fields.
     void open();
     std::string status, baudRate, firmware;
+    // The program's own count of frames the adapter dropped, shown whatever the adapter answers.
+    std::uint64_t framesLostCount = 0;
+    std::string framesLost;
 
 private:
     VexaDevice& m_device;

@@ -68,6 +68,11 @@ std::string abbreviation(LANGID id) {
     return l != nullptr ? l->abbreviation : "";
 }
 
+std::string posixName(LANGID id) {
+    const Language* l = find(id);
+    return l != nullptr ? l->posix : "";
+}
+
 std::string englishName(LANGID id) {
     const Language* l = find(id);
     return l != nullptr ? l->english : "";

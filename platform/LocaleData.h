@@ -26,6 +26,8 @@ using LANGID = std::uint16_t;
 [[nodiscard]] std::string abbreviation(LANGID id);
 [[nodiscard]] std::string englishName(LANGID id);
 [[nodiscard]] std::string localizedName(LANGID id);
+// The POSIX name of a language ("zh_CN"); "" when the language is not in the table.
+[[nodiscard]] std::string posixName(LANGID id);
 
 // A POSIX locale name ("zh_CN.UTF-8", "de", "C") as a language id; 0 when unknown.
 [[nodiscard]] LANGID languageOfLocale(const std::string& locale);

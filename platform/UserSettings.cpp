@@ -40,4 +40,22 @@ bool UserSettings::WriteProfileInt(const std::string& section, const std::string
                                       filePath());
 }
 
+std::string UserSettings::GetProfileString(const std::string& section, const std::string& entry,
+                                           const std::string& defaultValue) const {
+    return GetPrivateProfileStringA(m_key + "\\" + section, entry, defaultValue, kMaxValueChars,
+                                    filePath());
+}
+
+bool UserSettings::WriteProfileString(const std::string& section, const std::string& entry,
+                                      const std::string& value) {
+    // A line end in a value would start a new key of the file.
+    if (value.find_first_of("\r\n") != std::string::npos || value.size() > kMaxValueChars) {
+        return false;
+    }
+    if (!devio::makePrivateDirectories(folder())) {
+        return false;
+    }
+    return WritePrivateProfileStringA(m_key + "\\" + section, entry, value, filePath());
+}
+
 }  // namespace platform

@@ -12,11 +12,18 @@ namespace platform {
 
 class UserSettings {
 public:
+    // Longest text value kept (a window layout in hexadecimal fits).
+    static constexpr std::size_t kMaxValueChars = 8192;
+
     explicit UserSettings(std::string registryKey);
 
     [[nodiscard]] int GetProfileInt(const std::string& section, const std::string& entry,
                                     int defaultValue) const;
     bool WriteProfileInt(const std::string& section, const std::string& entry, int value);
+    [[nodiscard]] std::string GetProfileString(const std::string& section, const std::string& entry,
+                                               const std::string& defaultValue = {}) const;
+    bool WriteProfileString(const std::string& section, const std::string& entry,
+                            const std::string& value);
 
     [[nodiscard]] static std::string folder();
     [[nodiscard]] std::string filePath() const;

@@ -14,6 +14,7 @@ inline constexpr unsigned ID_FILE_PRINT_DIRECT = 57608;
 inline constexpr unsigned ID_FILE_PRINT_PREVIEW = 57609;
 inline constexpr unsigned ID_FILE_MRU_FILE1 = 57616;
 inline constexpr unsigned ID_EDIT_UNDO = 57643;
+inline constexpr unsigned ID_EDIT_COPY = 57634;
 inline constexpr unsigned ID_WINDOW_ARRANGE = 57649;
 inline constexpr unsigned ID_WINDOW_CASCADE = 57650;
 inline constexpr unsigned ID_WINDOW_TILE_HORZ = 57651;
@@ -51,5 +52,6 @@ inline constexpr unsigned ID_VIEW_SAMPLING_POINT_INFORMATION = 32881;
 // Ours: logs of other CAN tools in and out.
 inline constexpr unsigned ID_FILE_IMPORT_LOG = 32916;
 inline constexpr unsigned ID_FILE_EXPORT_LOG = 32917;
+inline constexpr unsigned ID_DATALIST_FOLLOW = 32920;
 inline constexpr unsigned ID_LANGUAGE_FIRST = 28416;
 inline constexpr unsigned ID_LANGUAGE_LAST = 28671;

@@ -65,6 +65,8 @@ std::vector<MenuItem> mainMenu(bool documentOpen) {
                    item("&DeviceNet\tCtrl+D", ID_DATALIST_DEVICENET),
                    item("CANo&pen\tCtrl+P", ID_DATALIST_CANOPEN), separator(),
                    item("&Filter... \tCtrl+F", ID_DATALIST_FILTER), separator(),
+                   item("Fo&llow Newest Row", ID_DATALIST_FOLLOW),
+                   item("C&opy Rows\tCtrl+Ins", ID_EDIT_COPY), separator(),
                    item("Font...", ID_DATALIST_FONT), item("GridLines", ID_DATALIST_GRIDLINES)}));
     }
     menu.push_back(popup("&Options", {item("S&etup...\tCtrl+E", ID_OPTIONS_SETUP),
@@ -110,6 +112,7 @@ const std::vector<unsigned>& toolbarButtons() {
         0,
         ID_FUNCTIONS_CAPTURE,
         ID_FUNCTIONS_STOP,
+        ID_DATALIST_FOLLOW,
         0,
         ID_DATALIST_FILTER,
         0,
@@ -139,6 +142,8 @@ const std::vector<Accelerator>& accelerators() {
         {ID_AUTO_CONFIGURE, "Ctrl+Alt+C"}, {ID_AUTO_START, "Ctrl+Alt+S"},
         {ID_AUTO_STOP, "Ctrl+Alt+T"},      {ID_FUNCTIONS_CLEARALL, "Ctrl+Del"},
         {ID_FUNCTIONS_CAPTURE, "Ctrl+F2"}, {ID_FUNCTIONS_STOP, "Ctrl+F3"},
+        // Ctrl+C reads the list as CAN, so copying takes the platform's other copy key.
+        {ID_EDIT_COPY, "Ctrl+Ins"},
     };
     return table;
 }

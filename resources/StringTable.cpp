@@ -118,6 +118,15 @@ constexpr Entry kTable[] = {
     {kCannotGetLanguage, "***Error: Cannot get right language code!"},
     {5230, "Send Failed"},
     {5231, "Send failed"},
+    {kAdapterLost,
+     "The connection to the adapter was lost: capturing has stopped.\nThe frames captured so far "
+     "are kept."},
+    {kClearUnsavedFrames, "The captured frames are not saved.\nClear them all the same?"},
+    {kAdapterLostStatus, "Connection to the adapter lost"},
+    {kFramesLostPane, "Lost: %1"},
+    {kSaveChanges, "Save changes to %1?"},
+    {kCannotSaveDocument,
+     "The document could not be saved: %1\nThe file that was there is unchanged."},
     {kLogLinesSkipped,
      "%1 lines of the log were skipped (%2).\nThe first skipped line is line %3: %4."},
     {kSkippedErrorFrame, "error frame"},
@@ -226,10 +235,13 @@ constexpr Entry kTable[] = {
     {ID_HELP_TOPICS, "Open the help\nHelp Topics"},
     {ID_FILE_IMPORT_LOG, "Make a new document of a candump or ASC log\nImport"},
     {ID_FILE_EXPORT_LOG, "Write the frames as a candump or ASC log\nExport As Log"},
+    {ID_DATALIST_FOLLOW,
+     "Keep the newest row in view while frames arrive (End resumes)\nFollow Newest Row"},
     {ID_FILE_NEW, "Create a new document\nNew"},
     {ID_FILE_OPEN, "Open an existing document\nOpen"},
     {ID_FILE_SAVE, "Save the active document\nSave"},
     {ID_FILE_PRINT, "Print the rows of the data list\nPrint"},
+    {ID_EDIT_COPY, "Copy the selected rows as text lines\nCopy Rows"},
     {ID_APP_ABOUT, "Display program information, version number and copyright\nAbout"},
     {ID_APP_EXIT, "Quit the application\nExit"},
 };
@@ -249,6 +261,12 @@ std::string loadString(std::uint32_t id) {
     const auto it = std::lower_bound(std::begin(kTable), std::end(kTable), id,
                                      [](const Entry& e, std::uint32_t v) { return e.id < v; });
     return it != std::end(kTable) && it->id == id ? it->text : "";
+}
+
+std::vector<std::uint32_t> ids() {
+    std::vector<std::uint32_t> all;
+    for (const Entry& e : kTable) all.push_back(e.id);
+    return all;
 }
 
 void installStringLookup(StringLookup lookup) {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace strings {
 
@@ -51,6 +52,13 @@ inline constexpr std::uint32_t kCannotCreateTwoDocuments = 5203;
 inline constexpr std::uint32_t kErrorCaption = 5204;
 inline constexpr std::uint32_t kPleaseWait = 5206;
 inline constexpr std::uint32_t kCannotGetLanguage = 5207;
+// The first hour: a lost adapter, unsaved frames, the close prompt.
+inline constexpr std::uint32_t kAdapterLost = 5240;
+inline constexpr std::uint32_t kClearUnsavedFrames = 5241;
+inline constexpr std::uint32_t kAdapterLostStatus = 5242;
+inline constexpr std::uint32_t kFramesLostPane = 5243;
+inline constexpr std::uint32_t kSaveChanges = 5244;
+inline constexpr std::uint32_t kCannotSaveDocument = 5245;
 // Logs of other CAN tools.
 inline constexpr std::uint32_t kLogLinesSkipped = 5260;
 inline constexpr std::uint32_t kSkippedErrorFrame = 5261;  // one per reason, in reason order
@@ -84,6 +92,9 @@ inline constexpr std::uint32_t kCobIdInvalid = 5318;
 inline constexpr std::uint32_t kCobIdRangeDecimal = 5319;
 inline constexpr std::uint32_t kByteRangeHexCanOpen = 5320;
 inline constexpr std::uint32_t kFilteringData = 5321;
+
+// Every id the program's own table holds, in order.
+[[nodiscard]] std::vector<std::uint32_t> ids();
 
 // The text of `id` in the language in use; "" for an unknown id.
 [[nodiscard]] std::string loadString(std::uint32_t id);

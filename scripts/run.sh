@@ -6,6 +6,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh"
 "$root/scripts/build.sh" "$root/build" -DCMAKE_BUILD_TYPE=Release
 bin="$root/build/bin"
+"$root/scripts/install-desktop.sh" "$bin/Korvane"
 
 "$bin/adp4021d" --quiet --source demo &
 host=$!

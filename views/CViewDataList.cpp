@@ -2,8 +2,14 @@
 
 #include "app/ProgressWindow.h"
 #include "resources/CommandIds.h"
+#include "platform/ProgramSettings.h"
+#include "resources/Menus.h"
 #include "resources/StringTable.h"
+#include "resources/UiText.h"
+#include "views/ColumnWidths.h"
 #include "views/DataListPrinter.h"
+#include "views/PrintFont.h"
+#include "views/RowText.h"
 #include "views/TextExport.h"
 
 #include <QCoreApplication>
@@ -11,15 +17,26 @@
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <algorithm>
 #include <ctime>
 #include <memory>
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QHeaderView>
+#include <QMenu>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 namespace {
 
 const CommandMap<CViewDataList>& commandMap();
+
+std::string readingKey(ProtocolReading reading) {
+    return reading == ProtocolReading::kDeviceNet ? "DeviceNet"
+           : reading == ProtocolReading::kCanOpen ? "CANopen"
+                                                  : "CAN";
+}
 
 }  // namespace
 
@@ -37,6 +54,32 @@ CViewDataList::CViewDataList(ProgramState& state, MessageService& messages, QWid
     layout->addWidget(&m_list);
     m_model.setReading(ProtocolReading::kCan);
     m_list.setModel(&m_model);
+    for (const ProtocolReading r :
+         {ProtocolReading::kCan, ProtocolReading::kDeviceNet, ProtocolReading::kCanOpen}) {
+        m_chosenWidths[static_cast<std::size_t>(r)] = ColumnWidths::decode(
+            programSettings().GetProfileString("Columns", readingKey(r)),
+            dataListColumns(r).size());
+    }
+    connect(m_list.header(), &QHeaderView::sectionResized, this,
+            [this](int column, int, int width) { columnDragged(column, width); });
+    m_saveWidths.setSingleShot(true);
+    m_saveWidths.setInterval(500);
+    connect(&m_saveWidths, &QTimer::timeout, this, &CViewDataList::saveColumnWidths);
+    // Reading older rows pauses following; End takes the list back to the newest.
+    connect(m_list.verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
+        if (!m_autoScrolling) m_follow.userScrolled(value >= m_list.verticalScrollBar()->maximum());
+    });
+    m_list.setEndKeyHandler([this] { m_follow.endPressed(); });
+    m_list.setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(&m_list, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        QMenu menu(this);
+        const QString text =
+            QString::fromStdString(menuText(ID_EDIT_COPY, "C&opy Rows\tCtrl+Ins"));
+        QAction* copy = menu.addAction(text.section('\t', 0, 0));
+        copy->setEnabled(m_list.selectedRows().first >= 0);
+        connect(copy, &QAction::triggered, this, [this] { OnCopy(ID_EDIT_COPY); });
+        menu.exec(m_list.viewport()->mapToGlobal(at));
+    });
     connect(&m_timer, &QTimer::timeout, this, &CViewDataList::onTimer);
     m_timer.start(kTimerMs);
     for (FilterDialogBase* dialog :
@@ -48,19 +91,60 @@ CViewDataList::CViewDataList(ProgramState& state, MessageService& messages, QWid
 }
 
 void CViewDataList::switchReading(ProtocolReading reading) {
+    m_applyingWidths = true;  // the header sizes its new sections itself
     m_model.setReading(reading);
+    m_applyingWidths = false;
     applyColumnWidths();
 }
 
 std::vector<int> CViewDataList::columnWidths() const {
-    return dataListColumnWidths(m_model.reading(), m_list.width());
+    const QFontMetrics cells = m_list.fontMetrics();
+    const QFontMetrics headers = m_list.header()->fontMetrics();
+    return ColumnWidths::fitted(
+        m_model.reading(), m_list.width(),
+        [&](const QString& text) {
+            return std::max(cells.horizontalAdvance(text), headers.horizontalAdvance(text));
+        },
+        m_chosenWidths[static_cast<std::size_t>(m_model.reading())]);
 }
 
 void CViewDataList::applyColumnWidths() {
     const std::vector<int> widths = columnWidths();
+    m_applyingWidths = true;
     for (std::size_t c = 0; c < widths.size(); ++c) {
         m_list.header()->resizeSection(static_cast<int>(c), widths[c]);
     }
+    m_applyingWidths = false;
+}
+
+void CViewDataList::columnDragged(int column, int width) {
+    // Sections also change when the columns are rebuilt or the list is sized: only drags count.
+    if (m_applyingWidths || column < 0) return;
+    std::vector<int>& chosen = m_chosenWidths[static_cast<std::size_t>(m_model.reading())];
+    if (static_cast<std::size_t>(column) >= chosen.size() ||
+        static_cast<int>(dataListColumns(m_model.reading()).size()) != m_model.columnCount()) {
+        return;
+    }
+    chosen[static_cast<std::size_t>(column)] =
+        std::clamp(width, ColumnWidths::kMinChosen, ColumnWidths::kMaxChosen);
+    // A drag resizes many times a second; the settings file is written once it rests.
+    m_saveWidths.start();
+}
+
+void CViewDataList::saveColumnWidths() {
+    m_saveWidths.stop();
+    for (const ProtocolReading r :
+         {ProtocolReading::kCan, ProtocolReading::kDeviceNet, ProtocolReading::kCanOpen}) {
+        const std::vector<int>& chosen = m_chosenWidths[static_cast<std::size_t>(r)];
+        if (std::any_of(chosen.begin(), chosen.end(), [](int w) { return w > 0; })) {
+            programSettings().WriteProfileString("Columns", readingKey(r),
+                                                 ColumnWidths::encode(chosen));
+        }
+    }
+}
+
+CViewDataList::~CViewDataList() {
+    if (m_saveWidths.isActive()) saveColumnWidths();
 }
 
 void CViewDataList::resizeEvent(QResizeEvent* event) {
@@ -74,8 +158,10 @@ void CViewDataList::onTimer() {
         clearing ? 0u : static_cast<std::uint32_t>(m_state.filter.displayIndexList.size());
     if (!clearing && n != m_model.shownRows()) {
         m_model.setShownRows(n);
-        if (n > 0) {
+        if (n > 0 && m_follow.following()) {
+            m_autoScrolling = true;
             m_list.scrollToBottom();
+            m_autoScrolling = false;
         }
     } else if (n == 0 && m_model.shownRows() != 0) {
         m_model.setShownRows(0);
@@ -155,6 +241,33 @@ void CViewDataList::markModified() {
     m_state.capture.pendingChanges.store(1);
 }
 
+void CViewDataList::OnFollow(unsigned) {
+    m_follow.toggle();
+    if (m_follow.following() && m_model.shownRows() > 0) {
+        m_autoScrolling = true;
+        m_list.scrollToBottom();
+        m_autoScrolling = false;
+    }
+}
+
+void CViewDataList::OnUpdateFollow(CmdUI& ui) {
+    ui.enabled = true;
+    ui.checked = m_follow.following();
+}
+
+void CViewDataList::OnCopy(unsigned) {
+    const auto [first, last] = m_list.selectedRows();
+    if (first < 0) return;
+    const std::string text =
+        copiedRows(reading(), m_state.filter.displayIndexList, m_state.store,
+                   static_cast<std::uint32_t>(first), static_cast<std::uint32_t>(last));
+    QGuiApplication::clipboard()->setText(QString::fromStdString(text));
+}
+
+void CViewDataList::OnUpdateCopy(CmdUI& ui) {
+    ui.enabled = m_list.selectedRows().first >= 0;
+}
+
 void CViewDataList::OnDisabled(CmdUI& ui) {
     ui.enabled = false;
 }
@@ -179,8 +292,8 @@ void CViewDataList::OnExport(unsigned) {
     QFileDialog dialog(this);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QStringLiteral("txt"));
-    dialog.setNameFilters(
-        {QStringLiteral("Korvane Text Files (*.txt)"), QStringLiteral("All Files (*.*)")});
+    dialog.setNameFilters({QString::fromStdString(uiText("Korvane Text Files (*.txt)")),
+                           QString::fromStdString(uiText("All Files (*.*)"))});
     dialog.selectFile(QString::fromLatin1(exportDefaultName(reading())));
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
@@ -195,7 +308,8 @@ void CViewDataList::OnPrint(unsigned id) {
         m_messages.showMessage(strings::kPrinterDcFailed);
         return;
     }
-    const DataListPrinter pages(reading(), m_state.filter.displayIndexList, m_state.store, font());
+    const DataListPrinter pages(reading(), m_state.filter.displayIndexList, m_state.store,
+                                printBodyFont(reading()));
     printer.setFromTo(1, static_cast<int>(pages.metrics(printer).pageCount));
     if (id == ID_FILE_PRINT_PREVIEW) {
         QPrintPreviewDialog preview(&printer, this);
@@ -225,6 +339,10 @@ const CommandMap<CViewDataList>& commandMap() {
         OnCommand<V>(ID_FUNCTIONS_EXPORT, &V::OnExport),
         OnCommandRange<V>(ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW, &V::OnPrint),
         {ID_DATALIST_FONT, ID_DATALIST_GRIDLINES, nullptr, &V::OnDisabled},
+        OnCommand<V>(ID_DATALIST_FOLLOW, &V::OnFollow),
+        {ID_DATALIST_FOLLOW, ID_DATALIST_FOLLOW, nullptr, &V::OnUpdateFollow},
+        OnCommand<V>(ID_EDIT_COPY, &V::OnCopy),
+        {ID_EDIT_COPY, ID_EDIT_COPY, nullptr, &V::OnUpdateCopy},
     };
     return map;
 }

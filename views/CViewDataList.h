@@ -13,16 +13,22 @@
 #include "filters/CFilterCanOpenDlg.h"
 #include "filters/CFilterDeviceNetDlg.h"
 #include "views/DataListModel.h"
+#include "views/FollowNewest.h"
 #include "views/VirtualTableView.h"
 
 #include <QTimer>
 #include <QWidget>
+
+#include <array>
+#include <vector>
 
 class CViewDataList final : public QWidget, public CommandTarget {
 public:
     static constexpr int kTimerMs = 800;
 
     CViewDataList(ProgramState& state, MessageService& messages, QWidget* parent = nullptr);
+    // Keeps a column width dragged just before.
+    ~CViewDataList() override;
 
     [[nodiscard]] ProtocolReading reading() const { return m_model.reading(); }
     void switchReading(ProtocolReading reading);
@@ -51,6 +57,12 @@ public:
     // Takes a filter dialog's list and mode: the rows follow at once and the document is changed.
     void applyFilter(std::vector<FilterCondition> conditions, FilterMode mode);
 
+    void OnFollow(unsigned);
+    void OnUpdateFollow(CmdUI& ui);
+    void OnCopy(unsigned);
+    void OnUpdateCopy(CmdUI& ui);
+    [[nodiscard]] const FollowNewest& follow() const { return m_follow; }
+
     // The export of the rows to `path`, with the progress window; messages on failure.
     bool exportTo(const QString& path);
 
@@ -60,6 +72,9 @@ protected:
 private:
     void applyColumnWidths();
     void markModified();
+    // A column the user dragged keeps its width, for this reading and the next run.
+    void columnDragged(int column, int width);
+    void saveColumnWidths();
 
     ProgramState& m_state;
     MessageService& m_messages;
@@ -69,4 +84,9 @@ private:
     CFilterCanDlg m_canFilter;
     CFilterDeviceNetDlg m_deviceNetFilter;
     CFilterCanOpenDlg m_canOpenFilter;
+    std::array<std::vector<int>, 3> m_chosenWidths;  // by reading; 0: no width of the user's
+    bool m_applyingWidths = false;
+    QTimer m_saveWidths;
+    FollowNewest m_follow;
+    bool m_autoScrolling = false;
 };

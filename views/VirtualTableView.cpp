@@ -33,6 +33,7 @@ void VirtualTableView::setModel(QAbstractItemModel* model) {
     connect(model, &QAbstractItemModel::rowsRemoved, this, refresh);
     connect(model, &QAbstractItemModel::modelReset, this, [this, refresh] {
         m_current = -1;
+        m_anchor = -1;
         refresh();
     });
     connect(model, &QAbstractItemModel::columnsInserted, this, refresh);
@@ -98,10 +99,18 @@ void VirtualTableView::setGridLines(bool on) {
     viewport()->update();
 }
 
-void VirtualTableView::setCurrent(int row) {
+std::pair<int, int> VirtualTableView::selectedRows() const {
+    const int rows = rowCount();
+    if (m_current < 0 || m_current >= rows) return {-1, -1};
+    const int anchor = m_anchor >= 0 && m_anchor < rows ? m_anchor : m_current;
+    return {std::min(anchor, m_current), std::max(anchor, m_current)};
+}
+
+void VirtualTableView::setCurrent(int row, bool extend) {
     const int rows = rowCount();
     if (rows == 0) return;
     m_current = std::clamp(row, 0, rows - 1);
+    if (!extend || m_anchor < 0) m_anchor = m_current;
     scrollToRow(m_current);
     viewport()->update();
 }
@@ -113,9 +122,10 @@ void VirtualTableView::paintEvent(QPaintEvent*) {
     const int last = std::min(rowCount(), first + visibleRowCount() + 1);
     const int columns = m_model->columnCount();
     const QPalette& pal = palette();
+    const auto [selFirst, selLast] = selectedRows();
     for (int r = first; r < last; ++r) {
         const int y = (r - first) * m_rowHeight;
-        const bool selected = r == m_current;
+        const bool selected = r >= selFirst && r <= selLast;
         if (selected) {
             p.fillRect(QRect(0, y, viewport()->width(), m_rowHeight), pal.highlight());
         }
@@ -146,30 +156,33 @@ void VirtualTableView::paintEvent(QPaintEvent*) {
 void VirtualTableView::mousePressEvent(QMouseEvent* event) {
     const int row = firstVisibleRow() + static_cast<int>(event->position().y()) / m_rowHeight;
     if (row < rowCount()) {
-        setCurrent(row);
+        setCurrent(row, (event->modifiers() & Qt::ShiftModifier) != 0);
     }
     QAbstractScrollArea::mousePressEvent(event);
 }
 
 void VirtualTableView::keyPressEvent(QKeyEvent* event) {
+    const bool extend = (event->modifiers() & Qt::ShiftModifier) != 0;
     switch (event->key()) {
         case Qt::Key_Up:
-            setCurrent(m_current - 1);
+            setCurrent(m_current - 1, extend);
             break;
         case Qt::Key_Down:
-            setCurrent(m_current + 1);
+            setCurrent(m_current + 1, extend);
             break;
         case Qt::Key_PageUp:
-            setCurrent(m_current - visibleRowCount());
+            setCurrent(m_current - visibleRowCount(), extend);
             break;
         case Qt::Key_PageDown:
-            setCurrent(m_current + visibleRowCount());
+            setCurrent(m_current + visibleRowCount(), extend);
             break;
         case Qt::Key_Home:
-            setCurrent(0);
+            setCurrent(0, extend);
             break;
         case Qt::Key_End:
-            setCurrent(rowCount() - 1);
+            setCurrent(rowCount() - 1, extend);
+            scrollToBottom();
+            if (m_onEnd) m_onEnd();
             break;
         default:
             QAbstractScrollArea::keyPressEvent(event);

@@ -8,6 +8,9 @@
 
 #include <QAbstractScrollArea>
 
+#include <functional>
+#include <utility>
+
 class QAbstractItemModel;
 class QHeaderView;
 
@@ -19,6 +22,10 @@ public:
     [[nodiscard]] QHeaderView* header() const { return m_header; }
     [[nodiscard]] int rowHeight() const { return m_rowHeight; }
     [[nodiscard]] int currentRow() const { return m_current; }
+    // The selected rows, first and last; (-1, -1) when none. Shift extends a selection.
+    [[nodiscard]] std::pair<int, int> selectedRows() const;
+    // Called when End is pressed.
+    void setEndKeyHandler(std::function<void()> handler) { m_onEnd = std::move(handler); }
     [[nodiscard]] int firstVisibleRow() const;
     [[nodiscard]] int visibleRowCount() const;
     void scrollToRow(int row);
@@ -35,11 +42,13 @@ protected:
 private:
     void updateScrollBars();
     int rowCount() const;
-    void setCurrent(int row);
+    void setCurrent(int row, bool extend = false);
 
     QAbstractItemModel* m_model = nullptr;
     QHeaderView* m_header;
     int m_rowHeight = 18;
     int m_current = -1;
+    int m_anchor = -1;
+    std::function<void()> m_onEnd;
     bool m_gridLines = true;
 };

@@ -242,3 +242,34 @@ TEST(EmulatedAdapter, ATimedOutReplyReadNeverTakesALaterReply) {
     }
     EXPECT_FALSE(staleGotData);
 }
+
+TEST(EmulatedAdapter, ANewCaptureStartsFromAnEmptyReceiveBuffer) {
+    AdapterOptions options;
+    options.receiveBufferFrames = 20;
+    EmulatedAdapter adapter(std::make_unique<FullLoadGenerator>(0, false, 0), options);
+    const auto afterPowerOn = std::chrono::steady_clock::now();
+    Endpoints ep(adapter);
+    ep.command({0x01, 0x05, 0, 0, 0, 0x03, 0xE8, 1});
+    ep.command({0x03, 0x01, 0x01});
+    // The program stops by no longer reading; the adapter goes on filling its buffer.
+    for (int i = 0; i < 500 && adapter.stats().framesLost == 0; ++i) {
+        std::this_thread::sleep_for(2ms);
+    }
+    ASSERT_GT(adapter.stats().framesLost, 0u);
+    std::this_thread::sleep_for(80ms);
+    const auto command = std::chrono::steady_clock::now();
+    ep.command({0x03, 0x01, 0x01});
+    std::vector<std::uint8_t> read;
+    for (int i = 0; i < 500; ++i) {
+        read = ep.dataRead();
+        if (read.size() == 384 && read[2] != 0xFF) break;
+        std::this_thread::sleep_for(1ms);
+    }
+    ASSERT_NE(read[2], 0xFF);
+    const std::uint32_t frameMs =
+        std::uint32_t{read[2]} << 14 | std::uint32_t{read[3]} << 6 | read[4] >> 2;
+    // The adapter's clock at the command is at least this far from its power-on.
+    const auto commandMs =
+        std::chrono::duration_cast<std::chrono::milliseconds>(command - afterPowerOn).count();
+    EXPECT_GE(static_cast<long long>(frameMs) + 2, commandMs);
+}

@@ -28,9 +28,10 @@ namespace fs = std::filesystem;
 
 class IdleDevice final : public VexaDevice {
 public:
-    bool recvData(std::int32_t&, std::int32_t&, std::int32_t&, ReceivedFrame*) override {
+    bool recvData(std::int32_t& a, std::int32_t& b, std::int32_t& count, ReceivedFrame*) override {
         ++reads;
-        return false;
+        a = b = count = 0;  // answered, with nothing in it
+        return true;
     }
     bool runVexa() override { return true; }
     bool stopVexa() override { return true; }

@@ -4,11 +4,17 @@
 #include "app/LanguageManager.h"
 #include "resources/Menus.h"
 #include "resources/StringTable.h"
+#include "resources/UiText.h"
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QWidget>
+
+#include <functional>
+#include <map>
+#include <set>
 
 namespace {
 
@@ -141,4 +147,64 @@ TEST(LocaleData, ProcessLocalesReadAsLanguageIds) {
     EXPECT_EQ(platform::languageOfLocale("C.UTF-8"), 0);
     EXPECT_EQ(platform::languageOfLocale("xx_YY"), 0);
     EXPECT_EQ(platform::abbreviation(0x0404), "CHT");
+}
+
+TEST(Translation, TheChineseLibraryHasEveryTextAUserSees) {
+    std::map<std::uint32_t, std::string> english;
+    for (const std::uint32_t id : strings::ids()) english[id] = strings::loadString(id);
+    std::vector<std::string> menuTexts;
+    const std::function<void(const std::vector<MenuItem>&)> collect =
+        [&](const std::vector<MenuItem>& items) {
+            for (const MenuItem& i : items) {
+                if (!i.separator()) menuTexts.push_back(i.text);
+                collect(i.items);
+            }
+        };
+    collect(mainMenu(true));
+    for (unsigned resource : {199u, 201u, 203u, 209u}) collect(popupMenu(resource).items);
+
+    ScriptedLanguages env;
+    env.files = {"KorvaneCHS.so"};
+    env.systemUi = 0x0804;
+    LanguageManager manager(env);
+    manager.chooseLanguage();
+    ASSERT_EQ(manager.current(), 0x0804);
+    // Names, and the fixed texts of exported and printed files, stay as they are.
+    const std::set<std::uint32_t> sameInEveryLanguage = {
+        strings::kProgramName, strings::kColumnCobId, 6004, 6005, 6006, 7003, 7004, 7005, 7006,
+        7007, 7008, 7009, 7010, 7011};
+    for (const auto& [id, text] : english) {
+        if (sameInEveryLanguage.count(id) != 0) continue;
+        EXPECT_NE(strings::loadString(id), text) << id << " " << text;
+    }
+    const std::set<std::string> names = {"C&AN\tCtrl+C", "&DeviceNet\tCtrl+D",
+                                         "CANo&pen\tCtrl+P"};
+    for (const std::string& text : menuTexts) {
+        if (names.count(text) != 0) continue;
+        EXPECT_NE(menuText(0, text.c_str()), text) << text;
+    }
+    for (const char* label :
+         {"Monitor ACK mode", "Monitor Non-ACK mode", "Standard", "Extend", "Run", "Stop",
+          "Lost frames:", "Toolbar", "Close", "All Files (*.*)", "Korvane Text Files (*.txt)"}) {
+        EXPECT_NE(uiText(label), label) << label;
+    }
+}
+
+TEST(Help, TheChinesePageIsAsCompleteAsTheEnglishOne) {
+    const auto read = [](const char* folder) {
+        QFile file(QCoreApplication::applicationDirPath() + "/" + folder + "/14.html");
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << folder;
+        return QString::fromUtf8(file.readAll());
+    };
+    const QString english = read("Korvane-en.chm");
+    const QString chinese = read("Korvane-sc.chm");
+    for (const char* tag : {"<h2>", "<p>", "<li>", "<code>"}) {
+        EXPECT_EQ(chinese.count(QLatin1String(tag)), english.count(QLatin1String(tag))) << tag;
+    }
+    // Each command the English page names is named on the Chinese one with its keys.
+    for (const char* keys : {"Ctrl+N", "Ctrl+E", "Ctrl+F2", "Ctrl+F3", "Ctrl+Delete", "Ctrl+C",
+                             "Ctrl+D", "Ctrl+P", "Ctrl+F", "Ctrl+S", "Ctrl+Ins", "End"}) {
+        EXPECT_TRUE(english.contains(QLatin1String(keys))) << keys;
+        EXPECT_TRUE(chinese.contains(QLatin1String(keys))) << keys;
+    }
 }

@@ -10,6 +10,7 @@
 #include <functional>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 using namespace std::chrono_literals;
@@ -38,8 +39,15 @@ public:
                   ReceivedFrame* frames) override {
         std::lock_guard lock(m_mutex);
         ++m_reads;
-        if (m_batches.empty()) {
+        if (m_failing) {
             return false;
+        }
+        a = std::exchange(m_lostNext, 0);
+        b = 0;
+        if (m_batches.empty()) {
+            // Like the adapter: every read is answered, with empty records when there is nothing.
+            count = 0;
+            return true;
         }
         auto batch = std::move(m_batches.front());
         m_batches.pop_front();
@@ -56,8 +64,6 @@ public:
             std::memcpy(f.data, data, 8);
             std::memcpy(f.data, batch[i].data, length);
         }
-        a = 0;
-        b = 0;
         count = static_cast<std::int32_t>(batch.size());
         return true;
     }
@@ -81,6 +87,16 @@ public:
         m_batches.push_back(std::move(batch));
     }
     void setRunSucceeds(bool ok) { m_runSucceeds = ok; }
+    // Every read fails from now on, as with the adapter's host gone.
+    void setFailing(bool failing) {
+        std::lock_guard lock(m_mutex);
+        m_failing = failing;
+    }
+    // The next read reports `n` frames dropped by the adapter.
+    void reportLost(int n) {
+        std::lock_guard lock(m_mutex);
+        m_lostNext = n;
+    }
     void setDuringRead(std::function<void()> f) { m_duringRead = std::move(f); }
     int reads() {
         std::lock_guard lock(m_mutex);
@@ -100,6 +116,8 @@ private:
     std::deque<std::vector<ReceivedFrame>> m_batches;
     std::function<void()> m_duringRead;
     bool m_runSucceeds = true;
+    bool m_failing = false;
+    int m_lostNext = 0;
     int m_reads = 0;
     int m_runs = 0;
     int m_stops = 0;
@@ -284,6 +302,7 @@ TEST_F(DataDocTest, ClearAllWhileCapturingIsRefused) {
     EXPECT_EQ(cleared, 0);
 
     doc.OnStop();
+    m_messages.setAnswer(true);  // the frames are not saved: yes, clear them
     doc.OnClearAll();
     EXPECT_EQ(m_store.count(), 0u);
     EXPECT_EQ(cleared, 1);
@@ -309,6 +328,115 @@ TEST_F(DataDocTest, DestructionStopsTheTimerThenTheAdapter) {
     const int reads = m_device.reads();
     std::this_thread::sleep_for(20ms);
     EXPECT_EQ(m_device.reads(), reads);  // no tick after the document is gone
+}
+
+TEST_F(CapturePollTest, ReadsFailingForASecondStopCapturingOnceAndKeepTheFrames) {
+    auto now = std::chrono::steady_clock::time_point{} + 1h;
+    m_poll.setClock([&] { return now; });
+    int told = 0;
+    m_poll.setAdapterLostHandler([&] { ++told; });
+    m_device.queue({at(0, 0, 1), at(0, 0, 2)});
+    m_poll.tick();
+    ASSERT_EQ(m_store.count(), 2u);
+
+    // Single failures, and failures broken by a good read, stay silent.
+    m_device.setFailing(true);
+    m_poll.tick();
+    now += 5s;  // one read that hung for the answer time-out
+    EXPECT_EQ(m_state.capturing.load(), 1u);
+    m_device.setFailing(false);
+    m_poll.tick();
+    m_device.setFailing(true);
+    for (int ms = 0; ms < 999; ++ms) {
+        m_poll.tick();
+        now += 1ms;
+    }
+    EXPECT_EQ(m_state.capturing.load(), 1u);
+    EXPECT_EQ(told, 0);
+
+    now += 1ms;
+    m_poll.tick();
+    EXPECT_EQ(m_state.capturing.load(), 0u);
+    EXPECT_EQ(told, 1);
+    EXPECT_EQ(m_store.count(), 2u);
+    for (int i = 0; i < 100; ++i) {
+        now += 100ms;
+        m_poll.tick();
+    }
+    EXPECT_EQ(told, 1);  // one message, not one per tick
+
+    // A new capture on a working adapter starts counting afresh.
+    m_device.setFailing(false);
+    m_state.capturing = 1;
+    m_device.setFailing(true);
+    m_poll.tick();
+    now += 2s;
+    m_poll.tick();
+    EXPECT_EQ(told, 2);
+}
+
+TEST_F(CapturePollTest, AReadThatHangsForTheTimeOutAndTheNextFailureMeanTheAdapterIsGone) {
+    auto now = std::chrono::steady_clock::time_point{} + 1h;
+    m_poll.setClock([&] { return now; });
+    int told = 0;
+    m_poll.setAdapterLostHandler([&] { ++told; });
+    m_device.setFailing(true);
+    m_poll.tick();  // the read that hung for the time-out
+    now += 5s;
+    m_poll.tick();
+    EXPECT_EQ(told, 1);
+    EXPECT_EQ(m_state.capturing.load(), 0u);
+}
+
+TEST_F(CapturePollTest, FramesTheAdapterDroppedAddUpWhileCapturing) {
+    m_device.reportLost(7);
+    m_device.queue({at(0, 0, 1)});
+    m_poll.tick();
+    m_device.reportLost(255);
+    m_poll.tick();  // reported with an empty read too
+    EXPECT_EQ(m_state.framesLost.load(), 262u);
+    m_state.capturing = 0;
+    m_device.reportLost(3);
+    m_poll.tick();
+    EXPECT_EQ(m_state.framesLost.load(), 262u);
+}
+
+TEST_F(DataDocTest, ClearAllAsksBeforeUnsavedFramesGoAndLeavesTheDocumentChanged) {
+    m_state.deviceReady = 1;
+    CDataDoc doc(m_device, m_store, m_state, m_flags, m_messages);
+    doc.OnCapture();
+    m_device.reportLost(4);
+    m_device.queue({at(0, 0, 1), at(0, 0, 2)});
+    waitFor([&] { return m_store.count() == 2; });
+    doc.OnStop();
+    ASSERT_EQ(m_state.pendingChanges.load(), 1u);
+    EXPECT_EQ(m_state.framesLost.load(), 4u);
+
+    m_messages.setAnswer(false);
+    doc.OnClearAll();
+    ASSERT_EQ(m_messages.shown().size(), 1u);
+    EXPECT_EQ(m_messages.shown()[0].stringId, strings::kClearUnsavedFrames);
+    EXPECT_EQ(m_store.count(), 2u);
+
+    m_messages.setAnswer(true);
+    doc.OnClearAll();
+    EXPECT_EQ(m_messages.shown().size(), 2u);
+    EXPECT_EQ(m_store.count(), 0u);
+    EXPECT_EQ(m_state.framesLost.load(), 0u);
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_EQ(m_state.pendingChanges.load(), 1u);
+
+    // Saved frames, and an empty list, go without a question.
+    doc.OnCapture();
+    m_device.queue({at(0, 0, 3)});
+    waitFor([&] { return m_store.count() == 1; });
+    doc.OnStop();
+    m_state.pendingChanges = 0;
+    doc.SetModifiedFlag(false);
+    doc.OnClearAll();
+    doc.OnClearAll();
+    EXPECT_EQ(m_messages.shown().size(), 2u);
+    EXPECT_EQ(m_store.count(), 0u);
 }
 
 TEST(StringTable, KeepsTheCaptureMessagesWordForWord) {

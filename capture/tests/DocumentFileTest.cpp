@@ -232,6 +232,32 @@ TEST_F(DocumentFileTest, VersionsBeyondOneAreRefusedWithAClearError) {
     EXPECT_FALSE(withVersion(std::nanf("")).ok);
 }
 
+TEST_F(DocumentFileTest, AFileOfAnotherKindIsNamedSoWithoutAVersionNumber) {
+    const auto refusal = [&](std::vector<std::uint8_t> b) {
+        b.resize(400, 0x20);
+        write(file("other.krv"), b);
+        DocumentContents loaded;
+        FrameStore frames;
+        return loadDocument(file("other.krv"), loaded, frames, nullptr);
+    };
+    // A text, a picture and a float of 52816.535 where the version belongs.
+    const std::string text = "CANIndex Time(m-s-ms-us) Loading(%)";
+    for (const auto& b : {std::vector<std::uint8_t>(text.begin(), text.end()),
+                          std::vector<std::uint8_t>{0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A},
+                          std::vector<std::uint8_t>{0x89, 0x50, 0x4E, 0x47}}) {
+        const FileResult r = refusal(b);
+        EXPECT_FALSE(r.ok);
+        EXPECT_NE(r.error.find("is not a Korvane document"), std::string::npos) << r.error;
+        EXPECT_EQ(r.error.find("version"), std::string::npos) << r.error;
+    }
+    // A newer version of ours is still called one.
+    const float three = 3.0f;
+    std::vector<std::uint8_t> newer(4);
+    std::memcpy(newer.data(), &three, 4);
+    const FileResult r = refusal(newer);
+    EXPECT_NE(r.error.find("version (3.0"), std::string::npos) << r.error;
+}
+
 TEST_F(DocumentFileTest, DamagedFilesFailCleanlyAtEveryLength) {
     FrameStore store;
     for (std::uint32_t i = 0; i < 3; ++i) store.append(frameNumber(i));
