@@ -380,7 +380,9 @@ TEST_F(FirstHourTest, SelectedRowsAreCopiedAsTheExportsLines) {
     const QKeySequence copy = m_frame->action(ID_EDIT_COPY)->shortcut();
     EXPECT_EQ(copy, QKeySequence(QStringLiteral("Ctrl+Ins")));
     for (const Accelerator& a : accelerators()) {
-        if (a.id != ID_EDIT_COPY) EXPECT_NE(QKeySequence(QString::fromLatin1(a.keys)), copy);
+        if (a.id != ID_EDIT_COPY) {
+            EXPECT_NE(QKeySequence(QString::fromLatin1(a.keys)), copy);
+        }
     }
 }
 
