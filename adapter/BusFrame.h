@@ -35,7 +35,8 @@ public:
     // The adapter powered on at `at`; a live source stamps its frames as microseconds since then.
     virtual void powerOn(std::chrono::steady_clock::time_point at) { (void)at; }
     // The set-up command asks for this bit rate and work mode. False refuses the set-up; the
-    // source says why in the host's log.
+    // source says why in the host's log. Thread: the driver's, outside the adapter's lock, so a
+    // source that waits here must serialize with next() and pop() itself.
     [[nodiscard]] virtual bool configure(std::uint16_t baudKbps, std::uint8_t workMode) {
         (void)baudKbps;
         (void)workMode;

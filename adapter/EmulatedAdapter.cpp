@@ -148,10 +148,17 @@ void EmulatedAdapter::submit(std::shared_ptr<UsbTransfer> transfer) {
         std::shared_ptr<UsbTransfer> waitingReply;
         Block reply{};
         bool answer = false;
+        // A real bus may take seconds to take a new rate. That wait happens outside the lock, so
+        // the bus and the data reads go on meanwhile.
+        bool sourceTakesSetup = true;
+        if (endpoint == 0x01 && isValidSetup(bytes) && m_source) {
+            sourceTakesSetup =
+                m_source->configure(static_cast<std::uint16_t>(bytes[5] << 8 | bytes[6]), bytes[2]);
+        }
         {
             std::lock_guard lock(m_mutex);
             if (endpoint == 0x01 && m_present) {
-                reply = handleCommand(bytes);
+                reply = handleCommand(bytes, sourceTakesSetup);
                 answer = !m_options.muteReplies;
                 if (answer) {
                     // A parked read that timed out and was cancelled must not swallow the reply.
@@ -208,7 +215,13 @@ void EmulatedAdapter::submit(std::shared_ptr<UsbTransfer> transfer) {
     transfer->complete(USBD_STATUS_STALL_PID);
 }
 
-EmulatedAdapter::Block EmulatedAdapter::handleCommand(std::span<const std::uint8_t> c) {
+bool EmulatedAdapter::isValidSetup(std::span<const std::uint8_t> c) {
+    return c.size() == 64 && c[0] == 0x01 && c[1] == 0x05 && c[2] <= 3 && c[3] <= 127 &&
+           (c[7] == 1 || c[7] == 2);
+}
+
+EmulatedAdapter::Block EmulatedAdapter::handleCommand(std::span<const std::uint8_t> c,
+                                                      bool sourceTakesSetup) {
     Block reply{};
     if (c.size() != 64) {
         reply[0] = static_cast<std::uint8_t>((c.empty() ? 0 : c[0]) | 0x80);
@@ -219,9 +232,7 @@ EmulatedAdapter::Block EmulatedAdapter::handleCommand(std::span<const std::uint8
     switch (c[0]) {
         case 0x01:  // set up
             // A real bus under the adapter may refuse the rate or the mode (see BusSource).
-            if (c[1] == 0x05 && c[2] <= 3 && c[3] <= 127 && (c[7] == 1 || c[7] == 2) &&
-                (!m_source || m_source->configure(static_cast<std::uint16_t>(c[5] << 8 | c[6]),
-                                                  c[2]))) {
+            if (isValidSetup(c) && sourceTakesSetup) {
                 m_workMode = c[2];
                 m_nodeId = c[3];
                 m_baudKbps = static_cast<std::uint16_t>(c[5] << 8 | c[6]);

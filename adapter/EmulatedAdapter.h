@@ -80,7 +80,9 @@ private:
     void runBus(std::uint64_t nowUs);
     void carryUntil(std::uint64_t limitUs);
     void carry(const BusFrame& frame, std::uint64_t endUs, bool received);
-    Block handleCommand(std::span<const std::uint8_t> command);
+    [[nodiscard]] static bool isValidSetup(std::span<const std::uint8_t> command);
+    // `sourceTakesSetup`: the bus source's answer to a set-up command, asked before the lock.
+    Block handleCommand(std::span<const std::uint8_t> command, bool sourceTakesSetup);
     std::vector<std::uint8_t> dataRead(ULONG length);
     void log(const char* what, UCHAR endpoint, std::span<const std::uint8_t> bytes);
     [[nodiscard]] std::uint64_t nowUs() const;

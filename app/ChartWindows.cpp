@@ -10,6 +10,7 @@
 #include "resources/CurveStrings.h"
 #include "resources/Menus.h"
 #include "resources/StringTable.h"
+#include "resources/UiText.h"
 #include "views/CViewChart.h"
 #include "views/CViewChart2.h"
 
@@ -315,9 +316,11 @@ void ChartWindows::OnExportCurves(unsigned) {
     if (m_choosePath) {
         path = m_choosePath();
     } else {
+        const QString filter = QString::fromStdString(uiText("CSV Files (*.csv)") + ";;" +
+                                                      uiText("All Files (*.*)"));
         path = QFileDialog::getSaveFileName(&m_frame, QString(),
                                             QString::fromStdString(view->windowName()) + ".csv",
-                                            QStringLiteral("CSV Files (*.csv);;All Files (*.*)"))
+                                            filter)
                    .toStdString();
     }
     if (path.empty()) return;

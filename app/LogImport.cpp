@@ -65,7 +65,7 @@ QString ExportLogChoice::defaultFileName() const {
 
 QString ExportLogChoice::fileFilter() const {
     return (options.format == LogFormat::kAsc ? ui("ASC log (*.asc)") : ui("candump log (*.log)")) +
-           QStringLiteral(";;All Files (*.*)");
+           ";;" + ui("All Files (*.*)");
 }
 
 QString skippedLinesMessage(const LogReadResult& read) {
@@ -232,7 +232,7 @@ bool MonitorApp::exportLogFile(const QString& path, const ExportLogChoice& choic
 
 void MonitorApp::OnFileImportLog(unsigned) {
     const QString path = QFileDialog::getOpenFileName(
-        m_frame.get(), ui("Import"), QString(), ui("Logs (*.log *.asc)") + ";;All Files (*.*)");
+        m_frame.get(), ui("Import"), QString(), ui("Logs (*.log *.asc)") + ";;" + ui("All Files (*.*)"));
     if (!path.isEmpty() && saveModified()) importLogFile(path);
 }
 

@@ -19,6 +19,7 @@
 #include <QMessageBox>
 #include <QMetaObject>
 #include <QStatusBar>
+#include <QTimer>
 
 namespace {
 
@@ -108,16 +109,19 @@ void MonitorApp::createDocument() {
                                    [this] { openAutoMessage(); });
     MainFrame* frame = m_frame.get();
     MessageService* messages = &m_messages;
-    m_document->poll().setOutOfMemoryHandler([frame, messages] {
+    m_document->poll().setOutOfMemoryHandler([this, frame, messages] {
         QMetaObject::invokeMethod(
             frame,
-            [messages] {
-                messages->showMessage(strings::kOutOfMemoryCaptureStopped, MessageIcon::kStop);
+            [this, messages] {
+                whenIdle([messages] {
+                    messages->showMessage(strings::kOutOfMemoryCaptureStopped, MessageIcon::kStop);
+                });
             },
             Qt::QueuedConnection);
     });
     m_document->poll().setAdapterLostHandler([this, frame] {
-        QMetaObject::invokeMethod(frame, [this] { adapterLost(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            frame, [this] { whenIdle([this] { adapterLost(); }); }, Qt::QueuedConnection);
     });
     m_frame->setDocument(m_document.get());
 }
@@ -328,6 +332,18 @@ bool MonitorApp::OnCmdMsg(unsigned id) {
 
 bool MonitorApp::OnUpdateCmdUI(CmdUI& ui) {
     return commandMap().update(*this, ui);
+}
+
+void MonitorApp::whenIdle(std::function<void()> task) {
+    // A message box's own event loop takes user input; inside a long task's steps that input
+    // would start another command before the task is done, so the message waits for the task.
+    if (ProgressWindow::anyShown()) {
+        QTimer::singleShot(50, m_frame.get(), [this, task = std::move(task)]() mutable {
+            whenIdle(std::move(task));
+        });
+        return;
+    }
+    task();
 }
 
 void MonitorApp::adapterLost() {

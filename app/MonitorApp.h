@@ -15,6 +15,7 @@
 #include "capture/CDataDoc.h"
 
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 class MonitorApp final : public CommandTarget {
@@ -72,6 +73,8 @@ private:
     void documentStored(const QString& path);
     // The capture poll gave up on the adapter.
     void adapterLost();
+    // Runs `task` now, or once no long task's progress window is shown.
+    void whenIdle(std::function<void()> task);
 
 private:
     ProgramState m_state;

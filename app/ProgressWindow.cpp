@@ -28,6 +28,10 @@ void ProgressWindow::begin(std::uint32_t captionStringId) {
     setWindowTitle(QString::fromStdString(strings::loadString(captionStringId)));
     m_updates = 0;
     setPercent(0);
+    if (!m_counted) {
+        m_counted = true;
+        ++s_shown;
+    }
     show();
     repaint();
 }
@@ -43,6 +47,10 @@ void ProgressWindow::setPercent(int percent) {
 }
 
 void ProgressWindow::end() {
+    if (m_counted) {
+        m_counted = false;
+        --s_shown;
+    }
     hide();
 }
 

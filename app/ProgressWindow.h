@@ -13,6 +13,9 @@ class QProgressBar;
 class ProgressWindow final : public QDialog, public Progress {
 public:
     explicit ProgressWindow(QWidget* parent);
+    ~ProgressWindow() override {
+        if (m_counted) --s_shown;
+    }
 
     void begin(std::uint32_t captionStringId) override;
     void setPercent(int percent) override;
@@ -22,9 +25,14 @@ public:
     [[nodiscard]] QString percentText() const;
     [[nodiscard]] QColor percentColour() const;
     [[nodiscard]] int updates() const { return m_updates; }
+    // A long task runs its steps under a shown progress window and lets posted events through
+    // between them; a modal message then would let the user start another command inside it.
+    [[nodiscard]] static bool anyShown() { return s_shown > 0; }
 
 private:
     QProgressBar* m_bar;
     QLabel* m_percent;
     int m_updates = 0;
+    bool m_counted = false;
+    static inline int s_shown = 0;  // GUI thread only
 };

@@ -26,7 +26,9 @@ constexpr std::size_t kMaxPath = 260;
 constexpr int kMaxReadsPerBatch = 5;
 
 // The three channels are atomics because RecvData reads the data channel on the capture thread
-// while Vexa_INIT or a failed channel check may replace it on the user-interface thread.
+// while Vexa_INIT or a failed channel check may replace it on another thread. Vexa_INIT may run
+// on any thread (the program opens the device off its window's thread), but never alongside
+// another Vexa_INIT or a command: the paths and turn-taking files below are plain globals.
 std::atomic<HANDLE> g_command{INVALID_HANDLE_VALUE};
 std::atomic<HANDLE> g_reply{INVALID_HANDLE_VALUE};
 std::atomic<HANDLE> g_data{INVALID_HANDLE_VALUE};

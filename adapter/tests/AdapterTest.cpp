@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <sstream>
 #include <thread>
 
@@ -272,4 +273,40 @@ TEST(EmulatedAdapter, ANewCaptureStartsFromAnEmptyReceiveBuffer) {
     const auto commandMs =
         std::chrono::duration_cast<std::chrono::milliseconds>(command - afterPowerOn).count();
     EXPECT_GE(static_cast<long long>(frameMs) + 2, commandMs);
+}
+
+namespace {
+
+// A bus that takes its time to take a new rate, as a real interface reconnecting does.
+class SlowSetupBus final : public BusSource {
+public:
+    bool next(BusFrame&, std::uint64_t&) override { return false; }
+    void pop() override {}
+    bool configure(std::uint16_t, std::uint8_t) override {
+        m_inSetup = true;
+        std::this_thread::sleep_for(400ms);
+        m_inSetup = false;
+        return true;
+    }
+    std::atomic<bool> m_inSetup{false};
+};
+
+}  // namespace
+
+TEST(EmulatedAdapter, DataReadsGoOnWhileTheBusTakesANewRate) {
+    auto source = std::make_unique<SlowSetupBus>();
+    SlowSetupBus& bus = *source;
+    EmulatedAdapter adapter(std::move(source), {});
+    Endpoints setup(adapter);
+    Endpoints reads(adapter);
+    std::thread t([&] {
+        EXPECT_EQ(setup.command({0x01, 0x05, 0, 0, 0, 0x01, 0xF4, 1})[1], 0x01);
+    });
+    while (!bus.m_inSetup) std::this_thread::yield();
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(reads.dataRead().size(), 384u);
+    // The read was answered while the set-up still waited for the bus.
+    EXPECT_TRUE(bus.m_inSetup.load());
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 300ms);
+    t.join();
 }

@@ -123,8 +123,8 @@ TEST_F(Slcan, StartsClosedAndOpensTheChannelAtTheSetUpRateAndMode) {
     ASSERT_TRUE(m_device.ok());
     auto source = startSource();
     EXPECT_EQ(m_device.commands(), (std::vector<std::string>{"C", "V", "N"}));
-    EXPECT_TRUE(m_log.has("version 1013"));
-    EXPECT_TRUE(m_log.has("serial number A1B2"));
+    EXPECT_TRUE(waitUntil([&] { return m_log.has("version 1013"); }));
+    EXPECT_TRUE(waitUntil([&] { return m_log.has("serial number A1B2"); }));
 
     m_device.clearCommands();
     EXPECT_TRUE(source->configure(500, 0));
@@ -144,7 +144,7 @@ TEST_F(Slcan, StartsClosedAndOpensTheChannelAtTheSetUpRateAndMode) {
     EXPECT_FALSE(source->configure(33, 0));
     std::this_thread::sleep_for(100ms);
     for (const auto& c : m_device.commands()) EXPECT_EQ(c, "F");  // status polls only
-    EXPECT_TRUE(m_log.has("33 kbit/s refused"));
+    EXPECT_TRUE(waitUntil([&] { return m_log.has("33 kbit/s refused"); }));
 
     // An adapter that refuses the rate or the opening refuses the set-up.
     m_device.setResponder([](const std::string& c) {
@@ -160,7 +160,7 @@ TEST_F(Slcan, StartsClosedAndOpensTheChannelAtTheSetUpRateAndMode) {
         return c == "Z1" ? std::string("\a") : ScriptedSlcanDevice::defaultAnswer(c);
     });
     EXPECT_TRUE(source->configure(125, 0));
-    EXPECT_TRUE(m_log.has("no time stamps"));
+    EXPECT_TRUE(waitUntil([&] { return m_log.has("no time stamps"); }));
 }
 
 TEST_F(Slcan, TakesFramesAndSkipsWhatItCannotUse) {
@@ -188,7 +188,7 @@ TEST_F(Slcan, TakesFramesAndSkipsWhatItCannotUse) {
     EXPECT_GE(frames[2].second, frames[1].second);
     const LiveBusStats s = source->stats();
     EXPECT_EQ(s.linesRejected, 3u);  // "hello", "t12", the BEL answering nothing
-    EXPECT_TRUE(m_log.has("line skipped"));
+    EXPECT_TRUE(waitUntil([&] { return m_log.has("line skipped"); }));
 }
 
 TEST_F(Slcan, SendsTheAdaptersFramesAndCountsRefusalsAndOverruns) {
@@ -225,8 +225,9 @@ TEST_F(Slcan, SendsTheAdaptersFramesAndCountsRefusalsAndOverruns) {
         return s.errorReplies >= 1 && s.overruns >= 1;
     }));
     EXPECT_EQ(source->stats().framesSent, 2u);
-    EXPECT_TRUE(m_log.has("lost frames"));
-    EXPECT_TRUE(m_log.has("T0000007F0 refused"));
+    // The source counts first and then writes its line.
+    EXPECT_TRUE(waitUntil([&] { return m_log.has("lost frames"); }));
+    EXPECT_TRUE(waitUntil([&] { return m_log.has("T0000007F0 refused"); }));
 
     // Listening only: the adapter's frames stay with us.
     ASSERT_TRUE(source->configure(250, 1));
@@ -347,7 +348,7 @@ TEST_F(VirtualCan, ALostBusIsGoneUntilItComesBack) {
     EXPECT_TRUE(source->present());
     hub.stop();
     ASSERT_TRUE(waitUntil([&] { return !source->present(); }));
-    EXPECT_TRUE(m_log.has("the interface is gone"));
+    EXPECT_TRUE(waitUntil([&] { return m_log.has("the interface is gone"); }));
     EXPECT_FALSE(source->configure(500, 0));
     ASSERT_TRUE(hub.start());
     ASSERT_TRUE(waitUntil([&] { return source->present(); }, 5000ms));

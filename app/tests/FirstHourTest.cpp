@@ -4,6 +4,7 @@
 #include "app/Help.h"
 #include "app/Icons.h"
 #include "app/MonitorApp.h"
+#include "app/ProgressWindow.h"
 #include "app/WindowLayout.h"
 #include "device/DeviceDialogs.h"
 #include "platform/ProgramSettings.h"
@@ -154,6 +155,19 @@ TEST_F(FirstHourTest, ALostAdapterStopsCapturingWithOneMessageAndKeepsTheFrames)
     for (const auto& s : m_messages.shown()) times += s.stringId == strings::kAdapterLost ? 1 : 0;
     EXPECT_EQ(times, 1);
     EXPECT_EQ(m_messages.shown().back().icon, MessageIcon::kStop);
+}
+
+TEST_F(FirstHourTest, ALostAdapterWaitsForALongTaskToEndBeforeItsMessage) {
+    captureFrames(3);
+    // A long task (a filter pass, an import) is under way and lets posted events through.
+    ProgressWindow progress(m_frame);
+    progress.begin(strings::kFilteringData);
+    m_device.setFailing(true);
+    ASSERT_TRUE(waitUntil([&] { return m_app.state().capture.capturing.load() == 0; }));
+    QTest::qWait(300);
+    EXPECT_FALSE(shown(strings::kAdapterLost));
+    progress.end();
+    EXPECT_TRUE(waitUntil([&] { return shown(strings::kAdapterLost); }));
 }
 
 TEST_F(FirstHourTest, FramesLostInTheAdapterShowInTheStatusBarAndDeviceInformation) {

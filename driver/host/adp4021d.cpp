@@ -153,6 +153,11 @@ bool parse(int argc, char** argv, Options& o, std::string& error) {
             return false;
         }
     }
+    if (o.sharedBus && RealBusHost::names(o.source)) {
+        // A real bus is already shared with whatever else is on it.
+        error = "--shared-bus applies to the emulated buses, not to " + o.source;
+        return false;
+    }
     return true;
 }
 
@@ -235,7 +240,7 @@ int main(int argc, char** argv) {
             return 1;
         }
         std::unique_ptr<SharedBus> sharedBus;
-        if (o.sharedBus && !RealBusHost::names(o.source)) {
+        if (o.sharedBus) {
             sharedBus = std::make_unique<SharedBus>(makeSource(o, error));
         }
         std::vector<std::unique_ptr<EmulatedAdapter>> adapters;

@@ -81,7 +81,8 @@ constexpr StringEntry kStrings[] = {
     {6003, "\u6269\u5c55\u5e27"},
     {7002, "\u6b63\u5728\u5bfc\u51fa\u6570\u636e"},
     {7012, "\u6b63\u5728\u4fdd\u5b58\u6570\u636e"},
-    {7013, "\u6b63\u5728\u8f7d\u5165\u6570\u636e"},    // The transmission dialogs and commands.
+    {7013, "\u6b63\u5728\u8f7d\u5165\u6570\u636e"},
+    // The transmission dialogs and commands.
     {2020, "\u5e8f\u53f7"},
     {5002,
      "\u53d1\u9001 MultiCAN \u6570\u636e \\\"\u505c"
@@ -130,7 +131,6 @@ constexpr StringEntry kStrings[] = {
     {5122, "\u95f4\u9694(ms)\u548c\u5468\u671f(ms)\u5fc5\u987b\u5927\u4e8e 0\u3002"},
     {5230, "\u53d1\u9001\u5931\u8d25"},
     {5231, "\u53d1\u9001\u5931\u8d25"},
-    {7013, "\u6b63\u5728\u8f7d\u5165\u6570\u636e"},
     // Logs of other CAN tools.
     {5260, "\u65e5\u5fd7\u4e2d\u6709 %1 \u884c\u88ab\u8df3\u8fc7\uff08%2\uff09\u3002\n\u7b2c\u4e00\u4e2a\u88ab\u8df3\u8fc7\u7684\u662f\u7b2c %3 \u884c\uff1a%4\u3002"},
     {5261, "\u9519\u8bef\u5e27"},
@@ -286,7 +286,8 @@ constexpr TextEntry kTexts[] = {
     {"Firmware:", "\u56fa\u4ef6\uff1a"},
     {"Data List", "\u6570\u636e\u5217\u8868"},
     {"About Korvane", "\u5173\u4e8e Korvane"},
-    {"Ready", "\u5c31\u7eea"},    // The transmission dialogs.
+    {"Ready", "\u5c31\u7eea"},
+    // The transmission dialogs.
     {"Manual Message", "\u624b\u52a8\u53d1\u9001"},
     {"Configure Automatic Message", "\u914d\u7f6e\u81ea\u52a8\u53d1\u9001"},
     {"Hex", "\u5341\u516d\u8fdb\u5236"},
@@ -400,6 +401,7 @@ constexpr TextEntry kTexts[] = {
     {"Toolbar", "\u5de5\u5177\u680f"},
     {"Close", "\u5173\u95ed"},
     {"All Files (*.*)", "\u6240\u6709\u6587\u4ef6 (*.*)"},
+    {"CSV Files (*.csv)", "CSV \u6587\u4ef6 (*.csv)"},
     {"Korvane Text Files (*.txt)", "Korvane \u6587\u672c\u6587\u4ef6 (*.txt)"},
     {"CAN-bus monitor and analyser for the ADP4021 USB-to-CAN adapter.", "\u7528\u4e8e ADP4021 USB-CAN \u9002\u914d\u5668\u7684 CAN \u603b\u7ebf\u76d1\u89c6\u4e0e\u5206\u6790\u8f6f\u4ef6\u3002"},
     {"Help: Help Topics (F1) in the Help menu.", "\u5e2e\u52a9\uff1a\u201c\u5e2e\u52a9\u201d\u83dc\u5355\u4e2d\u7684\u201c\u5e2e\u52a9\u4e3b\u9898\u201d(F1)\u3002"},
