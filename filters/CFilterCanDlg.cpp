@@ -28,8 +28,8 @@ void setTextQuietly(QLineEdit* edit, const std::string& text) {
 
 CFilterCanDlg::CFilterCanDlg(MessageService& messages, AdvancedIdentifierClicks& clicks,
                              QWidget* parent)
-    : FilterDialogBase(ConditionTableKind::kCan, "Filter in CAN Protocol", parent),
-      m_logic(messages, clicks),
+    : FilterDialogFor(ConditionTableKind::kCan, "Filter in CAN Protocol", parent, false, messages,
+                      clicks),
       m_identifier(withId(new QComboBox, 1009)),
       m_advanced(withId(new QPushButton(text("Advanced...")), 1065)),
       m_identifierEdit(withId(new QLineEdit, 1108)),
@@ -144,31 +144,3 @@ void CFilterCanDlg::openAdvanced() {
     }
 }
 
-void CFilterCanDlg::onAdd() {
-    const bool added = m_logic.add(table().checkStates());
-    listChanged(added, m_logic.rows(), true);
-}
-
-void CFilterCanDlg::onEdit() {
-    if (m_logic.list().selected() == nullptr) return;
-    const bool edited = m_logic.edit(table().checkStates());
-    listChanged(edited, m_logic.rows(), false);
-}
-
-void CFilterCanDlg::onDelete() {
-    if (!m_logic.remove()) return;
-    table().markRow(-1);
-    listChanged(true, m_logic.rows(), false);
-    setEditDelete(m_logic.editEnabled(), m_logic.deleteEnabled());
-}
-
-void CFilterCanDlg::onRowClicked(int row) {
-    m_logic.clickRow(row);
-    showState();
-}
-
-void CFilterCanDlg::onRadix(bool hex) {
-    m_logic.setHex(hex);
-    showState();
-    fillTable(m_logic.rows(), false);
-}

@@ -6,21 +6,20 @@
 // Thread: the user-interface thread.
 
 #include "filters/CanFilterLogic.h"
-#include "filters/FilterDialogBase.h"
+#include "filters/FilterDialogFor.h"
 
 #include <array>
 
 class QComboBox;
 class QStackedWidget;
 
-class CFilterCanDlg final : public FilterDialogBase {
+class CFilterCanDlg final : public FilterDialogFor<CanFilterLogic> {
 public:
     CFilterCanDlg(MessageService& messages, AdvancedIdentifierClicks& clicks,
                   QWidget* parent = nullptr);
 
     // Resets the controls and copies the program's list; `frameType` 1 standard, else extended.
     void open(const FilterState& filter, int frameType);
-    [[nodiscard]] CanFilterLogic& logic() { return m_logic; }
 
     [[nodiscard]] QComboBox* identifierList() const { return m_identifier; }
     [[nodiscard]] QPushButton* advancedButton() const { return m_advanced; }
@@ -34,17 +33,10 @@ public:
     void openAdvanced();
 
 private:
-    ConditionListEditor& list() override { return m_logic.list(); }
-    void onAdd() override;
-    void onEdit() override;
-    void onDelete() override;
-    void onRowClicked(int row) override;
-    void onRadix(bool hex) override;
-    void showState();
+    void showState() override;
     void showData();
     void typedData(int byte, const QString& text);
 
-    CanFilterLogic m_logic;
     QComboBox* m_identifier;
     QPushButton* m_advanced;
     QLineEdit* m_identifierEdit;

@@ -40,8 +40,8 @@ void setTextQuietly(QLineEdit* edit, const std::string& text) {
 
 CFilterCanOpenDlg::CFilterCanOpenDlg(MessageService& messages, std::uint32_t& hexDisplay,
                                      QWidget* parent)
-    : FilterDialogBase(ConditionTableKind::kCanOpen, "Filter in CANopen Protocol", parent),
-      m_logic(messages, hexDisplay),
+    : FilterDialogFor(ConditionTableKind::kCanOpen, "Filter in CANopen Protocol", parent, false,
+                      messages, hexDisplay),
       m_method1(withId(new QRadioButton(text("Method 1:")), 1041)),
       m_method2(withId(new QRadioButton(text("Method 2:")), 1042)),
       m_cobId(idList(1052)),
@@ -172,31 +172,3 @@ void CFilterCanOpenDlg::typedData(int byte, const QString& typed) {
     }
 }
 
-void CFilterCanOpenDlg::onAdd() {
-    const bool added = m_logic.add(table().checkStates());
-    listChanged(added, m_logic.rows(), true);
-}
-
-void CFilterCanOpenDlg::onEdit() {
-    if (m_logic.list().selected() == nullptr) return;
-    const bool edited = m_logic.edit(table().checkStates());
-    listChanged(edited, m_logic.rows(), false);
-}
-
-void CFilterCanOpenDlg::onDelete() {
-    if (!m_logic.remove()) return;
-    table().markRow(-1);
-    listChanged(true, m_logic.rows(), false);
-    setEditDelete(m_logic.editEnabled(), m_logic.deleteEnabled());
-}
-
-void CFilterCanOpenDlg::onRowClicked(int row) {
-    m_logic.clickRow(row);
-    showState();
-}
-
-void CFilterCanOpenDlg::onRadix(bool hex) {
-    m_logic.setHex(hex);
-    showState();
-    fillTable(m_logic.rows(), false);
-}

@@ -7,19 +7,18 @@
 // Thread: the user-interface thread.
 
 #include "filters/CanOpenFilterLogic.h"
-#include "filters/FilterDialogBase.h"
+#include "filters/FilterDialogFor.h"
 
 #include <array>
 
 class QComboBox;
 
-class CFilterCanOpenDlg final : public FilterDialogBase {
+class CFilterCanOpenDlg final : public FilterDialogFor<CanOpenFilterLogic> {
 public:
     CFilterCanOpenDlg(MessageService& messages, std::uint32_t& hexDisplay,
                       QWidget* parent = nullptr);
 
     void open(const FilterState& filter);
-    [[nodiscard]] CanOpenFilterLogic& logic() { return m_logic; }
 
     [[nodiscard]] QRadioButton* method1Radio() const { return m_method1; }
     [[nodiscard]] QRadioButton* method2Radio() const { return m_method2; }
@@ -35,17 +34,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    ConditionListEditor& list() override { return m_logic.list(); }
-    void onAdd() override;
-    void onEdit() override;
-    void onDelete() override;
-    void onRowClicked(int row) override;
-    void onRadix(bool hex) override;
-    void showState();
+    void showState() override;
     void showData();
     void typedData(int byte, const QString& text);
 
-    CanOpenFilterLogic m_logic;
     QRadioButton* m_method1;
     QRadioButton* m_method2;
     QComboBox* m_cobId;

@@ -28,8 +28,8 @@ void setEditText(QComboBox* box, const std::string& text) {
 }  // namespace
 
 CFilterDeviceNetDlg::CFilterDeviceNetDlg(MessageService& messages, QWidget* parent)
-    : FilterDialogBase(ConditionTableKind::kDeviceNet, "Filter in DeviceNet Protocol", parent),
-      m_logic(messages),
+    : FilterDialogFor(ConditionTableKind::kDeviceNet, "Filter in DeviceNet Protocol", parent, true,
+                      messages),
       m_source(macList(1043)),
       m_destination(macList(1044)),
       m_method1(withId(new QRadioButton(text("Method 1:")), 1041)),
@@ -118,31 +118,3 @@ void CFilterDeviceNetDlg::showState() {
     setEditDelete(m_logic.editEnabled(), m_logic.deleteEnabled());
 }
 
-void CFilterDeviceNetDlg::onAdd() {
-    const bool added = m_logic.add(table().checkStates());
-    listChanged(added, m_logic.rows(), true);
-}
-
-void CFilterDeviceNetDlg::onEdit() {
-    if (m_logic.list().selected() == nullptr) return;
-    const bool edited = m_logic.edit(table().checkStates());
-    listChanged(edited, m_logic.rows(), false);
-}
-
-void CFilterDeviceNetDlg::onDelete() {
-    if (!m_logic.remove()) return;
-    table().markRow(-1);
-    listChanged(true, m_logic.rows(), false);
-    setEditDelete(m_logic.editEnabled(), m_logic.deleteEnabled());
-}
-
-void CFilterDeviceNetDlg::onRowClicked(int row) {
-    m_logic.clickRow(row);
-    showState();
-}
-
-void CFilterDeviceNetDlg::onRadix(bool hex) {
-    m_logic.setHex(hex);
-    showState();
-    fillTable(m_logic.rows(), true);
-}

@@ -7,16 +7,15 @@
 // Thread: the user-interface thread.
 
 #include "filters/DeviceNetFilterLogic.h"
-#include "filters/FilterDialogBase.h"
+#include "filters/FilterDialogFor.h"
 
 class QComboBox;
 
-class CFilterDeviceNetDlg final : public FilterDialogBase {
+class CFilterDeviceNetDlg final : public FilterDialogFor<DeviceNetFilterLogic> {
 public:
     explicit CFilterDeviceNetDlg(MessageService& messages, QWidget* parent = nullptr);
 
     void open(const FilterState& filter);
-    [[nodiscard]] DeviceNetFilterLogic& logic() { return m_logic; }
 
     [[nodiscard]] QComboBox* sourceList() const { return m_source; }
     [[nodiscard]] QComboBox* destinationList() const { return m_destination; }
@@ -27,15 +26,8 @@ public:
     [[nodiscard]] QComboBox* method2List() const { return m_method2List; }
 
 private:
-    ConditionListEditor& list() override { return m_logic.list(); }
-    void onAdd() override;
-    void onEdit() override;
-    void onDelete() override;
-    void onRowClicked(int row) override;
-    void onRadix(bool hex) override;
-    void showState();
+    void showState() override;
 
-    DeviceNetFilterLogic m_logic;
     QComboBox* m_source;
     QComboBox* m_destination;
     QRadioButton* m_method1;
