@@ -29,13 +29,6 @@ void setEditText(QComboBox* box, const std::string& text) {
     box->setEditText(wanted);
 }
 
-void setTextQuietly(QLineEdit* edit, const std::string& text) {
-    const QString wanted = QString::fromStdString(text);
-    if (edit->text() == wanted) return;
-    const QSignalBlocker block(edit);
-    edit->setText(wanted);
-}
-
 }  // namespace
 
 CFilterCanOpenDlg::CFilterCanOpenDlg(MessageService& messages, std::uint32_t& hexDisplay,
@@ -146,29 +139,10 @@ void CFilterCanOpenDlg::showState() {
 }
 
 void CFilterCanOpenDlg::showData() {
-    const FrameFields& frame = m_logic.frame();
-    {
-        const QSignalBlocker a(m_dataFrame);
-        const QSignalBlocker b(m_remoteFrame);
-        m_dataFrame->setChecked(!frame.remote());
-        m_remoteFrame->setChecked(frame.remote());
-    }
-    m_size->setCurrentIndex(frame.sizeItem());
-    for (int i = 0; i < 8; ++i) {
-        QLineEdit* edit = m_data[static_cast<std::size_t>(i)];
-        edit->setMaxLength(FrameFields::dataLimit(m_logic.hex()));
-        setTextQuietly(edit, frame.dataText(i));
-        edit->setEnabled(frame.dataEnabled(i));
-    }
+    showFrame(m_logic.frame(), m_logic.hex(), m_dataFrame, m_remoteFrame, m_size, m_data);
 }
 
 void CFilterCanOpenDlg::typedData(int byte, const QString& typed) {
-    const FrameFields::Typed result = m_logic.typeData(byte, typed.toStdString());
-    setTextQuietly(m_data[static_cast<std::size_t>(byte)], result.text);
-    if (result.moveFocus && byte < 7) {
-        QLineEdit* next = m_data[static_cast<std::size_t>(byte) + 1];
-        next->setFocus();
-        next->selectAll();
-    }
+    showTypedByte(m_data, byte, m_logic.typeData(byte, typed.toStdString()));
 }
 

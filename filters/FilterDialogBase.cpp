@@ -3,6 +3,7 @@
 #include "resources/UiText.h"
 
 #include <QButtonGroup>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -139,4 +140,39 @@ void FilterDialogBase::listChanged(bool changed, const std::vector<ConditionTabl
                                    bool toEnd) {
     if (changed && onListChanged) onListChanged();
     fillTable(rows, toEnd);
+}
+
+void FilterDialogBase::setTextQuietly(QLineEdit* edit, const std::string& text) {
+    const QString wanted = QString::fromStdString(text);
+    if (edit->text() == wanted) return;
+    const QSignalBlocker block(edit);
+    edit->setText(wanted);
+}
+
+void FilterDialogBase::showFrame(const FrameFields& frame, bool hex, QRadioButton* dataFrame,
+                                 QRadioButton* remoteFrame, QComboBox* size,
+                                 const std::array<QLineEdit*, 8>& data) {
+    {
+        const QSignalBlocker a(dataFrame);
+        const QSignalBlocker b(remoteFrame);
+        dataFrame->setChecked(!frame.remote());
+        remoteFrame->setChecked(frame.remote());
+    }
+    size->setCurrentIndex(frame.sizeItem());
+    for (int i = 0; i < 8; ++i) {
+        QLineEdit* edit = data[static_cast<std::size_t>(i)];
+        edit->setMaxLength(FrameFields::dataLimit(hex));
+        setTextQuietly(edit, frame.dataText(i));
+        edit->setEnabled(frame.dataEnabled(i));
+    }
+}
+
+void FilterDialogBase::showTypedByte(const std::array<QLineEdit*, 8>& data, int byte,
+                                     const FrameFields::Typed& typed) {
+    setTextQuietly(data[static_cast<std::size_t>(byte)], typed.text);
+    if (typed.moveFocus && byte < 7) {
+        QLineEdit* next = data[static_cast<std::size_t>(byte) + 1];
+        next->setFocus();
+        next->selectAll();
+    }
 }

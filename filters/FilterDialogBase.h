@@ -8,11 +8,15 @@
 
 #include "filters/ConditionListEditor.h"
 #include "filters/ConditionTableCtrl.h"
+#include "filters/FilterInput.h"
 
 #include <QDialog>
 
+#include <array>
 #include <functional>
+#include <string>
 
+class QComboBox;
 class QGridLayout;
 class QGroupBox;
 class QLineEdit;
@@ -64,6 +68,15 @@ protected:
 
     static QString text(const char* english);
     static QLineEdit* dataEdit(int controlId);
+    // Sets an edit's text without letting it report a change.
+    static void setTextQuietly(QLineEdit* edit, const std::string& text);
+    // The "Frame:" radios, the "Size:" list and the data edits of the CAN and CANopen dialogs.
+    static void showFrame(const FrameFields& frame, bool hex, QRadioButton* dataFrame,
+                          QRadioButton* remoteFrame, QComboBox* size,
+                          const std::array<QLineEdit*, 8>& data);
+    // What typing left in data edit `byte`; a complete byte moves on to the next edit.
+    static void showTypedByte(const std::array<QLineEdit*, 8>& data, int byte,
+                              const FrameFields::Typed& typed);
 
 private:
     QGroupBox* m_group;
