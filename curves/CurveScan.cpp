@@ -53,25 +53,9 @@ std::size_t YtSlot::memoryInUse() const {
     return samples.memoryInUse() + m_blocks.memoryInUse() + m_superBlocks.memoryInUse();
 }
 
-void YtScan::setDefinitions(const std::array<CurveDefinition, 4>& definitions) {
-    for (std::size_t i = 0; i < 4; ++i) m_slots[i].definition = definitions[i];
-    reset();
-}
-
-void YtScan::reset() {
-    for (YtSlot& s : m_slots) s.clear();
-    m_position = 0;
-    m_generationKnown = false;
-}
-
 bool YtScan::scan(const FrameStore& store, const ApplicationFlags& flags) {
-    if (flags.test(ApplicationFlags::kClearing)) return false;
-    const std::uint64_t generation = store.generation();
-    const std::uint32_t size = store.count();
-    // Samples hold store indices: an emptied or replaced store makes them meaningless.
-    if ((m_generationKnown && generation != m_generation) || size < m_position) reset();
-    m_generation = generation;
-    m_generationKnown = true;
+    std::uint32_t size = 0;
+    if (!prepare(store, flags, size)) return false;
 
     int active[4];
     int n = 0;
@@ -129,24 +113,9 @@ void YxSlot::clear() {
     sync = {};
 }
 
-void YxScan::setDefinitions(const std::array<XYCurveDefinition, 4>& definitions) {
-    for (std::size_t i = 0; i < 4; ++i) m_slots[i].definition = definitions[i];
-    reset();
-}
-
-void YxScan::reset() {
-    for (YxSlot& s : m_slots) s.clear();
-    m_position = 0;
-    m_generationKnown = false;
-}
-
 bool YxScan::scan(const FrameStore& store, const ApplicationFlags& flags) {
-    if (flags.test(ApplicationFlags::kClearing)) return false;
-    const std::uint64_t generation = store.generation();
-    const std::uint32_t size = store.count();
-    if ((m_generationKnown && generation != m_generation) || size < m_position) reset();
-    m_generation = generation;
-    m_generationKnown = true;
+    std::uint32_t size = 0;
+    if (!prepare(store, flags, size)) return false;
 
     bool changed = false;
     for (YxSlot& s : m_slots) {

@@ -123,29 +123,57 @@ private:
     ChunkedSequence<Block, 8> m_superBlocks;
 };
 
-class YtScan {
+// What both scans share: four slots, and how far into which store they have read.
+template <class Slot, class Definition>
+class CurveScanSlots {
 public:
     // Copies the definitions in and starts over.
-    void setDefinitions(const std::array<CurveDefinition, 4>& definitions);
+    void setDefinitions(const std::array<Definition, 4>& definitions) {
+        for (std::size_t i = 0; i < 4; ++i) m_slots[i].definition = definitions[i];
+        reset();
+    }
     // Empties every slot and starts again at frame 0.
-    void reset();
+    void reset() {
+        for (Slot& s : m_slots) s.clear();
+        m_position = 0;
+        m_generationKnown = false;
+    }
+
+    [[nodiscard]] const Slot& slot(int i) const { return m_slots[static_cast<std::size_t>(i)]; }
+    [[nodiscard]] Slot& slot(int i) { return m_slots[static_cast<std::size_t>(i)]; }
+    [[nodiscard]] std::uint32_t scanPosition() const { return m_position; }
+
+protected:
+    // The end of the frames to look at now; false while the store is being emptied. Samples hold
+    // store indices, so a store emptied or replaced since the last scan starts the scan over.
+    bool prepare(const FrameStore& store, const ApplicationFlags& flags, std::uint32_t& size) {
+        if (flags.test(ApplicationFlags::kClearing)) return false;
+        const std::uint64_t generation = store.generation();
+        size = store.count();
+        if ((m_generationKnown && generation != m_generation) || size < m_position) reset();
+        m_generation = generation;
+        m_generationKnown = true;
+        return true;
+    }
+
+    std::array<Slot, 4> m_slots;
+    std::uint32_t m_position = 0;
+
+private:
+    std::uint64_t m_generation = 0;
+    bool m_generationKnown = false;
+};
+
+class YtScan final : public CurveScanSlots<YtSlot, CurveDefinition> {
+public:
     // Looks at the frames appended since the last scan. Does nothing while the store is being
     // emptied; starts over by itself when the store was emptied or replaced since the last scan.
     // Returns whether a sample was appended.
     bool scan(const FrameStore& store, const ApplicationFlags& flags);
 
-    [[nodiscard]] const YtSlot& slot(int i) const { return m_slots[static_cast<std::size_t>(i)]; }
-    [[nodiscard]] YtSlot& slot(int i) { return m_slots[static_cast<std::size_t>(i)]; }
-    [[nodiscard]] std::uint32_t scanPosition() const { return m_position; }
     // Largest time of the newest sample over the slots with samples (0 with none).
     [[nodiscard]] std::uint32_t newestTime() const;
     [[nodiscard]] std::size_t memoryInUse() const;
-
-private:
-    std::array<YtSlot, 4> m_slots;
-    std::uint32_t m_position = 0;
-    std::uint64_t m_generation = 0;
-    bool m_generationKnown = false;
 };
 
 struct YxSlot {
@@ -161,20 +189,8 @@ struct YxSlot {
     void clear();
 };
 
-class YxScan {
+class YxScan final : public CurveScanSlots<YxSlot, XYCurveDefinition> {
 public:
-    void setDefinitions(const std::array<XYCurveDefinition, 4>& definitions);
-    void reset();
     // Returns whether a statistic changed (a pairing was made).
     bool scan(const FrameStore& store, const ApplicationFlags& flags);
-
-    [[nodiscard]] const YxSlot& slot(int i) const { return m_slots[static_cast<std::size_t>(i)]; }
-    [[nodiscard]] YxSlot& slot(int i) { return m_slots[static_cast<std::size_t>(i)]; }
-    [[nodiscard]] std::uint32_t scanPosition() const { return m_position; }
-
-private:
-    std::array<YxSlot, 4> m_slots;
-    std::uint32_t m_position = 0;
-    std::uint64_t m_generation = 0;
-    bool m_generationKnown = false;
 };
