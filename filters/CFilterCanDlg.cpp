@@ -13,12 +13,6 @@
 #include <QSignalBlocker>
 #include <QStackedWidget>
 
-namespace {
-
-constexpr int kDataIds[8] = {1033, 1018, 1019, 1020, 1021, 1022, 1023, 1024};
-
-}  // namespace
-
 CFilterCanDlg::CFilterCanDlg(MessageService& messages, AdvancedIdentifierClicks& clicks,
                              QWidget* parent)
     : FilterDialogFor(ConditionTableKind::kCan, "Filter in CAN Protocol", parent, false, messages,
@@ -52,16 +46,8 @@ CFilterCanDlg::CFilterCanDlg(MessageService& messages, AdvancedIdentifierClicks&
     grid->addWidget(m_remoteFrame, 0, 5);
     grid->addWidget(new QLabel(text("Size:")), 1, 0);
     grid->addWidget(m_size, 1, 1);
-    auto* dataRow = new QHBoxLayout;
-    dataRow->addWidget(new QLabel(text("Data:")));
-    for (int i = 0; i < 8; ++i) {
-        m_data[static_cast<std::size_t>(i)] = FilterDialogBase::dataEdit(kDataIds[i]);
-        dataRow->addWidget(m_data[static_cast<std::size_t>(i)]);
-        connect(m_data[static_cast<std::size_t>(i)], &QLineEdit::textEdited, this,
-                [this, i](const QString& t) { typedData(i, t); });
-    }
-    dataRow->addStretch();
-    grid->addLayout(dataRow, 2, 0, 1, 6);
+    grid->addLayout(dataRow(m_data, [this](int byte, const QString& t) { typedData(byte, t); }),
+                    2, 0, 1, 6);
     m_identifierEdit->setFixedWidth(
         m_identifierEdit->fontMetrics().horizontalAdvance(QStringLiteral("0000000000")) + 12);
 

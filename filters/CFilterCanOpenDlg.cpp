@@ -12,8 +12,6 @@
 
 namespace {
 
-constexpr int kDataIds[8] = {1033, 1018, 1019, 1020, 1021, 1022, 1023, 1024};
-
 QComboBox* idList(int id) {
     auto* box = withId(new QComboBox, id);
     box->setEditable(true);
@@ -66,16 +64,8 @@ CFilterCanOpenDlg::CFilterCanOpenDlg(MessageService& messages, std::uint32_t& he
     grid->addWidget(m_nodeId, 1, 4, 1, 2);
     grid->addWidget(new QLabel(text("Size:")), 2, 1);
     grid->addWidget(m_size, 2, 2);
-    auto* dataRow = new QHBoxLayout;
-    dataRow->addWidget(new QLabel(text("Data:")));
-    for (int i = 0; i < 8; ++i) {
-        m_data[static_cast<std::size_t>(i)] = FilterDialogBase::dataEdit(kDataIds[i]);
-        dataRow->addWidget(m_data[static_cast<std::size_t>(i)]);
-        connect(m_data[static_cast<std::size_t>(i)], &QLineEdit::textEdited, this,
-                [this, i](const QString& t) { typedData(i, t); });
-    }
-    dataRow->addStretch();
-    grid->addLayout(dataRow, 3, 0, 1, 6);
+    grid->addLayout(dataRow(m_data, [this](int byte, const QString& t) { typedData(byte, t); }),
+                    3, 0, 1, 6);
     m_cobId->installEventFilter(this);
 
     connect(m_method1, &QRadioButton::toggled, this, [this](bool on) {

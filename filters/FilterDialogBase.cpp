@@ -176,3 +176,19 @@ void FilterDialogBase::showTypedByte(const std::array<QLineEdit*, 8>& data, int 
         next->selectAll();
     }
 }
+
+QHBoxLayout* FilterDialogBase::dataRow(
+    std::array<QLineEdit*, 8>& data,
+    const std::function<void(int byte, const QString& text)>& typed) {
+    static constexpr int kDataIds[8] = {1033, 1018, 1019, 1020, 1021, 1022, 1023, 1024};
+    auto* row = new QHBoxLayout;
+    row->addWidget(new QLabel(text("Data:")));
+    for (int i = 0; i < 8; ++i) {
+        QLineEdit* edit = dataEdit(kDataIds[i]);
+        data[static_cast<std::size_t>(i)] = edit;
+        row->addWidget(edit);
+        connect(edit, &QLineEdit::textEdited, this, [typed, i](const QString& t) { typed(i, t); });
+    }
+    row->addStretch();
+    return row;
+}

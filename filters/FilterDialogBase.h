@@ -18,6 +18,7 @@
 
 class QComboBox;
 class QGridLayout;
+class QHBoxLayout;
 class QGroupBox;
 class QLineEdit;
 class QPushButton;
@@ -74,6 +75,9 @@ protected:
     static void showFrame(const FrameFields& frame, bool hex, QRadioButton* dataFrame,
                           QRadioButton* remoteFrame, QComboBox* size,
                           const std::array<QLineEdit*, 8>& data);
+    // The "Data:" row of eight edits (ids 1033, 1018 to 1024); `typed` hears each edit's text.
+    QHBoxLayout* dataRow(std::array<QLineEdit*, 8>& data,
+                         const std::function<void(int byte, const QString& text)>& typed);
     // What typing left in data edit `byte`; a complete byte moves on to the next edit.
     static void showTypedByte(const std::array<QLineEdit*, 8>& data, int byte,
                               const FrameFields::Typed& typed);
