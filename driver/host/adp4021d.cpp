@@ -174,20 +174,27 @@ std::unique_ptr<BusSource> makeSource(const Options& o, std::string& error) {
     }
     if (o.source.rfind("replay:", 0) == 0) {
         const std::string path = o.source.substr(7);
-        ReplayLog log = loadReplayLog(path);
-        if (!log.read.ok) {
-            error = "cannot read the log " + path + ": " + log.read.error;
-            return nullptr;
+        // The log is read as it plays; what it held is told once the first round is through.
+        const auto report = [path](const LogReadResult& r) {
+            if (!r.ok) {
+                std::fprintf(stderr, "adp4021d: %s: replay stopped: %s\n", path.c_str(),
+                             r.error.c_str());
+                return;
+            }
+            std::fprintf(stderr, "adp4021d: %s: %llu frames replayed, %llu lines not usable\n",
+                         path.c_str(), static_cast<unsigned long long>(r.frames),
+                         static_cast<unsigned long long>(r.skippedLines()));
+            for (const LogWarning& w : r.warnings) {
+                std::fprintf(stderr, "adp4021d: %s:%llu: %s%s%s\n", path.c_str(),
+                             static_cast<unsigned long long>(w.line), skipReasonText(w.reason),
+                             w.detail.empty() ? "" : ": ", w.detail.c_str());
+            }
+        };
+        auto replay = LogReplay::openFile(path, o.replayLoop, report, error);
+        if (!replay) {
+            error = "cannot read the log " + path + ": " + error;
         }
-        std::fprintf(stderr, "adp4021d: %s: %zu frames to replay, %llu lines not usable\n",
-                     path.c_str(), log.entries.size(),
-                     static_cast<unsigned long long>(log.read.skippedLines()));
-        for (const LogWarning& w : log.read.warnings) {
-            std::fprintf(stderr, "adp4021d: %s:%llu: %s%s%s\n", path.c_str(),
-                         static_cast<unsigned long long>(w.line), skipReasonText(w.reason),
-                         w.detail.empty() ? "" : ": ", w.detail.c_str());
-        }
-        return std::make_unique<LogReplay>(std::move(log), o.replayLoop);
+        return replay;
     }
     error = "unknown source " + o.source + " (see --help)";
     return nullptr;
