@@ -255,6 +255,19 @@ TEST_F(Slcan, AVanishedAdapterIsGoneUntilItComesBack) {
     EXPECT_EQ(source->stats().losses, 1u);
 }
 
+TEST_F(Slcan, AnAdapterLostBeforeItsSetUpIsNoticed) {
+    auto source = startSource();
+    EXPECT_TRUE(source->present());
+    // Without a set-up nothing is written to the adapter: only the line itself can tell.
+    m_device.unplug();
+    ASSERT_TRUE(waitUntil([&] { return !source->present(); }));
+    EXPECT_TRUE(waitUntil([&] { return m_log.has("the adapter is gone"); }));
+    ASSERT_TRUE(m_device.replug());
+    ASSERT_TRUE(waitUntil([&] { return source->present(); }));
+    EXPECT_TRUE(source->configure(500, 0));
+    EXPECT_EQ(source->stats().losses, 1u);
+}
+
 TEST_F(Slcan, ASerialDeviceThatIsNoAdapterIsRefusedAtStart) {
     m_device.setResponder([](const std::string&) { return std::string(); });
     SlcanSource::Options o;
