@@ -7,8 +7,8 @@
 #include <QCoreApplication>
 #include <QSerialPortInfo>
 
+#include <chrono>
 #include <cstdlib>
-#include <ctime>
 
 namespace {
 
@@ -123,11 +123,10 @@ bool RealBusHost::add(const std::string& source, const AdapterOptions& options,
     return true;
 }
 
-int RealBusHost::waitForSignal(const sigset_t& stopSignals) {
+int RealBusHost::waitForSignal(StopSignals& stop) {
     for (;;) {
-        const timespec tick{0, 100'000'000};
-        const int signal = sigtimedwait(&stopSignals, nullptr, &tick);
-        if (signal > 0) {
+        const int signal = stop.waitFor(std::chrono::milliseconds(100));
+        if (signal != 0) {
             return signal;
         }
         for (Bus& bus : m_buses) {

@@ -10,8 +10,8 @@
 #include "adapter/EmulatedAdapter.h"
 #include "adapter/LiveBusSource.h"
 #include "driver/host/DriverHost.h"
+#include "driver/host/StopSignals.h"
 
-#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -37,8 +37,8 @@ public:
                            std::string& error);
     [[nodiscard]] bool empty() const { return m_buses.empty(); }
 
-    // Follows the buses until one of `stopSignals` comes; returns it.
-    int waitForSignal(const sigset_t& stopSignals);
+    // Follows the buses until a stop signal comes; returns it.
+    int waitForSignal(StopSignals& stop);
 
     // The interfaces each plugin finds and the serial ports that may be slcan adapters.
     static void listBuses(std::FILE* out);

@@ -7,6 +7,7 @@
 #include "adapter/SharedBus.h"
 #include "driver/host/DriverHost.h"
 #include "driver/host/RealBusHost.h"
+#include "driver/host/StopSignals.h"
 #include "platform/devio/DeviceInterfaces.h"
 #include "platform/kernel/KernelHost.h"
 
@@ -20,7 +21,6 @@
 #include <string>
 #include <vector>
 
-#include <pthread.h>
 #include <unistd.h>
 
 namespace {
@@ -30,7 +30,8 @@ const char kUsage[] =
     "Hosts the ADP4021 driver in user space and plugs emulated ADP4021 adapters into its\n"
     "virtual USB bus. Each started adapter's device interface is served as a socket under\n"
     "<runtime dir>/interfaces/{A71602A8-A799-44DC-805F-7FF25F30BEDB}/, where VexaApi finds it.\n"
-    "Runs until SIGINT or SIGTERM, then unplugs every adapter (surprise removal, removal).\n"
+    "Runs until SIGINT or SIGTERM, then unplugs every adapter (surprise removal, removal);\n"
+    "a host that has not ended within a second of the signal ends at once.\n"
     "\n"
     "Adapters and their bus:\n"
     "  --adapters N          number of emulated adapters (default 1); each has its own bus\n"
@@ -213,12 +214,8 @@ int main(int argc, char** argv) {
         ::setenv("KORVANE_RUNTIME_DIR", o.runtimeDir.c_str(), 1);
     }
 
-    // Signals are taken by sigwait below, never by the serving threads.
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    // Before anything is opened: a source may take its time, and the host must still stop.
+    StopSignals stop;
     std::signal(SIGPIPE, SIG_IGN);
 
     std::FILE* traceFile = nullptr;
@@ -280,12 +277,7 @@ int main(int argc, char** argv) {
                      served.size(), o.adapters,
                      (devio::runtimeDirectory() + "/interfaces").c_str());
 
-        int signal = 0;
-        if (realBuses.empty()) {
-            sigwait(&signals, &signal);
-        } else {
-            signal = realBuses.waitForSignal(signals);
-        }
+        const int signal = realBuses.empty() ? stop.wait() : realBuses.waitForSignal(stop);
         std::fprintf(stderr, "adp4021d: %s, unplugging\n", strsignal(signal));
         host.unplugAll();
 
@@ -312,6 +304,7 @@ int main(int argc, char** argv) {
             }
         }
     }
+    stop.finished();
     kernel::setDebugSink(nullptr);
     if (traceFile != nullptr) {
         std::fclose(traceFile);
