@@ -43,7 +43,9 @@ const char kUsage[] =
     "                          load         frames back to back (see --load-*)\n"
     "                          none         a quiet bus\n"
     "                          canbus:PLUGIN:INTERFACE  a real bus through a Qt Serial Bus\n"
-    "                                       plugin, e.g. canbus:socketcan:can0\n"
+    "                                       plugin, e.g. canbus:socketcan:can0 (Qt's virtual\n"
+    "                                       bus canbus:virtualcan:... only with\n"
+    "                                       --unauthenticated-test-bus)\n"
     "                          slcan:DEVICE[,baud=N]  a real bus through an slcan serial\n"
     "                                       adapter, e.g. slcan:/dev/ttyACM0\n"
     "  --list-buses          the CAN interfaces and serial ports found, and exit\n"
@@ -53,6 +55,13 @@ const char kUsage[] =
     "  --load-rate R         load frames per second instead of a full bus\n"
     "  --overdrive           ignore bit timing: frames arrive as fast as the source wants\n"
     "  --rx-buffer N         the adapter's receive buffer in frames (default 4096)\n"
+    "  --unauthenticated-test-bus\n"
+    "                        allow canbus:virtualcan:INTERFACE, Qt's virtual CAN bus, for\n"
+    "                        tests: it is TCP on localhost without authentication, so any\n"
+    "                        local process can put frames on it, and one malformed line from\n"
+    "                        any of them crashes Qt's plugin and the host with it. The host\n"
+    "                        never serves this bus itself: start virtualcan_hub first, which\n"
+    "                        passes on well-formed frames only\n"
     "\n"
     "Test configurations:\n"
     "  --no-data-endpoint    configuration 1 lacks endpoint 0x82\n"
@@ -79,6 +88,7 @@ struct Options {
     bool loadExtended = false;
     double loadRate = 0;
     bool overdrive = false;
+    bool allowTestBus = false;
     long rxBuffer = 4096;
     bool noDataEndpoint = false;
     bool muteReplies = false;
@@ -132,6 +142,8 @@ bool parse(int argc, char** argv, Options& o, std::string& error) {
             o.loadRate = v;
         } else if (a == "--overdrive") {
             o.overdrive = true;
+        } else if (a == "--unauthenticated-test-bus") {
+            o.allowTestBus = true;
         } else if (a == "--rx-buffer") {
             if (!needs(value && number(value, 18, 10'000'000, v))) return false;
             o.rxBuffer = static_cast<long>(v);
@@ -248,7 +260,7 @@ int main(int argc, char** argv) {
             sharedBus = std::make_unique<SharedBus>(makeSource(o, error));
         }
         std::vector<std::unique_ptr<EmulatedAdapter>> adapters;
-        RealBusHost realBuses(host, adapters);
+        RealBusHost realBuses(host, adapters, o.allowTestBus);
         for (int n = 0; n < o.adapters; ++n) {
             AdapterOptions options;
             options.dataEndpoint = !o.noDataEndpoint;
