@@ -20,8 +20,10 @@ class BusSource {
 public:
     virtual ~BusSource() = default;
     // The next frame and the bus time (microseconds since the bus started) at which it wants to
-    // start; false when the source has nothing more, ever.
+    // start; false when the source has nothing more, ever. A source that has nothing yet but more
+    // to come gives kNothingYetUs, with no frame, which is never popped.
     virtual bool next(BusFrame& frame, std::uint64_t& wantedAtUs) = 0;
+    static constexpr std::uint64_t kNothingYetUs = std::uint64_t{1} << 62;
     // The wanted frame was put on the bus; the following call to next() gives the one after it.
     virtual void pop() = 0;
     // The adapter put a frame of its own on the bus (a manual frame or a round of the cyclic

@@ -5,8 +5,10 @@
 #include <QCanBus>
 #include <QCanBusDevice>
 #include <QEventLoop>
+#include <QTcpSocket>
 #include <QThread>
 #include <QTimer>
+#include <QUrl>
 #include <QVariant>
 
 #include <cstring>
@@ -25,6 +27,26 @@ QCanBusFrame toCanBusFrame(const BusFrame& f) {
     out.setExtendedFrameFormat(f.extended);
     if (f.remote) out.setFrameType(QCanBusFrame::RemoteRequestFrame);
     return out;
+}
+
+// Qt's virtual bus is served by its first member, whoever finds the port free, and the server
+// passes on any line from any local process; one malformed line crashes the plugin. So we only
+// ever join a bus that is already served (virtualcan_hub checks what it passes on), never serve
+// it ourselves. False, with where we looked, when nothing listens there.
+bool virtualBusServed(const std::string& interface, int timeoutMs, std::string& where) {
+    QString host = QStringLiteral("127.0.0.1");
+    int port = 35468;  // the plugin's own default
+    const QUrl url(QString::fromStdString(interface));
+    if (url.scheme() == QLatin1String("tcp")) {
+        host = url.host();
+        port = url.port(port);
+    }
+    where = host.toStdString() + ":" + std::to_string(port);
+    QTcpSocket probe;
+    probe.connectToHost(host, static_cast<quint16>(port));
+    const bool served = probe.waitForConnected(timeoutMs);
+    probe.abort();
+    return served;
 }
 
 }  // namespace
@@ -68,6 +90,13 @@ public:
                         " up type can bitrate 500000)";
                 return false;
             }
+        }
+        std::string where;
+        if (m_virtual && !virtualBusServed(o.interface, o.connectTimeoutMs, where)) {
+            error = "canbus " + m_name + ": nothing serves the virtual bus at " + where +
+                    "; start virtualcan_hub " + o.interface +
+                    " first (the host never serves this unauthenticated bus itself)";
+            return false;
         }
         QString why;
         m_device = QCanBus::instance()->createDevice(QString::fromStdString(o.plugin),

@@ -7,7 +7,9 @@
 //
 // The set-up command's bit rate: a SocketCAN interface keeps what the system gave it ("ip link"),
 // so a different rate or listen-only mode is refused with the command that would change it; a
-// virtual bus takes any rate; other plugins are reconnected at the new rate. A lost interface
+// virtual bus takes any rate; other plugins are reconnected at the new rate. Qt's virtual bus is
+// joined only while something else serves it: a member that serves it takes any local process's
+// lines unchecked. A lost interface
 // (connection gone, read failure, SocketCAN link down or removed) makes the source not present
 // until the interface can be opened again.
 //

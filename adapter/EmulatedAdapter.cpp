@@ -242,8 +242,10 @@ EmulatedAdapter::Block EmulatedAdapter::handleCommand(std::span<const std::uint8
             break;
         case 0x02:  // sending
             if (c[2] == 0x00 && c[1] >= 6 && c[1] <= 14) {
-                m_tx.emplace_back(unpackItem(&c[3]), nowUs());
-                ok = true;
+                ok = m_tx.size() < kTransmitFifoFrames;
+                if (ok) {
+                    m_tx.emplace_back(unpackItem(&c[3]), nowUs());
+                }
             } else if (c[2] == 0x01 && c[1] == 0x39 && c[3] <= 1) {
                 const std::uint8_t packet = c[3];
                 m_cyclicMask[packet] = static_cast<std::uint8_t>(c[4] & 0x0F);
@@ -367,12 +369,15 @@ void EmulatedAdapter::carry(const BusFrame& frame, std::uint64_t endUs, bool rec
 }
 
 void EmulatedAdapter::runBus(std::uint64_t now) {
+    m_turnFrames = 0;
     if (m_cyclicRunning) {
         const std::uint64_t interval = std::max<std::uint64_t>(m_interval, 1) * 1000;
         while (m_cyclicRunning && m_cyclicNextUs <= now) {
             // The bus first carries what it could before the round falls due; a round whose
             // predecessor still waits is skipped, so the queue never outgrows one round.
-            carryUntil(m_cyclicNextUs);
+            if (!carryUntil(m_cyclicNextUs)) {
+                return;  // the next turn goes on from here
+            }
             if (m_cyclicTx.empty()) {
                 for (int i = 0; i < 8; ++i) {
                     if ((m_cyclicMask[i / 4] >> (i % 4) & 1) != 0) {
@@ -393,16 +398,19 @@ void EmulatedAdapter::runBus(std::uint64_t now) {
     carryUntil(now);
 }
 
-void EmulatedAdapter::carryUntil(std::uint64_t now) {
+bool EmulatedAdapter::carryUntil(std::uint64_t now) {
     if (m_baudKbps == 0) {
         m_tx.clear();  // nothing moves on a bus without a bit rate
         m_cyclicTx.clear();
-        return;
+        return true;
     }
     const double usPerBit = 1000.0 / m_baudKbps;
     // A real bus has timed its frames already; they only count towards the loading here.
     const bool live = m_source && m_source->live();
     for (;;) {
+        if (m_turnFrames >= kFramesPerTurn) {
+            return false;
+        }
         BusFrame fromSource;
         std::uint64_t sourceAt = 0;
         const bool haveSource = !m_sourceDone && m_source && m_source->next(fromSource, sourceAt);
@@ -416,7 +424,7 @@ void EmulatedAdapter::carryUntil(std::uint64_t now) {
                              : &m_cyclicTx;
         const bool haveTx = !ownQueue->empty();
         if (!haveSource && !haveTx) {
-            return;
+            return true;
         }
         // The earlier wish wins the bus; the adapter's own frames win a tie.
         const bool own = haveTx && (!haveSource || ownQueue->front().second <= sourceAt);
@@ -428,11 +436,16 @@ void EmulatedAdapter::carryUntil(std::uint64_t now) {
                                   : static_cast<std::uint64_t>(std::llround(frameBits(frame) * usPerBit));
         const std::uint64_t end = live ? wanted : start + duration;
         if (end > now) {
-            return;
+            return true;
         }
+        ++m_turnFrames;
         m_busFreeAtUs = std::max(m_busFreeAtUs, end);
-        m_busy.emplace_back(end, duration);
-        m_busyInWindowUs += duration;
+        // A frame that takes no bus time (overdrive) adds nothing to the loading; keeping it
+        // would grow the window without bound when every frame wants the same moment.
+        if (duration > 0) {
+            m_busy.emplace_back(end, duration);
+            m_busyInWindowUs += duration;
+        }
         while (!m_busy.empty() && m_busy.front().first + kLoadingWindowUs < end) {
             m_busyInWindowUs -= m_busy.front().second;
             m_busy.pop_front();

@@ -12,7 +12,11 @@
 // `cycle` times (0: until stopped), and a round that falls due while the previous one still waits
 // for the bus is skipped (it counts towards `cycle`), so no interval or bit rate makes the queue
 // grow; frames the adapter sends take bus time but are not received; the start-capture command
-// empties the receive buffer, so a capture never begins with frames the bus carried before it.
+// empties the receive buffer, so a capture never begins with frames the bus carried before it; a
+// frame sent by hand waits in a transmit FIFO of kTransmitFifoFrames, and a send that finds it full
+// is refused (reply byte 1 is 0) rather than queued for hours of bus time; one turn of the bus
+// carries at most kFramesPerTurn frames, so a source that wants more than that (an overdriven load)
+// only ever holds the lock for one turn.
 //
 // Threads: the bus runs on a thread of its own; transfers arrive on the driver's threads.
 
@@ -53,6 +57,8 @@ struct AdapterStats {
 class EmulatedAdapter final : public UsbDeviceFunction {
 public:
     static constexpr std::uint32_t kClockWrapMs = 0x3FC000;
+    static constexpr std::size_t kTransmitFifoFrames = 64;
+    static constexpr std::size_t kFramesPerTurn = 8192;
 
     EmulatedAdapter(std::unique_ptr<BusSource> source, AdapterOptions options);
     ~EmulatedAdapter() override;
@@ -78,7 +84,8 @@ private:
 
     void busLoop();
     void runBus(std::uint64_t nowUs);
-    void carryUntil(std::uint64_t limitUs);
+    // False when the turn's frames are used up before the bus reached `limitUs`.
+    bool carryUntil(std::uint64_t limitUs);
     void carry(const BusFrame& frame, std::uint64_t endUs, bool received);
     [[nodiscard]] static bool isValidSetup(std::span<const std::uint8_t> command);
     // `sourceTakesSetup`: the bus source's answer to a set-up command, asked before the lock.
@@ -112,7 +119,8 @@ private:
     std::uint64_t m_busFreeAtUs = 0;
     std::deque<std::pair<std::uint64_t, std::uint64_t>> m_busy;  // (end, duration), last 500 ms
     std::uint64_t m_busyInWindowUs = 0;
-    std::deque<std::pair<BusFrame, std::uint64_t>> m_tx;  // the adapter's own frames
+    std::deque<std::pair<BusFrame, std::uint64_t>> m_tx;  // the transmit FIFO
+    std::size_t m_turnFrames = 0;                         // carried in this turn of the bus
     // The cyclic set.
     std::array<BusFrame, 8> m_cyclic{};
     std::uint8_t m_cyclicMask[2] = {0, 0};

@@ -1,54 +1,142 @@
 #include "adapter/LogReplay.h"
 
+#include <cerrno>
 #include <cstring>
 
-ReplayLog loadReplayLog(LogReader& reader) {
-    ReplayLog log;
-    LogFrame f;
-    std::uint64_t first = 0, previous = 0;
-    while (reader.next(f)) {
-        if (log.entries.empty()) first = previous = f.timeUs;
-        const std::uint64_t at = f.timeUs < previous ? previous : f.timeUs;
-        previous = at;
-        BusFrame b;
-        b.identifier = f.identifier;
-        b.extended = f.extended;
-        b.remote = f.remote;
-        b.length = f.length;
-        std::memcpy(b.data, f.data, sizeof b.data);
-        log.entries.push_back({at - first, b});
-    }
-    log.read = reader.result();
-    return log;
+#include <sys/stat.h>
+
+LogReplay::LogReplay(Open open, bool loop, Report report)
+    : LogReplay(nullptr, std::move(open), loop, std::move(report)) {}
+
+LogReplay::LogReplay(std::unique_ptr<LogReader> first, Open open, bool loop, Report report)
+    : m_open(std::move(open)), m_loop(loop), m_report(std::move(report)) {
+    m_reader =
+        std::thread([this, reader = std::move(first)]() mutable { readLoop(std::move(reader)); });
 }
 
-ReplayLog loadReplayLog(const std::string& path) {
-    const auto reader =
-        makeLogReader(fileKindOf(path) == FileKind::kAsc ? LogFormat::kAsc : LogFormat::kCandump);
-    if (!reader->openFile(path)) {
-        ReplayLog log;
-        log.read = reader->result();
-        return log;
+LogReplay::~LogReplay() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_stop = true;
     }
-    return loadReplayLog(*reader);
+    m_room.notify_all();
+    m_reader.join();
 }
 
-LogReplay::LogReplay(ReplayLog log, bool loop) : m_log(std::move(log)), m_loop(loop) {}
+std::unique_ptr<LogReplay> LogReplay::openFile(const std::string& path, bool loop, Report report,
+                                               std::string& error) {
+    Open open = [path](std::string& why) -> std::unique_ptr<LogReader> {
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0) {
+            why = std::strerror(errno);
+            return nullptr;
+        }
+        if (!S_ISREG(st.st_mode)) {
+            why = "not a regular file";
+            return nullptr;
+        }
+        auto reader = makeLogReader(fileKindOf(path) == FileKind::kAsc ? LogFormat::kAsc
+                                                                       : LogFormat::kCandump);
+        if (!reader->openFile(path)) {
+            why = reader->result().error;
+            return nullptr;
+        }
+        return reader;
+    };
+    auto first = open(error);
+    if (!first) {
+        return nullptr;
+    }
+    return std::unique_ptr<LogReplay>(
+        new LogReplay(std::move(first), std::move(open), loop, std::move(report)));
+}
 
 bool LogReplay::next(BusFrame& frame, std::uint64_t& wantedAtUs) {
-    if (m_index >= m_log.entries.size()) {
-        if (!m_loop || m_log.entries.empty()) {
+    std::lock_guard lock(m_mutex);
+    if (m_ahead.empty()) {
+        if (m_readerDone) {
             return false;
         }
-        // The next round starts a millisecond after the last frame of this one.
-        m_roundStartUs += m_log.entries.back().offsetUs + 1000;
-        m_index = 0;
+        frame = BusFrame{};
+        wantedAtUs = kNothingYetUs;
+        return true;
     }
-    frame = m_log.entries[m_index].frame;
-    wantedAtUs = m_roundStartUs + m_log.entries[m_index].offsetUs;
+    frame = m_ahead.front().frame;
+    wantedAtUs = m_ahead.front().atUs;
     return true;
 }
 
 void LogReplay::pop() {
-    ++m_index;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_ahead.empty()) {
+            return;
+        }
+        m_ahead.pop_front();
+    }
+    m_room.notify_one();
+}
+
+std::size_t LogReplay::framesAhead() const {
+    std::lock_guard lock(m_mutex);
+    return m_ahead.size();
+}
+
+bool LogReplay::push(const Entry& entry) {
+    std::unique_lock lock(m_mutex);
+    m_room.wait(lock, [this] { return m_stop || m_ahead.size() < kFramesAhead; });
+    if (m_stop) {
+        return false;
+    }
+    m_ahead.push_back(entry);
+    return true;
+}
+
+void LogReplay::readLoop(std::unique_ptr<LogReader> reader) {
+    std::uint64_t roundStartUs = 0;
+    bool reported = false;
+    std::string error;
+    if (!reader) {
+        reader = m_open(error);
+    }
+    while (reader) {
+        LogFrame f;
+        bool any = false;
+        std::uint64_t first = 0, previous = 0;
+        while (reader->next(f)) {
+            if (!any) {
+                first = previous = f.timeUs;
+                any = true;
+            }
+            previous = std::max(previous, f.timeUs);
+            Entry e{roundStartUs + (previous - first), BusFrame{}};
+            e.frame.identifier = f.identifier;
+            e.frame.extended = f.extended;
+            e.frame.remote = f.remote;
+            e.frame.length = f.length;
+            std::memcpy(e.frame.data, f.data, sizeof e.frame.data);
+            if (!push(e)) {
+                return;
+            }
+        }
+        const LogReadResult& result = reader->result();
+        if (!reported || !result.ok) {
+            if (m_report) m_report(result);
+            reported = true;
+        }
+        if (!result.ok || !m_loop || !any) {
+            reader.reset();
+            break;
+        }
+        roundStartUs += previous - first + 1000;
+        reader = m_open(error);
+    }
+    if (!error.empty() && m_report) {
+        LogReadResult failed;
+        failed.ok = false;
+        failed.error = error;
+        m_report(failed);
+    }
+    std::lock_guard lock(m_mutex);
+    m_readerDone = true;
 }

@@ -63,7 +63,9 @@ public:
         if (m_cursor == hub.base + hub.sourceLog.size() && !hub.sourceDone && hub.source) {
             BusFrame f;
             std::uint64_t at = 0;
-            if (hub.source->next(f, at)) {
+            if (!hub.source->next(f, at)) {
+                hub.sourceDone = true;
+            } else if (at < kIdleUs) {
                 hub.source->pop();
                 hub.sourceLog.push_back({f, at});
                 ++hub.stats.sourceFrames;
@@ -72,8 +74,6 @@ public:
                     ++hub.base;
                     ++hub.stats.framesDropped;
                 }
-            } else {
-                hub.sourceDone = true;
             }
         }
         const Timed* fromSource = m_cursor < hub.base + hub.sourceLog.size()

@@ -40,9 +40,9 @@ public:
     [[nodiscard]] std::unique_ptr<BusSource> join();
     [[nodiscard]] Stats stats() const;
 
-    // Bus time of a port that never has anything to offer: far beyond any real wish, so the
-    // adapter keeps asking and takes a peer's frame as soon as there is one.
-    static constexpr std::uint64_t kIdleUs = std::uint64_t{1} << 62;
+    // Bus time of a port that has nothing to offer: far beyond any real wish, so the adapter
+    // keeps asking and takes a peer's frame as soon as there is one.
+    static constexpr std::uint64_t kIdleUs = BusSource::kNothingYetUs;
 
 private:
     struct Hub;

@@ -3,6 +3,7 @@
 #include "adapter/SlcanCodec.h"
 
 #include <QSerialPort>
+#include <QSocketNotifier>
 #include <QThread>
 #include <QTimer>
 
@@ -11,6 +12,10 @@
 #include <mutex>
 #include <optional>
 #include <vector>
+
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -50,6 +55,7 @@ public:
     void destroy() {
         m_statusTimer->stop();
         m_reopenTimer->stop();
+        unwatch();
         if (m_port->isOpen()) {
             // Leaves the adapter off the bus, as it was before we came.
             m_port->write("C\r");
@@ -93,6 +99,7 @@ public:
         if (exchange("N\r", &reply) == Answer::Done) {
             m_source.log("slcan " + o.device + ": serial number " + reply.text);
         }
+        watch();
         return true;
     }
 
@@ -280,8 +287,49 @@ private:
         }
     }
 
+    // A device that went away (unplugged, its pseudo-terminal closed) hangs up: the port then
+    // reads end of file for ever, which the port neither reports nor stops polling for, and
+    // nothing would notice until a command is written. We watch the line on a second
+    // descriptor of our own.
+    void watch() {
+        m_watchFd = ::dup(static_cast<int>(m_port->handle()));
+        if (m_watchFd < 0) return;
+        m_hangUpWatch = new QSocketNotifier(m_watchFd, QSocketNotifier::Read, this);
+        connect(m_hangUpWatch, &QSocketNotifier::activated, this, &Worker::checkHangUp);
+    }
+
+    void unwatch() {
+        if (m_hangUpWatch != nullptr) {
+            m_hangUpWatch->setEnabled(false);
+            m_hangUpWatch->deleteLater();  // we may be inside its signal
+            m_hangUpWatch = nullptr;
+        }
+        if (m_watchFd >= 0) {
+            ::close(m_watchFd);
+            m_watchFd = -1;
+        }
+    }
+
+    void checkHangUp() {
+        pollfd p{m_watchFd, POLLIN, 0};
+        if (m_watchFd < 0 || ::poll(&p, 1, 0) <= 0) return;
+        bool gone = (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+        if (!gone && (p.revents & POLLIN) != 0) {
+            // Readable with nothing to read is end of file.
+            int waiting = 0;
+            gone = ::ioctl(m_watchFd, FIONREAD, &waiting) == 0 && waiting == 0;
+        }
+        if (gone) lose();
+    }
+
     void onError(QSerialPort::SerialPortError error) {
-        if (error != QSerialPort::ResourceError || !m_port->isOpen()) return;
+        if (error != QSerialPort::ResourceError) return;
+        lose();
+    }
+
+    void lose() {
+        if (!m_port->isOpen()) return;
+        unwatch();
         m_port->close();
         m_pending.clear();
         m_channelOpen = false;
@@ -304,6 +352,8 @@ private:
     QSerialPort* m_port = nullptr;
     QTimer* m_statusTimer = nullptr;
     QTimer* m_reopenTimer = nullptr;
+    QSocketNotifier* m_hangUpWatch = nullptr;
+    int m_watchFd = -1;
     SlcanCodec m_codec;
     SlcanTimeline m_timeline;
     std::vector<SlcanCodec::Line> m_lines;

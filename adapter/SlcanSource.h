@@ -6,7 +6,8 @@
 // or listening only ("L", work mode 1). Received frames are placed on the adapter's clock by
 // their own stamps; the adapter's own frames are sent; the status is polled ("F") for overruns.
 // Refusals (BEL) and lines that do not parse are counted and skipped. When the serial device
-// goes away the source is not present until it can be opened again.
+// goes away (an error, a hang-up or end of file on the port, before or after a set-up) the source
+// is not present until it can be opened again.
 //
 // Threads: the serial port lives on a thread of its own; see LiveBusSource for the rest.
 

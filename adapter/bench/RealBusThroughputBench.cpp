@@ -106,9 +106,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     const std::string stats = dir.path() + "/stats.txt";
-    HostProcess host(
-        ADP4021D_PATH, dir.path(),
-        {"--quiet", "--source", "canbus:virtualcan:" + hub.interfaceName(), "--stats-file", stats});
+    HostProcess host(ADP4021D_PATH, dir.path(),
+                     {"--quiet", "--unauthenticated-test-bus", "--source",
+                      "canbus:virtualcan:" + hub.interfaceName(), "--stats-file", stats});
     std::unique_ptr<QCanBusDevice> sender(QCanBus::instance()->createDevice(
         QStringLiteral("virtualcan"), QString::fromStdString(hub.interfaceName())));
     if (!host.ready() || !sender || !sender->connectDevice() || Vexa_INIT() != 1 ||

@@ -5,8 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <mutex>
 #include <sstream>
 #include <thread>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 
@@ -37,48 +41,135 @@ TEST(FrameBits, StuffingAndTheFrameLayout) {
     EXPECT_LT(frameBits(remote), 47u + 8u + 8u);
 }
 
+namespace {
+
+// A replay of `text` through a fresh reader of `Reader` for each round.
+template <class Reader>
+std::unique_ptr<LogReplay> replayOf(std::string text, bool loop,
+                                    LogReplay::Report report = nullptr) {
+    auto bytes = std::make_shared<std::string>(std::move(text));
+    return std::make_unique<LogReplay>(
+        [bytes](std::string&) -> std::unique_ptr<LogReader> {
+            auto reader = std::make_unique<Reader>();
+            reader->openMemory(*bytes);
+            return reader;
+        },
+        loop, std::move(report));
+}
+
+// The replay's next frame, once its reader has one; false at its end.
+bool nextFrame(LogReplay& replay, BusFrame& f, std::uint64_t& at) {
+    for (int i = 0; i < 3000; ++i) {
+        if (!replay.next(f, at)) return false;
+        if (at != BusSource::kNothingYetUs) return true;
+        std::this_thread::sleep_for(1ms);
+    }
+    return false;
+}
+
+}  // namespace
+
 TEST(Replay, TakesBothLogFormatsThroughTheirReadersAndKeepsThePace) {
-    CandumpReader candump;
-    candump.openMemory(
+    std::mutex mutex;
+    std::vector<LogReadResult> reports;
+    auto candump = replayOf<CandumpReader>(
         "(1436509052.249713) vcan0 044#2A366C2BBA\n"
         "(1436509052.449847) vcan0 0FF#R\n"
         "(1436509052.549847) can1 12345678#11.22.33\n"
         "garbage\n"
         "(1436509052.349847) can1 7FF#R3\n"
-        "(1436509053.049847) vcan0 044##0112233\n");
-    const ReplayLog log = loadReplayLog(candump);
-    ASSERT_EQ(log.entries.size(), 4u);
-    EXPECT_EQ(log.entries[0].offsetUs, 0u);
-    EXPECT_EQ(log.entries[0].frame.length, 5);
-    EXPECT_EQ(log.entries[0].frame.data[4], 0xBA);
-    EXPECT_TRUE(log.entries[1].frame.remote);
-    EXPECT_EQ(log.entries[1].offsetUs, 200'134u);
-    EXPECT_TRUE(log.entries[2].frame.extended);
-    EXPECT_EQ(log.entries[2].frame.length, 3);
-    // A frame earlier than the one before goes right after it.
-    EXPECT_EQ(log.entries[3].offsetUs, 300'134u);
-    EXPECT_EQ(log.entries[3].frame.length, 3);
-    EXPECT_EQ(log.read.skippedLines(), 2u);
-    EXPECT_EQ(log.read.warnings.at(0).line, 4u);
-
-    AscReader asc;
-    asc.openMemory("base hex  timestamps absolute\n 1.5 1 123 Rx d 1 AA\n 1.75 1 1x Rx r 2\n");
-    LogReplay replay(loadReplayLog(asc), true);
+        "(1436509053.049847) vcan0 044##0112233\n",
+        false, [&](const LogReadResult& r) {
+            std::lock_guard lock(mutex);
+            reports.push_back(r);
+        });
+    std::vector<std::pair<BusFrame, std::uint64_t>> frames;
     BusFrame f;
     std::uint64_t at = 0;
-    ASSERT_TRUE(replay.next(f, at));
+    while (nextFrame(*candump, f, at)) {
+        frames.emplace_back(f, at);
+        candump->pop();
+    }
+    ASSERT_EQ(frames.size(), 4u);
+    EXPECT_EQ(frames[0].second, 0u);
+    EXPECT_EQ(frames[0].first.length, 5);
+    EXPECT_EQ(frames[0].first.data[4], 0xBA);
+    EXPECT_TRUE(frames[1].first.remote);
+    EXPECT_EQ(frames[1].second, 200'134u);
+    EXPECT_TRUE(frames[2].first.extended);
+    EXPECT_EQ(frames[2].first.length, 3);
+    // A frame earlier than the one before goes right after it.
+    EXPECT_EQ(frames[3].second, 300'134u);
+    EXPECT_EQ(frames[3].first.length, 3);
+    {
+        std::lock_guard lock(mutex);
+        ASSERT_EQ(reports.size(), 1u);
+        EXPECT_EQ(reports[0].frames, 4u);
+        EXPECT_EQ(reports[0].skippedLines(), 2u);
+        EXPECT_EQ(reports[0].warnings.at(0).line, 4u);
+    }
+
+    auto asc = replayOf<AscReader>(
+        "base hex  timestamps absolute\n 1.5 1 123 Rx d 1 AA\n 1.75 1 1x Rx r 2\n", true);
+    ASSERT_TRUE(nextFrame(*asc, f, at));
     EXPECT_EQ(at, 0u);
     EXPECT_EQ(f.data[0], 0xAA);
-    replay.pop();
-    ASSERT_TRUE(replay.next(f, at));
+    asc->pop();
+    ASSERT_TRUE(nextFrame(*asc, f, at));
     EXPECT_EQ(at, 250'000u);
     EXPECT_TRUE(f.remote && f.extended);
-    replay.pop();
+    asc->pop();
     // Looping: the next round a millisecond after the last frame.
-    ASSERT_TRUE(replay.next(f, at));
+    ASSERT_TRUE(nextFrame(*asc, f, at));
     EXPECT_EQ(at, 251'000u);
 
-    EXPECT_FALSE(loadReplayLog("/nonexistent/x.asc").read.ok);
+    std::string error;
+    EXPECT_FALSE(LogReplay::openFile("/nonexistent/x.asc", false, nullptr, error));
+    EXPECT_FALSE(error.empty());
+}
+
+TEST(Replay, ALongLogIsReadAsItPlaysWithABoundedRunAhead) {
+    // Many more frames than the replay keeps ready, one millisecond apart.
+    constexpr std::size_t kFrames = LogReplay::kFramesAhead * 5;
+    std::string text;
+    char line[64];
+    for (std::size_t n = 0; n < kFrames; ++n) {
+        std::snprintf(line, sizeof line, "(%zu.%06zu) can0 %03zX#%02zX\n", 100 + n / 1000,
+                      n % 1000 * 1000, n % 0x800, n % 0x100);
+        text += line;
+    }
+    auto replay = replayOf<CandumpReader>(std::move(text), false);
+    BusFrame f;
+    std::uint64_t at = 0;
+    ASSERT_TRUE(nextFrame(*replay, f, at));
+    std::this_thread::sleep_for(50ms);  // the reader runs ahead as far as it may
+    EXPECT_GT(replay->framesAhead(), 0u);
+    EXPECT_LE(replay->framesAhead(), LogReplay::kFramesAhead);
+    std::size_t n = 0;
+    while (nextFrame(*replay, f, at)) {
+        ASSERT_EQ(f.identifier, n % 0x800) << n;
+        ASSERT_EQ(at, n * 1000) << n;
+        ASSERT_LE(replay->framesAhead(), LogReplay::kFramesAhead);
+        replay->pop();
+        ++n;
+    }
+    EXPECT_EQ(n, kFrames);
+}
+
+TEST(Replay, OnlyRegularFilesAreReplayed) {
+    std::string error;
+    EXPECT_FALSE(LogReplay::openFile("/dev/zero", true, nullptr, error));
+    EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
+    char dir[] = "/tmp/replay-XXXXXX";
+    ASSERT_NE(::mkdtemp(dir), nullptr);
+    const std::string fifo = std::string(dir) + "/log.asc";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // Refused at once: opening a FIFO nobody writes to would wait for ever.
+    error.clear();
+    EXPECT_FALSE(LogReplay::openFile(fifo, false, nullptr, error));
+    EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
+    ::unlink(fifo.c_str());
+    ::rmdir(dir);
 }
 
 namespace {

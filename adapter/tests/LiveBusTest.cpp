@@ -21,6 +21,8 @@
 #include <mutex>
 #include <thread>
 
+#include <sys/wait.h>
+
 using namespace std::chrono_literals;
 
 namespace {
@@ -255,6 +257,19 @@ TEST_F(Slcan, AVanishedAdapterIsGoneUntilItComesBack) {
     EXPECT_EQ(source->stats().losses, 1u);
 }
 
+TEST_F(Slcan, AnAdapterLostBeforeItsSetUpIsNoticed) {
+    auto source = startSource();
+    EXPECT_TRUE(source->present());
+    // Without a set-up nothing is written to the adapter: only the line itself can tell.
+    m_device.unplug();
+    ASSERT_TRUE(waitUntil([&] { return !source->present(); }));
+    EXPECT_TRUE(waitUntil([&] { return m_log.has("the adapter is gone"); }));
+    ASSERT_TRUE(m_device.replug());
+    ASSERT_TRUE(waitUntil([&] { return source->present(); }));
+    EXPECT_TRUE(source->configure(500, 0));
+    EXPECT_EQ(source->stats().losses, 1u);
+}
+
 TEST_F(Slcan, ASerialDeviceThatIsNoAdapterIsRefusedAtStart) {
     m_device.setResponder([](const std::string&) { return std::string(); });
     SlcanSource::Options o;
@@ -356,6 +371,87 @@ TEST_F(VirtualCan, ALostBusIsGoneUntilItComesBack) {
     ASSERT_TRUE(rest->writeFrame(QCanBusFrame(0x42, QByteArray("\x01", 1))));
     ASSERT_TRUE(waitUntil([&] { return !drain(*source).empty(); }));
     EXPECT_EQ(source->stats().losses, 1u);
+}
+
+TEST_F(VirtualCan, ABusNobodyServesIsNotServedByUs) {
+    const int port = VirtualCanHub::freePort();
+    CanBusSource::Options o;
+    o.plugin = "virtualcan";
+    o.interface = "tcp://127.0.0.1:" + std::to_string(port) + "/can0";
+    o.connectTimeoutMs = 500;
+    CanBusSource source(o, m_log.sink());
+    std::string error;
+    EXPECT_FALSE(source.start(error));
+    EXPECT_NE(error.find("start virtualcan_hub"), std::string::npos) << error;
+    // Serving it would have let any local process reach us unchecked.
+    EXPECT_FALSE(VirtualCanMember(port).ok());
+}
+
+namespace {
+
+// Runs a command through the shell; what it wrote to stdout and its exit status.
+std::pair<std::string, int> run(const std::string& command) {
+    std::FILE* pipe = ::popen(("timeout -s KILL 10 " + command).c_str(), "r");
+    std::string out;
+    char buffer[512];
+    while (pipe != nullptr && std::fgets(buffer, sizeof buffer, pipe) != nullptr) out += buffer;
+    const int status = pipe != nullptr ? ::pclose(pipe) : -1;
+    return {out, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+}
+
+}  // namespace
+
+TEST(VirtualCanHubLines, OnlyWellFormedFramesArePassedOnAndAMemberThatNeverEndsItsLineGoes) {
+    VirtualCanHub hub;
+    ASSERT_TRUE(hub.start());
+    VirtualCanMember can0(hub.port()), can1(hub.port()), talker(hub.port());
+    ASSERT_TRUE(can0.ok() && can1.ok() && talker.ok());
+    ASSERT_TRUE(can0.send("connect:can0\n"));
+    ASSERT_TRUE(can1.send("connect:can1\n"));
+    std::this_thread::sleep_for(100ms);  // both have joined before anything is sent
+    // Qt's plugin crashes on a line without its two '#' and reads "-1" as identifier 0.
+    ASSERT_TRUE(
+        talker.send("can0:291##0102\n"
+                    "can0:garbage\n"
+                    "can0:-1##00\n"
+                    "can0:2048##00\n"
+                    "can0:5#Q#\n"
+                    "can0:5##0\n"
+                    "can0:5##zz\n"
+                    "can0:5##001122334455667788\n"
+                    "can0:1#2#3#4\n"
+                    "nonsense\n"
+                    "can1:5##\n"
+                    "can0:28036591#X#aa\r\n"
+                    "can0:2047#R#000000\n"));
+    EXPECT_EQ(can0.lines(3, 2000),
+              (std::vector<std::string>{"291##0102", "28036591#X#aa", "2047#R#000000"}));
+    EXPECT_EQ(can1.lines(1, 2000), (std::vector<std::string>{"5##"}));
+    EXPECT_TRUE(can0.lines(1, 100).empty());
+
+    (void)talker.send(std::string(200'000, '7'));
+    EXPECT_TRUE(talker.closedByPeer(3000));
+    VirtualCanMember next(hub.port());
+    ASSERT_TRUE(next.send("can0:1##ff\n"));
+    EXPECT_EQ(can0.lines(1, 2000), (std::vector<std::string>{"1##ff"}));
+}
+
+TEST(VirtualCanHubProgram, TellsItsUsageAndPutsFramesOnTheBusFromTheCommandLine) {
+    const auto [usage, helped] = run(VirtualCanHub::program() + " --help");
+    EXPECT_EQ(helped, 0);
+    EXPECT_NE(usage.find("Usage: virtualcan_hub"), std::string::npos) << usage;
+    EXPECT_NE(usage.find("--send"), std::string::npos) << usage;
+
+    VirtualCanHub hub;
+    ASSERT_TRUE(hub.start());
+    VirtualCanMember listener(hub.port());
+    ASSERT_TRUE(listener.send("connect:can0\n"));
+    std::this_thread::sleep_for(100ms);
+    const std::string send = VirtualCanHub::program() + " --send " + hub.interfaceName();
+    EXPECT_EQ(run(send + " 12#X1 2>/dev/null").second, 2);
+    EXPECT_EQ(run(send + " 123#DEADBEEF 18FF1021#01.02 7FF#R3").second, 0);
+    EXPECT_EQ(listener.lines(4, 2000),
+              (std::vector<std::string>{"291##deadbeef", "419368993#X#0102", "2047#R#000000"}));
 }
 
 TEST(CanBusSourceFrames, ErrorFramesAreCountedAndWhatTheAdapterCannotCarryIsSkipped) {

@@ -163,6 +163,23 @@ TEST(CyclicSet, ABusWithRoomSendsEveryRound) {
     EXPECT_EQ(s.framesSent, 200u);
 }
 
+TEST(ManualFrames, ASendIsRefusedWhileTheTransmitFifoIsFull) {
+    EmulatedAdapter adapter(nullptr, {});
+    Endpoints ep(adapter);
+    ep.setUp(1);  // 1 kbit/s: each frame holds the bus for about 60 ms
+    const std::vector<std::uint8_t> send = {0x02, 7, 0x00, 1, 0x01, 0x23, 0, 0, 0xAB};
+    for (std::size_t i = 0; i < EmulatedAdapter::kTransmitFifoFrames; ++i) {
+        ASSERT_EQ(ep.command(send), 1) << "frame " << i;
+    }
+    EXPECT_EQ(ep.command(send), 0);
+    EXPECT_EQ(ep.command(send), 0);
+    // As soon as the bus has carried one, there is room for one.
+    waitFor([&] { return adapter.stats().framesSent >= 1; });
+    ASSERT_EQ(adapter.stats().framesSent, 1u);
+    EXPECT_EQ(ep.command(send), 1);
+    EXPECT_EQ(ep.command(send), 0);
+}
+
 TEST(SharedBus, AdaptersHearEachOtherAndTheSourceButNotThemselves) {
     SharedBus bus(std::make_unique<FrameList>(std::vector<std::pair<BusFrame, std::uint64_t>>{
         {standard(0x010), 500'000}, {standard(0x011), 600'000}}));

@@ -7,8 +7,8 @@
 #include <QCoreApplication>
 #include <QSerialPortInfo>
 
+#include <chrono>
 #include <cstdlib>
-#include <ctime>
 
 namespace {
 
@@ -35,7 +35,13 @@ private:
     std::shared_ptr<BusSource> m_bus;
 };
 
-std::shared_ptr<LiveBusSource> openBus(const std::string& bus, std::string& error) {
+bool isTestBus(const std::string& plugin) {
+    return QString::fromStdString(plugin).compare(QLatin1String("virtualcan"),
+                                                  Qt::CaseInsensitive) == 0;
+}
+
+std::shared_ptr<LiveBusSource> openBus(const std::string& bus, bool allowTestBus,
+                                       std::string& error) {
     if (bus.rfind(kCanBus, 0) == 0) {
         const std::string rest = bus.substr(sizeof kCanBus - 1);
         const auto colon = rest.find(':');
@@ -46,6 +52,14 @@ std::shared_ptr<LiveBusSource> openBus(const std::string& bus, std::string& erro
         CanBusSource::Options o;
         o.plugin = rest.substr(0, colon);
         o.interface = rest.substr(colon + 1);
+        if (isTestBus(o.plugin) && !allowTestBus) {
+            error =
+                "canbus:virtualcan is Qt's virtual CAN bus, a test bus without "
+                "authentication: any local process can put frames on it, and one malformed "
+                "line from any of them crashes the plugin and this host with it. To use it "
+                "for tests anyway, add --unauthenticated-test-bus (see --help)";
+            return nullptr;
+        }
         auto source = std::make_shared<CanBusSource>(o, nullptr);
         return source->start(error) ? source : nullptr;
     }
@@ -73,8 +87,9 @@ std::shared_ptr<LiveBusSource> openBus(const std::string& bus, std::string& erro
 
 }  // namespace
 
-RealBusHost::RealBusHost(DriverHost& host, std::vector<std::unique_ptr<EmulatedAdapter>>& adapters)
-    : m_host(host), m_adapters(adapters) {}
+RealBusHost::RealBusHost(DriverHost& host, std::vector<std::unique_ptr<EmulatedAdapter>>& adapters,
+                         bool allowTestBus)
+    : m_host(host), m_adapters(adapters), m_allowTestBus(allowTestBus) {}
 
 RealBusHost::~RealBusHost() {
     for (Bus& bus : m_buses) {
@@ -111,7 +126,7 @@ bool RealBusHost::add(const std::string& source, const AdapterOptions& options,
             }
         }
     }
-    std::shared_ptr<LiveBusSource> bus = openBus(source, error);
+    std::shared_ptr<LiveBusSource> bus = openBus(source, m_allowTestBus, error);
     if (!bus) {
         return false;
     }
@@ -123,11 +138,10 @@ bool RealBusHost::add(const std::string& source, const AdapterOptions& options,
     return true;
 }
 
-int RealBusHost::waitForSignal(const sigset_t& stopSignals) {
+int RealBusHost::waitForSignal(StopSignals& stop) {
     for (;;) {
-        const timespec tick{0, 100'000'000};
-        const int signal = sigtimedwait(&stopSignals, nullptr, &tick);
-        if (signal > 0) {
+        const int signal = stop.waitFor(std::chrono::milliseconds(100));
+        if (signal != 0) {
             return signal;
         }
         for (Bus& bus : m_buses) {
@@ -173,7 +187,12 @@ void RealBusHost::listBuses(std::FILE* out) {
         }
         for (const QCanBusDeviceInfo& d : devices) {
             std::fprintf(out, "  canbus:%s:%s  %s%s\n", qPrintable(plugin), qPrintable(d.name()),
-                         qPrintable(d.description()), d.isVirtual() ? " (virtual)" : "");
+                         qPrintable(d.description()),
+                         isTestBus(plugin.toStdString())
+                             ? " (virtual; an unauthenticated test bus: needs "
+                               "--unauthenticated-test-bus and virtualcan_hub)"
+                         : d.isVirtual() ? " (virtual)"
+                                         : "");
         }
         if (devices.isEmpty() && error.isEmpty()) {
             std::fprintf(out, "  %s: no interfaces\n", qPrintable(plugin));

@@ -7,6 +7,7 @@
 #include "adapter/SharedBus.h"
 #include "driver/host/DriverHost.h"
 #include "driver/host/RealBusHost.h"
+#include "driver/host/StopSignals.h"
 #include "platform/devio/DeviceInterfaces.h"
 #include "platform/kernel/KernelHost.h"
 
@@ -20,7 +21,6 @@
 #include <string>
 #include <vector>
 
-#include <pthread.h>
 #include <unistd.h>
 
 namespace {
@@ -30,7 +30,8 @@ const char kUsage[] =
     "Hosts the ADP4021 driver in user space and plugs emulated ADP4021 adapters into its\n"
     "virtual USB bus. Each started adapter's device interface is served as a socket under\n"
     "<runtime dir>/interfaces/{A71602A8-A799-44DC-805F-7FF25F30BEDB}/, where VexaApi finds it.\n"
-    "Runs until SIGINT or SIGTERM, then unplugs every adapter (surprise removal, removal).\n"
+    "Runs until SIGINT or SIGTERM, then unplugs every adapter (surprise removal, removal);\n"
+    "a host that has not ended within a second of the signal ends at once.\n"
     "\n"
     "Adapters and their bus:\n"
     "  --adapters N          number of emulated adapters (default 1); each has its own bus\n"
@@ -42,7 +43,9 @@ const char kUsage[] =
     "                          load         frames back to back (see --load-*)\n"
     "                          none         a quiet bus\n"
     "                          canbus:PLUGIN:INTERFACE  a real bus through a Qt Serial Bus\n"
-    "                                       plugin, e.g. canbus:socketcan:can0\n"
+    "                                       plugin, e.g. canbus:socketcan:can0 (Qt's virtual\n"
+    "                                       bus canbus:virtualcan:... only with\n"
+    "                                       --unauthenticated-test-bus)\n"
     "                          slcan:DEVICE[,baud=N]  a real bus through an slcan serial\n"
     "                                       adapter, e.g. slcan:/dev/ttyACM0\n"
     "  --list-buses          the CAN interfaces and serial ports found, and exit\n"
@@ -52,6 +55,13 @@ const char kUsage[] =
     "  --load-rate R         load frames per second instead of a full bus\n"
     "  --overdrive           ignore bit timing: frames arrive as fast as the source wants\n"
     "  --rx-buffer N         the adapter's receive buffer in frames (default 4096)\n"
+    "  --unauthenticated-test-bus\n"
+    "                        allow canbus:virtualcan:INTERFACE, Qt's virtual CAN bus, for\n"
+    "                        tests: it is TCP on localhost without authentication, so any\n"
+    "                        local process can put frames on it, and one malformed line from\n"
+    "                        any of them crashes Qt's plugin and the host with it. The host\n"
+    "                        never serves this bus itself: start virtualcan_hub first, which\n"
+    "                        passes on well-formed frames only\n"
     "\n"
     "Test configurations:\n"
     "  --no-data-endpoint    configuration 1 lacks endpoint 0x82\n"
@@ -78,6 +88,7 @@ struct Options {
     bool loadExtended = false;
     double loadRate = 0;
     bool overdrive = false;
+    bool allowTestBus = false;
     long rxBuffer = 4096;
     bool noDataEndpoint = false;
     bool muteReplies = false;
@@ -131,6 +142,8 @@ bool parse(int argc, char** argv, Options& o, std::string& error) {
             o.loadRate = v;
         } else if (a == "--overdrive") {
             o.overdrive = true;
+        } else if (a == "--unauthenticated-test-bus") {
+            o.allowTestBus = true;
         } else if (a == "--rx-buffer") {
             if (!needs(value && number(value, 18, 10'000'000, v))) return false;
             o.rxBuffer = static_cast<long>(v);
@@ -174,20 +187,27 @@ std::unique_ptr<BusSource> makeSource(const Options& o, std::string& error) {
     }
     if (o.source.rfind("replay:", 0) == 0) {
         const std::string path = o.source.substr(7);
-        ReplayLog log = loadReplayLog(path);
-        if (!log.read.ok) {
-            error = "cannot read the log " + path + ": " + log.read.error;
-            return nullptr;
+        // The log is read as it plays; what it held is told once the first round is through.
+        const auto report = [path](const LogReadResult& r) {
+            if (!r.ok) {
+                std::fprintf(stderr, "adp4021d: %s: replay stopped: %s\n", path.c_str(),
+                             r.error.c_str());
+                return;
+            }
+            std::fprintf(stderr, "adp4021d: %s: %llu frames replayed, %llu lines not usable\n",
+                         path.c_str(), static_cast<unsigned long long>(r.frames),
+                         static_cast<unsigned long long>(r.skippedLines()));
+            for (const LogWarning& w : r.warnings) {
+                std::fprintf(stderr, "adp4021d: %s:%llu: %s%s%s\n", path.c_str(),
+                             static_cast<unsigned long long>(w.line), skipReasonText(w.reason),
+                             w.detail.empty() ? "" : ": ", w.detail.c_str());
+            }
+        };
+        auto replay = LogReplay::openFile(path, o.replayLoop, report, error);
+        if (!replay) {
+            error = "cannot read the log " + path + ": " + error;
         }
-        std::fprintf(stderr, "adp4021d: %s: %zu frames to replay, %llu lines not usable\n",
-                     path.c_str(), log.entries.size(),
-                     static_cast<unsigned long long>(log.read.skippedLines()));
-        for (const LogWarning& w : log.read.warnings) {
-            std::fprintf(stderr, "adp4021d: %s:%llu: %s%s%s\n", path.c_str(),
-                         static_cast<unsigned long long>(w.line), skipReasonText(w.reason),
-                         w.detail.empty() ? "" : ": ", w.detail.c_str());
-        }
-        return std::make_unique<LogReplay>(std::move(log), o.replayLoop);
+        return replay;
     }
     error = "unknown source " + o.source + " (see --help)";
     return nullptr;
@@ -206,12 +226,8 @@ int main(int argc, char** argv) {
         ::setenv("KORVANE_RUNTIME_DIR", o.runtimeDir.c_str(), 1);
     }
 
-    // Signals are taken by sigwait below, never by the serving threads.
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    // Before anything is opened: a source may take its time, and the host must still stop.
+    StopSignals stop;
     std::signal(SIGPIPE, SIG_IGN);
 
     std::FILE* traceFile = nullptr;
@@ -244,7 +260,7 @@ int main(int argc, char** argv) {
             sharedBus = std::make_unique<SharedBus>(makeSource(o, error));
         }
         std::vector<std::unique_ptr<EmulatedAdapter>> adapters;
-        RealBusHost realBuses(host, adapters);
+        RealBusHost realBuses(host, adapters, o.allowTestBus);
         for (int n = 0; n < o.adapters; ++n) {
             AdapterOptions options;
             options.dataEndpoint = !o.noDataEndpoint;
@@ -273,12 +289,7 @@ int main(int argc, char** argv) {
                      served.size(), o.adapters,
                      (devio::runtimeDirectory() + "/interfaces").c_str());
 
-        int signal = 0;
-        if (realBuses.empty()) {
-            sigwait(&signals, &signal);
-        } else {
-            signal = realBuses.waitForSignal(signals);
-        }
+        const int signal = realBuses.empty() ? stop.wait() : realBuses.waitForSignal(stop);
         std::fprintf(stderr, "adp4021d: %s, unplugging\n", strsignal(signal));
         host.unplugAll();
 
@@ -305,6 +316,7 @@ int main(int argc, char** argv) {
             }
         }
     }
+    stop.finished();
     kernel::setDebugSink(nullptr);
     if (traceFile != nullptr) {
         std::fclose(traceFile);

@@ -7,11 +7,17 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 
@@ -179,4 +185,114 @@ TEST_F(HostEndToEnd, StoppingTheHostMidCaptureLeavesTheLibraryFailingCleanly) {
     EXPECT_EQ(Vexa_INIT(), 0);  // its socket is gone
     const std::string trace = readFile(file("trace.log"));
     EXPECT_NE(trace.find("Entering ADP4021Device::OnRemoveDevice\n"), std::string::npos);
+}
+
+namespace {
+
+// Runs adp4021d until it ends, killing it after `limit`: its exit status (-1 when it had to be
+// killed) and what it wrote to stderr. With `termAfter`, SIGTERM is sent after that long.
+std::pair<int, std::string> runToEnd(const std::string& runtimeDir, std::vector<std::string> args,
+                                     std::chrono::milliseconds limit,
+                                     std::chrono::milliseconds termAfter = {}) {
+    args.insert(args.begin(), {ADP4021D_PATH, "--runtime-dir", runtimeDir});
+    const std::string errors = runtimeDir + "/stderr.txt";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        std::FILE* f = std::freopen(errors.c_str(), "w", stderr);
+        (void)f;
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        ::execv(ADP4021D_PATH, argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    if (termAfter.count() > 0) {
+        std::this_thread::sleep_for(termAfter);
+        ::kill(pid, SIGTERM);
+    }
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (::waitpid(pid, &status, WNOHANG) != pid) {
+        if (std::chrono::steady_clock::now() > end) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+            return {-1, readFile(errors)};
+        }
+        std::this_thread::sleep_for(10ms);
+    }
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(errors)};
+}
+
+}  // namespace
+
+TEST_F(HostEndToEnd, AnOverdrivenLoadStaysWithinItsBuffersAndEndsAtOnceOnSigterm) {
+    for (const bool shared : {false, true}) {
+        SCOPED_TRACE(shared ? "two adapters on a shared bus" : "one adapter");
+        std::vector<std::string> args = {"--quiet",      "--source",       "load",
+                                         "--overdrive",  "--rx-buffer",    "100",
+                                         "--stats-file", file("stats.txt")};
+        if (shared) args.insert(args.end(), {"--adapters", "2", "--shared-bus"});
+        HostProcess host(ADP4021D_PATH, m_dir.path(), args, shared ? 2 : 1);
+        ASSERT_TRUE(host.ready());
+        ASSERT_EQ(Vexa_INIT(), 1);
+        ASSERT_EQ(SetVexa(0, 1000, 0, 1), 1);
+        ASSERT_EQ(RunVexa(), 1);
+        ReceivedFrame frames[18];
+        EXPECT_EQ(captureFrames(frames, 18, 2s), 18);
+        std::this_thread::sleep_for(200ms);  // the buffer overflows meanwhile
+
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(host.stop(), 0) << "an orderly end, not a forced one";
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
+        const std::string stats = readFile(file("stats.txt"));
+        unsigned long long onBus = 0, lost = 0;
+        ASSERT_EQ(
+            std::sscanf(stats.c_str(), "adapter 0 on_bus %llu offered %*s buffered %*s lost %llu",
+                        &onBus, &lost),
+            2)
+            << stats;
+        EXPECT_GT(onBus, 10'000u);
+        EXPECT_GT(lost, 0u);
+    }
+}
+
+TEST_F(HostEndToEnd, AReplayOfAFifoOrADeviceIsRefusedAtOnce) {
+    const std::string fifo = file("log.asc");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& log : {fifo, std::string("/dev/zero")}) {
+        SCOPED_TRACE(log);
+        const auto [status, errors] =
+            runToEnd(m_dir.path(), {"--quiet", "--source", "replay:" + log}, 3s);
+        EXPECT_EQ(status, 1) << errors;
+        EXPECT_NE(errors.find("not a regular file"), std::string::npos) << errors;
+    }
+}
+
+TEST_F(HostEndToEnd, TheHostEndsWithinASecondOfSigtermWhateverItIsWaitingFor) {
+    // A registry "file" nobody writes to: the host waits in its start-up for ever.
+    const std::string fifo = file("registry.txt");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const auto start = std::chrono::steady_clock::now();
+    const auto [status, errors] =
+        runToEnd(m_dir.path(), {"--quiet", "--registry", fifo}, 3s, 300ms);
+    EXPECT_EQ(status, 1) << errors;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2300ms);
+    EXPECT_NE(errors.find("did not end within"), std::string::npos) << errors;
+}
+
+TEST_F(HostEndToEnd, ASendIsRefusedWhileTheAdaptersTransmitFifoIsFull) {
+    HostProcess host(ADP4021D_PATH, m_dir.path(), {"--quiet", "--source", "none"});
+    ASSERT_TRUE(host.ready());
+    ASSERT_EQ(Vexa_INIT(), 1);
+    ASSERT_EQ(SetVexa(0, 1, 0, 1), 1);  // 1 kbit/s: a frame holds the bus for about 60 ms
+    TxMessage m{};
+    m.identifier = 0x123;
+    m.length = 1;
+    int sent = 0, refused = 0;
+    for (int i = 0; i < 200; ++i) {
+        ++(SendSingleData(m) == 1 ? sent : refused);
+    }
+    EXPECT_GE(sent, 64);
+    EXPECT_GT(refused, 0) << "the program shows a refused send as a failed one";
+    EXPECT_EQ(host.stop(), 0);
 }

@@ -106,7 +106,8 @@ TEST_F(RealBusEndToEnd, VirtualCanFramesReachTheStoreAndTheProgramsFramesReachTh
     auto rest = member(hub.interfaceName());
     ASSERT_TRUE(rest);
     HostProcess host(ADP4021D_PATH, m_dir.path(),
-                     {"--quiet", "--source", "canbus:virtualcan:" + hub.interfaceName()});
+                     {"--quiet", "--unauthenticated-test-bus", "--source",
+                      "canbus:virtualcan:" + hub.interfaceName()});
     ASSERT_TRUE(host.ready());
     ASSERT_EQ(Vexa_INIT(), 1);
     ASSERT_EQ(SetVexa(0, 500, 0, 1), 1);
@@ -166,7 +167,8 @@ TEST_F(RealBusEndToEnd, ALostInterfaceIsASurpriseRemovalAndTheCaptureSurvivesIt)
     VirtualCanHub hub;
     ASSERT_TRUE(hub.start());
     HostProcess host(ADP4021D_PATH, m_dir.path(),
-                     {"--quiet", "--source", "canbus:virtualcan:" + hub.interfaceName()});
+                     {"--quiet", "--unauthenticated-test-bus", "--source",
+                      "canbus:virtualcan:" + hub.interfaceName()});
     ASSERT_TRUE(host.ready());
     auto rest = member(hub.interfaceName());
     ASSERT_TRUE(rest);
@@ -264,7 +266,9 @@ namespace {
 
 // Runs adp4021d with `arguments`; its output (both streams) and exit status.
 std::pair<std::string, int> runHost(const std::string& arguments) {
-    const std::string command = std::string(ADP4021D_PATH) + " " + arguments + " 2>&1";
+    // A host that should have refused but serves instead is ended, not waited for.
+    const std::string command =
+        "timeout -s KILL 10 " + std::string(ADP4021D_PATH) + " " + arguments + " 2>&1";
     std::FILE* pipe = ::popen(command.c_str(), "r");
     std::string out;
     char buffer[512];
@@ -296,6 +300,53 @@ TEST_F(RealBusEndToEnd, TheHostListsBusesAndRefusesBusesItCannotOpen) {
     auto [twice, s4] = runHost(runtime + " --adapters 2 --source slcan:" + device.path());
     EXPECT_EQ(s4, 1);
     EXPECT_NE(twice.find("serves one emulated adapter only"), std::string::npos) << twice;
+}
+
+TEST_F(RealBusEndToEnd, TheVirtualBusIsJoinedOnlyWhenAskedForAndNeverServedByTheHost) {
+    const auto [help, helped] = runHost("--help");
+    EXPECT_EQ(helped, 0);
+    EXPECT_NE(help.find("--unauthenticated-test-bus"), std::string::npos) << help;
+    EXPECT_NE(help.find("without authentication"), std::string::npos) << help;
+
+    VirtualCanHub hub;  // not started: nothing serves its port
+    const std::string runtime = " --quiet --runtime-dir " + m_dir.path();
+    const std::string bus = " --source canbus:virtualcan:" + hub.interfaceName();
+    auto [unasked, s1] = runHost(runtime + bus);
+    EXPECT_EQ(s1, 1);
+    EXPECT_NE(unasked.find("add --unauthenticated-test-bus"), std::string::npos) << unasked;
+    auto [unserved, s2] = runHost(runtime + " --unauthenticated-test-bus" + bus);
+    EXPECT_EQ(s2, 1);
+    EXPECT_NE(unserved.find("start virtualcan_hub"), std::string::npos) << unserved;
+}
+
+TEST_F(RealBusEndToEnd, MalformedLinesOnTheVirtualBusReachNeitherTheHostNorTheStore) {
+    VirtualCanHub hub;
+    ASSERT_TRUE(hub.start());
+    HostProcess host(ADP4021D_PATH, m_dir.path(),
+                     {"--quiet", "--unauthenticated-test-bus", "--source",
+                      "canbus:virtualcan:" + hub.interfaceName()});
+    ASSERT_TRUE(host.ready());
+    ASSERT_EQ(Vexa_INIT(), 1);
+    ASSERT_EQ(SetVexa(0, 500, 0, 1), 1);
+    CaptureSpine spine;
+    spine.capture(true);
+    ASSERT_EQ(RunVexa(), 1);
+
+    // Any local process: lines Qt's plugin crashes on or misreads, then one that never ends.
+    VirtualCanMember bad(hub.port());
+    ASSERT_TRUE(bad.ok());
+    ASSERT_TRUE(bad.send("can0:garbage\ncan0:-1##00\ncan0:291#\ncan0:\n"));
+    (void)bad.send(std::string(200'000, 'A'));
+    EXPECT_TRUE(bad.closedByPeer(3000));
+    VirtualCanMember good(hub.port());
+    ASSERT_TRUE(good.send("can0:291##0102\n"));
+    ASSERT_TRUE(waitUntil([&] { return spine.store().count() >= 1; }));
+    std::this_thread::sleep_for(100ms);
+    ASSERT_EQ(spine.store().count(), 1u);
+    EXPECT_EQ(spine.store().at(0).identifier, 0x123u);
+    EXPECT_EQ(spine.store().at(0).data[1], 0x02);
+    StopVexa();
+    EXPECT_EQ(host.stop(), 0);
 }
 
 int main(int argc, char** argv) {
