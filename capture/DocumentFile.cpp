@@ -134,7 +134,8 @@ ManualBuffer getBuffer(CArchiveReader& ar) {
 void putWindow(CArchiveWriter& ar, const CurveWindowRecord& w) {
     ar.putBytes(w.name.bytes.data(), 32);
     ar.putU32(w.timeResolution);
-    ar.putU32(w.timeOrigin);
+    // A chart moved beyond 49.7 days of capture keeps the furthest time the field holds.
+    ar.putU32(static_cast<std::uint32_t>(std::min<std::uint64_t>(w.timeOrigin, 0xFFFFFFFF)));
     ar.putU32(w.flags);
     for (std::size_t k = 0; k < 4; ++k) {
         const CurveDefinition& c = w.yt[k];

@@ -52,7 +52,8 @@ std::size_t writeCurveValues(std::FILE* out, const CurveWindowRecord& window,
                 const CurveDefinition& d = window.yt[i];
                 if ((d.flags & curve_flags::kDefined) == 0 || d.identifier != f.identifier)
                     continue;
-                std::fprintf(out, "%zu,%u,%s,%lld\n", first + k, FrameTimeMs(f), names[i].c_str(),
+                std::fprintf(out, "%zu,%llu,%s,%lld\n", first + k,
+                             static_cast<unsigned long long>(FrameTimeMs(f)), names[i].c_str(),
                              static_cast<long long>(readingValue(f, d.flags, Axis::kY)));
                 ++rows;
             }

@@ -320,6 +320,19 @@ TEST_F(DocumentFileTest, UnknownFrameTypesReadAsStandardAndFlagsAsOne) {
     EXPECT_EQ(loaded.capturing, 1u);
 }
 
+TEST_F(DocumentFileTest, AChartTimeBeyond32BitsIsStoredAsTheFieldsLargest) {
+    FrameStore store;
+    DocumentContents far;
+    CurveWindowRecord w;
+    w.timeOrigin = 5'000'000'000;  // 58 days of capture
+    far.windows = {w};
+    ASSERT_TRUE(saveDocument(file("t.krv"), far, store, 0, nullptr).ok);
+    const auto t = bytes(file("t.krv"));
+    ASSERT_EQ(t.size(), 182u + 556u);
+    EXPECT_EQ(std::vector<std::uint8_t>(t.begin() + 182 + 36, t.begin() + 182 + 40),
+              (std::vector<std::uint8_t>{0xFF, 0xFF, 0xFF, 0xFF}));
+}
+
 TEST_F(DocumentFileTest, RandomCorruptionNeverCrashes) {
     FrameStore store;
     for (std::uint32_t i = 0; i < 20; ++i) store.append(frameNumber(i));
