@@ -343,6 +343,15 @@ FileResult loadBody(CArchiveReader& ar, const std::string& path, std::uint32_t f
         CapturedFrame batch[4096];
         for (std::uint32_t i = 0; i < n; ++i) {
             batch[i] = unpackFrame(block.data() + i * kFrameRecordBytes);
+            // Nothing that captures, sends or imports a frame makes these: the record was
+            // altered, and the lists, filters and exports would read bytes that are not there.
+            if (batch[i].length > 8 || batch[i].format > 1) {
+                if (progress != nullptr) progress->end();
+                return failure("The file " + path + " is damaged: frame record " +
+                               std::to_string(done + i + 1) + " has a length of " +
+                               std::to_string(batch[i].length) + " and a format of " +
+                               std::to_string(batch[i].format) + ", so it cannot be read.");
+            }
         }
         frames.appendBatch(batch, n, [](CapturedFrame*, std::size_t) { return true; });
         done += n;
