@@ -10,7 +10,6 @@
 #include "views/TextExport.h"
 
 #include <QApplication>
-#include <QPrinter>
 
 #include <cstdio>
 #include <cstdlib>
@@ -114,12 +113,10 @@ int runBatch(int argc, char** argv) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
         int qtArgc = 1;
         QApplication application(qtArgc, argv);
-        QPrinter printer(QPrinter::HighResolution);
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(QString::fromStdString(pdfPath));
         const DataListPrinter pages(reading, filter.displayIndexList, store,
                                     printBodyFont(reading));
-        if (!pages.print(printer)) return fail("cannot print to " + pdfPath);
+        const DataListPrinter::FileResult printed = pages.printToPdf(pdfPath);
+        if (!printed.ok) return fail("cannot print to " + pdfPath + ": " + printed.error);
     }
     return 0;
 }

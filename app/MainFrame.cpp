@@ -41,6 +41,12 @@ QString text(std::uint32_t id) {
     return QString::fromStdString(strings::loadString(id));
 }
 
+// A document's header may hold any 32-bit rate (0xFFFFFFFF reads as -1): one no CAN bus runs at
+// is shown as unknown.
+QString baudRatePane(std::int32_t kbps) {
+    return kbps >= 1 && kbps <= 1000 ? QStringLiteral("%1kbps").arg(kbps) : QStringLiteral("?kbps");
+}
+
 const CommandMap<MainFrame>& commandMap() {
     using F = MainFrame;
     static const CommandMap<F> map = {
@@ -277,7 +283,7 @@ void MainFrame::onTimer() {
     m_panes[kPaneFrameType]->setText(
         text(m_state.device.frameType == 1 ? strings::kStandard : strings::kExtended));
     m_panes[kPaneBaudRate]->setText(m_state.capture.deviceReady.load() == 1
-                                        ? QStringLiteral("%1kbps").arg(m_state.device.baudRate)
+                                        ? baudRatePane(m_state.device.baudRate)
                                         : QStringLiteral("NULL"));
     m_panes[kPaneFramesLost]->setText(
         text(strings::kFramesLostPane).arg(m_state.capture.framesLost.load()));

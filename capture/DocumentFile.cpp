@@ -134,7 +134,8 @@ ManualBuffer getBuffer(CArchiveReader& ar) {
 void putWindow(CArchiveWriter& ar, const CurveWindowRecord& w) {
     ar.putBytes(w.name.bytes.data(), 32);
     ar.putU32(w.timeResolution);
-    ar.putU32(w.timeOrigin);
+    // A chart moved beyond 49.7 days of capture keeps the furthest time the field holds.
+    ar.putU32(static_cast<std::uint32_t>(std::min<std::uint64_t>(w.timeOrigin, 0xFFFFFFFF)));
     ar.putU32(w.flags);
     for (std::size_t k = 0; k < 4; ++k) {
         const CurveDefinition& c = w.yt[k];
@@ -342,6 +343,15 @@ FileResult loadBody(CArchiveReader& ar, const std::string& path, std::uint32_t f
         CapturedFrame batch[4096];
         for (std::uint32_t i = 0; i < n; ++i) {
             batch[i] = unpackFrame(block.data() + i * kFrameRecordBytes);
+            // Nothing that captures, sends or imports a frame makes these: the record was
+            // altered, and the lists, filters and exports would read bytes that are not there.
+            if (batch[i].length > 8 || batch[i].format > 1) {
+                if (progress != nullptr) progress->end();
+                return failure("The file " + path + " is damaged: frame record " +
+                               std::to_string(done + i + 1) + " has a length of " +
+                               std::to_string(batch[i].length) + " and a format of " +
+                               std::to_string(batch[i].format) + ", so it cannot be read.");
+            }
         }
         frames.appendBatch(batch, n, [](CapturedFrame*, std::size_t) { return true; });
         done += n;

@@ -2,8 +2,8 @@
 
 #include "curves/CurveScan.h"
 #include "curves/ExtractValue.h"
+#include "framework/ReplacedFile.h"
 
-#include <sys/stat.h>
 #include <cerrno>
 #include <cstring>
 
@@ -52,7 +52,8 @@ std::size_t writeCurveValues(std::FILE* out, const CurveWindowRecord& window,
                 const CurveDefinition& d = window.yt[i];
                 if ((d.flags & curve_flags::kDefined) == 0 || d.identifier != f.identifier)
                     continue;
-                std::fprintf(out, "%zu,%u,%s,%lld\n", first + k, FrameTimeMs(f), names[i].c_str(),
+                std::fprintf(out, "%zu,%llu,%s,%lld\n", first + k,
+                             static_cast<unsigned long long>(FrameTimeMs(f)), names[i].c_str(),
                              static_cast<long long>(readingValue(f, d.flags, Axis::kY)));
                 ++rows;
             }
@@ -63,22 +64,20 @@ std::size_t writeCurveValues(std::FILE* out, const CurveWindowRecord& window,
 
 CsvResult exportCurveValues(const std::string& path, const CurveWindowRecord& window,
                             const FrameStore& store) {
-    CsvResult result;
-    const std::string temporary = path + ".part";
-    std::FILE* out = std::fopen(temporary.c_str(), "wb");
+    ReplacedFile file(path);
+    if (file.fd() < 0) return {false, file.error(), 0};
+    std::FILE* out = file.openStream();
     if (out == nullptr) return {false, std::strerror(errno), 0};
+    CsvResult result;
+    errno = 0;
     result.rows = writeCurveValues(out, window, store);
+    const int writeError = errno;
     const bool written = std::ferror(out) == 0;
-    if (std::fclose(out) != 0 || !written) {
-        std::remove(temporary.c_str());
-        return {false, "write error", 0};
+    const bool closed = std::fclose(out) == 0;
+    if (!written || !closed) {
+        const int e = !written ? writeError : errno;
+        return {false, std::string("writing failed: ") + std::strerror(e != 0 ? e : EIO), 0};
     }
-    struct stat old {};
-    if (::stat(path.c_str(), &old) == 0) ::chmod(temporary.c_str(), old.st_mode & 07777);
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-        const std::string error = std::strerror(errno);
-        std::remove(temporary.c_str());
-        return {false, error, 0};
-    }
+    if (!file.commit()) return {false, file.error(), 0};
     return result;
 }

@@ -6,7 +6,8 @@
 //   y(x): frame_x,frame_y,curve,x,y       one row per pairing, curve by curve
 //
 // Values are read as the chart reads them (signed or unsigned by the curve's Signed bit), before
-// any halving for drawing. The file is written beside the target and renamed over it at the end.
+// any halving for drawing. The file is written as the documents are (see ReplacedFile.h): beside
+// the target, and renamed over it only when whole.
 //
 // Thread: any; the store is read up to the count at the start.
 

@@ -57,7 +57,9 @@ struct CurveWindowRecord {
 
     std::uint32_t flags = 0;
     RecordName name;
-    std::uint32_t timeOrigin = 0;       // the word that follows the name
+    // The word that follows the name: the time at the plot's left edge. Held in 64 bits as the
+    // chart's times are; the document stores 32.
+    std::uint64_t timeOrigin = 0;
     std::uint32_t timeResolution = 40;  // ms per time division
     std::array<CurveDefinition, 4> yt{};
     std::array<XYCurveDefinition, 4> yx{};

@@ -36,7 +36,7 @@ void summarise(Blocks& blocks, std::size_t index, std::size_t bits, std::int32_t
 
 }  // namespace
 
-void YtSlot::append(std::uint32_t frame, std::uint32_t timeMs, std::int32_t drawn) {
+void YtSlot::append(std::uint32_t frame, std::uint64_t timeMs, std::int32_t drawn) {
     summarise(m_blocks, samples.size(), kBlockBits, drawn);
     summarise(m_superBlocks, samples.size(), kSuperBlockBits, drawn);
     samples.push_back({frame, timeMs});
@@ -89,11 +89,11 @@ bool YtScan::scan(const FrameStore& store, const ApplicationFlags& flags) {
     return appended;
 }
 
-std::uint32_t YtScan::newestTime() const {
-    std::uint32_t t = 0;
+std::uint64_t YtScan::newestTime() const {
+    std::uint64_t t = 0;
     for (const YtSlot& s : m_slots) {
-        if (s.defined() && !s.samples.empty() && s.samples.back().timeMs > t) {
-            t = s.samples.back().timeMs;
+        if (s.defined() && !s.samples.empty() && s.samples.back().timeMs() > t) {
+            t = s.samples.back().timeMs();
         }
     }
     return t;

@@ -6,9 +6,9 @@
 // Thread: the user-interface thread (the owning view's timer). The store is read by index up to
 // the count read at the start of a scan; appends on the capture thread never move records.
 //
-// Memory: a y(t) sample is the two u32 of `CurveSample`, held in fixed chunks so that growing never
-// copies nor doubles; a small summary per block of samples (the drawn minimum and maximum) lets a
-// zoomed-out redraw skip whole blocks.
+// Memory: a y(t) sample is the three u32 of `CurveSample`, held in fixed chunks so that growing
+// never copies nor doubles; a small summary per block of samples (the drawn minimum and maximum)
+// lets a zoomed-out redraw skip whole blocks.
 
 #include "capture/CaptureState.h"
 #include "capture/FrameStore.h"
@@ -21,11 +21,20 @@
 #include <memory>
 #include <vector>
 
+// The 64-bit time is kept as two halves so that a sample stays 12 bytes, not a padded 16.
 struct CurveSample {
     std::uint32_t frame;
-    std::uint32_t timeMs;
+    std::uint32_t timeLow;
+    std::uint32_t timeHigh;
+
+    CurveSample() = default;
+    CurveSample(std::uint32_t frameIndex, std::uint64_t time)
+        : frame(frameIndex),
+          timeLow(static_cast<std::uint32_t>(time)),
+          timeHigh(static_cast<std::uint32_t>(time >> 32)) {}
+    [[nodiscard]] std::uint64_t timeMs() const { return std::uint64_t{timeHigh} << 32 | timeLow; }
 };
-static_assert(sizeof(CurveSample) == 8);
+static_assert(sizeof(CurveSample) == 12);
 
 struct XYSample {
     std::uint32_t valid;
@@ -114,7 +123,7 @@ public:
     [[nodiscard]] bool shown() const { return (definition.flags & curve_flags::kShow) != 0; }
     [[nodiscard]] const ChunkedSequence<Block, 12>& blocks() const { return m_blocks; }
     [[nodiscard]] const ChunkedSequence<Block, 8>& superBlocks() const { return m_superBlocks; }
-    void append(std::uint32_t frame, std::uint32_t timeMs, std::int32_t drawn);
+    void append(std::uint32_t frame, std::uint64_t timeMs, std::int32_t drawn);
     void clear();
     [[nodiscard]] std::size_t memoryInUse() const;
 
@@ -172,7 +181,7 @@ public:
     bool scan(const FrameStore& store, const ApplicationFlags& flags);
 
     // Largest time of the newest sample over the slots with samples (0 with none).
-    [[nodiscard]] std::uint32_t newestTime() const;
+    [[nodiscard]] std::uint64_t newestTime() const;
     [[nodiscard]] std::size_t memoryInUse() const;
 };
 

@@ -83,6 +83,7 @@ std::int64_t readingValue(const CapturedFrame& frame, std::uint32_t flags, Axis 
                                  : std::int64_t{ExtractValueUnsigned(frame, flags, axis)};
 }
 
-std::uint32_t FrameTimeMs(const CapturedFrame& frame) {
-    return frame.wraps * 3600000u + frame.minutes * 60000u + frame.seconds * 1000u + frame.millis;
+std::uint64_t FrameTimeMs(const CapturedFrame& frame) {
+    return frame.wraps * kTimeStampWrapMs + std::uint64_t{frame.minutes} * 60000 +
+           std::uint64_t{frame.seconds} * 1000 + frame.millis;
 }

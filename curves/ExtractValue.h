@@ -54,5 +54,8 @@ private:
     bool m_halved = false;
 };
 
-// Milliseconds since the start of the capture: each counted wrap of the adapter's clock is an hour.
-[[nodiscard]] std::uint32_t FrameTimeMs(const CapturedFrame& frame);
+// The adapter's time stamp counts 22 bits of milliseconds, so each counted wrap is this long.
+inline constexpr std::uint64_t kTimeStampWrapMs = 4'194'304;
+
+// Milliseconds since the start of the capture. 64 bits: 32 would run out after 49.7 days.
+[[nodiscard]] std::uint64_t FrameTimeMs(const CapturedFrame& frame);

@@ -1,6 +1,7 @@
 #include "curves/YtChart.h"
 
 #include <cstdio>
+#include <limits>
 
 namespace {
 
@@ -8,6 +9,19 @@ constexpr int kFar = 1 << 24;  // pixels beyond any screen or page
 
 int clampPixel(std::int64_t v) {
     return static_cast<int>(std::clamp<std::int64_t>(v, -kFar, kFar));
+}
+
+// Times reach 54 bits (a 32-bit wrap count of 22-bit rounds); multiplied by a pixel scale they can
+// overflow 64 bits, so such a product is taken wider.
+int timePixel(int left, std::int64_t offset, std::int64_t scale, std::int64_t extent) {
+    constexpr std::int64_t kNarrow = std::int64_t{1} << 31;
+    if (offset > -kNarrow && offset < kNarrow && scale < kNarrow) {
+        return clampPixel(left + chart::roundDiv(offset * scale, extent));
+    }
+    const __int128 product = static_cast<__int128>(offset) * scale;
+    const __int128 half = extent / 2;
+    const __int128 q = product >= 0 ? (product + half) / extent : -((-product + half) / extent);
+    return clampPixel(left + static_cast<std::int64_t>(std::clamp<__int128>(q, -kFar, kFar)));
 }
 
 }  // namespace
@@ -40,9 +54,14 @@ void YtChart::moveOrigin(int slot, std::int64_t delta) {
     setOrigin(slot, origin(slot) + delta);
 }
 
+std::int64_t YtChart::timeOrigin() const {
+    return static_cast<std::int64_t>(
+        std::min<std::uint64_t>(record.timeOrigin, std::numeric_limits<std::int64_t>::max()));
+}
+
 void YtChart::moveTime(std::int64_t divisions) {
-    record.timeOrigin = chart::clampTo<std::uint32_t>(
-        std::int64_t{record.timeOrigin} + std::int64_t{record.timeResolution} * divisions);
+    record.timeOrigin = static_cast<std::uint64_t>(
+        std::max<std::int64_t>(0, timeOrigin() + std::int64_t{record.timeResolution} * divisions));
 }
 
 std::string YtChart::valueLabel(int slot, int division) const {
@@ -52,9 +71,9 @@ std::string YtChart::valueLabel(int slot, int division) const {
 }
 
 std::string YtChart::timeLabel(int division) const {
-    const std::uint32_t t =
-        record.timeOrigin + record.timeResolution * static_cast<std::uint32_t>(division);
-    const std::uint32_t inHour = t % 3600000;
+    const std::uint64_t t = record.timeOrigin + std::uint64_t{record.timeResolution} *
+                                                    static_cast<std::uint32_t>(division);
+    const auto inHour = static_cast<std::uint32_t>(t % 3600000);
     const std::uint32_t minutes = inHour / 60000;
     const std::uint32_t seconds = (inHour - minutes * 60000) / 1000;
     const std::uint32_t millis = inHour - minutes * 60000 - seconds * 1000;
@@ -68,29 +87,33 @@ int YtChart::labelOffset(int slot) {
     return kOffsets[slot & 3];
 }
 
-void YtChart::autoMove(std::uint32_t newestTime) {
-    const std::int64_t tr = chart::divisor(record.timeResolution);
-    const std::int64_t n = std::int64_t{newestTime} / tr - (kDivisions - 1);
-    record.timeOrigin = newestTime > 0 && n > 0 ? static_cast<std::uint32_t>(tr * n) : 0;
+void YtChart::autoMove(std::uint64_t newestTime) {
+    const auto tr = static_cast<std::uint64_t>(chart::divisor(record.timeResolution));
+    const std::uint64_t n = newestTime / tr;
+    record.timeOrigin = n > kDivisions - 1 ? tr * (n - (kDivisions - 1)) : 0;
 }
 
-void YtChart::computeScrollRanges(const YtScan& scan, std::uint32_t lastFrameTime) {
-    std::int64_t earliest = lastFrameTime;
-    std::int64_t latest = lastFrameTime;
+void YtChart::computeScrollRanges(const YtScan& scan, std::uint64_t lastFrameTime) {
+    const auto signedTime = [](std::uint64_t t) {
+        return static_cast<std::int64_t>(
+            std::min<std::uint64_t>(t, std::numeric_limits<std::int64_t>::max()));
+    };
+    std::int64_t earliest = signedTime(lastFrameTime);
+    std::int64_t latest = earliest;
     bool any = false;
     for (int i = 0; i < 4; ++i) {
         const YtSlot& s = scan.slot(i);
         if (!defined(i) || s.samples.empty()) continue;
         any = true;
-        std::int64_t first = s.samples[0].timeMs;
+        std::int64_t first = signedTime(s.samples[0].timeMs());
         if (first > 1) --first;
         earliest = std::min(earliest, first);
-        latest = std::min<std::int64_t>(latest, s.samples.back().timeMs);
+        latest = std::min(latest, signedTime(s.samples.back().timeMs()));
     }
     if (!any || latest - earliest < 50) return;
     const std::int64_t tr = chart::divisor(record.timeResolution);
     hbar = {chart::clampTo<int>(earliest / tr), chart::clampTo<int>(latest / tr), kDivisions,
-            chart::clampTo<int>(std::int64_t{record.timeOrigin} / tr)};
+            chart::clampTo<int>(timeOrigin() / tr)};
     std::int64_t below = 0;
     std::int64_t above = 0;
     for (int i = 0; i < 4; ++i) {
@@ -227,8 +250,7 @@ std::int64_t YtChart::mouseValue(int slot, int y) const {
 
 int YtChart::deviceX(std::int64_t timeMs) const {
     const std::int64_t extent = std::int64_t{kDivisions} * chart::divisor(record.timeResolution);
-    return clampPixel(plot.left +
-                      chart::roundDiv((timeMs - record.timeOrigin) * kDivisions * dx, extent));
+    return timePixel(plot.left, timeMs - timeOrigin(), std::int64_t{kDivisions} * dx, extent);
 }
 
 int YtChart::deviceY(int slot, std::int64_t drawn) const {
@@ -249,14 +271,16 @@ std::vector<DevicePoint> YtChart::polyline(const YtSlot& slot, int slotIndex,
         return frame < count ? reader.drawing(store.at(frame)) : 0;
     };
     // The mapping's constants, taken once for the whole line.
-    const std::int64_t t0 = record.timeOrigin;
+    const std::uint64_t t0 = record.timeOrigin;
     const std::int64_t xScale = std::int64_t{kDivisions} * dx;
     const std::int64_t xExtent = std::int64_t{kDivisions} * chart::divisor(record.timeResolution);
     const std::int64_t yOrigin = drawingOrigin(slotIndex);
     const std::int64_t yScale = std::int64_t{kDivisions} * dy;
     const std::int64_t yExtent = std::max<std::int64_t>(1, drawingResolution(slotIndex));
-    auto toX = [&](std::int64_t t) {
-        return clampPixel(plot.left + chart::roundDiv((t - t0) * xScale, xExtent));
+    auto toX = [&](std::uint64_t t) {
+        const std::int64_t offset =
+            t >= t0 ? static_cast<std::int64_t>(t - t0) : -static_cast<std::int64_t>(t0 - t);
+        return timePixel(plot.left, offset, xScale, xExtent);
     };
     auto toY = [&](std::int64_t v) {
         return clampPixel(plot.bottom - chart::roundDiv((v - yOrigin) * yScale, yExtent));
@@ -266,19 +290,19 @@ std::vector<DevicePoint> YtChart::polyline(const YtSlot& slot, int slotIndex,
     };
     if (!decimated) {
         for (std::size_t i = samples.size(); i-- > 0;) {
-            emit({toX(samples[i].timeMs), toY(drawn(i))});
-            if (samples[i].timeMs <= t0) break;
+            emit({toX(samples[i].timeMs()), toY(drawn(i))});
+            if (samples[i].timeMs() <= t0) break;
         }
         return out;
     }
     // Everything right of the plot is clipped: of those only the one nearest the edge matters.
     const int farRight = plot.right + 1;
     std::size_t i = samples.size() - 1;
-    if (toX(samples[i].timeMs) > farRight) {
+    if (toX(samples[i].timeMs()) > farRight) {
         std::size_t lo = 0, hi = i;  // first sample beyond the edge
         while (lo < hi) {
             const std::size_t mid = (lo + hi) / 2;
-            if (toX(samples[mid].timeMs) > farRight)
+            if (toX(samples[mid].timeMs()) > farRight)
                 hi = mid;
             else
                 lo = mid + 1;
@@ -287,11 +311,11 @@ std::vector<DevicePoint> YtChart::polyline(const YtSlot& slot, int slotIndex,
     }
     // The newest sample at or before the left edge ends the line.
     std::size_t floor = 0;
-    if (samples[0].timeMs <= t0) {
+    if (samples[0].timeMs() <= t0) {
         std::size_t lo = 0, hi = samples.size() - 1;
         while (lo < hi) {
             const std::size_t mid = (lo + hi + 1) / 2;
-            if (samples[mid].timeMs <= t0)
+            if (samples[mid].timeMs() <= t0)
                 lo = mid;
             else
                 hi = mid - 1;
@@ -304,17 +328,17 @@ std::vector<DevicePoint> YtChart::polyline(const YtSlot& slot, int slotIndex,
     const auto& blocks = slot.blocks();
     const auto& superBlocks = slot.superBlocks();
     while (true) {
-        const int x = toX(samples[i].timeMs);
+        const int x = toX(samples[i].timeMs());
         // The oldest sample of this pixel column: gallop back, then halve.
         std::size_t step = 1, known = i;
-        while (step <= known && toX(samples[known - step].timeMs) == x) {
+        while (step <= known && toX(samples[known - step].timeMs()) == x) {
             known -= step;
             step *= 2;
         }
         std::size_t lo = step <= known ? known - step + 1 : 0, hi = known;
         while (lo < hi) {
             const std::size_t mid = (lo + hi) / 2;
-            if (toX(samples[mid].timeMs) == x)
+            if (toX(samples[mid].timeMs()) == x)
                 hi = mid;
             else
                 lo = mid + 1;

@@ -46,9 +46,9 @@ public:
     [[nodiscard]] static int labelOffset(int slot);
 
     // Moves the time window so that the newest sample stands in the last division.
-    void autoMove(std::uint32_t newestTime);
+    void autoMove(std::uint64_t newestTime);
     [[nodiscard]] bool autoMoveOn() const { return (record.flags & window_flags::kAutoMove) != 0; }
-    void computeScrollRanges(const YtScan& scan, std::uint32_t lastFrameTime);
+    void computeScrollRanges(const YtScan& scan, std::uint64_t lastFrameTime);
     void hScroll(ScrollAction action, bool ctrl, int thumb = 0);
     void vScroll(ScrollAction action, bool ctrl, int thumb = 0);
     // Moves by the whole divisions between press and release, so the curves follow the mouse.
@@ -86,5 +86,6 @@ private:
     void moveOrigin(int slot, std::int64_t delta);
     void setOrigin(int slot, std::int64_t origin);
     [[nodiscard]] std::int64_t origin(int slot) const;
+    [[nodiscard]] std::int64_t timeOrigin() const;
     void moveTime(std::int64_t divisions);
 };

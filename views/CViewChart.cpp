@@ -22,7 +22,7 @@ const CurveStatistics* CViewChart::statistics(int slot, Axis axis) const {
     return axis == Axis::kY ? &m_scan.slot(slot).statistics : nullptr;
 }
 
-std::uint32_t CViewChart::lastFrameTime() const {
+std::uint64_t CViewChart::lastFrameTime() const {
     const std::uint32_t n = m_store.count();
     return n == 0 ? 0 : FrameTimeMs(m_store.at(n - 1));
 }
@@ -66,8 +66,8 @@ void CViewChart::adjust() {
 
 void CViewChart::pan(int pressX, int pressY, int releaseX, int releaseY) {
     m_chart.pan(pressX, pressY, releaseX, releaseY);
-    m_chart.hbar.position = static_cast<int>(
-        m_chart.record.timeOrigin / std::max<std::uint32_t>(1, m_chart.record.timeResolution));
+    m_chart.hbar.position = chart::clampTo<int>(static_cast<std::int64_t>(
+        m_chart.record.timeOrigin / std::max<std::uint32_t>(1, m_chart.record.timeResolution)));
     m_chart.computeScrollRanges(m_scan, lastFrameTime());
     syncScrollBars();
 }

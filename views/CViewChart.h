@@ -40,7 +40,7 @@ protected:
 
 private:
     void rescan();
-    [[nodiscard]] std::uint32_t lastFrameTime() const;
+    [[nodiscard]] std::uint64_t lastFrameTime() const;
 
     YtChart m_chart;
     YtScan m_scan;

@@ -1,10 +1,22 @@
 #include "views/DataListPrinter.h"
 
+#include "framework/ReplacedFile.h"
 #include "resources/StringTable.h"
+#include "views/CheckedWriteDevice.h"
 
 #include <QFontMetrics>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QPrinter>
+
+#include <cerrno>
+#include <cstring>
+#include <limits>
+#include <optional>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 DataListPrinter::DataListPrinter(ProtocolReading reading, const DisplayIndexList& rows,
                                  const FrameStore& store, const QFont& bodyFont)
@@ -14,51 +26,61 @@ std::uint32_t DataListPrinter::rowCount() const {
     return static_cast<std::uint32_t>(m_rows.size());
 }
 
-QFont DataListPrinter::bodyFontFor(QPrinter& printer) const {
-    QFont font(m_bodyFont, &printer);
+QFont DataListPrinter::bodyFontFor(QPaintDevice& device) const {
+    QFont font(m_bodyFont, &device);
     // The description's size is in screen pixels; the printer gets half of it in points.
     const int size =
         m_bodyFont.pixelSize() > 0 ? m_bodyFont.pixelSize() : m_bodyFont.pointSize() * 96 / 72;
-    font.setPixelSize(std::max(1, scaleBodyFont(size, printer.logicalDpiY())));
+    font.setPixelSize(std::max(1, scaleBodyFont(size, device.logicalDpiY())));
     return font;
 }
 
-QFont DataListPrinter::titleFontFor(QPrinter& printer) const {
-    QFont font(m_bodyFont, &printer);
-    font.setPixelSize(std::max(1, titleFontHeight(printer.logicalDpiY())));
+QFont DataListPrinter::titleFontFor(QPaintDevice& device) const {
+    QFont font(m_bodyFont, &device);
+    font.setPixelSize(std::max(1, titleFontHeight(device.logicalDpiY())));
     return font;
 }
 
 PrintMetrics DataListPrinter::metrics(QPrinter& printer) const {
-    const QFontMetrics body(bodyFontFor(printer), &printer);
-    const QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
+    return metricsOn(printer, printer.resolution());
+}
+
+PrintMetrics DataListPrinter::metricsOn(QPagedPaintDevice& device, int resolution) const {
+    const QFontMetrics body(bodyFontFor(device), &device);
+    const QRect page = device.pageLayout().paintRectPixels(resolution);
     return PrintMetrics::compute(page.width(), page.height(), body.height(),
                                  body.averageCharWidth(), rowCount());
 }
 
 bool DataListPrinter::print(QPrinter& printer) const {
-    const PrintMetrics m = metrics(printer);
+    std::uint32_t first = 1, last = std::numeric_limits<std::uint32_t>::max();
+    if (printer.printRange() == QPrinter::PageRange && printer.fromPage() > 0) {
+        first = static_cast<std::uint32_t>(printer.fromPage());
+        last = static_cast<std::uint32_t>(printer.toPage());
+    }
+    return printPages(printer, printer.resolution(), first, last);
+}
+
+bool DataListPrinter::printPages(QPagedPaintDevice& device, int resolution, std::uint32_t first,
+                                 std::uint32_t last) const {
+    const PrintMetrics m = metricsOn(device, resolution);
+    last = std::min(m.pageCount, last);
     QPainter painter;
-    if (!painter.begin(&printer)) {
+    if (!painter.begin(&device)) {
         return false;
     }
-    const QFont body = bodyFontFor(printer);
-    const QFont title = titleFontFor(printer);
+    const QFont body = bodyFontFor(device);
+    const QFont title = titleFontFor(device);
     const int L = 0, T = 0, R = m.pageWidth, B = m.pageHeight;
     const auto text = [&painter](int x, int y, const QString& s) {
         painter.drawText(QRect(x, y, 1 << 20, painter.fontMetrics().height()),
                          Qt::AlignLeft | Qt::AlignTop, s);
     };
-    std::uint32_t first = 1, last = m.pageCount;
-    if (printer.printRange() == QPrinter::PageRange && printer.fromPage() > 0) {
-        first = static_cast<std::uint32_t>(printer.fromPage());
-        last = std::min(m.pageCount, static_cast<std::uint32_t>(printer.toPage()));
-    }
     const QString header = QString::fromStdString(strings::loadString(printHeaderId(m_reading)));
     const std::uint32_t rows = rowCount();
     const std::uint32_t storeCount = m_store.count();
     for (std::uint32_t page = first; page <= last; ++page) {
-        if (page != first) printer.newPage();
+        if (page != first) device.newPage();
         painter.setFont(title);
         text(static_cast<int>(0.3 * R), T + 400, QString::fromStdString(strings::loadString(7010)));
         painter.drawLine(L + 150, T + 600, R - 150, T + 600);
@@ -78,4 +100,39 @@ bool DataListPrinter::print(QPrinter& printer) const {
     }
     painter.end();
     return true;
+}
+
+DataListPrinter::FileResult DataListPrinter::printToPdf(const std::string& path) const {
+    const auto failed = [](const std::string& why) { return FileResult{false, why}; };
+    // A device or a pipe (/dev/stdout, say) cannot be replaced: it is written straight.
+    struct stat st {};
+    const bool straight = ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
+    std::optional<ReplacedFile> replaced;
+    int fd = -1;
+    if (straight) {
+        fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+        if (fd < 0) return failed(std::strerror(errno));
+    } else {
+        replaced.emplace(path);
+        if (replaced->fd() < 0) return failed(replaced->error());
+        fd = replaced->fd();
+    }
+    CheckedWriteDevice device(fd);
+    bool drawn = false;
+    {
+        // The pages a high-resolution PDF printer makes: its paper, margins and resolution.
+        QPrinter model(QPrinter::HighResolution);
+        model.setOutputFormat(QPrinter::PdfFormat);
+        QPdfWriter writer(&device);
+        writer.setResolution(model.resolution());
+        writer.setPageLayout(model.pageLayout());
+        drawn =
+            printPages(writer, writer.resolution(), 1, std::numeric_limits<std::uint32_t>::max());
+    }
+    const bool written = device.finish();
+    if (straight) ::close(fd);
+    if (!written) return failed(std::string("writing failed: ") + std::strerror(device.error()));
+    if (!drawn) return failed("nothing could be drawn");
+    if (replaced && !replaced->commit()) return failed(replaced->error());
+    return {};
 }

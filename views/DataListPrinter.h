@@ -1,13 +1,17 @@
 #pragma once
 
-// Prints the data list's rows on a QPrinter (a printer or a PDF file): title, column header, one
-// line per row, footer "- Page %d of %d -".
+// Prints the data list's rows on a QPrinter (a printer) or into a PDF file: title, column header,
+// one line per row, footer "- Page %d of %d -".
 
 #include "filters/FilterState.h"
 #include "views/PrintLayout.h"
 
 #include <QFont>
 
+#include <string>
+
+class QPagedPaintDevice;
+class QPaintDevice;
 class QPrinter;
 
 class DataListPrinter {
@@ -21,9 +25,21 @@ public:
     // Prints every page (or the printer's page range); false when nothing could be drawn.
     bool print(QPrinter& printer) const;
 
+    struct FileResult {
+        bool ok = true;
+        std::string error;  // why, for the user
+    };
+    // Prints every page, as on a high-resolution PDF printer, into the file at `path`: written
+    // beside it and put in its place only when every byte was written (see ReplacedFile.h); a
+    // device or a pipe there is written straight. Any failure leaves the old file untouched.
+    [[nodiscard]] FileResult printToPdf(const std::string& path) const;
+
 private:
-    QFont bodyFontFor(QPrinter& printer) const;
-    QFont titleFontFor(QPrinter& printer) const;
+    QFont bodyFontFor(QPaintDevice& device) const;
+    QFont titleFontFor(QPaintDevice& device) const;
+    [[nodiscard]] PrintMetrics metricsOn(QPagedPaintDevice& device, int resolution) const;
+    bool printPages(QPagedPaintDevice& device, int resolution, std::uint32_t first,
+                    std::uint32_t last) const;
     [[nodiscard]] std::uint32_t rowCount() const;
 
     ProtocolReading m_reading;

@@ -4,6 +4,7 @@
 #include "resources/CommandIds.h"
 #include "resources/StringTable.h"
 #include "views/CViewDataList.h"
+#include "views/CheckedWriteDevice.h"
 #include "views/DataListPrinter.h"
 
 #include <gtest/gtest.h>
@@ -19,6 +20,7 @@
 #include <fstream>
 #include <iterator>
 
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -237,4 +239,78 @@ TEST(BatchMode, ExportsAndPrintsADocumentWithoutAWindow) {
     std::tie(status, output) = run(korvane + " --help");
     EXPECT_EQ(status, 0);
     EXPECT_NE(output.find("--print-to"), std::string::npos);
+}
+
+TEST(BatchMode, APrintThatCannotBeWrittenFailsWithItsReasonAndKeepsTheOldFile) {
+    TempFolder folder;
+    FrameStore frames;
+    for (std::uint32_t i = 0; i < 2000; ++i) frames.append(frameNumber(i));
+    const std::string doc = folder.file("d.krv");
+    ASSERT_TRUE(::saveDocument(doc, DocumentContents{}, frames, 2000, nullptr).ok);
+    const std::string print = std::string(KORVANE_PATH) + " --print-to ";
+    const auto read = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string{std::istreambuf_iterator<char>(in), {}};
+    };
+
+    auto [status, output] = run(print + "/dev/full " + doc);
+    EXPECT_NE(status, 0);
+    EXPECT_NE(output.find("cannot print to /dev/full: writing failed: No space left on device"),
+              std::string::npos)
+        << output;
+
+    const std::string pdf = folder.file("old.pdf");
+    std::tie(status, output) = run(print + pdf + " " + doc);
+    ASSERT_EQ(status, 0) << output;
+    const std::string whole = read(pdf);
+    ASSERT_GT(whole.size(), 64u * 1024);
+    // A size limit cuts the write short as a full disk would.
+    std::tie(status, output) = run("ulimit -f 64; " + print + pdf + " " + doc);
+    EXPECT_NE(status, 0);
+    EXPECT_NE(output.find("File too large"), std::string::npos) << output;
+    EXPECT_TRUE(read(pdf) == whole) << "the old file changed";
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.path), {}), 2) << "nothing left beside";
+
+    std::tie(status, output) = run(print + folder.file("none/x.pdf") + " " + doc);
+    EXPECT_NE(status, 0);
+    EXPECT_NE(output.find("No such file or directory"), std::string::npos) << output;
+    if (::geteuid() != 0) {  // the superuser writes into any folder
+        fs::create_directory(folder.path / "closed");
+        fs::permissions(folder.path / "closed", fs::perms::owner_read | fs::perms::owner_exec);
+        std::tie(status, output) = run(print + folder.file("closed/x.pdf") + " " + doc);
+        EXPECT_NE(status, 0);
+        EXPECT_NE(output.find("Permission denied"), std::string::npos) << output;
+    }
+
+    // A link at the target is written through; the link stays.
+    fs::create_symlink(pdf, folder.path / "link.pdf");
+    std::tie(status, output) = run(print + folder.file("link.pdf") + " " + doc);
+    EXPECT_EQ(status, 0) << output;
+    EXPECT_TRUE(fs::is_symlink(folder.path / "link.pdf"));
+    EXPECT_NE(pdfText(pdf).find("- Page 1 of "), std::string::npos);
+}
+
+TEST(CheckedWriteDevice, KeepsTheFirstFailureOfAnyWrite) {
+    TempFolder folder;
+    const std::string path = folder.file("out.bin");
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    ASSERT_GE(fd, 0);
+    {
+        CheckedWriteDevice device(fd);
+        const std::string piece(40'000, 'x');
+        for (int i = 0; i < 5; ++i) EXPECT_EQ(device.write(piece.data(), 40'000), 40'000);
+        EXPECT_TRUE(device.finish());
+        EXPECT_EQ(device.error(), 0);
+    }
+    ::close(fd);
+    EXPECT_EQ(fs::file_size(path), 200'000u);
+
+    const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(full, 0);
+    CheckedWriteDevice device(full);
+    EXPECT_EQ(device.write("%PDF-1.4\n", 9), 9);  // still buffered
+    EXPECT_FALSE(device.finish());
+    EXPECT_EQ(device.error(), ENOSPC);
+    EXPECT_EQ(device.write("more", 4), -1);  // once failed, always failed
+    ::close(full);
 }

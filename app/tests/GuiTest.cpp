@@ -140,6 +140,15 @@ TEST_F(GuiTest, StatusPanesShowNullUntilTheAdapterIsSetUp) {
     tick();
     EXPECT_EQ(m_frame->statusPane(104), "250kbps");
     EXPECT_EQ(m_frame->statusPane(109), "Extended");
+    // A document's header rate of 0xFFFFFFFF, or 0, is no rate at all.
+    for (const std::int32_t unknown : {-1, 0, 1001}) {
+        m_app.state().device.baudRate = unknown;
+        tick();
+        EXPECT_EQ(m_frame->statusPane(104), "?kbps") << unknown;
+    }
+    m_app.state().device.baudRate = 10;
+    tick();
+    EXPECT_EQ(m_frame->statusPane(104), "10kbps");
 }
 
 TEST_F(GuiTest, CapturedFramesReachTheListInEveryReading) {

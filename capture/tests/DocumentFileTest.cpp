@@ -320,6 +320,48 @@ TEST_F(DocumentFileTest, UnknownFrameTypesReadAsStandardAndFlagsAsOne) {
     EXPECT_EQ(loaded.capturing, 1u);
 }
 
+TEST_F(DocumentFileTest, FramesNoAdapterMakesAreRefusedAsDamage) {
+    FrameStore store;
+    for (std::uint32_t i = 0; i < 3; ++i) store.append(frameNumber(i));
+    CapturedFrame widest = frameNumber(3);
+    widest.length = 8;
+    widest.format = 1;
+    store.append(widest);
+    ASSERT_TRUE(saveDocument(file("g.krv"), DocumentContents{}, store, 4, nullptr).ok);
+    const auto good = bytes(file("g.krv"));
+    DocumentContents loaded;
+    FrameStore frames;
+    ASSERT_TRUE(loadDocument(file("g.krv"), loaded, frames, nullptr).ok);
+    ASSERT_EQ(frames.count(), 4u);
+    EXPECT_EQ(std::memcmp(&frames.at(3), &widest, sizeof(CapturedFrame)), 0);
+
+    const std::size_t second = 82 + 42;
+    for (const auto& [offset, value] :
+         {std::pair{second + 20, 255}, {second + 20, 9}, {second + 21, 7}, {second + 21, 2}}) {
+        auto b = good;
+        b[offset] = static_cast<std::uint8_t>(value);
+        write(file("d.krv"), b);
+        DocumentContents d;
+        FrameStore f;
+        const FileResult r = loadDocument(file("d.krv"), d, f, nullptr);
+        EXPECT_FALSE(r.ok) << offset << " " << value;
+        EXPECT_NE(r.error.find("is damaged: frame record 2 "), std::string::npos) << r.error;
+    }
+}
+
+TEST_F(DocumentFileTest, AChartTimeBeyond32BitsIsStoredAsTheFieldsLargest) {
+    FrameStore store;
+    DocumentContents far;
+    CurveWindowRecord w;
+    w.timeOrigin = 5'000'000'000;  // 58 days of capture
+    far.windows = {w};
+    ASSERT_TRUE(saveDocument(file("t.krv"), far, store, 0, nullptr).ok);
+    const auto t = bytes(file("t.krv"));
+    ASSERT_EQ(t.size(), 182u + 556u);
+    EXPECT_EQ(std::vector<std::uint8_t>(t.begin() + 182 + 36, t.begin() + 182 + 40),
+              (std::vector<std::uint8_t>{0xFF, 0xFF, 0xFF, 0xFF}));
+}
+
 TEST_F(DocumentFileTest, RandomCorruptionNeverCrashes) {
     FrameStore store;
     for (std::uint32_t i = 0; i < 20; ++i) store.append(frameNumber(i));

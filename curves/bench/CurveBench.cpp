@@ -36,10 +36,11 @@ CapturedFrame frameAt(std::uint64_t n) {
     f.identifier = 0x185;
     f.length = 8;
     const std::uint32_t ms = static_cast<std::uint32_t>(us / 1000);
-    f.wraps = ms / 3600000;
-    f.minutes = ms / 60000 % 60;
-    f.seconds = ms / 1000 % 60;
-    f.millis = ms % 1000;
+    const auto inRound = static_cast<std::uint32_t>(ms % kTimeStampWrapMs);
+    f.wraps = static_cast<std::uint32_t>(ms / kTimeStampWrapMs);
+    f.minutes = inRound / 60000;
+    f.seconds = inRound / 1000 % 60;
+    f.millis = inRound % 1000;
     const auto put = [&f](int at, std::uint16_t v) {
         f.data[at] = static_cast<std::uint8_t>(v);
         f.data[at + 1] = static_cast<std::uint8_t>(v >> 8);
@@ -173,7 +174,7 @@ int main(int argc, char** argv) {
         static_cast<double>(scan.memoryInUse()) / static_cast<double>(samples));
 
     // 3. Zoomed out over every sample, and over a tenth of them in the middle.
-    const std::uint32_t span = scan.newestTime() + 1;
+    const auto span = static_cast<std::uint32_t>(scan.newestTime() + 1);
     chart.record.timeOrigin = 0;
     chart.record.timeResolution = span / 50 + 1;
     std::vector<double> redraws;

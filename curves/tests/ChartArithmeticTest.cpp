@@ -65,6 +65,46 @@ TEST(YtChartTime, AutoMoveKeepsTheNewestSampleInTheLastDivision) {
     EXPECT_EQ(c.timeLabel(5), "01-01-434");
 }
 
+TEST(YtChartTime, TimesRunOnAcrossClockWrapsAndPast32Bits) {
+    // The adapter's clock at its last millisecond, then again at 0: the next round.
+    FrameStore store;
+    CapturedFrame last = frameOf(0x181, {1}, 54303);
+    last.minutes = 69;
+    store.append(last);
+    CapturedFrame next = frameOf(0x181, {2}, 1);
+    next.wraps = 1;
+    store.append(next);
+    CapturedFrame late = frameOf(0x181, {3}, 7);  // 53 days on
+    late.wraps = 1100;
+    store.append(late);
+    YtChart c = ytChart();
+    c.record.yt[0].identifier = 0x181;
+    YtScan scan;
+    scan.setDefinitions(c.record.yt);
+    ASSERT_TRUE(scan.scan(store, ApplicationFlags{}));
+    const auto& samples = scan.slot(0).samples;
+    ASSERT_EQ(samples.size(), 3u);
+    EXPECT_EQ(samples[0].timeMs(), 4194303u);
+    EXPECT_EQ(samples[1].timeMs(), 4194305u);
+    const std::uint64_t lateTime = 1100ull * 4194304 + 7;
+    EXPECT_EQ(samples[2].timeMs(), lateTime);
+    EXPECT_EQ(scan.newestTime(), lateTime);
+
+    // Auto Move puts the newest sample in the last division, beyond 32 bits too.
+    c.autoMove(scan.newestTime());
+    EXPECT_EQ(c.record.timeOrigin, (lateTime / 40 - 49) * 40);
+    const std::vector<DevicePoint> line = c.polyline(scan.slot(0), 0, store, true);
+    ASSERT_FALSE(line.empty());
+    EXPECT_GE(line.front().x, c.plot.right - c.dx);
+    EXPECT_LE(line.front().x, c.plot.right);
+    EXPECT_LT(line.back().x, c.plot.left);   // the earlier samples lie far left of the plot
+    EXPECT_EQ(c.timeLabel(0), "35-32-440");  // T0 = 4613732440 ms, within its hour
+    c.computeScrollRanges(scan, lateTime);
+    EXPECT_EQ(c.hbar.position, static_cast<int>(c.record.timeOrigin / 40));
+    c.hScroll(ScrollAction::kLineBack, false);
+    EXPECT_EQ(c.record.timeOrigin, (lateTime / 40 - 50) * 40);
+}
+
 TEST(YtChartScrolling, RangesFollowTheSamplesAndPositionsAreClamped) {
     FrameStore store;
     for (std::uint32_t t = 0; t <= 4000; t += 100) {

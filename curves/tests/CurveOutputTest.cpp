@@ -49,8 +49,8 @@ TEST(CurveCsv, YtRowsInFrameOrderWithTheChartsReading) {
               "0,1500,raw,4294836224\n"
               "2,1700,\"speed, \"\"front\"\"\",16\n"
               "2,1700,raw,1048576\n"
-              "3,3600005,\"speed, \"\"front\"\"\",-1\n"
-              "3,3600005,raw,4294967295\n");
+              "3,4194309,\"speed, \"\"front\"\"\",-1\n"  // one round of the 22-bit clock on
+              "3,4194309,raw,4294967295\n");
 }
 
 TEST(CurveCsv, YxRowsOnePerPairing) {
@@ -86,8 +86,58 @@ TEST(CurveCsv, FileIsReplacedWholeOrNotAtAll) {
     text << in.rdbuf();
     EXPECT_EQ(text.str(), "frame,time_ms,curve,value\n0,0,a,1\n");
     EXPECT_FALSE(std::filesystem::exists(path + ".part"));
-    EXPECT_FALSE(exportCurveValues(std::string(pattern) + "/missing/out.csv", w, store).ok);
+    const CsvResult missing =
+        exportCurveValues(std::string(pattern) + "/missing/out.csv", w, store);
+    EXPECT_FALSE(missing.ok);
+    EXPECT_NE(missing.error.find("No such file or directory"), std::string::npos) << missing.error;
     std::filesystem::remove_all(pattern);
+}
+
+TEST(CurveCsv, PlantedLinksNeitherRedirectNorReplaceTheExport) {
+    namespace fs = std::filesystem;
+    char pattern[] = "/tmp/curves-csv-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const fs::path dir = pattern;
+    const auto read = [](const fs::path& p) {
+        std::ifstream in(p);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    };
+    FrameStore store;
+    store.append(frameOf(0x181, {1}, 0));
+    CurveWindowRecord w = newWindowRecord(1, "w");
+    w.yt[0].flags = cf::kDefined | 0x01;
+    w.yt[0].identifier = 0x181;
+    w.yt[0].name.set("a");
+    const std::string csv = "frame,time_ms,curve,value\n0,0,a,1\n";
+
+    // A link where the temporary file was once made points at someone's private file.
+    std::ofstream(dir / "out.csv") << "old";
+    std::ofstream(dir / "private") << "secret";
+    fs::permissions(dir / "private", fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_symlink(dir / "private", dir / "out.csv.part");
+    const CsvResult planted = exportCurveValues((dir / "out.csv").string(), w, store);
+    ASSERT_TRUE(planted.ok) << planted.error;
+    EXPECT_EQ(read(dir / "private"), "secret");
+    EXPECT_EQ(fs::status(dir / "private").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(dir / "out.csv")));
+    EXPECT_EQ(read(dir / "out.csv"), csv);
+
+    // A link at the target is the user's: the file it names gets the values, the link stays.
+    fs::create_symlink(dir / "kept.csv", dir / "linked.csv");
+    const CsvResult linked = exportCurveValues((dir / "linked.csv").string(), w, store);
+    ASSERT_TRUE(linked.ok) << linked.error;
+    EXPECT_TRUE(fs::is_symlink(dir / "linked.csv"));
+    EXPECT_EQ(read(dir / "kept.csv"), csv);
+
+    // A device is no file to replace, and says so.
+    const CsvResult device = exportCurveValues("/dev/full", w, store);
+    EXPECT_FALSE(device.ok);
+    EXPECT_NE(device.error.find("not a regular file"), std::string::npos) << device.error;
+    EXPECT_TRUE(fs::is_character_file("/dev/full"));
+    fs::remove_all(dir);
 }
 
 TEST(CurveInfoList, ColumnsToggleToTheEndWithStatisticsInOrder) {
