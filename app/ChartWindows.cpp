@@ -180,10 +180,7 @@ void ChartWindows::activateOrCreate(const std::string& name, int kind, bool node
         return;
     }
     if (ChartView* view = viewNamed(name)) {
-        QMdiSubWindow* w = frameOf(view);
-        w->showNormal();
-        w->raise();
-        m_frame.mdiArea()->setActiveSubWindow(w);
+        if (auto* w = dynamic_cast<CMDIChildWndDataList*>(frameOf(view))) w->bringForward();
         return;
     }
     if (const CurveWindowRecord* r = chartRecord(name)) openWindow(*r);

@@ -124,3 +124,24 @@ TEST_F(WindowsGuiTest, EveryReplacementOfTheStoreShowsTheNewRowsEvenWhenAsMany) 
     EXPECT_EQ(m_frame->dataList()->model().rowCount(), 101);
     EXPECT_EQ(list.selectedRows(), selected);
 }
+
+TEST_F(WindowsGuiTest, ADoubleClickOnTheDataListItemBringsItForwardAsItWas) {
+    m_app.newDocument();
+    CMDIChildWndDataList* dataList = m_frame->dataListFrame();
+    QApplication::processEvents();
+    ASSERT_TRUE(dataList->isMaximized());
+    const QSize size = dataList->size();
+    QTreeWidgetItem* item = m_frame->tree()->topLevelItem(0)->child(0)->child(0);
+    m_frame->treeDoubleClick(item);
+    QApplication::processEvents();
+    EXPECT_TRUE(dataList->isMaximized());
+    EXPECT_EQ(dataList->size(), size);
+
+    dataList->showMinimized();
+    QApplication::processEvents();
+    m_frame->treeDoubleClick(item);
+    QApplication::processEvents();
+    EXPECT_TRUE(dataList->isMaximized());
+    EXPECT_EQ(dataList->size(), size);
+    EXPECT_EQ(m_frame->mdiArea()->activeSubWindow(), dataList);
+}
