@@ -145,3 +145,37 @@ TEST_F(WindowsGuiTest, ADoubleClickOnTheDataListItemBringsItForwardAsItWas) {
     EXPECT_EQ(dataList->size(), size);
     EXPECT_EQ(m_frame->mdiArea()->activeSubWindow(), dataList);
 }
+
+TEST_F(WindowsGuiTest, TenThousandChartWindowsOpenTheDocumentAndAllAreSavedAgain) {
+    DocumentContents contents;
+    for (int i = 0; i < 10000; ++i) {
+        CurveWindowRecord r;
+        r.flags = i % 2 == 0 ? CurveWindowRecord::kYt : CurveWindowRecord::kYx;
+        r.name.set(QStringLiteral("w%1").arg(i).toStdString());
+        contents.windows.push_back(r);
+    }
+    ASSERT_TRUE(m_app.openDocument(saved("many.krv", contents, FrameStore{})));
+    int open = 0;
+    for (QMdiSubWindow* w : m_frame->mdiArea()->subWindowList()) {
+        if (dynamic_cast<ChartView*>(w->widget()) != nullptr) ++open;
+    }
+    EXPECT_EQ(open, static_cast<int>(ChartWindows::kMaxWindowsOpenedWithDocument));
+    EXPECT_EQ(m_frame->statusBar()->currentMessage(),
+              "32 of the document's 10000 chart windows are open; double-click a name under "
+              "y(t) or y(x) to open its window.");
+    // One left closed opens from the tree.
+    QTreeWidgetItem* closed = m_frame->tree()->topLevelItem(0)->child(2)->child(4000);
+    ASSERT_EQ(closed->text(0), "w8001");
+    m_frame->treeDoubleClick(closed);
+    EXPECT_NE(m_frame->chartWindows()->viewNamed("w8001"), nullptr);
+
+    ASSERT_TRUE(m_app.saveDocument(m_dir + "/again.krv"));
+    DocumentContents again;
+    FrameStore frames;
+    ASSERT_TRUE(loadDocument((m_dir + "/again.krv").toStdString(), again, frames, nullptr).ok);
+    EXPECT_EQ(std::count_if(again.windows.begin(), again.windows.end(),
+                            [](const CurveWindowRecord& r) {
+                                return (r.flags & CurveWindowRecord::kDataList) == 0;
+                            }),
+              10000);
+}
