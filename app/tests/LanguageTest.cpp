@@ -144,9 +144,17 @@ TEST(LocaleData, ProcessLocalesReadAsLanguageIds) {
     EXPECT_EQ(platform::languageOfLocale("zh-tw"), 0x0404);
     EXPECT_EQ(platform::languageOfLocale("de"), 0x0007);
     EXPECT_EQ(platform::languageOfLocale("en_AU.UTF-8"), 0x0409);
-    EXPECT_EQ(platform::languageOfLocale("C.UTF-8"), 0);
     EXPECT_EQ(platform::languageOfLocale("xx_YY"), 0);
     EXPECT_EQ(platform::abbreviation(0x0404), "CHT");
+}
+
+TEST(Help, ThePortableLocaleMeansTheEnglishHelp) {
+    for (const char* locale : {"C.UTF-8", "C", "POSIX", "POSIX.UTF-8"}) {
+        EXPECT_EQ(platform::languageOfLocale(locale), 0x0409) << locale;
+    }
+    // The test program runs with LANG=C.UTF-8 and no other locale variable.
+    SystemLanguageEnvironment system(QCoreApplication::applicationDirPath().toStdString());
+    EXPECT_EQ(helpLanguage(system), 0x0409);
 }
 
 TEST(Translation, TheChineseLibraryHasEveryTextAUserSees) {
