@@ -3,6 +3,7 @@
 #include "resources/StringTable.h"
 
 #include <QCloseEvent>
+#include <QMdiArea>
 
 CMDIChildWndDataList::CMDIChildWndDataList(MessageService& messages, QWidget* parent)
     : QMdiSubWindow(parent), m_messages(messages) {
@@ -17,4 +18,27 @@ void CMDIChildWndDataList::closeEvent(QCloseEvent* event) {
         return;
     }
     QMdiSubWindow::closeEvent(event);
+}
+
+void CMDIChildWndDataList::changeEvent(QEvent* event) {
+    // A minimized window forgets whether it was maximized; bringForward needs to know.
+    if (event->type() == QEvent::WindowStateChange && isMinimized()) {
+        const Qt::WindowStates old = static_cast<QWindowStateChangeEvent*>(event)->oldState();
+        // Minimizing passes through several states; the one before the first counts.
+        if ((old & Qt::WindowMinimized) == 0) {
+            m_maximizedBeforeMinimized = (old & Qt::WindowMaximized) != 0;
+        }
+    }
+    QMdiSubWindow::changeEvent(event);
+}
+
+void CMDIChildWndDataList::bringForward() {
+    if (isMinimized()) {
+        showNormal();
+        if (m_maximizedBeforeMinimized) showMaximized();
+    } else if (isHidden()) {
+        show();
+    }
+    raise();
+    if (QMdiArea* area = mdiArea()) area->setActiveSubWindow(this);
 }

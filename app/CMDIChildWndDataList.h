@@ -13,11 +13,16 @@ public:
     CMDIChildWndDataList(MessageService& messages, QWidget* parent = nullptr);
     [[nodiscard]] int windowKind() const { return m_windowKind; }
     void setWindowKind(int kind) { m_windowKind = kind; }
+    // Makes the window the active one as it was: maximized or normal, its size kept; a minimized
+    // window gets back the state it had before.
+    void bringForward();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     MessageService& m_messages;
     int m_windowKind = kDataList;
+    bool m_maximizedBeforeMinimized = false;
 };

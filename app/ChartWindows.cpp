@@ -22,6 +22,7 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMessageBox>
+#include <QStatusBar>
 #include <QTableWidget>
 
 namespace {
@@ -160,9 +161,19 @@ void ChartWindows::documentChanged() {
     m_selectedName.clear();
     if (const auto* list = records()) {
         // Copies: opening a window may not touch the list, but the list may grow later.
-        const std::vector<CurveWindowRecord> windows = *list;
-        for (const CurveWindowRecord& r : windows) {
-            if (isChartRecord(r)) openWindow(r);
+        std::vector<CurveWindowRecord> windows;
+        std::size_t charts = 0;
+        for (const CurveWindowRecord& r : *list) {
+            if (!isChartRecord(r)) continue;
+            if (++charts <= kMaxWindowsOpenedWithDocument) windows.push_back(r);
+        }
+        for (const CurveWindowRecord& r : windows) openWindow(r);
+        if (charts > windows.size()) {
+            // The records stay in the document; only their windows wait for a double click.
+            m_frame.statusBar()->showMessage(
+                QString::fromStdString(strings::loadString(strings::kChartWindowsLeftClosed))
+                    .arg(windows.size())
+                    .arg(charts));
         }
     }
     refreshInfoList();
@@ -180,10 +191,7 @@ void ChartWindows::activateOrCreate(const std::string& name, int kind, bool node
         return;
     }
     if (ChartView* view = viewNamed(name)) {
-        QMdiSubWindow* w = frameOf(view);
-        w->showNormal();
-        w->raise();
-        m_frame.mdiArea()->setActiveSubWindow(w);
+        if (auto* w = dynamic_cast<CMDIChildWndDataList*>(frameOf(view))) w->bringForward();
         return;
     }
     if (const CurveWindowRecord* r = chartRecord(name)) openWindow(*r);

@@ -35,6 +35,10 @@ public:
     [[nodiscard]] ChartView* viewNamed(const std::string& name) const;
     // Opens a window for a record of the document (y(t) or y(x)); returns its view.
     ChartView* openWindow(const CurveWindowRecord& record);
+    // A document opens at most this many of its chart windows; the others are named in the tree
+    // and open when asked for. Each window holds its own samples, so thousands would not fit.
+    static constexpr std::size_t kMaxWindowsOpenedWithDocument = 32;
+
     // The document was created, emptied or loaded: its chart windows replace the open ones.
     void documentChanged();
     // A right click on a chart window's tree item makes it the current one.

@@ -400,19 +400,16 @@ void MainFrame::treeDoubleClick(QTreeWidgetItem* item) {
     m_selectedItemText = item->text(0);
     if (item->parent() == m_dataListNode) {
         for (QMdiSubWindow* w : m_mdi->subWindowList()) {
-            if (w->windowTitle() == m_selectedItemText) {
-                w->showNormal();
-                w->raise();
-                m_mdi->setActiveSubWindow(w);
+            auto* frame = dynamic_cast<CMDIChildWndDataList*>(w);
+            if (frame != nullptr && frame->windowTitle() == m_selectedItemText) {
+                frame->bringForward();
                 return;
             }
         }
         // There is only ever one data list: an item whose name differs from its caption (as a
         // loaded document's may) brings that one forward instead of making a second.
         if (m_dataListFrame != nullptr) {
-            m_dataListFrame->showNormal();
-            m_dataListFrame->raise();
-            m_mdi->setActiveSubWindow(m_dataListFrame);
+            m_dataListFrame->bringForward();
             return;
         }
         createDataList(m_selectedItemText);

@@ -24,9 +24,8 @@ CFilterCanDlg::CFilterCanDlg(MessageService& messages, AdvancedIdentifierClicks&
       m_dataFrame(withId(new QRadioButton(text("Data Frame")), 1113)),
       m_remoteFrame(withId(new QRadioButton(text("Remote Frame")), 1114)),
       m_size(withId(new QComboBox, 1010)) {
-    m_identifier->addItems(
-        {QStringLiteral("ALL"), QStringLiteral("Advanced"), QStringLiteral("Custom")});
-    m_size->addItem(QStringLiteral("ALL"));
+    m_identifier->addItems({text("ALL"), text("Advanced"), text("Custom")});
+    m_size->addItem(text("ALL"));
     for (int n = 0; n <= 8; ++n) m_size->addItem(QString::number(n));
     auto* frameKind = new QButtonGroup(this);
     frameKind->addButton(m_dataFrame);

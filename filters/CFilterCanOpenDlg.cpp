@@ -12,16 +12,15 @@
 
 namespace {
 
-QComboBox* idList(int id) {
+QComboBox* idList(int id, const QString& all) {
     auto* box = withId(new QComboBox, id);
     box->setEditable(true);
     box->setInsertPolicy(QComboBox::NoInsert);
-    box->addItem(QStringLiteral("ALL"));
+    box->addItem(all);
     return box;
 }
 
-void setEditText(QComboBox* box, const std::string& text) {
-    const QString wanted = QString::fromStdString(text);
+void setEditText(QComboBox* box, const QString& wanted) {
     if (box->currentText() == wanted) return;
     const QSignalBlocker block(box);
     box->setEditText(wanted);
@@ -35,13 +34,13 @@ CFilterCanOpenDlg::CFilterCanOpenDlg(MessageService& messages, std::uint32_t& he
                       messages, hexDisplay),
       m_method1(withId(new QRadioButton(text("Method 1:")), 1041)),
       m_method2(withId(new QRadioButton(text("Method 2:")), 1042)),
-      m_cobId(idList(1052)),
+      m_cobId(idList(1052, text("ALL"))),
       m_functionCode(withId(new QComboBox, 1050)),
-      m_nodeId(idList(1011)),
+      m_nodeId(idList(1011, text("ALL"))),
       m_size(withId(new QComboBox, 1051)),
       m_dataFrame(withId(new QRadioButton(text("Data Frame")), 1113)),
       m_remoteFrame(withId(new QRadioButton(text("Remote Frame")), 1114)) {
-    m_size->addItem(QStringLiteral("ALL"));
+    m_size->addItem(text("ALL"));
     for (int n = 0; n <= 8; ++n) m_size->addItem(QString::number(n));
     auto* methods = new QButtonGroup(this);
     methods->addButton(m_method1);
@@ -74,10 +73,11 @@ CFilterCanOpenDlg::CFilterCanOpenDlg(MessageService& messages, std::uint32_t& he
     });
     connect(m_functionCode, &QComboBox::activated, this,
             [this](int item) { m_logic.selectFunctionCodeItem(item); });
-    connect(m_cobId, &QComboBox::editTextChanged, this,
-            [this](const QString& t) { setEditText(m_cobId, m_logic.typeCobId(t.toStdString())); });
+    connect(m_cobId, &QComboBox::editTextChanged, this, [this](const QString& t) {
+        setEditText(m_cobId, shownText(m_logic.typeCobId(logicText(t))));
+    });
     connect(m_nodeId, &QComboBox::editTextChanged, this, [this](const QString& t) {
-        setEditText(m_nodeId, m_logic.typeNodeId(t.toStdString()));
+        setEditText(m_nodeId, shownText(m_logic.typeNodeId(logicText(t))));
     });
     connect(m_size, &QComboBox::activated, this, [this](int item) {
         m_logic.frame().selectSize(item);
@@ -92,7 +92,7 @@ CFilterCanOpenDlg::CFilterCanOpenDlg(MessageService& messages, std::uint32_t& he
 bool CFilterCanOpenDlg::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_cobId && event->type() == QEvent::FocusOut) {
         m_logic.leaveCobId();
-        setEditText(m_cobId, m_logic.cobIdText());
+        setEditText(m_cobId, shownText(m_logic.cobIdText()));
     }
     return FilterDialogBase::eventFilter(watched, event);
 }
@@ -118,11 +118,11 @@ void CFilterCanOpenDlg::showState() {
     m_nodeId->setEnabled(!method1);
     m_functionCode->clear();
     for (const std::string& item : m_logic.functionCodeItems()) {
-        m_functionCode->addItem(QString::fromStdString(item));
+        m_functionCode->addItem(shownText(item));
     }
     m_functionCode->setCurrentIndex(m_logic.functionCodeItem());
-    setEditText(m_cobId, m_logic.cobIdText());
-    setEditText(m_nodeId, m_logic.nodeIdText());
+    setEditText(m_cobId, shownText(m_logic.cobIdText()));
+    setEditText(m_nodeId, shownText(m_logic.nodeIdText()));
     setRadix(m_logic.hex());
     setEditDelete(m_logic.editEnabled(), m_logic.deleteEnabled());
     showData();

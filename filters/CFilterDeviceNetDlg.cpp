@@ -10,16 +10,15 @@
 
 namespace {
 
-QComboBox* macList(int id) {
+QComboBox* macList(int id, const QString& all) {
     auto* box = withId(new QComboBox, id);
     box->setEditable(true);
     box->setInsertPolicy(QComboBox::NoInsert);
-    box->addItem(QStringLiteral("ALL"));
+    box->addItem(all);
     return box;
 }
 
-void setEditText(QComboBox* box, const std::string& text) {
-    const QString wanted = QString::fromStdString(text);
+void setEditText(QComboBox* box, const QString& wanted) {
     if (box->currentText() == wanted) return;
     const QSignalBlocker block(box);
     box->setEditText(wanted);
@@ -30,8 +29,8 @@ void setEditText(QComboBox* box, const std::string& text) {
 CFilterDeviceNetDlg::CFilterDeviceNetDlg(MessageService& messages, QWidget* parent)
     : FilterDialogFor(ConditionTableKind::kDeviceNet, "Filter in DeviceNet Protocol", parent, true,
                       messages),
-      m_source(macList(1043)),
-      m_destination(macList(1044)),
+      m_source(macList(1043, text("ALL"))),
+      m_destination(macList(1044, text("ALL"))),
       m_method1(withId(new QRadioButton(text("Method 1:")), 1041)),
       m_method2(withId(new QRadioButton(text("Method 2:")), 1042)),
       m_group(withId(new QComboBox, 1045)),
@@ -40,7 +39,7 @@ CFilterDeviceNetDlg::CFilterDeviceNetDlg(MessageService& messages, QWidget* pare
     m_group->addItems(
         {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4")});
     for (int item = 0; item < DeviceNetFilterLogic::kMethod2Items; ++item) {
-        m_method2List->addItem(QString::fromLatin1(DeviceNetFilterLogic::namedMessage(item).text));
+        m_method2List->addItem(text(DeviceNetFilterLogic::namedMessage(item).text));
     }
     auto* methods = new QButtonGroup(this);
     methods->addButton(m_method1);
@@ -77,10 +76,10 @@ CFilterDeviceNetDlg::CFilterDeviceNetDlg(MessageService& messages, QWidget* pare
         showState();
     });
     connect(m_source, &QComboBox::editTextChanged, this, [this](const QString& t) {
-        setEditText(m_source, m_logic.typeSource(t.toStdString()));
+        setEditText(m_source, shownText(m_logic.typeSource(logicText(t))));
     });
     connect(m_destination, &QComboBox::editTextChanged, this, [this](const QString& t) {
-        setEditText(m_destination, m_logic.typeDestination(t.toStdString()));
+        setEditText(m_destination, shownText(m_logic.typeDestination(logicText(t))));
     });
 }
 
@@ -106,14 +105,14 @@ void CFilterDeviceNetDlg::showState() {
     m_group->setCurrentIndex(m_logic.group() - 1);
     m_messageId->clear();
     for (const std::string& item : m_logic.messageIdItems()) {
-        m_messageId->addItem(QString::fromStdString(item));
+        m_messageId->addItem(shownText(item));
     }
     m_messageId->setCurrentIndex(m_logic.messageIdItem());
     m_method2List->setCurrentIndex(m_logic.method2Item());
     m_source->setEnabled(m_logic.macListsEnabled());
     m_destination->setEnabled(m_logic.macListsEnabled());
-    setEditText(m_source, m_logic.sourceText());
-    setEditText(m_destination, m_logic.destinationText());
+    setEditText(m_source, shownText(m_logic.sourceText()));
+    setEditText(m_destination, shownText(m_logic.destinationText()));
     setRadix(m_logic.hex());
     setEditDelete(m_logic.editEnabled(), m_logic.deleteEnabled());
 }

@@ -28,6 +28,19 @@ QString FilterDialogBase::text(const char* english) {
     return QString::fromStdString(uiText(english));
 }
 
+QString FilterDialogBase::shownText(const std::string& logicText) {
+    return logicText == "ALL" ? text("ALL") : QString::fromStdString(logicText);
+}
+
+std::string FilterDialogBase::logicText(const QString& shown) {
+    const QString all = text("ALL");
+    if (all == QLatin1String("ALL")) return shown.toStdString();
+    // Typing after the translated word, or erasing part of it, acts on the word as a whole.
+    if (shown.startsWith(all)) return "ALL" + shown.mid(all.size()).toStdString();
+    if (!shown.isEmpty() && all.startsWith(shown)) return {};
+    return shown.toStdString();
+}
+
 QLineEdit* FilterDialogBase::dataEdit(int controlId) {
     auto* edit = withId(new QLineEdit, controlId);
     edit->setMaxLength(2);

@@ -68,6 +68,10 @@ protected:
     virtual void onRadix(bool hex) = 0;
 
     static QString text(const char* english);
+    // A list or edit text of the logic as shown, and back: "ALL" is the logic's word for any
+    // value, whatever the language shows.
+    static QString shownText(const std::string& logicText);
+    static std::string logicText(const QString& shown);
     static QLineEdit* dataEdit(int controlId);
     // Sets an edit's text without letting it report a change.
     static void setTextQuietly(QLineEdit* edit, const std::string& text);

@@ -85,7 +85,9 @@ std::string localizedName(LANGID id) {
 
 LANGID languageOfLocale(const std::string& locale) {
     std::string name = locale.substr(0, locale.find_first_of(".@"));
-    if (name.empty() || name == "C" || name == "POSIX") return 0;
+    if (name.empty()) return 0;
+    // The portable locale asks for no translation: the program's own language.
+    if (name == "C" || name == "POSIX") return 0x0409;
     // zh_CN, zh-CN and zh_cn all name the same language.
     std::replace(name.begin(), name.end(), '-', '_');
     const auto underscore = name.find('_');

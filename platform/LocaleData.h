@@ -29,7 +29,8 @@ using LANGID = std::uint16_t;
 // The POSIX name of a language ("zh_CN"); "" when the language is not in the table.
 [[nodiscard]] std::string posixName(LANGID id);
 
-// A POSIX locale name ("zh_CN.UTF-8", "de", "C") as a language id; 0 when unknown.
+// A POSIX locale name ("zh_CN.UTF-8", "de") as a language id; "C" and "POSIX" (with any
+// codeset) are English (United States); 0 when unknown.
 [[nodiscard]] LANGID languageOfLocale(const std::string& locale);
 
 [[nodiscard]] LANGID GetUserDefaultUILanguage();    // LANGUAGE, LC_ALL, LC_MESSAGES, LANG

@@ -127,6 +127,9 @@ constexpr Entry kTable[] = {
     {kSaveChanges, "Save changes to %1?"},
     {kCannotSaveDocument,
      "The document could not be saved: %1\nThe file that was there is unchanged."},
+    {kChartWindowsLeftClosed,
+     "%1 of the document's %2 chart windows are open; double-click a name under y(t) or y(x) "
+     "to open its window."},
     {kLogLinesSkipped,
      "%1 lines of the log were skipped (%2).\nThe first skipped line is line %3: %4."},
     {kSkippedErrorFrame, "error frame"},

@@ -59,6 +59,8 @@ inline constexpr std::uint32_t kAdapterLostStatus = 5242;
 inline constexpr std::uint32_t kFramesLostPane = 5243;
 inline constexpr std::uint32_t kSaveChanges = 5244;
 inline constexpr std::uint32_t kCannotSaveDocument = 5245;
+// A document with more chart windows than open at once.
+inline constexpr std::uint32_t kChartWindowsLeftClosed = 5246;
 // Logs of other CAN tools.
 inline constexpr std::uint32_t kLogLinesSkipped = 5260;
 inline constexpr std::uint32_t kSkippedErrorFrame = 5261;  // one per reason, in reason order

@@ -153,18 +153,10 @@ void CViewDataList::resizeEvent(QResizeEvent* event) {
 }
 
 void CViewDataList::onTimer() {
-    const bool clearing = m_state.flags.test(ApplicationFlags::kClearing);
-    const auto n =
-        clearing ? 0u : static_cast<std::uint32_t>(m_state.filter.displayIndexList.size());
-    if (!clearing && n != m_model.shownRows()) {
-        m_model.setShownRows(n);
-        if (n > 0 && m_follow.following()) {
-            m_autoScrolling = true;
-            m_list.scrollToBottom();
-            m_autoScrolling = false;
-        }
-    } else if (n == 0 && m_model.shownRows() != 0) {
-        m_model.setShownRows(0);
+    if (m_model.followDisplayList() && m_model.shownRows() > 0 && m_follow.following()) {
+        m_autoScrolling = true;
+        m_list.scrollToBottom();
+        m_autoScrolling = false;
     }
 }
 
@@ -229,10 +221,8 @@ void CViewDataList::applyFilter(std::vector<FilterCondition> conditions, FilterM
                          });
     if (progress) progress->end();
     // The rows shown so far may be other frames now: the list starts again from none.
-    m_model.setShownRows(0);
-    const auto n = static_cast<std::uint32_t>(m_state.filter.displayIndexList.size());
-    m_model.setShownRows(n);
-    if (n > 0) m_list.scrollToBottom();
+    m_model.resetRows();
+    if (m_model.shownRows() > 0) m_list.scrollToBottom();
     markModified();
 }
 

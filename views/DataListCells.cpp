@@ -4,6 +4,7 @@
 #include "protocol/DeviceNetReading.h"
 #include "resources/StringTable.h"
 #include "resources/TextFormat.h"
+#include "resources/UiText.h"
 
 #include <algorithm>
 #include <optional>
@@ -112,7 +113,8 @@ std::string deviceNetCell(const CapturedFrame& f, std::uint32_t row, int column)
         case 8:
             return strprintf("%02X", r.messageId);
         case 9:
-            return f.status == 1 ? loadString(kInvalidData) : dataListText(r.description);
+            // The list speaks the user's language; export and print keep the English texts.
+            return f.status == 1 ? loadString(kInvalidData) : uiText(dataListText(r.description));
         default:
             return {};
     }

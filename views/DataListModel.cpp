@@ -3,7 +3,11 @@
 #include "resources/StringTable.h"
 
 DataListModel::DataListModel(ProgramState& state, QObject* parent)
-    : QAbstractTableModel(parent), m_state(state) {}
+    : QAbstractTableModel(parent), m_state(state), m_source(currentSource()) {}
+
+DataListModel::Source DataListModel::currentSource() const {
+    return {m_state.store.generation(), m_state.filter.storeGeneration};
+}
 
 void DataListModel::setReading(ProtocolReading reading) {
     const int before = columnCount();
@@ -17,11 +21,12 @@ void DataListModel::setReading(ProtocolReading reading) {
     endInsertColumns();
 }
 
-void DataListModel::setShownRows(std::uint32_t rows) {
-    if (rows == m_shownRows) {
+void DataListModel::setRows(std::uint32_t rows, bool keepShown) {
+    m_source = currentSource();
+    if (keepShown && rows == m_shownRows) {
         return;
     }
-    if (rows > m_shownRows) {
+    if (keepShown && rows > m_shownRows) {
         beginInsertRows({}, static_cast<int>(m_shownRows), static_cast<int>(rows) - 1);
         m_shownRows = rows;
         endInsertRows();
@@ -30,6 +35,24 @@ void DataListModel::setShownRows(std::uint32_t rows) {
     beginResetModel();
     m_shownRows = rows;
     endResetModel();
+}
+
+bool DataListModel::followDisplayList() {
+    if (m_state.flags.test(ApplicationFlags::kClearing)) {
+        if (m_shownRows == 0) return false;
+        setRows(0, true);
+        return true;
+    }
+    const auto rows = static_cast<std::uint32_t>(m_state.filter.displayIndexList.size());
+    // The count alone cannot tell another store's rows from these: its generation can.
+    const bool sameSource = currentSource() == m_source;
+    if (sameSource && rows == m_shownRows) return false;
+    setRows(rows, sameSource);
+    return true;
+}
+
+void DataListModel::resetRows() {
+    setRows(static_cast<std::uint32_t>(m_state.filter.displayIndexList.size()), false);
 }
 
 int DataListModel::rowCount(const QModelIndex& parent) const {

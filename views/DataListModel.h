@@ -18,8 +18,13 @@ public:
     // Rebuilds the columns; the rows stay.
     void setReading(ProtocolReading reading);
     [[nodiscard]] std::uint32_t shownRows() const { return m_shownRows; }
-    // Grows the row count without touching the rows already there; 0 empties the list.
-    void setShownRows(std::uint32_t rows);
+    // Takes the rows of the display list as it is now: rows appended since are added without
+    // touching those shown, but a store emptied or replaced since (Clear All, New, Open, Import)
+    // drops every row shown, even when the new rows are as many. No rows while the store is
+    // being emptied. True when the rows changed.
+    bool followDisplayList();
+    // Drops every row shown and takes the display list's (a filter rebuilt over the same store).
+    void resetRows();
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -28,7 +33,19 @@ public:
                         int role = Qt::DisplayRole) const override;
 
 private:
+    // The store and the display list the shown rows were taken from.
+    struct Source {
+        std::uint64_t storeGeneration = 0;
+        std::uint64_t listGeneration = 0;
+        bool operator==(const Source&) const = default;
+    };
+    [[nodiscard]] Source currentSource() const;
+    // With `keepShown` a larger count adds rows behind those shown; otherwise the list starts
+    // again from none.
+    void setRows(std::uint32_t rows, bool keepShown);
+
     ProgramState& m_state;
     ProtocolReading m_reading = ProtocolReading::kCan;
     std::uint32_t m_shownRows = 0;
+    Source m_source;
 };

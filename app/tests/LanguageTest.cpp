@@ -2,12 +2,18 @@
 
 #include "app/Help.h"
 #include "app/LanguageManager.h"
+#include "filters/CFilterCanDlg.h"
+#include "filters/CFilterCanOpenDlg.h"
+#include "filters/CFilterDeviceNetDlg.h"
+#include "protocol/DeviceNetReading.h"
 #include "resources/Menus.h"
 #include "resources/StringTable.h"
 #include "resources/UiText.h"
+#include "views/TextExport.h"
 
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QFile>
 #include <QWidget>
@@ -144,9 +150,67 @@ TEST(LocaleData, ProcessLocalesReadAsLanguageIds) {
     EXPECT_EQ(platform::languageOfLocale("zh-tw"), 0x0404);
     EXPECT_EQ(platform::languageOfLocale("de"), 0x0007);
     EXPECT_EQ(platform::languageOfLocale("en_AU.UTF-8"), 0x0409);
-    EXPECT_EQ(platform::languageOfLocale("C.UTF-8"), 0);
     EXPECT_EQ(platform::languageOfLocale("xx_YY"), 0);
     EXPECT_EQ(platform::abbreviation(0x0404), "CHT");
+}
+
+TEST(Help, ThePortableLocaleMeansTheEnglishHelp) {
+    for (const char* locale : {"C.UTF-8", "C", "POSIX", "POSIX.UTF-8"}) {
+        EXPECT_EQ(platform::languageOfLocale(locale), 0x0409) << locale;
+    }
+    // The test program runs with LANG=C.UTF-8 and no other locale variable.
+    SystemLanguageEnvironment system(QCoreApplication::applicationDirPath().toStdString());
+    EXPECT_EQ(helpLanguage(system), 0x0409);
+}
+
+TEST(Translation, TheListAndTheFilterDialogsSpeakChineseAndExportsStayEnglish) {
+    ScriptedLanguages env;
+    env.files = {"KorvaneCHS.so"};
+    env.systemUi = 0x0804;
+    LanguageManager manager(env);
+    manager.chooseLanguage();
+    ASSERT_EQ(manager.current(), 0x0804);
+    for (int d = 0; d < kDeviceNetDescriptionCount; ++d) {
+        const char* english = dataListText(static_cast<DeviceNetDescription>(d));
+        if (english[0] != '-') {
+            EXPECT_NE(uiText(english), english);
+        }
+    }
+    CapturedFrame f;
+    f.identifier = 0x7F0;
+    EXPECT_EQ(dataListCell(f, 0, 9, ProtocolReading::kDeviceNet),
+              "\u65e0\u6548\u7684 CAN \u6807\u8bc6\u7b26");
+    char line[256];
+    EXPECT_NE(std::string(line, exportRow(line, ProtocolReading::kDeviceNet, f, 0))
+                  .find("Invalid CAN Identifiers"),
+              std::string::npos);
+
+    const QString all = QStringLiteral("\u5168\u90e8");
+    MessageRecorder messages;
+    AdvancedIdentifierClicks clicks;
+    CFilterCanDlg can(messages, clicks);
+    EXPECT_EQ(can.identifierList()->itemText(0), all);
+    EXPECT_EQ(can.identifierList()->itemText(2), "\u81ea\u5b9a\u4e49");
+    CFilterDeviceNetDlg deviceNet(messages);
+    deviceNet.open(FilterState{});
+    for (int item = 0; item < DeviceNetFilterLogic::kMethod2Items; ++item) {
+        EXPECT_NE(deviceNet.method2List()->itemText(item).toStdString(),
+                  DeviceNetFilterLogic::namedMessage(item).text);
+    }
+    // The word stands for any MAC ID as "ALL" does: a character typed after it is refused with one
+    // message, a number replaces it.
+    QComboBox* source = deviceNet.sourceList();
+    EXPECT_EQ(source->currentText(), all);
+    source->setEditText(all + "5");
+    EXPECT_EQ(source->currentText(), all);
+    source->setEditText(QStringLiteral("1F"));
+    EXPECT_EQ(source->currentText(), "1F");
+    EXPECT_EQ(messages.shown().size(), 1u);
+    std::uint32_t hex = 1;
+    CFilterCanOpenDlg canOpen(messages, hex);
+    canOpen.open(FilterState{});
+    EXPECT_EQ(canOpen.cobIdList()->currentText(), all);
+    EXPECT_EQ(canOpen.functionCodeList()->itemText(0), all);
 }
 
 TEST(Translation, TheChineseLibraryHasEveryTextAUserSees) {
