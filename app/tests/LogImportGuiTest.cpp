@@ -10,10 +10,13 @@
 
 #include <QAction>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -104,6 +107,79 @@ TEST_F(LogImportGuiTest, AFileWithoutFramesLeavesTheOpenDocumentAsItWas) {
     EXPECT_NE(m_messages.shown()[1].text.find("missing.log"), std::string::npos);
 }
 
+TEST_F(LogImportGuiTest, AnEmptyOrUtf16LogLeavesTheOpenDocumentAndSaysWhy) {
+    ASSERT_TRUE(m_app.importLogFile(write("good.log", "(1.0) can0 123#\n")));
+    EXPECT_FALSE(m_app.importLogFile(write("empty.log", "")));
+    std::string wide = "\xFF\xFE";
+    for (char c : std::string("(1.0) can0 123#\n")) wide += std::string{c, '\0'};
+    EXPECT_FALSE(m_app.importLogFile(write("wide.log", wide)));
+    EXPECT_EQ(m_app.document()->GetTitle(), "good");
+    EXPECT_EQ(m_app.state().store.count(), 1u);
+    ASSERT_EQ(m_messages.shown().size(), 2u);
+    EXPECT_EQ(m_messages.shown()[0].icon, MessageIcon::kStop);
+    EXPECT_EQ(m_messages.shown()[0].text, "The file holds no CAN frame that can be imported.");
+    const std::string& text = m_messages.shown()[1].text;
+    EXPECT_EQ(text.rfind("The file holds no CAN frame that can be imported.\n", 0), 0u) << text;
+    EXPECT_NE(text.find("lines of the log were skipped"), std::string::npos) << text;
+    EXPECT_NE(text.find("\nThe file looks like UTF-16 text"), std::string::npos) << text;
+}
+
+TEST_F(LogImportGuiTest, FramesWhoseTimeGoesBackAreReportedWithTheSkippedLines) {
+    ASSERT_TRUE(m_app.importLogFile(write("merged.asc",
+                                          "1.0 1 101 Rx d 0\n"
+                                          "9.0 1 102 Rx d 0\n"
+                                          "2.0 1 103 Rx d 0\n"
+                                          "3.0 1 104 Rx d 0\n"
+                                          "junk\n")));
+    ASSERT_EQ(m_app.state().store.count(), 4u);
+    EXPECT_EQ(m_app.state().store.at(3).seconds, 9u);
+    ASSERT_EQ(m_messages.shown().size(), 1u);
+    EXPECT_EQ(m_messages.shown()[0].icon, MessageIcon::kInformation);
+    EXPECT_EQ(m_messages.shown()[0].text,
+              "1 line of the log was skipped (1 does not parse).\n"
+              "The skipped line is line 5: does not parse.\n\n"
+              "2 frames of the log go back in time: each was given the time of the frame before "
+              "it.\nThe first is line 3.");
+    // Without skipped lines the report is about the times alone.
+    ASSERT_TRUE(m_app.importLogFile(write("back.log", "(2.0) can0 123#\n(1.0) can0 123#\n")));
+    ASSERT_EQ(m_messages.shown().size(), 2u);
+    EXPECT_EQ(m_messages.shown()[1].text,
+              "1 frame of the log goes back in time: it was given the time of the frame before it "
+              "(line 2).");
+}
+
+TEST(LogBatch, ALogIsNeitherExportedAsADocumentNorWaitedOnWhenItIsAPipe) {
+    const fs::path dir = fs::temp_directory_path() / ("korvane-batch-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const std::string log = (dir / "file.log").string();
+    std::ofstream(log) << "(1700000000.000000) can0 123#1122\n";
+    const auto run = [](const std::string& command) {
+        std::string output;
+        FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+        char buffer[256];
+        while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) output += buffer;
+        const int status = ::pclose(pipe);
+        return std::make_pair(WIFEXITED(status) ? WEXITSTATUS(status) : -1, output);
+    };
+    const std::string korvane = KORVANE_PATH;
+    for (const char* option : {"--export out.txt ", "--print-to out.pdf "}) {
+        const auto [status, output] = run("cd " + dir.string() + " && " + korvane + " " + option + log);
+        EXPECT_EQ(status, 1) << output;
+        EXPECT_EQ(output, "Korvane: " + log +
+                              " is not a Korvane document but a log; --convert reads logs: "
+                              "Korvane --convert " + log + " DOC.krv\n");
+    }
+    EXPECT_FALSE(fs::exists(dir / "out.txt"));
+    // A pipe as a log is refused at once; `timeout` ends a run that would wait for a writer.
+    const std::string fifo = (dir / "pipe.log").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const auto [status, output] =
+        run("timeout 10 " + korvane + " --convert " + fifo + " " + (dir / "x.krv").string());
+    EXPECT_EQ(status, 1) << output;
+    EXPECT_EQ(output, "Korvane: cannot open " + fifo + ": not a regular file\n");
+    fs::remove_all(dir);
+}
+
 TEST_F(LogImportGuiTest, ExportWritesTheShownRowsOrAllFramesInEitherFormat) {
     EXPECT_FALSE(m_app.mainFrame().action(ID_FILE_EXPORT_LOG)->isEnabled());
     ASSERT_TRUE(m_app.importLogFile(write("in.log",
@@ -153,4 +229,9 @@ TEST(SkippedLinesMessage, SaysHowManyOfWhichKindAndTheFirstLine) {
     EXPECT_EQ(skippedLinesMessage(read),
               "3 lines of the log were skipped (2 too long, 1 cut short at the end of the file).\n"
               "The first skipped line is line 17: too long.");
+    LogReadResult one;
+    one.skip(4, SkipReason::kErrorFrame, {});
+    EXPECT_EQ(skippedLinesMessage(one),
+              "1 line of the log was skipped (1 error frame).\nThe skipped line is line 4: error "
+              "frame.");
 }
