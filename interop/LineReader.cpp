@@ -106,7 +106,8 @@ const char* LineReader::findLineEnd(const char* from, const char* to) const {
     const std::size_t n = static_cast<std::size_t>(to - from);
     const auto* lf = static_cast<const char*>(std::memchr(from, '\n', n));
     if (m_lineEnds == LineEnds::kLf) return lf;
-    const auto* cr = static_cast<const char*>(std::memchr(from, '\r', lf != nullptr ? lf - from : n));
+    const auto* cr =
+        static_cast<const char*>(std::memchr(from, '\r', lf != nullptr ? lf - from : n));
     return cr != nullptr ? cr : lf;
 }
 

@@ -149,7 +149,8 @@ TEST_F(LogImportGuiTest, FramesWhoseTimeGoesBackAreReportedWithTheSkippedLines) 
 }
 
 TEST(LogBatch, ALogIsNeitherExportedAsADocumentNorWaitedOnWhenItIsAPipe) {
-    const fs::path dir = fs::temp_directory_path() / ("korvane-batch-" + std::to_string(::getpid()));
+    const fs::path dir =
+        fs::temp_directory_path() / ("korvane-batch-" + std::to_string(::getpid()));
     fs::create_directories(dir);
     const std::string log = (dir / "file.log").string();
     std::ofstream(log) << "(1700000000.000000) can0 123#1122\n";
@@ -163,11 +164,13 @@ TEST(LogBatch, ALogIsNeitherExportedAsADocumentNorWaitedOnWhenItIsAPipe) {
     };
     const std::string korvane = KORVANE_PATH;
     for (const char* option : {"--export out.txt ", "--print-to out.pdf "}) {
-        const auto [status, output] = run("cd " + dir.string() + " && " + korvane + " " + option + log);
+        const auto [status, output] =
+            run("cd " + dir.string() + " && " + korvane + " " + option + log);
         EXPECT_EQ(status, 1) << output;
         EXPECT_EQ(output, "Korvane: " + log +
                               " is not a Korvane document but a log; --convert reads logs: "
-                              "Korvane --convert " + log + " DOC.krv\n");
+                              "Korvane --convert " +
+                              log + " DOC.krv\n");
     }
     EXPECT_FALSE(fs::exists(dir / "out.txt"));
     // A pipe as a log is refused at once; `timeout` ends a run that would wait for a writer.

@@ -141,12 +141,13 @@ TEST_F(Files, ImportFailuresLeaveNothingHalfDone) {
     EXPECT_EQ(junk.status, LogImportResult::kNoFrames);
     EXPECT_EQ(junk.read.skippedLines(), 2u);
     // Nor is a log without lines or with headers only anything to import.
-    const LogImportResult empty = importLog(write("empty.log", ""), LogFormat::kCandump, store,
-                                            nullptr);
+    const LogImportResult empty =
+        importLog(write("empty.log", ""), LogFormat::kCandump, store, nullptr);
     EXPECT_EQ(empty.status, LogImportResult::kNoFrames);
     EXPECT_EQ(empty.read.skippedLines(), 0u);
-    EXPECT_EQ(importLog(write("header.asc", "date Mon Dec 07 01:40:44.391 AM 2026\n"
-                                            "base hex  timestamps absolute\nEnd TriggerBlock\n"),
+    EXPECT_EQ(importLog(write("header.asc",
+                              "date Mon Dec 07 01:40:44.391 AM 2026\n"
+                              "base hex  timestamps absolute\nEnd TriggerBlock\n"),
                         LogFormat::kAsc, store, nullptr)
                   .status,
               LogImportResult::kNoFrames);

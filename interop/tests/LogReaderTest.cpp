@@ -279,12 +279,13 @@ TEST(AscReader, RelativeTimesBeyondWhatTheReadersTakeAreRefused) {
 }
 
 TEST(LogReaders, AByteOrderMarkAndLoneCrLineEndsAreRead) {
-    Read r = readAll(LogFormat::kCandump, "\xEF\xBB\xBF(1.000000) can0 123#11\n(2.0) can0 124#\n");
+    const std::string bom = "\xEF\xBB\xBF";
+    Read r = readAll(LogFormat::kCandump, bom + "(1.000000) can0 123#11\n(2.0) can0 124#\n");
     ASSERT_EQ(r.frames.size(), 2u);
     EXPECT_EQ(r.frames[0].identifier, 0x123u);
     EXPECT_EQ(r.result.skippedLines(), 0u);
     EXPECT_FALSE(r.result.utf16);
-    r = readAll(LogFormat::kAsc, "\xEF\xBB\xBF" "0.1 1 123 Rx d 1 11\n");
+    r = readAll(LogFormat::kAsc, bom + "0.1 1 123 Rx d 1 11\n");
     EXPECT_EQ(r.frames.size(), 1u);
     // Lines ended by a lone CR, as old editors save them.
     r = readAll(LogFormat::kCandump, "(1.0) can0 123#11\r\r(2.0) can0 124#22\r");
@@ -309,14 +310,14 @@ TEST(LogReaders, AUtf16FileIsNoted) {
     };
     for (const bool bigEndian : {false, true}) {
         for (const bool mark : {false, true}) {
-            const Read r = readAll(LogFormat::kCandump,
-                                   utf16("(1.000000) can0 123#11\n", bigEndian, mark));
+            const Read r =
+                readAll(LogFormat::kCandump, utf16("(1.000000) can0 123#11\n", bigEndian, mark));
             EXPECT_TRUE(r.frames.empty());
             EXPECT_TRUE(r.result.utf16) << bigEndian << mark;
         }
     }
     EXPECT_FALSE(readAll(LogFormat::kAsc, "0.1 1 123 Rx d 0\n").result.utf16);
-    EXPECT_FALSE(readAll(LogFormat::kAsc, "\x7f" "ELF\x02\x01\x01\0\0\0"s).result.utf16);
+    EXPECT_FALSE(readAll(LogFormat::kAsc, "\177ELF\x02\x01\x01\0\0\0"s).result.utf16);
 }
 
 TEST(LogReaders, ACrLfAcrossTheReadBufferIsOneLineEnd) {
