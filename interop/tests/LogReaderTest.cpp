@@ -220,103 +220,60 @@ TEST(AscReader, DecimalBaseAndRelativeTimes) {
     EXPECT_EQ(r.result.skippedLines(), 1u);
 }
 
-TEST(AscReader, ACutLastLineIsSkippedNotReadShort) {
-    Read r = readAll(LogFormat::kAsc, "0.1 1 123 Rx d 2 11 22\n0.2 1 123 Rx d 2 11");
-    ASSERT_EQ(r.frames.size(), 1u);
-    EXPECT_EQ(skipped(r, SkipReason::kCutShort), 1u);
+TEST(AscReader, ACutLastLineOrARemoteLengthThatDoesNotParseGivesNoFrame) {
     // "77 8" may be what is left of "77 88", "r" of "r 8": without its line end nothing is taken.
-    for (const char* last : {"0.2 1 123 Rx d 2 77 8", "0.2 1 123 Rx r", "0.2 1 123 Rx d 0"}) {
-        r = readAll(LogFormat::kAsc, "0.1 1 123 Rx d 2 11 22\n"s + last);
+    for (const char* last : {"0.2 1 123 Rx d 2 77 8", "0.2 1 123 Rx r", "End TriggerBlock"}) {
+        const Read r = readAll(LogFormat::kAsc, "0.1 1 123 Rx d 2 11 22\n"s + last);
         ASSERT_EQ(r.frames.size(), 1u) << last;
-        EXPECT_EQ(r.frames[0].data[1], 0x22);
-        EXPECT_EQ(skipped(r, SkipReason::kCutShort), 1u) << last;
-        EXPECT_EQ(r.result.warnings.at(0).line, 2u);
+        EXPECT_EQ(skipped(r, SkipReason::kCutShort), last[0] == 'E' ? 0u : 1u) << last;
     }
-    // A header or comment line without its line end takes nothing away.
-    r = readAll(LogFormat::kAsc, "0.1 1 123 Rx d 2 11 22\nEnd TriggerBlock");
-    EXPECT_EQ(r.frames.size(), 1u);
-    EXPECT_EQ(r.result.skippedLines(), 0u);
-}
-
-TEST(AscReader, ARemoteFramesLengthIsLeftOutOrANumberUpTo8) {
     const Read r = readAll(LogFormat::kAsc,
-                           "1.0 1 123 Rx r\n"
-                           "2.0 1 123 Rx r 8\n"
-                           "3.0 1 123 Rx r 9\n"
-                           "4.0 1 123 Rx r junk\n"
-                           "5.0 1 123 Rx r 12\n");
+                           "1.0 1 123 Rx r\n2.0 1 123 Rx r 8\n"
+                           "3.0 1 123 Rx r 9\n4.0 1 123 Rx r junk\n5.0 1 123 Rx r 12\n");
     ASSERT_EQ(r.frames.size(), 2u);
     EXPECT_EQ(r.frames[0].length, 0);
     EXPECT_EQ(r.frames[1].length, 8);
     EXPECT_EQ(skipped(r, SkipReason::kMalformed), 3u);
-    EXPECT_EQ(r.result.warnings.at(0).line, 3u);
 }
 
 TEST(AscReader, RelativeTimesBeyondWhatTheReadersTakeAreRefused) {
-    // Summed, these would need thirteen digits of seconds, or wrap past 2^64 microseconds.
-    std::string text = "base hex  timestamps relative\n";
-    for (int i = 0; i < 20; ++i) text += "999999999999.000000 1 1 Rx d 0\n";
-    const Read r = readAll(LogFormat::kAsc, text);
+    // Summed, these would need thirteen digits of seconds, and further on wrap past 2^64 us.
+    const Read r = readAll(LogFormat::kAsc,
+                           "base hex  timestamps relative\n"
+                           "999999999999.000000 1 1 Rx d 0\n"
+                           "999999999999.000000 1 1 Rx d 0\n"
+                           "0.000001 1 1 Rx d 0\n");
     ASSERT_EQ(r.frames.size(), 1u);
-    EXPECT_EQ(r.frames[0].timeUs, 999999999999000000u);
-    EXPECT_EQ(skipped(r, SkipReason::kMalformed), 19u);
-    EXPECT_EQ(r.result.warnings.at(0).line, 3u);
-    // What is read is written so that it reads back the same.
-    for (const LogFrame& f : r.frames) {
-        char line[LogWriter::kMaxLine];
-        const int n = formatAscLine(line, f, 1);
-        const Read back = readAll(LogFormat::kAsc, std::string(line, static_cast<std::size_t>(n)));
-        ASSERT_EQ(back.frames.size(), 1u) << std::string(line, static_cast<std::size_t>(n));
-        EXPECT_EQ(back.frames[0].timeUs, f.timeUs);
-    }
-    // Up to the limit a relative time is summed as before.
+    EXPECT_EQ(skipped(r, SkipReason::kMalformed), 2u);
+    // Up to the limit a relative time is summed, and written so that it reads back.
     const Read edge = readAll(LogFormat::kAsc,
                               "base hex timestamps relative\n"
                               "999999999998.999999 1 1 Rx d 0\n"
                               "1.000000 1 1 Rx d 0\n");
     ASSERT_EQ(edge.frames.size(), 2u);
     EXPECT_EQ(edge.frames[1].timeUs, logparse::kMaxTimeUs);
+    char line[LogWriter::kMaxLine];
+    const int n = formatAscLine(line, edge.frames[1], 1);
+    const Read back = readAll(LogFormat::kAsc, std::string(line, static_cast<std::size_t>(n)));
+    EXPECT_EQ(back.frames.at(0).timeUs, logparse::kMaxTimeUs);
 }
 
-TEST(LogReaders, AByteOrderMarkAndLoneCrLineEndsAreRead) {
-    const std::string bom = "\xEF\xBB\xBF";
-    Read r = readAll(LogFormat::kCandump, bom + "(1.000000) can0 123#11\n(2.0) can0 124#\n");
-    ASSERT_EQ(r.frames.size(), 2u);
-    EXPECT_EQ(r.frames[0].identifier, 0x123u);
-    EXPECT_EQ(r.result.skippedLines(), 0u);
-    EXPECT_FALSE(r.result.utf16);
-    r = readAll(LogFormat::kAsc, bom + "0.1 1 123 Rx d 1 11\n");
+TEST(LogReaders, AByteOrderMarkLoneCrLineEndsAndUtf16) {
+    Read r = readAll(LogFormat::kCandump, "\xEF\xBB\xBF(1.0) can0 123#11\n");
     EXPECT_EQ(r.frames.size(), 1u);
+    EXPECT_FALSE(r.result.utf16);
     // Lines ended by a lone CR, as old editors save them.
     r = readAll(LogFormat::kCandump, "(1.0) can0 123#11\r\r(2.0) can0 124#22\r");
-    ASSERT_EQ(r.frames.size(), 2u);
-    EXPECT_EQ(r.frames[1].data[0], 0x22);
-    EXPECT_EQ(r.result.skippedLines(), 0u);
+    EXPECT_EQ(r.frames.size(), 2u);
     EXPECT_EQ(r.result.lines, 3u);
-    r = readAll(LogFormat::kAsc, "base hex timestamps absolute\r0.1 1 123 Rx d 2 11 22\r");
-    ASSERT_EQ(r.frames.size(), 1u);
     EXPECT_EQ(r.result.skippedLines(), 0u);
     // In a file whose lines end with LF a stray CR stays inside its line.
     r = readAll(LogFormat::kCandump, "(1.0) can0 123#11\r\n(2.0) can0 124#11\r22\n");
     EXPECT_EQ(r.frames.size(), 1u);
-    EXPECT_EQ(skipped(r, SkipReason::kMalformed), 1u);
-}
-
-TEST(LogReaders, AUtf16FileIsNoted) {
-    const auto utf16 = [](const std::string& text, bool bigEndian, bool mark) {
-        std::string out = mark ? (bigEndian ? "\xFE\xFF" : "\xFF\xFE") : "";
-        for (char c : text) out += bigEndian ? std::string{'\0', c} : std::string{c, '\0'};
-        return out;
-    };
-    for (const bool bigEndian : {false, true}) {
-        for (const bool mark : {false, true}) {
-            const Read r =
-                readAll(LogFormat::kCandump, utf16("(1.000000) can0 123#11\n", bigEndian, mark));
-            EXPECT_TRUE(r.frames.empty());
-            EXPECT_TRUE(r.result.utf16) << bigEndian << mark;
-        }
+    // UTF-16, with or without its byte-order mark, little- or big-endian.
+    for (const std::string& wide : {"\xFF\xFE(\0001\0"s, "\0(\0001"s}) {
+        EXPECT_TRUE(readAll(LogFormat::kCandump, wide).result.utf16);
     }
-    EXPECT_FALSE(readAll(LogFormat::kAsc, "0.1 1 123 Rx d 0\n").result.utf16);
     EXPECT_FALSE(readAll(LogFormat::kAsc, "\177ELF\x02\x01\x01\0\0\0"s).result.utf16);
 }
 
@@ -325,62 +282,41 @@ TEST(LogReaders, ACrLfAcrossTheReadBufferIsOneLineEnd) {
     // read of the file still ends one line, not two.
     const std::string line = "(1.000000) can0 123#11\r\n";
     const std::size_t firstRead = (std::size_t{1} << 20) + LineReader::kMaxLine + 2;
-    std::size_t prefix = (firstRead - line.size() + 1) % line.size();
-    if (prefix < 2) prefix += line.size();
-    std::string text(prefix, ' ');  // an empty and a blank line
-    text.front() = '\r';
-    text.back() = '\r';
+    std::string text((firstRead - line.size() + 1) % line.size() + line.size(), ' ');
+    text.front() = text.back() = '\r';  // an empty and a blank line
     std::uint64_t frames = 0;
-    while (text.size() < firstRead + line.size()) {
-        text += line;
-        ++frames;
-    }
+    for (; text.size() < firstRead + line.size(); ++frames) text += line;
     ASSERT_EQ(text.substr(firstRead - 1, 2), "\r\n");
-    text += "junk\n";
     char path[] = "/tmp/interop-crlf-XXXXXX";
     const int fd = ::mkstemp(path);
-    ASSERT_GE(fd, 0);
     ASSERT_EQ(::write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
     ::close(fd);
     CandumpReader reader;
     ASSERT_TRUE(reader.openFile(path));
     LogFrame f;
-    std::uint64_t read = 0;
-    while (reader.next(f)) ++read;
+    while (reader.next(f)) {
+    }
     ::unlink(path);
-    EXPECT_EQ(read, frames);
-    EXPECT_EQ(reader.result().lines, frames + 3);
-    ASSERT_EQ(reader.result().warnings.size(), 1u);
-    EXPECT_EQ(reader.result().warnings[0].line, frames + 3);
+    EXPECT_EQ(reader.result().frames, frames);
+    EXPECT_EQ(reader.result().lines, frames + 2);
 }
 
 TEST(LogReaders, AFifoOrADeviceIsRefusedWithoutWaiting) {
-    char folder[] = "/tmp/interop-fifo-XXXXXX";
-    ASSERT_NE(::mkdtemp(folder), nullptr);
-    const std::string fifo = folder + "/pipe.log"s;
-    const std::string device = folder + "/zero.asc"s;
+    const std::string fifo = "/tmp/interop-fifo-" + std::to_string(::getpid()) + ".log";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    ASSERT_EQ(::symlink("/dev/zero", device.c_str()), 0);
-    for (const std::string& path : {fifo, device, "/dev/urandom"s}) {
+    for (const std::string& path : {fifo, "/dev/zero"s}) {
         auto opening = std::async(std::launch::async, [path] {
-            auto reader = makeLogReader(fileKindOf(path) == FileKind::kAsc ? LogFormat::kAsc
-                                                                           : LogFormat::kCandump);
-            const bool opened = reader->openFile(path);
-            return std::make_pair(opened, reader->result());
+            CandumpReader reader;
+            return reader.openFile(path) ? ""s : reader.result().error;
         });
         if (opening.wait_for(std::chrono::seconds(3)) != std::future_status::ready) {
             // Let a reader stuck in open() go, so the test can end.
             ::close(::open(fifo.c_str(), O_WRONLY | O_NONBLOCK));
             ADD_FAILURE() << "opening " << path << " blocked";
         }
-        const auto [opened, result] = opening.get();
-        EXPECT_FALSE(opened) << path;
-        EXPECT_FALSE(result.ok) << path;
-        EXPECT_EQ(result.error, "not a regular file") << path;
+        EXPECT_EQ(opening.get(), "not a regular file") << path;
     }
     ::unlink(fifo.c_str());
-    ::unlink(device.c_str());
-    ::rmdir(folder);
 }
 
 TEST(LogParse, SecondsWithAnyNumberOfFractionDigits) {
