@@ -5,6 +5,7 @@
 
 #include "capture/DocumentFile.h"
 #include "filters/FilterState.h"
+#include "interop/LogFrame.h"
 #include "views/DataListPrinter.h"
 #include "views/PrintFont.h"
 #include "views/TextExport.h"
@@ -15,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <string>
 
 const char kUsage[] =
@@ -97,7 +99,17 @@ int runBatch(int argc, char** argv) {
     DocumentContents contents;
     FrameStore store;
     const FileResult loaded = loadDocument(document, contents, store, nullptr);
-    if (!loaded.ok) return fail(loaded.error);
+    if (!loaded.ok) {
+        // A log read as a document only seems damaged.
+        const FileKind kind = fileKindOf(document);
+        std::error_code error;
+        if ((kind == FileKind::kCandump || kind == FileKind::kAsc) &&
+            std::filesystem::is_regular_file(document, error)) {
+            return fail(document + " is not a Korvane document but a log; --convert reads logs: " +
+                        "Korvane --convert " + document + " DOC.krv");
+        }
+        return fail(loaded.error);
+    }
     FilterState filter;
     const ApplicationFlags flags;
     FilterRebuild(filter, store, flags, contents.conditions,

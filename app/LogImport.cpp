@@ -79,11 +79,24 @@ QString skippedLinesMessage(const LogReadResult& read) {
                      .arg(text(strings::kSkippedErrorFrame + static_cast<std::uint32_t>(i)));
     }
     const LogWarning first = read.warnings.empty() ? LogWarning{} : read.warnings.front();
-    return text(strings::kLogLinesSkipped)
+    return text(total == 1 ? strings::kLogLineSkipped : strings::kLogLinesSkipped)
         .arg(total)
         .arg(kinds.join(QStringLiteral(", ")))
         .arg(first.line)
         .arg(text(strings::kSkippedErrorFrame + static_cast<std::uint32_t>(first.reason)));
+}
+
+QString importReport(const LogImportResult& result) {
+    QStringList parts;
+    if (const QString skipped = skippedLinesMessage(result.read); !skipped.isEmpty()) {
+        parts << skipped;
+    }
+    if (result.movedOn > 0) {
+        parts << text(result.movedOn == 1 ? strings::kLogFrameMovedOn : strings::kLogFramesMovedOn)
+                     .arg(result.movedOn)
+                     .arg(result.firstMovedOnLine);
+    }
+    return parts.join(QStringLiteral("\n\n"));
 }
 
 // ---- The dialog ----------------------------------------------------------------------------
@@ -172,9 +185,15 @@ bool MonitorApp::importLogFile(const QString& path) {
             failure = text(strings::kLogCannotRead)
                           .arg(path + ": " + QString::fromStdString(result.detail));
             break;
-        case LogImportResult::kNoFrames:
-            failure = text(strings::kLogHoldsNoFrame).arg(skippedLinesMessage(result.read));
+        case LogImportResult::kNoFrames: {
+            QString why = skippedLinesMessage(result.read);
+            if (result.read.utf16) {
+                if (!why.isEmpty()) why += QLatin1Char('\n');
+                why += text(strings::kLogLooksUtf16);
+            }
+            failure = text(strings::kLogHoldsNoFrame).arg(why).trimmed();
             break;
+        }
         case LogImportResult::kOutOfMemory:
             failure = text(strings::kLogOutOfMemory);
             break;
@@ -204,8 +223,8 @@ bool MonitorApp::importLogFile(const QString& path) {
     m_frame->setDocument(m_document.get());
     m_frame->setWindowModified(true);
     m_state.capture.pendingChanges = 1;
-    const QString skipped = skippedLinesMessage(result.read);
-    if (!skipped.isEmpty()) m_messages.showText(skipped.toStdString(), MessageIcon::kInformation);
+    const QString report = importReport(result);
+    if (!report.isEmpty()) m_messages.showText(report.toStdString(), MessageIcon::kInformation);
     return true;
 }
 

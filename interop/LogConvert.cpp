@@ -12,6 +12,25 @@ ConvertResult failure(std::string text) {
     return r;
 }
 
+void addLine(std::string& text, const std::string& line) {
+    if (line.empty()) return;
+    if (!text.empty()) text += "\n";
+    text += line;
+}
+
+std::string movedOnText(const LogImportResult& r) {
+    if (r.movedOn == 0) return {};
+    const std::string line = std::to_string(r.firstMovedOnLine);
+    if (r.movedOn == 1) {
+        return "1 frame goes back in time: it was given the time of the frame before it (line " +
+               line + ").";
+    }
+    return std::to_string(r.movedOn) +
+           " frames go back in time: each was given the time of the frame before it; the first "
+           "is line " +
+           line + ".";
+}
+
 }  // namespace
 
 ConvertResult convertFile(const std::string& in, const std::string& out, std::time_t when) {
@@ -41,10 +60,18 @@ ConvertResult convertFile(const std::string& in, const std::string& out, std::ti
                 return failure("cannot read " + in + ": " + imported.detail);
             case LogImportResult::kOutOfMemory:
                 return failure("out of memory reading " + in);
-            case LogImportResult::kNoFrames:
-                return failure(in + " holds no CAN frame: " + imported.read.summary());
+            case LogImportResult::kNoFrames: {
+                const std::string skipped = imported.read.summary();
+                std::string text = in + " holds no CAN frame" + (skipped.empty() ? "." : ": ");
+                text += skipped;
+                if (imported.read.utf16) {
+                    text += " It looks like UTF-16 text; logs are read as ASCII or UTF-8.";
+                }
+                return failure(text);
+            }
         }
         result.warning = imported.read.summary();
+        addLine(result.warning, movedOnText(imported));
     }
     if (to == FileKind::kDocument) {
         if (from != FileKind::kDocument) {
@@ -66,9 +93,9 @@ ConvertResult convertFile(const std::string& in, const std::string& out, std::ti
     if (!written) return failure("cannot write " + out + ": " + written.error);
     result.frames = written.frames;
     if (written.unwritable > 0) {
-        if (!result.warning.empty()) result.warning += "\n";
-        result.warning += std::to_string(written.unwritable) +
-                          " frames were left out: their identifiers do not fit their format.";
+        addLine(result.warning,
+                std::to_string(written.unwritable) +
+                    " frames were left out: their identifiers do not fit their format.");
     }
     return result;
 }

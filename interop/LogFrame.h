@@ -54,6 +54,7 @@ struct LogReadResult {
     std::uint64_t lines = 0;
     std::array<std::uint64_t, kSkipReasons> skipped{};
     std::vector<LogWarning> warnings;  // the first kWarningsKept skipped lines
+    bool utf16 = false;                // the file starts like UTF-16 text, which is not read
 
     [[nodiscard]] std::uint64_t skippedLines() const {
         std::uint64_t n = 0;

@@ -41,6 +41,10 @@ LogImportResult importLog(const std::string& path, LogFormat format, FrameStore&
                 placing = true;
             }
             batch[n++] = timeline.place(frame);
+            if (timeline.movedOn() != result.movedOn) {
+                if (result.movedOn == 0) result.firstMovedOnLine = reader->result().lines;
+                result.movedOn = timeline.movedOn();
+            }
             if (n == kBatch) {
                 frames.appendBatch(batch, n, [](CapturedFrame*, std::size_t) { return true; });
                 n = 0;
@@ -58,7 +62,7 @@ LogImportResult importLog(const std::string& path, LogFormat format, FrameStore&
     if (!result.read.ok) {
         result.status = LogImportResult::kReadFailed;
         result.detail = result.read.error;
-    } else if (result.read.frames == 0 && result.read.skippedLines() > 0) {
+    } else if (result.read.frames == 0) {
         result.status = LogImportResult::kNoFrames;
     }
     return result;

@@ -17,12 +17,16 @@ struct LogImportResult {
     Status status = kOk;
     std::string detail;  // the system's reason for kCannotOpen and kReadFailed
     LogReadResult read;  // what was read and skipped
+    // Frames whose time went back (before the frame before them, or before the log's first
+    // frame on a wall clock): each took the time of the frame before it.
+    std::uint64_t movedOn = 0;
+    std::uint64_t firstMovedOnLine = 0;  // the first one's line, 1-based
     [[nodiscard]] bool ok() const { return status == kOk; }
 };
 
 // Reads the log at `path` into the empty `frames`, in file order, on the capture's clock. A file
-// that cannot be read whole, or holds lines but not one frame, is a failure; `frames` then holds
-// nothing useful and the caller's document stays as it was.
+// that cannot be read whole, or holds not one frame (an empty file included), is a failure;
+// `frames` then holds nothing useful and the caller's document stays as it was.
 [[nodiscard]] LogImportResult importLog(const std::string& path, LogFormat format,
                                         FrameStore& frames, Progress* progress);
 

@@ -70,13 +70,6 @@ bool parseDecimal(std::string_view text, std::uint32_t& value) {
     return true;
 }
 
-bool blank(std::string_view line) {
-    for (char c : line) {
-        if (!isSpace(c) && c != '\r') return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 namespace logparse {
@@ -132,6 +125,7 @@ bool LogReader::next(LogFrame& frame) {
         bool terminated = true;
         const LineReader::Status status = m_lines.next(line, terminated);
         m_result.lines = m_lines.lineNumber();
+        m_result.utf16 = m_lines.looksUtf16();
         switch (status) {
             case LineReader::Status::kEnd:
                 return false;
@@ -145,14 +139,17 @@ bool LogReader::next(LogFrame& frame) {
             case LineReader::Status::kLine:
                 break;
         }
-        if (!terminated && !trustsUnterminatedLine()) {
-            if (!blank(line)) m_result.skip(m_lines.lineNumber(), SkipReason::kCutShort, {});
-            continue;
-        }
         SkipReason reason = SkipReason::kMalformed;
         const char* detail = "";
         frame = LogFrame{};
-        switch (parseLine(line, frame, reason, detail)) {
+        Parse parsed = parseLine(line, frame, reason, detail);
+        if (!terminated && parsed != Parse::kNothing) {
+            // "... 77 8" may be what is left of "... 77 88": nothing of a cut line is taken.
+            parsed = Parse::kSkip;
+            reason = SkipReason::kCutShort;
+            detail = "";
+        }
+        switch (parsed) {
             case Parse::kFrame:
                 if (!m_seenFrame) {
                     m_seenFrame = true;
@@ -163,9 +160,6 @@ bool LogReader::next(LogFrame& frame) {
             case Parse::kNothing:
                 continue;
             case Parse::kSkip:
-                if (!terminated && reason == SkipReason::kMalformed) {
-                    reason = SkipReason::kCutShort;
-                }
                 m_result.skip(m_lines.lineNumber(), reason, detail);
                 continue;
         }
@@ -296,7 +290,14 @@ LogReader::Parse AscReader::parseLine(std::string_view line, LogFrame& f, SkipRe
     }
     std::uint64_t time = 0;
     if (!logparse::parseSeconds(first, time)) return malformed("the time is not in seconds");
-    if (m_relative) time += m_lastEventUs;
+    if (m_relative) {
+        // A sum the readers could not read back once written, or that wraps.
+        if (m_timeOverflow || time > logparse::kMaxTimeUs - m_lastEventUs) {
+            m_timeOverflow = true;
+            return malformed("the time passes 999999999999.999999 seconds");
+        }
+        time += m_lastEventUs;
+    }
     m_lastEventUs = time;
     f.timeUs = time;
 
@@ -342,10 +343,13 @@ LogReader::Parse AscReader::parseLine(std::string_view line, LogFrame& f, SkipRe
     const std::string_view dlcText = words.next();
     std::uint32_t dlc = 0;
     if (remote) {
-        // The length is optional after a remote frame's 'r'.
-        if (dlcText.size() == 1 && parseHex(dlcText, dlc) && dlc <= 8) {
-            f.length = static_cast<std::uint8_t>(dlc);
+        // The length may be left out after a remote frame's 'r', but not be something else.
+        if (dlcText.empty()) return Parse::kFrame;
+        if (dlcText.size() != 1 || !parseHex(dlcText, dlc)) {
+            return malformed("the length is not a number");
         }
+        if (dlc > 8) return malformed("the length is more than 8");
+        f.length = static_cast<std::uint8_t>(dlc);
         return Parse::kFrame;
     }
     if (dlcText.size() != 1 || !parseHex(dlcText, dlc)) return malformed("the length is missing");

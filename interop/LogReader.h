@@ -3,7 +3,8 @@
 // Streaming readers of candump ("candump -l") and ASC logs. Files are untrusted: every line is
 // checked before anything is taken from it, nothing is sized from the file, and memory stays
 // bounded whatever the file holds. Lines that give no frame are counted with their reason; the
-// first few are kept with their line numbers.
+// first few are kept with their line numbers. A last line without its line end gives no frame
+// (it is counted as cut short): a cut line may still parse, with other data.
 //
 // Thread: one thread per reader.
 
@@ -40,9 +41,6 @@ protected:
     // Reads one line. On kSkip `reason` and `detail` (a static text) say why.
     virtual Parse parseLine(std::string_view line, LogFrame& frame, SkipReason& reason,
                             const char*& detail) = 0;
-    // Whether a last line without a line end may still be read: not when cutting it could
-    // leave a shorter line that still parses.
-    [[nodiscard]] virtual bool trustsUnterminatedLine() const = 0;
     virtual void firstFrame(const LogFrame& frame) { (void)frame; }
 
     std::uint64_t m_clockZeroUs = 0;
@@ -64,7 +62,6 @@ public:
 protected:
     Parse parseLine(std::string_view line, LogFrame& frame, SkipReason& reason,
                     const char*& detail) override;
-    [[nodiscard]] bool trustsUnterminatedLine() const override { return false; }
     void firstFrame(const LogFrame& frame) override;
 };
 
@@ -75,12 +72,11 @@ class AscReader final : public LogReader {
 protected:
     Parse parseLine(std::string_view line, LogFrame& frame, SkipReason& reason,
                     const char*& detail) override;
-    // Every frame line names its length, so a cut one does not parse.
-    [[nodiscard]] bool trustsUnterminatedLine() const override { return true; }
 
 private:
     bool m_decimal = false;
     bool m_relative = false;
+    bool m_timeOverflow = false;  // relative times summed past kMaxTimeUs: later ones are too
     std::uint64_t m_lastEventUs = 0;
 };
 
@@ -88,6 +84,8 @@ private:
 
 // The parsers' own pieces, for tests.
 namespace logparse {
+// The latest time a log line can carry: twelve digits of seconds, as the readers take them.
+inline constexpr std::uint64_t kMaxTimeUs = 999'999'999'999'999'999ull;
 // "sec.frac" with 1 to 9 fraction digits, as microseconds (further digits are dropped).
 [[nodiscard]] bool parseSeconds(std::string_view text, std::uint64_t& us);
 }  // namespace logparse

@@ -32,6 +32,7 @@ LogFrame toLogFrame(const CapturedFrame& f) {
 
 CapturedFrame LogTimeline::place(const LogFrame& l) {
     std::uint64_t t = l.timeUs >= m_zeroUs ? l.timeUs - m_zeroUs : 0;
+    if (t < m_lastUs || l.timeUs < m_zeroUs) ++m_movedOn;
     if (t < m_lastUs) t = m_lastUs;
     m_lastUs = t;
     CapturedFrame f;

@@ -19,13 +19,16 @@ void setCaptureTime(CapturedFrame& frame, std::uint64_t us);
 
 // Places a log's frames on the capture clock in file order: the clock's zero at `zeroUs`, and a
 // frame that is earlier than the one before it (logs merged from several buses) at that one's
-// time, so the time column stays ordered.
+// time, so the time column stays ordered. Frames placed later than their own time are counted.
 class LogTimeline {
 public:
     explicit LogTimeline(std::uint64_t zeroUs) : m_zeroUs(zeroUs) {}
     [[nodiscard]] CapturedFrame place(const LogFrame& frame);
+    // The frames whose time went back, and so were moved on.
+    [[nodiscard]] std::uint64_t movedOn() const { return m_movedOn; }
 
 private:
     std::uint64_t m_zeroUs;
     std::uint64_t m_lastUs = 0;
+    std::uint64_t m_movedOn = 0;
 };

@@ -146,6 +146,16 @@ constexpr Entry kTable[] = {
     {kLogFramesLeftOut, "%1 frames were left out: their identifiers do not fit their format."},
     {kBadInterfaceName,
      "The interface name must have 1 to 15 letters, digits, '_', '-' or '.'."},
+    {kLogLineSkipped, "%1 line of the log was skipped (%2).\nThe skipped line is line %3: %4."},
+    {kLogFrameMovedOn,
+     "%1 frame of the log goes back in time: it was given the time of the frame before it "
+     "(line %2)."},
+    {kLogFramesMovedOn,
+     "%1 frames of the log go back in time: each was given the time of the frame before it.\n"
+     "The first is line %2."},
+    {kLogLooksUtf16,
+     "The file looks like UTF-16 text; logs are read as ASCII or UTF-8. Save it in one of these "
+     "and import it again."},
     {kSameCondition, "There is one item in the same condition."},
     {kIdentifierLengthHex, "The identifier must be less than 8 characters."},
     {kInvalidCharacter, "Invalid character."},

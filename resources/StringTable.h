@@ -71,6 +71,10 @@ inline constexpr std::uint32_t kLogOutOfMemory = 5270;
 inline constexpr std::uint32_t kLogCannotWrite = 5271;
 inline constexpr std::uint32_t kLogFramesLeftOut = 5272;
 inline constexpr std::uint32_t kBadInterfaceName = 5273;
+inline constexpr std::uint32_t kLogLineSkipped = 5280;  // the singular of kLogLinesSkipped
+inline constexpr std::uint32_t kLogFrameMovedOn = 5281;
+inline constexpr std::uint32_t kLogFramesMovedOn = 5282;
+inline constexpr std::uint32_t kLogLooksUtf16 = 5283;
 // The filter dialogs' messages.
 inline constexpr std::uint32_t kSameCondition = 5300;
 inline constexpr std::uint32_t kIdentifierLengthHex = 5301;

@@ -10,10 +10,12 @@
 
 #include <QAction>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -96,12 +98,69 @@ TEST_F(LogImportGuiTest, AFileWithoutFramesLeavesTheOpenDocumentAsItWas) {
     EXPECT_EQ(m_app.state().store.count(), 1u);
     EXPECT_FALSE(m_app.importLogFile(write("photo.asc", std::string("\x89PNG\r\n\x1a\n\0\0", 10))));
     EXPECT_FALSE(m_app.importLogFile(path("missing.log")));
+    EXPECT_FALSE(m_app.importLogFile(write("empty.log", "")));
+    EXPECT_FALSE(m_app.importLogFile(write("wide.log", std::string("\xFF\xFE(\0\n\0", 6))));
     EXPECT_EQ(m_app.state().store.count(), 1u);
     EXPECT_EQ(m_app.document()->GetTitle(), "good");
-    ASSERT_EQ(m_messages.shown().size(), 2u);
+    ASSERT_EQ(m_messages.shown().size(), 4u);
     EXPECT_EQ(m_messages.shown()[0].icon, MessageIcon::kStop);
     EXPECT_NE(m_messages.shown()[0].text.find("no CAN frame"), std::string::npos);
     EXPECT_NE(m_messages.shown()[1].text.find("missing.log"), std::string::npos);
+    EXPECT_EQ(m_messages.shown()[2].text, "The file holds no CAN frame that can be imported.");
+    const std::string& wide = m_messages.shown()[3].text;
+    EXPECT_NE(wide.find(".\nThe file looks like UTF-16 text"), std::string::npos) << wide;
+}
+
+TEST_F(LogImportGuiTest, FramesWhoseTimeGoesBackAreReportedWithTheSkippedLines) {
+    ASSERT_TRUE(m_app.importLogFile(write("merged.asc",
+                                          "1.0 1 101 Rx d 0\n"
+                                          "9.0 1 102 Rx d 0\n"
+                                          "2.0 1 103 Rx d 0\n"
+                                          "3.0 1 104 Rx d 0\n"
+                                          "junk\n")));
+    ASSERT_EQ(m_app.state().store.count(), 4u);
+    EXPECT_EQ(m_app.state().store.at(3).seconds, 9u);
+    ASSERT_EQ(m_messages.shown().size(), 1u);
+    EXPECT_EQ(m_messages.shown()[0].icon, MessageIcon::kInformation);
+    EXPECT_EQ(m_messages.shown()[0].text,
+              "1 line of the log was skipped (1 does not parse).\n"
+              "The skipped line is line 5: does not parse.\n\n"
+              "2 frames of the log go back in time: each was given the time of the frame before "
+              "it.\nThe first is line 3.");
+    // Without skipped lines the report is about the times alone.
+    ASSERT_TRUE(m_app.importLogFile(write("back.log", "(2.0) can0 123#\n(1.0) can0 123#\n")));
+    ASSERT_EQ(m_messages.shown().size(), 2u);
+    EXPECT_EQ(m_messages.shown()[1].text,
+              "1 frame of the log goes back in time: it was given the time of the frame before it "
+              "(line 2).");
+}
+
+TEST(LogBatch, ALogGivenAsADocumentIsNamedAndConvertIsShown) {
+    const fs::path dir =
+        fs::temp_directory_path() / ("korvane-batch-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const std::string log = (dir / "file.log").string();
+    std::ofstream(log) << "(1700000000.000000) can0 123#1122\n";
+    const auto run = [](const std::string& command) {
+        std::string output;
+        FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+        char buffer[256];
+        while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) output += buffer;
+        const int status = ::pclose(pipe);
+        return std::make_pair(WIFEXITED(status) ? WEXITSTATUS(status) : -1, output);
+    };
+    const std::string korvane = KORVANE_PATH;
+    for (const char* option : {"--export out.txt ", "--print-to out.pdf "}) {
+        const auto [status, output] =
+            run("cd " + dir.string() + " && " + korvane + " " + option + log);
+        EXPECT_EQ(status, 1) << output;
+        EXPECT_EQ(output, "Korvane: " + log +
+                              " is not a Korvane document but a log; --convert reads logs: "
+                              "Korvane --convert " +
+                              log + " DOC.krv\n");
+    }
+    EXPECT_FALSE(fs::exists(dir / "out.txt"));
+    fs::remove_all(dir);
 }
 
 TEST_F(LogImportGuiTest, ExportWritesTheShownRowsOrAllFramesInEitherFormat) {
@@ -153,4 +212,9 @@ TEST(SkippedLinesMessage, SaysHowManyOfWhichKindAndTheFirstLine) {
     EXPECT_EQ(skippedLinesMessage(read),
               "3 lines of the log were skipped (2 too long, 1 cut short at the end of the file).\n"
               "The first skipped line is line 17: too long.");
+    LogReadResult one;
+    one.skip(4, SkipReason::kErrorFrame, {});
+    EXPECT_EQ(skippedLinesMessage(one),
+              "1 line of the log was skipped (1 error frame).\nThe skipped line is line 4: error "
+              "frame.");
 }

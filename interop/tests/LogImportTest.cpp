@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -84,6 +86,7 @@ TEST(LogTime, FramesEarlierThanTheOneBeforeKeepTheTimeColumnOrdered) {
     EXPECT_EQ(captureTimeUs(line.place(f)), 500'000u);
     f.timeUs = 900'000;  // before the clock's zero
     EXPECT_EQ(captureTimeUs(line.place(f)), 500'000u);
+    EXPECT_EQ(line.movedOn(), 2u);
     f.timeUs = 2'000'000;
     f.remote = true;
     f.extended = true;
@@ -94,6 +97,7 @@ TEST(LogTime, FramesEarlierThanTheOneBeforeKeepTheTimeColumnOrdered) {
     EXPECT_EQ(c.format, 1);
     EXPECT_EQ(c.length, 4);
     EXPECT_EQ(c.loading, 0u);
+    EXPECT_EQ(line.movedOn(), 2u);
 }
 
 TEST_F(Files, ImportStartsAWallClockLogAtZeroAndCountsTheSkips) {
@@ -132,9 +136,44 @@ TEST_F(Files, ImportFailuresLeaveNothingHalfDone) {
                                            LogFormat::kAsc, store, nullptr);
     EXPECT_EQ(junk.status, LogImportResult::kNoFrames);
     EXPECT_EQ(junk.read.skippedLines(), 2u);
-    // An empty log is an empty capture, not a failure.
-    EXPECT_TRUE(importLog(write("empty.log", ""), LogFormat::kCandump, store, nullptr).ok());
+    // Nor is a log without lines, and the conversion says why.
+    EXPECT_EQ(importLog(write("empty.log", ""), LogFormat::kCandump, store, nullptr).status,
+              LogImportResult::kNoFrames);
+    ConvertResult converted = convertFile(m_dir + "/empty.log", m_dir + "/empty.krv", 0);
+    EXPECT_EQ(converted.error, m_dir + "/empty.log holds no CAN frame.");
+    std::string wide = "\xFF\xFE";
+    for (char c : "(1.0) can0 123#11\n"s) wide += std::string{c, '\0'};
+    converted = convertFile(write("wide.log", wide), m_dir + "/wide.krv", 0);
+    EXPECT_NE(converted.error.find("It looks like UTF-16 text"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(m_dir + "/empty.krv"));
     EXPECT_EQ(store.count(), 0u);
+}
+
+TEST_F(Files, FramesWhoseTimeGoesBackAreCountedAndReported) {
+    const std::string path = write("back.log",
+                                   "(0000000001.000000) can0 101#\n"
+                                   "(0000999999.000000) can0 102#\n"
+                                   "(0000000002.000000) can0 103#\n"
+                                   "bad\n"
+                                   "(0000000003.000000) can0 104#\n");
+    FrameStore store;
+    const LogImportResult r = importLog(path, LogFormat::kCandump, store, nullptr);
+    ASSERT_TRUE(r.ok());
+    ASSERT_EQ(store.count(), 4u);
+    EXPECT_EQ(captureTimeUs(store.at(3)), 999'999'000'000u);
+    EXPECT_EQ(r.movedOn, 2u);
+    EXPECT_EQ(r.firstMovedOnLine, 3u);
+    const ConvertResult converted = convertFile(path, m_dir + "/back.asc", 0);
+    ASSERT_TRUE(converted.ok) << converted.error;
+    EXPECT_EQ(converted.warning,
+              "1 line was skipped (1: the line does not parse); the first is line 4: the line does "
+              "not parse (expected the time as (seconds.microseconds)).\n"
+              "2 frames go back in time: each was given the time of the frame before it; the "
+              "first is line 3.");
+    // One frame is one.
+    write("one.asc", "1.0 1 101 Rx d 0\n0.5 1 101 Rx d 0\n");
+    EXPECT_EQ(convertFile(m_dir + "/one.asc", m_dir + "/one.log", 0).warning,
+              "1 frame goes back in time: it was given the time of the frame before it (line 2).");
 }
 
 TEST_F(Files, ExportWritesTheShownRowsOrAllFrames) {
@@ -188,11 +227,23 @@ TEST_F(Files, DocumentToLogAndBackKeepsEveryFrameAndItsTimeToTheMillisecond) {
         store.append(f);
     }
     ASSERT_TRUE(saveDocument(m_dir + "/a.krv", contents, store, store.count(), nullptr).ok);
+    // The micros are random within their millisecond, so now and then a frame is a little
+    // earlier than the one before it; the way back says how many.
+    std::uint64_t latest = 0, earlier = 0;
+    for (std::uint32_t i = 0; i < store.count(); ++i) {
+        const std::uint64_t us = captureTimeUs(store.at(i));
+        if (us < latest) ++earlier;
+        latest = std::max(latest, us);
+    }
+    ASSERT_GT(earlier, 0u);
+    const std::string report =
+        std::to_string(earlier) + (earlier == 1 ? " frame goes" : " frames go") + " back in time";
     for (const char* log : {"/a.log", "/a.asc"}) {
         ASSERT_TRUE(convertFile(m_dir + "/a.krv", m_dir + log, 0).ok);
         const ConvertResult back = convertFile(m_dir + log, m_dir + "/b.krv", 0);
         ASSERT_TRUE(back.ok) << back.error;
-        EXPECT_TRUE(back.warning.empty()) << back.warning;
+        EXPECT_EQ(back.warning.rfind(report, 0), 0u) << back.warning;
+        EXPECT_EQ(back.warning.find('\n'), std::string::npos) << back.warning;
         DocumentContents c;
         FrameStore loaded;
         ASSERT_TRUE(loadDocument(m_dir + "/b.krv", c, loaded, nullptr).ok);

@@ -1,13 +1,17 @@
 #include "interop/LogReader.h"
+#include "interop/LogWriter.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <future>
 #include <string>
 #include <vector>
 
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace std::string_literals;
@@ -216,12 +220,103 @@ TEST(AscReader, DecimalBaseAndRelativeTimes) {
     EXPECT_EQ(r.result.skippedLines(), 1u);
 }
 
-TEST(AscReader, ACutFrameLineDoesNotParse) {
-    const Read r = readAll(LogFormat::kAsc, "0.1 1 123 Rx d 2 11 22\n0.2 1 123 Rx d 2 11");
+TEST(AscReader, ACutLastLineOrARemoteLengthThatDoesNotParseGivesNoFrame) {
+    // "77 8" may be what is left of "77 88", "r" of "r 8": without its line end nothing is taken.
+    for (const char* last : {"0.2 1 123 Rx d 2 77 8", "0.2 1 123 Rx r", "End TriggerBlock"}) {
+        const Read r = readAll(LogFormat::kAsc, "0.1 1 123 Rx d 2 11 22\n"s + last);
+        ASSERT_EQ(r.frames.size(), 1u) << last;
+        EXPECT_EQ(skipped(r, SkipReason::kCutShort), last[0] == 'E' ? 0u : 1u) << last;
+    }
+    const Read r = readAll(LogFormat::kAsc,
+                           "1.0 1 123 Rx r\n2.0 1 123 Rx r 8\n"
+                           "3.0 1 123 Rx r 9\n4.0 1 123 Rx r junk\n5.0 1 123 Rx r 12\n");
+    ASSERT_EQ(r.frames.size(), 2u);
+    EXPECT_EQ(r.frames[0].length, 0);
+    EXPECT_EQ(r.frames[1].length, 8);
+    EXPECT_EQ(skipped(r, SkipReason::kMalformed), 3u);
+}
+
+TEST(AscReader, RelativeTimesBeyondWhatTheReadersTakeAreRefused) {
+    // Summed, these would need thirteen digits of seconds, and further on wrap past 2^64 us.
+    const Read r = readAll(LogFormat::kAsc,
+                           "base hex  timestamps relative\n"
+                           "999999999999.000000 1 1 Rx d 0\n"
+                           "999999999999.000000 1 1 Rx d 0\n"
+                           "0.000001 1 1 Rx d 0\n");
     ASSERT_EQ(r.frames.size(), 1u);
-    EXPECT_EQ(skipped(r, SkipReason::kCutShort), 1u);
-    // A whole last line without its line end is read.
-    EXPECT_EQ(readAll(LogFormat::kAsc, "0.1 1 123 Rx d 2 11 22").frames.size(), 1u);
+    EXPECT_EQ(skipped(r, SkipReason::kMalformed), 2u);
+    // Up to the limit a relative time is summed, and written so that it reads back.
+    const Read edge = readAll(LogFormat::kAsc,
+                              "base hex timestamps relative\n"
+                              "999999999998.999999 1 1 Rx d 0\n"
+                              "1.000000 1 1 Rx d 0\n");
+    ASSERT_EQ(edge.frames.size(), 2u);
+    EXPECT_EQ(edge.frames[1].timeUs, logparse::kMaxTimeUs);
+    char line[LogWriter::kMaxLine];
+    const int n = formatAscLine(line, edge.frames[1], 1);
+    const Read back = readAll(LogFormat::kAsc, std::string(line, static_cast<std::size_t>(n)));
+    EXPECT_EQ(back.frames.at(0).timeUs, logparse::kMaxTimeUs);
+}
+
+TEST(LogReaders, AByteOrderMarkLoneCrLineEndsAndUtf16) {
+    Read r = readAll(LogFormat::kCandump, "\xEF\xBB\xBF(1.0) can0 123#11\n");
+    EXPECT_EQ(r.frames.size(), 1u);
+    EXPECT_FALSE(r.result.utf16);
+    // Lines ended by a lone CR, as old editors save them.
+    r = readAll(LogFormat::kCandump, "(1.0) can0 123#11\r\r(2.0) can0 124#22\r");
+    EXPECT_EQ(r.frames.size(), 2u);
+    EXPECT_EQ(r.result.lines, 3u);
+    EXPECT_EQ(r.result.skippedLines(), 0u);
+    // In a file whose lines end with LF a stray CR stays inside its line.
+    r = readAll(LogFormat::kCandump, "(1.0) can0 123#11\r\n(2.0) can0 124#11\r22\n");
+    EXPECT_EQ(r.frames.size(), 1u);
+    // UTF-16, with or without its byte-order mark, little- or big-endian.
+    for (const std::string& wide : {"\xFF\xFE(\0001\0"s, "\0(\0001"s}) {
+        EXPECT_TRUE(readAll(LogFormat::kCandump, wide).result.utf16);
+    }
+    EXPECT_FALSE(readAll(LogFormat::kAsc, "\177ELF\x02\x01\x01\0\0\0"s).result.utf16);
+}
+
+TEST(LogReaders, ACrLfAcrossTheReadBufferIsOneLineEnd) {
+    // The first line ends with a lone CR, so CR ends lines; a CR LF whose LF comes with the next
+    // read of the file still ends one line, not two.
+    const std::string line = "(1.000000) can0 123#11\r\n";
+    const std::size_t firstRead = (std::size_t{1} << 20) + LineReader::kMaxLine + 2;
+    std::string text((firstRead - line.size() + 1) % line.size() + line.size(), ' ');
+    text.front() = text.back() = '\r';  // an empty and a blank line
+    std::uint64_t frames = 0;
+    for (; text.size() < firstRead + line.size(); ++frames) text += line;
+    ASSERT_EQ(text.substr(firstRead - 1, 2), "\r\n");
+    char path[] = "/tmp/interop-crlf-XXXXXX";
+    const int fd = ::mkstemp(path);
+    ASSERT_EQ(::write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    ::close(fd);
+    CandumpReader reader;
+    ASSERT_TRUE(reader.openFile(path));
+    LogFrame f;
+    while (reader.next(f)) {
+    }
+    ::unlink(path);
+    EXPECT_EQ(reader.result().frames, frames);
+    EXPECT_EQ(reader.result().lines, frames + 2);
+}
+
+TEST(LogReaders, AFifoOrADeviceIsRefusedWithoutWaiting) {
+    const std::string fifo = "/tmp/interop-fifo-" + std::to_string(::getpid()) + ".log";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {fifo, "/dev/zero"s}) {
+        auto opening = std::async(std::launch::async, [path] {
+            CandumpReader reader;
+            return reader.openFile(path) ? ""s : reader.result().error;
+        });
+        if (opening.wait_for(std::chrono::seconds(3)) != std::future_status::ready) {
+            // Let a reader stuck in open() go, so the test can end.
+            ::close(::open(fifo.c_str(), O_WRONLY | O_NONBLOCK));
+            ADD_FAILURE() << "opening " << path << " blocked";
+        }
+        EXPECT_EQ(opening.get(), "not a regular file") << path;
+    }
+    ::unlink(fifo.c_str());
 }
 
 TEST(LogParse, SecondsWithAnyNumberOfFractionDigits) {
