@@ -197,7 +197,7 @@ bool WritePrivateProfileStringA(const std::string& section, const std::string& k
         return failed(why);
     }
     if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-        const std::string why = reason("cannot replace", path);
+        why = reason("cannot replace", path);
         std::remove(temporary.c_str());
         return failed(why);
     }

@@ -15,7 +15,7 @@
 
 namespace platform {
 
-inline constexpr std::size_t kMaxProfileBytes = 1024 * 1024;
+inline constexpr std::size_t kMaxProfileBytes = std::size_t{1} << 20;
 
 // Up to `maxChars` characters of the value (the caller's buffer size less one).
 [[nodiscard]] std::string GetPrivateProfileStringA(const std::string& section,

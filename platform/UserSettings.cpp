@@ -62,15 +62,19 @@ bool UserSettings::ensureFolder(std::string& error) {
 
 std::string UserSettings::besideProgramOrInFolder(const std::string& programDirectory,
                                                   const std::string& name) {
-    const std::string beside = programDirectory + "/" + name;
+    std::string beside = programDirectory + "/" + name;
     const bool exists = ::access(beside.c_str(), F_OK) == 0;
     if (exists ? ::access(beside.c_str(), W_OK) == 0
                : ::access(programDirectory.c_str(), W_OK | X_OK) == 0) {
         return beside;
     }
-    // Made now, so that the first write there finds its folder; a refusal shows at that write.
+    // Made now, so that the first write there finds its folder. A folder others may write to is
+    // not used for this file either; the writes beside the program then fail and are told.
     std::string error;
-    (void)ensureFolder(error);
+    if (!ensureFolder(error)) {
+        reportProfileWriteFailure(error);
+        return beside;
+    }
     return folder() + "/" + name;
 }
 

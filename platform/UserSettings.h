@@ -38,7 +38,7 @@ public:
 
     // Where a file the program keeps beside itself (`name` in `programDirectory`) is read and
     // written: there while that place is writable, else in the settings folder (an installed
-    // program's folder belongs to root).
+    // program's folder belongs to root) unless that folder is refused, which is reported.
     [[nodiscard]] static std::string besideProgramOrInFolder(const std::string& programDirectory,
                                                              const std::string& name);
 

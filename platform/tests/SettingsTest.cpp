@@ -140,4 +140,12 @@ TEST_F(SettingsTest, AFileNextToAProgramThatCannotWriteThereMovesToTheSettingsFo
     EXPECT_TRUE(fs::is_directory(m_folder));
     EXPECT_TRUE(platform::WritePrivateProfileStringA("DeviceSetup", "Baud Rate", "250",
                                                      m_folder + "/Configure.ini"));
+    EXPECT_TRUE(m_reports.empty());
+
+    // Nor is it moved to a folder that others may write to.
+    ::chmod(m_folder.c_str(), 0777);
+    EXPECT_EQ(platform::UserSettings::besideProgramOrInFolder("/proc/self", "Configure.ini"),
+              "/proc/self/Configure.ini");
+    ASSERT_EQ(m_reports.size(), 1u);
+    EXPECT_NE(m_reports[0].find("others may write"), std::string::npos);
 }
