@@ -50,24 +50,6 @@ protected:
 
 }  // namespace
 
-TEST_F(SettingsTest, AFolderMadeByMkdirPKeepsTheSettings) {
-    ASSERT_EQ(::mkdir(m_folder.c_str(), 0755), 0);
-    ::chmod(m_folder.c_str(), 0755);  // whatever the umask
-    EXPECT_TRUE(m_settings.WriteProfileInt("Settings", "LanguageId", 2052));
-    EXPECT_TRUE(m_settings.WriteProfileString("Recent File List", "File1", "/home/u/a.krv"));
-    EXPECT_EQ(m_settings.GetProfileInt("Settings", "LanguageId", 0), 2052);
-    EXPECT_EQ(m_settings.GetProfileString("Recent File List", "File1"), "/home/u/a.krv");
-    EXPECT_TRUE(m_reports.empty());
-}
-
-TEST_F(SettingsTest, AMissingFolderIsMadeForThisUserAlone) {
-    EXPECT_TRUE(m_settings.WriteProfileInt("Settings", "LanguageId", 1028));
-    struct stat st {};
-    ASSERT_EQ(::stat(m_folder.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0700u);
-    EXPECT_EQ(m_settings.GetProfileInt("Settings", "LanguageId", 0), 1028);
-}
-
 TEST_F(SettingsTest, AFolderOthersMayWriteToIsRefusedAndToldOnce) {
     for (const mode_t mode : {0777, 0775}) {
         platform::setProfileWriteFailureHandler(
@@ -83,13 +65,6 @@ TEST_F(SettingsTest, AFolderOthersMayWriteToIsRefusedAndToldOnce) {
         EXPECT_NE(m_reports[0].find(m_folder), std::string::npos);
         EXPECT_NE(m_reports[0].find("others may write"), std::string::npos);
     }
-}
-
-TEST_F(SettingsTest, AFileThatCannotBeWrittenIsTold) {
-    const std::string path = (m_root / "missing" / "Configure.ini").string();
-    EXPECT_FALSE(platform::WritePrivateProfileStringA("DeviceSetup", "Baud Rate", "500", path));
-    ASSERT_EQ(m_reports.size(), 1u);
-    EXPECT_NE(m_reports[0].find(path), std::string::npos);
 }
 
 TEST_F(SettingsTest, AFifoReadsAsMissingWithoutWaitingAndIsNotWrittenOver) {

