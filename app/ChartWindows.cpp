@@ -5,6 +5,7 @@
 #include "capture/CDataDoc.h"
 #include "curves/CurveCsvExport.h"
 #include "curves/CurveDialogs.h"
+#include "platform/ProgramSettings.h"
 #include "resources/CommandIds.h"
 #include "resources/CurveCommandIds.h"
 #include "resources/CurveStrings.h"
@@ -221,7 +222,7 @@ void ChartWindows::OnCurve(unsigned id) {
         return;
     }
     const CurveSettingsFile settings(
-        (QCoreApplication::applicationDirPath() + "/Configure.ini").toStdString());
+        configureIniPath(QCoreApplication::applicationDirPath().toStdString()));
     CurveWindowRecord result;
     if (kind == window_flags::kYt) {
         YtCurveDialog dialog(*found, m_messages, &settings, &m_frame);

@@ -7,6 +7,7 @@
 #include "app/RecentFiles.h"
 #include "capture/CDataDoc.h"
 #include "device/DeviceDialogs.h"
+#include "platform/ProgramSettings.h"
 #include "resources/CommandIds.h"
 #include "resources/Menus.h"
 #include "resources/StringTable.h"
@@ -94,10 +95,15 @@ MainFrame::MainFrame(ProgramState& state, VexaDevice& device, MessageService& me
     connect(&m_updateTimer, &QTimer::timeout, this, &MainFrame::updateCommandUI);
     m_updateTimer.start(250);
     connect(m_mdi, &QMdiArea::subWindowActivated, this, &MainFrame::updateCommandUI);
+    // Settings that cannot be kept are told once, where it does not stop the user's work.
+    platform::setProfileWriteFailureHandler([this](const std::string& why) {
+        statusBar()->showMessage(text(strings::kSettingsNotSaved).arg(QString::fromStdString(why)));
+    });
     onTimer();
 }
 
 MainFrame::~MainFrame() {
+    platform::setProfileWriteFailureHandler(nullptr);
     awaitDevice();
     // Children going away must not call back into a frame that is being destroyed.
     m_charts.reset();
@@ -249,6 +255,10 @@ void MainFrame::createBars() {
 
 void MainFrame::setDocument(CDataDoc* document) {
     m_document = document;
+    if (document != nullptr) {
+        document->setStartRefusedHandler(
+            [this] { statusBar()->showMessage(text(strings::kAdapterNeedsSetup)); });
+    }
     // The caption carries the document's title and its modified mark.
     setWindowTitle(document == nullptr ? text(strings::kProgramName)
                                        : text(strings::kProgramName) + " - " +
@@ -428,7 +438,7 @@ void MainFrame::OnSetup(unsigned) {
         return;
     }
     DeviceSetup setup(m_device, m_state.device, m_state.capture, m_messages,
-                      (QCoreApplication::applicationDirPath() + "/Configure.ini").toStdString());
+                      configureIniPath(QCoreApplication::applicationDirPath().toStdString()));
     DeviceSetupDialog dialog(setup, this);
     dialog.exec();
 }

@@ -27,13 +27,20 @@ void CDataDoc::OnCapture() {
         m_messages.showMessage(strings::kDeviceError, MessageIcon::kStop);
         return;
     }
-    if (!m_device.runVexa()) {
+    const bool started = m_device.runVexa();
+    if (started) {
+        m_state.capturing.store(1);
+    } else {
         m_messages.showMessage(strings::kCannotRunDevice);
     }
-    // Polling goes on even when the adapter refused: a later start from the adapter side is seen.
-    m_state.capturing.store(1);
     if (m_onCaptureChanged) {
         m_onCaptureChanged();
+    }
+    // An adapter that refuses to start (its host restarted, it was plugged in again) has lost
+    // its set-up: capture stays off so that Setup can be opened, and the owner says Setup is
+    // needed.
+    if (!started && m_onStartRefused) {
+        m_onStartRefused();
     }
 }
 

@@ -63,6 +63,11 @@ public:
     void setCaptureChangedHandler(std::function<void()> handler) {
         m_onCaptureChanged = std::move(handler);
     }
+    // Called when the adapter refused to start capturing (capture stays off), so the owner can
+    // say that the adapter must be set up again.
+    void setStartRefusedHandler(std::function<void()> handler) {
+        m_onStartRefused = std::move(handler);
+    }
 
     [[nodiscard]] CapturePoll& poll() { return m_poll; }
 
@@ -79,6 +84,7 @@ private:
     CapturePoll m_poll;
     std::vector<std::function<void()>> m_clearListeners;
     std::function<void()> m_onCaptureChanged;
+    std::function<void()> m_onStartRefused;
     std::function<void()> m_openManualMessage;
     std::function<void()> m_openAutoConfigure;
     std::uint8_t m_sending = 0;

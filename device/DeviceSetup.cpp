@@ -39,7 +39,9 @@ void DeviceSetup::open() {
     };
     (void)read("USB Device", 2);
     const int workMode = read("Work Mode", 2);
-    const int baud = read("Baud Rate", 7);
+    int baud = read("Baud Rate", 7);
+    // A rate no adapter runs at (a negative one from a tampered file) is not offered.
+    if (baud < 0 || baud > kMaxBaudRate) baud = 0;
     const int frameType = read("Frame Type", 1);
     // A value outside a list selects its first entry, so nothing out of range reaches the adapter.
     workModeIndex = workMode >= 0 && workMode < static_cast<int>(workModes().size()) ? workMode : 0;

@@ -17,6 +17,9 @@ class DeviceSetup {
 public:
     static constexpr const char* kSection = "DeviceSetup";
     static constexpr int kStandardBaudRates[9] = {10, 20, 50, 100, 125, 250, 500, 800, 1000};
+    // The most the adapter takes (SetVexa refuses more); a file's rate beyond 1..this reads as
+    // missing.
+    static constexpr int kMaxBaudRate = 1023;
 
     DeviceSetup(VexaDevice& device, DeviceSettings& settings, CaptureState& state,
                 MessageService& messages, std::string iniPath);

@@ -4,6 +4,10 @@
 // and entry, kept in a profile file in the user's configuration folder
 // ($KORVANE_CONFIG_DIR, else $XDG_CONFIG_HOME/korvane, else ~/.config/korvane).
 //
+// The folder is made where it is missing and used when it is a directory of this user that no
+// one else may write to (a folder made by `mkdir -p`, mode 0755, is fine). A write that fails is
+// reported through the profile files' failure handler (ProfileFile.h).
+//
 // Thread: the user-interface thread.
 
 #include <string>
@@ -27,6 +31,16 @@ public:
 
     [[nodiscard]] static std::string folder();
     [[nodiscard]] std::string filePath() const;
+
+    // Makes the folder where it is missing and checks it; false with a readable `error` when
+    // settings may not be kept there.
+    [[nodiscard]] static bool ensureFolder(std::string& error);
+
+    // Where a file the program keeps beside itself (`name` in `programDirectory`) is read and
+    // written: there while that place is writable, else in the settings folder (an installed
+    // program's folder belongs to root) unless that folder is refused, which is reported.
+    [[nodiscard]] static std::string besideProgramOrInFolder(const std::string& programDirectory,
+                                                             const std::string& name);
 
 private:
     std::string m_key;

@@ -116,6 +116,8 @@ constexpr Entry kTable[] = {
     {kErrorCaption, "error"},
     {kPleaseWait, "Please wait ......"},
     {kCannotGetLanguage, "***Error: Cannot get right language code!"},
+    {kSettingsNotSaved, "The settings could not be saved: %1"},
+    {kAdapterNeedsSetup, "The adapter did not start: set it up again with Options > Setup"},
     {5230, "Send Failed"},
     {5231, "Send failed"},
     {kAdapterLost,

@@ -52,6 +52,9 @@ inline constexpr std::uint32_t kCannotCreateTwoDocuments = 5203;
 inline constexpr std::uint32_t kErrorCaption = 5204;
 inline constexpr std::uint32_t kPleaseWait = 5206;
 inline constexpr std::uint32_t kCannotGetLanguage = 5207;
+// Settings that could not be kept, and an adapter that must be set up again.
+inline constexpr std::uint32_t kSettingsNotSaved = 5208;
+inline constexpr std::uint32_t kAdapterNeedsSetup = 5209;
 // The first hour: a lost adapter, unsaved frames, the close prompt.
 inline constexpr std::uint32_t kAdapterLost = 5240;
 inline constexpr std::uint32_t kClearUnsavedFrames = 5241;

@@ -260,27 +260,35 @@ TEST_F(DataDocTest, CaptureBeforeSetupShowsTheDeviceErrorAndChangesNothing) {
     EXPECT_EQ(m_device.runs(), 0);
 }
 
-TEST_F(DataDocTest, CaptureWhoseStartIsRefusedStillPolls) {
+TEST_F(DataDocTest, CaptureWhoseStartIsRefusedStaysOffAndAsksForSetup) {
     m_state.deviceReady = 1;
     m_device.setRunSucceeds(false);
     CDataDoc doc(m_device, m_store, m_state, m_flags, m_messages);
     int redraws = 0;
+    int refusals = 0;
     doc.setCaptureChangedHandler([&] { ++redraws; });
+    doc.setStartRefusedHandler([&] { ++refusals; });
     doc.OnCapture();
     ASSERT_EQ(m_messages.shown().size(), 1u);
     EXPECT_EQ(m_messages.shown()[0].stringId, 5001u);
     EXPECT_EQ(m_messages.shown()[0].icon, MessageIcon::kNone);
-    EXPECT_EQ(m_state.capturing.load(), 1u);
-    EXPECT_FALSE(doc.OnUpdateCapture());
-    EXPECT_TRUE(doc.OnUpdateStop());
+    EXPECT_EQ(m_state.capturing.load(), 0u);
+    EXPECT_TRUE(doc.OnUpdateCapture());
+    EXPECT_FALSE(doc.OnUpdateStop());
+    EXPECT_EQ(refusals, 1);
+    EXPECT_EQ(redraws, 1);
 
-    // The document's own timer takes the frames in.
+    // Once the adapter starts again, the document's own timer takes the frames in.
+    m_device.setRunSucceeds(true);
+    doc.OnCapture();
+    EXPECT_EQ(m_state.capturing.load(), 1u);
+    EXPECT_EQ(refusals, 1);
     m_device.queue({at(0, 0, 1)});
     waitFor([&] { return m_store.count() == 1; });
     EXPECT_EQ(m_store.count(), 1u);
     doc.OnStop();
     EXPECT_EQ(m_state.capturing.load(), 0u);
-    EXPECT_EQ(redraws, 2);
+    EXPECT_EQ(redraws, 3);
 }
 
 TEST_F(DataDocTest, ClearAllWhileCapturingIsRefused) {

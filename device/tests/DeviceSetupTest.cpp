@@ -102,6 +102,21 @@ TEST_F(DeviceSetupTest, ValuesOutOfRangeSelectTheFirstEntry) {
     EXPECT_EQ(ini("Frame Type"), "0");
 }
 
+TEST_F(DeviceSetupTest, ARateNoAdapterRunsAtIsNotOffered) {
+    for (const char* rate : {"-5", "-999999", "1024", "9999999"}) {
+        std::ofstream(m_ini) << "[DeviceSetup]\nBaud Rate=" << rate << "\n";
+        DeviceSetup s = setup();
+        s.open();
+        EXPECT_EQ(s.baudRates().size(), 9u) << rate;
+        EXPECT_EQ(s.baudRates().at(static_cast<std::size_t>(s.baudRateIndex)), "500") << rate;
+    }
+    std::ofstream(m_ini) << "[DeviceSetup]\nBaud Rate=1023\n";
+    DeviceSetup s = setup();
+    s.open();
+    ASSERT_EQ(s.baudRates().size(), 10u);
+    EXPECT_EQ(s.baudRates()[9], "1023");
+}
+
 TEST_F(DeviceSetupTest, ARefusedSetupTellsTheUserAndStillWritesTheFile) {
     m_device.present = false;
     DeviceSetup s = setup();

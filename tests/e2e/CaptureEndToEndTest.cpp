@@ -1,7 +1,9 @@
-// The capture poll on the real library and driver host: a new capture after a pause, and a host
-// that goes away mid-capture.
+// The capture poll on the real library and driver host: a new capture after a pause, a host
+// that goes away mid-capture, and Capture after the host restarted.
 
+#include "capture/CDataDoc.h"
 #include "capture/CapturePoll.h"
+#include "device/DeviceSetup.h"
 #include "tests/support/HostProcess.h"
 #include "tests/support/ScriptedAdapter.h"
 
@@ -37,6 +39,7 @@ protected:
     FrameStore m_store;
     CaptureState m_state;
     ApplicationFlags m_flags;
+    DeviceSettings m_settings;
     CapturePoll m_poll{m_device, m_store, m_state, m_flags};
 };
 
@@ -88,4 +91,43 @@ TEST_F(CaptureEndToEnd, AHostThatGoesAwayStopsCapturingOnceAndKeepsTheFrames) {
     pollUntil(
         m_poll, [] { return false; }, 200ms);
     EXPECT_EQ(told.load(), 1);
+}
+
+TEST_F(CaptureEndToEnd, AfterTheHostRestartedCaptureStaysOffUntilSetupAgain) {
+    const std::string ini = m_dir.path() + "/Configure.ini";
+    MessageRecorder messages;
+    const auto setUp = [&] {
+        DeviceSetup setup(m_device, m_settings, m_state, messages, ini);
+        setup.open();
+        setup.searchAdapter();
+        return setup.ok();
+    };
+    CDataDoc doc(m_device, m_store, m_state, m_flags, messages);
+    int refusals = 0;
+    doc.setStartRefusedHandler([&] { ++refusals; });
+    {
+        HostProcess host(ADP4021D_PATH, m_dir.path(), {"--quiet", "--source", "demo"});
+        ASSERT_TRUE(host.ready());
+        ASSERT_TRUE(setUp());
+        doc.OnCapture();
+        ASSERT_EQ(m_state.capturing.load(), 1u);
+        doc.OnStop();
+        host.stop();
+    }
+    HostProcess host(ADP4021D_PATH, m_dir.path(), {"--quiet", "--source", "demo"});
+    ASSERT_TRUE(host.ready());
+    doc.OnCapture();
+    ASSERT_EQ(messages.shown().size(), 1u);
+    EXPECT_EQ(messages.shown()[0].stringId, 5001u);
+    EXPECT_EQ(m_state.capturing.load(), 0u);
+    EXPECT_EQ(refusals, 1);
+    // Nothing is polled, so no lost connection is reported on top.
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_EQ(messages.shown().size(), 1u);
+
+    ASSERT_TRUE(setUp());
+    doc.OnCapture();
+    EXPECT_EQ(m_state.capturing.load(), 1u);
+    EXPECT_EQ(messages.shown().size(), 1u);
+    doc.OnStop();
 }
