@@ -3,38 +3,51 @@
 #include "framework/ReplacedFile.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string_view>
+#include <thread>
 
 #include <sys/stat.h>
 
 namespace {
 
-// Collects rows and hands them to the stream in large blocks.
+// Collects rows in one block while a writer thread hands the other, full one to the stream: the
+// kernel's copy of gigabytes into a file then overlaps the formatting instead of following it.
+//
+// Threads: the exporting thread fills blocks; only the writer thread touches the stream while it
+// runs, and the exporting thread only once the writer is idle (a row longer than a block).
 class Output {
 public:
-    static constexpr std::size_t kSize = std::size_t{1} << 20;
+    static constexpr std::size_t kSize = std::size_t{4} << 20;
     static constexpr std::size_t kRoom = 256;  // what a row's numbers can take at most
 
-    explicit Output(std::FILE* out) : m_out(out), m_buffer(kSize) { m_p = m_buffer.data(); }
-    ~Output() { flush(); }
+    explicit Output(std::FILE* out) : m_out(out) {
+        m_blocks[0].resize(kSize);
+        m_blocks[1].resize(kSize);
+        m_begin = m_p = m_blocks[0].data();
+        m_writer = std::thread([this] { writeBlocks(); });
+    }
+    ~Output() { finish(); }
     Output(const Output&) = delete;
     Output& operator=(const Output&) = delete;
 
     // Makes room for kRoom bytes at cursor().
     char* cursor() {
-        if (m_p + kRoom > m_buffer.data() + kSize) flush();
+        if (m_p + kRoom > m_begin + kSize) handOver();
         return m_p;
     }
     void advance(char* to) { m_p = to; }
     void put(std::string_view s) {
-        if (m_p + s.size() > m_buffer.data() + kSize) {
-            flush();
+        if (m_p + s.size() > m_begin + kSize) {
+            handOver();
             if (s.size() > kSize) {
+                waitIdle();
                 std::fwrite(s.data(), 1, s.size(), m_out);
                 return;
             }
@@ -42,17 +55,63 @@ public:
         std::memcpy(m_p, s.data(), s.size());
         m_p += s.size();
     }
-    void flush() {
-        if (m_p != m_buffer.data()) {
-            std::fwrite(m_buffer.data(), 1, static_cast<std::size_t>(m_p - m_buffer.data()), m_out);
+    // Everything put so far is in the stream when it returns; the writer has ended.
+    void finish() {
+        if (!m_writer.joinable()) return;
+        handOver();
+        {
+            std::unique_lock lock(m_mutex);
+            m_idle.wait(lock, [this] { return m_pending == nullptr; });
+            m_done = true;
         }
-        m_p = m_buffer.data();
+        m_work.notify_one();
+        m_writer.join();
     }
 
 private:
+    void handOver() {
+        if (m_p == m_begin) return;
+        {
+            std::unique_lock lock(m_mutex);
+            m_idle.wait(lock, [this] { return m_pending == nullptr; });
+            m_pending = m_begin;
+            m_pendingSize = static_cast<std::size_t>(m_p - m_begin);
+        }
+        m_work.notify_one();
+        m_filling ^= 1;
+        m_begin = m_p = m_blocks[m_filling].data();
+    }
+    void waitIdle() {
+        std::unique_lock lock(m_mutex);
+        m_idle.wait(lock, [this] { return m_pending == nullptr; });
+    }
+    void writeBlocks() {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_work.wait(lock, [this] { return m_pending != nullptr || m_done; });
+            if (m_pending == nullptr) return;
+            const char* block = m_pending;
+            const std::size_t size = m_pendingSize;
+            lock.unlock();
+            std::fwrite(block, 1, size, m_out);
+            lock.lock();
+            m_pending = nullptr;
+            m_idle.notify_one();
+        }
+    }
+
     std::FILE* m_out;
-    std::vector<char> m_buffer;
-    char* m_p;
+    std::vector<char> m_blocks[2];
+    int m_filling = 0;
+    char* m_begin = nullptr;
+    char* m_p = nullptr;
+    std::mutex m_mutex;
+    std::condition_variable m_work;   // a block is pending, or the export is done
+    std::condition_variable m_idle;   // the writer has taken the pending block out
+    const char* m_pending = nullptr;  // guarded by m_mutex
+    std::size_t m_pendingSize = 0;    // guarded by m_mutex
+    bool m_done = false;              // guarded by m_mutex
+    std::thread m_writer;
 };
 
 struct FileCloser {
@@ -135,7 +194,7 @@ SignalExportResult SignalCsvWriter::write(std::FILE* stream, const FrameStore& s
             }
         }
     });
-    out.flush();
+    out.finish();
     if (std::ferror(stream) != 0) {
         result.ok = false;
         result.error = std::strerror(errno != 0 ? errno : EIO);

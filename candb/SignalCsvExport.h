@@ -10,9 +10,10 @@
 // own value), `value` the physical value in the shortest text that reads back to the same double,
 // `label` the value description of the raw value or empty. Fields are quoted as CSV needs.
 //
-// Rows are formatted by hand into a large buffer: an export writes tens of millions of them.
+// Rows are formatted by hand into large blocks, which a thread of the writer's own hands to the
+// stream while the next block fills: an export writes tens of millions of rows, gigabytes.
 //
-// Thread: any; the store is read up to its count at the start. One writer per thread.
+// Thread: any; the store is read up to its count at the start. One write() at a time.
 
 #include "candb/SignalDecoder.h"
 #include "capture/FrameStore.h"

@@ -257,7 +257,20 @@ char* writeRaw(char* out, const CanSignal& signal, std::uint64_t raw) {
     return out;
 }
 
-char* writeValue(char* out, double value) { return std::to_chars(out, out + kMaxNumberText, value).ptr; }
+char* writeValue(char* out, double value) {
+    // Whole values are common (factor 1, or a scale that lands on one). Their shortest text is
+    // the integer's digits whenever the exponent form is not shorter: always below 100000, and
+    // for any exactly held integer that does not end in a zero. The integer path is several
+    // times faster; anything else, and -0, goes the general way.
+    constexpr double kExact = 9007199254740992.0;  // 2^53
+    if (value >= -kExact && value <= kExact && value != 0) {
+        const auto n = static_cast<std::int64_t>(value);
+        if (static_cast<double>(n) == value && (n % 10 != 0 || (n > -100000 && n < 100000))) {
+            return std::to_chars(out, out + kMaxNumberText, n).ptr;
+        }
+    }
+    return std::to_chars(out, out + kMaxNumberText, value).ptr;
+}
 
 int labelIndex(const CanSignal& signal, std::uint64_t raw) {
     if (signal.values.empty()) return -1;

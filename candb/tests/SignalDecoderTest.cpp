@@ -385,6 +385,23 @@ TEST(SignalDecoderText, ValuesAreWrittenSoTheyReadBackTheSame) {
         ASSERT_EQ(std::from_chars(s.data(), s.data() + s.size(), back).ec, std::errc());
         ASSERT_EQ(std::bit_cast<std::uint64_t>(back), std::bit_cast<std::uint64_t>(v)) << s;
     }
+    // Whole values take a faster path that must write what the general one writes.
+    std::vector<double> whole = {0.0, -0.0, 1, -1, 99999, 100000, -100000, 120000, 123456, 1e15,
+                                 1e15 + 1, 9007199254740992.0, -9007199254740991.0,
+                                 9007199254740994.0, 1e16, 1e17 + 8, 18446744073709551616.0};
+    for (int i = 0; i < 100000; ++i) {
+        const int bits = static_cast<int>(rng() % 54);
+        const auto n = static_cast<std::int64_t>(rng() >> (64 - bits)) * (i % 2 == 0 ? 1 : -1);
+        whole.push_back(static_cast<double>(n));
+        whole.push_back(static_cast<double>(n - n % 1000));
+    }
+    for (const double v : whole) {
+        char general[kMaxNumberText];
+        const std::string want(general, std::to_chars(general, general + sizeof general, v).ptr);
+        ASSERT_EQ(text(v), want);
+    }
     EXPECT_EQ(text(2500.0), "2500");
     EXPECT_EQ(text(-56.0), "-56");
+    EXPECT_EQ(text(-0.0), "-0");
+    EXPECT_EQ(text(1000000.0), "1e+06");  // shorter than 1000000, so it is the one written
 }
