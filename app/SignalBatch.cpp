@@ -16,10 +16,14 @@ int fail(const std::string& text) {
     return 1;
 }
 
-void note(const std::string& text) { std::fprintf(stderr, "Korvane: %s\n", text.c_str()); }
+void note(const std::string& text) {
+    std::fprintf(stderr, "Korvane: %s\n", text.c_str());
+}
 
 // The time column is the curve export's, so the two files line up.
-std::uint64_t frameTime(const CapturedFrame& frame) { return FrameTimeMs(frame); }
+std::uint64_t frameTime(const CapturedFrame& frame) {
+    return FrameTimeMs(frame);
+}
 
 std::string hex(std::uint32_t identifier) {
     char text[16];

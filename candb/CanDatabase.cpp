@@ -3,9 +3,9 @@
 #include <algorithm>
 
 const std::string* CanSignal::label(std::uint64_t raw) const {
-    const auto it = std::lower_bound(
-        values.begin(), values.end(), raw,
-        [](const ValueDescription& v, std::uint64_t r) { return v.raw < r; });
+    const auto it =
+        std::lower_bound(values.begin(), values.end(), raw,
+                         [](const ValueDescription& v, std::uint64_t r) { return v.raw < r; });
     return it != values.end() && it->raw == raw ? &it->text : nullptr;
 }
 

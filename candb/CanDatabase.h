@@ -98,9 +98,9 @@ struct AttributeDefinition {
 struct AttributeValue {
     std::string name;
     AttributeObject object = AttributeObject::kNetwork;
-    std::string node;            // kNode, kEnvironment: the name
-    std::uint32_t message = 0;   // kMessage, kSignal: the identifier as written (bit 31 extended)
-    std::string signal;          // kSignal
+    std::string node;           // kNode, kEnvironment: the name
+    std::uint32_t message = 0;  // kMessage, kSignal: the identifier as written (bit 31 extended)
+    std::string signal;         // kSignal
     std::string value;
 };
 

@@ -14,9 +14,15 @@
 
 namespace {
 
-bool isLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-bool isWordChar(char c) { return isLetter(c) || isDigit(c); }
+bool isLetter(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+}
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+bool isWordChar(char c) {
+    return isLetter(c) || isDigit(c);
+}
 
 enum class Tok : std::uint8_t { kEnd, kIdent, kNumber, kString, kPunct, kOther, kOpenString };
 
@@ -88,23 +94,22 @@ Token Lexer::scan() {
     const char before = m_pos > 0 ? m_s[m_pos - 1] : ' ';
     const auto digitAt = [&](std::size_t i) { return i < n && isDigit(m_s[i]); };
     // A sign starts a number only after a separator: "3-5" is a range, "(1,-40)" an offset.
-    const bool signedNumber = (c == '-' || c == '+') && !isWordChar(before) &&
-                              (digitAt(m_pos + 1) || (m_pos + 2 < n && m_s[m_pos + 1] == '.' &&
-                                                      digitAt(m_pos + 2)));
+    const bool signedNumber =
+        (c == '-' || c == '+') && !isWordChar(before) &&
+        (digitAt(m_pos + 1) || (m_pos + 2 < n && m_s[m_pos + 1] == '.' && digitAt(m_pos + 2)));
     if (isLetter(c)) {
         while (m_pos < n && isWordChar(m_s[m_pos])) ++m_pos;
         t.kind = Tok::kIdent;
     } else if (isDigit(c) || signedNumber || (c == '.' && digitAt(m_pos + 1))) {
         if (c == '-' || c == '+') ++m_pos;
+        // Letters too, so that "12ab" is one token that does not parse; a sign only after an
+        // exponent's 'e'.
         while (m_pos < n) {
             const char d = m_s[m_pos];
-            if ((d == '-' || d == '+') && (m_s[m_pos - 1] == 'e' || m_s[m_pos - 1] == 'E')) {
-                ++m_pos;
-            } else if (isWordChar(d) || d == '.') {
-                ++m_pos;  // letters too, so that "12ab" is one token that does not parse
-            } else {
-                break;
-            }
+            const bool exponentSign =
+                (d == '-' || d == '+') && (m_s[m_pos - 1] == 'e' || m_s[m_pos - 1] == 'E');
+            if (!exponentSign && !isWordChar(d) && d != '.') break;
+            ++m_pos;
         }
         t.kind = Tok::kNumber;
     } else if (c == '"') {
@@ -231,9 +236,8 @@ std::string quoted(const Token& t) {
 
 bool knownKeyword(std::string_view w) {
     static const std::string_view kKnown[] = {
-        "VERSION", "NS_",     "BS_",         "BU_",          "VAL_TABLE_",   "BO_",
-        "SG_",     "CM_",     "BA_DEF_",     "BA_DEF_DEF_",  "BA_",          "VAL_",
-        "SIG_VALTYPE_",      "SG_MUL_VAL_"};
+        "VERSION", "NS_",     "BS_",         "BU_", "VAL_TABLE_", "BO_",          "SG_",
+        "CM_",     "BA_DEF_", "BA_DEF_DEF_", "BA_", "VAL_",       "SIG_VALTYPE_", "SG_MUL_VAL_"};
     return std::find(std::begin(kKnown), std::end(kKnown), w) != std::end(kKnown);
 }
 
@@ -343,7 +347,8 @@ void DbcParser::expectPunct(char c, std::string_view where) {
     const std::uint64_t before = m_lex.lastEndLine();
     const Token t = m_lex.next();
     if (t.kind == Tok::kPunct && t.text[0] == c) return;
-    refuse(t.lineStart ? before : t.line, std::string(where) + " needs '" + c + "', found " + quoted(t));
+    refuse(t.lineStart ? before : t.line,
+           std::string(where) + " needs '" + c + "', found " + quoted(t));
 }
 
 std::string DbcParser::text(const Token& t) const {
@@ -368,7 +373,8 @@ std::string DbcParser::text(const Token& t) const {
 double DbcParser::number(std::string_view where) {
     const Token t = expect(Tok::kNumber, "a number", where);
     double v = 0;
-    if (!parseDouble(t.text, v)) refuse(t.line, std::string(where) + ": " + quoted(t) + " is not a number");
+    if (!parseDouble(t.text, v))
+        refuse(t.line, std::string(where) + ": " + quoted(t) + " is not a number");
     return v;
 }
 
@@ -491,8 +497,9 @@ std::vector<ValueDescription> DbcParser::descriptionPairs(std::string_view where
         values.push_back({raw, text(s)});
     }
     // One text per value, the first given.
-    std::stable_sort(values.begin(), values.end(),
-                     [](const ValueDescription& a, const ValueDescription& b) { return a.raw < b.raw; });
+    std::stable_sort(
+        values.begin(), values.end(),
+        [](const ValueDescription& a, const ValueDescription& b) { return a.raw < b.raw; });
     values.erase(std::unique(values.begin(), values.end(),
                              [](const ValueDescription& a, const ValueDescription& b) {
                                  return a.raw == b.raw;
@@ -504,12 +511,14 @@ std::vector<ValueDescription> DbcParser::descriptionPairs(std::string_view where
 void DbcParser::messageHeader(const Token& keyword) {
     const Token id = expect(Tok::kNumber, "an identifier", "BO_");
     std::uint32_t written = 0;
-    if (!parseUnsigned(id.text, written)) refuse(id.line, quoted(id) + " is not a message identifier");
+    if (!parseUnsigned(id.text, written))
+        refuse(id.line, quoted(id) + " is not a message identifier");
     const Token name = expect(Tok::kIdent, "a message name", "BO_");
     expectPunct(':', "BO_");
     const Token size = expect(Tok::kNumber, "a size in bytes", "BO_");
     std::uint32_t bytes = 0;
-    if (!parseUnsigned(size.text, bytes)) refuse(size.line, quoted(size) + " is not a message size");
+    if (!parseUnsigned(size.text, bytes))
+        refuse(size.line, quoted(size) + " is not a message size");
     std::string transmitter;
     if (onSameLine()) transmitter = expect(Tok::kIdent, "a transmitter", "BO_").text;
     skipLine();
@@ -639,7 +648,8 @@ void DbcParser::comment() {
         } else if (o == "BO_" || o == "SG_") {
             const Token id = expect(Tok::kNumber, "a message identifier", where);
             std::uint32_t written = 0;
-            if (!parseUnsigned(id.text, written)) refuse(id.line, quoted(id) + " is not a message identifier");
+            if (!parseUnsigned(id.text, written))
+                refuse(id.line, quoted(id) + " is not a message identifier");
             Token name;
             if (o == "SG_") name = expect(Tok::kIdent, "a signal name", where);
             const Token c = expect(Tok::kString, "a quoted comment", where);
@@ -728,7 +738,8 @@ void DbcParser::attributeValue() {
             a.node = expect(Tok::kIdent, "a name", where).text;
         } else {
             const Token id = expect(Tok::kNumber, "a message identifier", where);
-            if (!parseUnsigned(id.text, a.message)) refuse(id.line, quoted(id) + " is not a message identifier");
+            if (!parseUnsigned(id.text, a.message))
+                refuse(id.line, quoted(id) + " is not a message identifier");
             if (a.object == AttributeObject::kSignal) {
                 a.signal = expect(Tok::kIdent, "a signal name", where).text;
             }
@@ -755,7 +766,8 @@ void DbcParser::valueDescriptions() {
     }
     const Token id = expect(Tok::kNumber, "a message identifier", where);
     std::uint32_t written = 0;
-    if (!parseUnsigned(id.text, written)) refuse(id.line, quoted(id) + " is not a message identifier");
+    if (!parseUnsigned(id.text, written))
+        refuse(id.line, quoted(id) + " is not a message identifier");
     const Token name = expect(Tok::kIdent, "a signal name", where);
     std::vector<ValueDescription> values = descriptionPairs(where);
     if (CanMessage* m = message(written, id.line)) {
@@ -769,7 +781,8 @@ void DbcParser::signalValueType() {
     const char* const where = "SIG_VALTYPE_";
     const Token id = expect(Tok::kNumber, "a message identifier", where);
     std::uint32_t written = 0;
-    if (!parseUnsigned(id.text, written)) refuse(id.line, quoted(id) + " is not a message identifier");
+    if (!parseUnsigned(id.text, written))
+        refuse(id.line, quoted(id) + " is not a message identifier");
     const Token name = expect(Tok::kIdent, "a signal name", where);
     takePunct(':');
     const Token type = expect(Tok::kNumber, "a value type (0, 1 or 2)", where);
@@ -795,7 +808,8 @@ void DbcParser::multiplexerValues() {
     const char* const where = "SG_MUL_VAL_";
     const Token id = expect(Tok::kNumber, "a message identifier", where);
     std::uint32_t written = 0;
-    if (!parseUnsigned(id.text, written)) refuse(id.line, quoted(id) + " is not a message identifier");
+    if (!parseUnsigned(id.text, written))
+        refuse(id.line, quoted(id) + " is not a message identifier");
     const Token name = expect(Tok::kIdent, "a signal name", where);
     const Token mux = expect(Tok::kIdent, "a multiplexer name", where);
     std::vector<MuxRange> ranges;
@@ -810,7 +824,8 @@ void DbcParser::multiplexerValues() {
             high = expect(Tok::kNumber, "a range low-high", where);
         }
         MuxRange r;
-        if (!parseUnsigned(low.text, r.low) || !parseUnsigned(high.text, r.high) || r.low > r.high) {
+        if (!parseUnsigned(low.text, r.low) || !parseUnsigned(high.text, r.high) ||
+            r.low > r.high) {
             refuse(low.line, std::string(low.text) + "-" + std::string(high.text) +
                                  " is not a range of multiplexer values");
         }
@@ -857,7 +872,9 @@ void DbcParser::resolveMultiplexing(CanMessage& m, std::vector<SignalSource>& so
             s.multiplexer = mux;
             s.selectors = std::move(source.ranges);
         } else if (source.multiplexed) {
-            if (plain < 0) refuse(source.line, s.name + " is multiplexed but " + m.name + " has no multiplexer");
+            if (plain < 0)
+                refuse(source.line,
+                       s.name + " is multiplexed but " + m.name + " has no multiplexer");
             s.multiplexer = plain;
             s.selectors = {{source.muxValue, source.muxValue}};
         }
@@ -921,8 +938,8 @@ const char* dbcWarningText(DbcWarningKind kind) {
 std::string DbcReadResult::summary() const {
     const std::uint64_t n = warningCount();
     if (n == 0) return "";
-    std::string text = std::to_string(n) + (n == 1 ? " statement was" : " statements were") +
-                       " passed over (";
+    std::string text =
+        std::to_string(n) + (n == 1 ? " statement was" : " statements were") + " passed over (";
     bool first = true;
     for (std::size_t k = 0; k < kDbcWarningKinds; ++k) {
         if (counts[k] == 0) continue;
@@ -960,7 +977,7 @@ DbcReadResult DbcReader::read(std::string_view text) {
     return result;
 }
 
-DbcReadResult DbcReader::readFile(const std::string& path) {
+DbcReadResult DbcReader::readFile(const std::string& path, std::string* text) {
     DbcReadResult result;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
@@ -996,5 +1013,7 @@ DbcReadResult DbcReader::readFile(const std::string& path) {
     }
     ::close(fd);
     if (!result.error.empty()) return result;
-    return read(bytes);
+    result = read(bytes);
+    if (text != nullptr) *text = std::move(bytes);
+    return result;
 }

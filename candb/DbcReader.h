@@ -67,6 +67,9 @@ public:
     static constexpr std::size_t kMaxSignalsPerMessage = 4096;
     static constexpr std::size_t kMaxMessages = 1'000'000;
 
-    [[nodiscard]] static DbcReadResult readFile(const std::string& path);
+    // `text`, when given, receives the bytes that were read (for keeping the database with a
+    // document), whether or not they parse.
+    [[nodiscard]] static DbcReadResult readFile(const std::string& path,
+                                                std::string* text = nullptr);
     [[nodiscard]] static DbcReadResult read(std::string_view text);
 };

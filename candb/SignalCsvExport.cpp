@@ -3,9 +3,9 @@
 #include "framework/ReplacedFile.h"
 
 #include <algorithm>
-#include <condition_variable>
 #include <cerrno>
 #include <charconv>
+#include <condition_variable>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -159,41 +159,43 @@ SignalExportResult SignalCsvWriter::write(std::FILE* stream, const FrameStore& s
     out.put("frame,time_ms,identifier,message,signal,raw,value,unit,label\n");
     DecodedFrame decoded = m_decoder.makeFrame();
     char lead[48];  // "frame,time_ms"
-    store.visit(0, store.count(), [&](const CapturedFrame* records, std::size_t n, std::size_t first) {
-        for (std::size_t k = 0; k < n; ++k) {
-            const CapturedFrame& f = records[k];
-            if (!m_decoder.decode(f, decoded)) continue;
-            ++result.frames;
-            result.unfit += decoded.unfit();
-            if (f.status != 0) ++result.remote;
-            const auto values = decoded.values();
-            if (values.empty()) continue;
-            char* p = std::to_chars(lead, lead + 20, first + k).ptr;
-            *p++ = ',';
-            p = std::to_chars(p, lead + sizeof lead, m_time(f)).ptr;
-            const std::string_view leadText(lead, static_cast<std::size_t>(p - lead));
-            const std::string& messageText = m_messageText[decoded.messageIndex()];
-            const SignalText* texts = m_signalText.data() + m_firstSignal[decoded.messageIndex()];
-            for (const SignalValue& v : values) {
-                const SignalText& t = texts[v.index];
-                out.put(leadText);
-                out.put(messageText);
-                out.put(t.name);
-                char* q = out.cursor();
-                q = writeRaw(q, *v.signal, v.raw);
-                *q++ = ',';
-                q = writeValue(q, v.value);
-                out.advance(q);
-                out.put(t.unit);
-                if (!t.labels.empty()) {
-                    const int label = labelIndex(*v.signal, v.raw);
-                    if (label >= 0) out.put(t.labels[static_cast<std::size_t>(label)]);
-                }
-                out.put("\n");
-                ++result.rows;
-            }
-        }
-    });
+    store.visit(0, store.count(),
+                [&](const CapturedFrame* records, std::size_t n, std::size_t first) {
+                    for (std::size_t k = 0; k < n; ++k) {
+                        const CapturedFrame& f = records[k];
+                        if (!m_decoder.decode(f, decoded)) continue;
+                        ++result.frames;
+                        result.unfit += decoded.unfit();
+                        if (f.status != 0) ++result.remote;
+                        const auto values = decoded.values();
+                        if (values.empty()) continue;
+                        char* p = std::to_chars(lead, lead + 20, first + k).ptr;
+                        *p++ = ',';
+                        p = std::to_chars(p, lead + sizeof lead, m_time(f)).ptr;
+                        const std::string_view leadText(lead, static_cast<std::size_t>(p - lead));
+                        const std::string& messageText = m_messageText[decoded.messageIndex()];
+                        const SignalText* texts =
+                            m_signalText.data() + m_firstSignal[decoded.messageIndex()];
+                        for (const SignalValue& v : values) {
+                            const SignalText& t = texts[v.index];
+                            out.put(leadText);
+                            out.put(messageText);
+                            out.put(t.name);
+                            char* q = out.cursor();
+                            q = writeRaw(q, *v.signal, v.raw);
+                            *q++ = ',';
+                            q = writeValue(q, v.value);
+                            out.advance(q);
+                            out.put(t.unit);
+                            if (!t.labels.empty()) {
+                                const int label = labelIndex(*v.signal, v.raw);
+                                if (label >= 0) out.put(t.labels[static_cast<std::size_t>(label)]);
+                            }
+                            out.put("\n");
+                            ++result.rows;
+                        }
+                    }
+                });
     out.finish();
     if (std::ferror(stream) != 0) {
         result.ok = false;

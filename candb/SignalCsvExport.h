@@ -49,8 +49,8 @@ public:
 
 private:
     struct SignalText {
-        std::string name;             // quoted, then ','
-        std::string unit;             // ',' quoted ','
+        std::string name;                 // quoted, then ','
+        std::string unit;                 // ',' quoted ','
         std::vector<std::string> labels;  // quoted, one per value description
     };
 

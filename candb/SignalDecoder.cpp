@@ -34,9 +34,9 @@ SignalDecoder::SignalDecoder(std::vector<std::shared_ptr<const CanDatabase>> dat
             }
             const auto number = static_cast<std::int32_t>(m_messages.size());
             if (cm.extended) {
-                const auto at = std::lower_bound(
-                    m_extended.begin(), m_extended.end(), cm.identifier,
-                    [](const auto& e, std::uint32_t id) { return e.first < id; });
+                const auto at =
+                    std::lower_bound(m_extended.begin(), m_extended.end(), cm.identifier,
+                                     [](const auto& e, std::uint32_t id) { return e.first < id; });
                 m_extended.insert(at, {cm.identifier, number});
             } else {
                 m_standard[cm.identifier] = number;
@@ -75,10 +75,11 @@ SignalDecoder::SignalDecoder(std::vector<std::shared_ptr<const CanDatabase>> dat
                 e.bytes = static_cast<std::uint8_t>(end <= 64 ? (end + 7) / 8 : 9);
                 m_signals.push_back(e);
             }
-            for (Extraction* e = &m_signals[m.first]; e != m_signals.data() + m_signals.size(); ++e) {
+            for (Extraction* e = &m_signals[m.first]; e != m_signals.data() + m_signals.size();
+                 ++e) {
                 if (e->multiplexer >= 0) {
-                    e->signedSelector =
-                        cm.signals[static_cast<std::size_t>(e->multiplexer)].type == ValueType::kSigned;
+                    e->signedSelector = cm.signals[static_cast<std::size_t>(e->multiplexer)].type ==
+                                        ValueType::kSigned;
                 }
             }
             if (m.multiplexed) {
@@ -92,8 +93,9 @@ SignalDecoder::SignalDecoder(std::vector<std::shared_ptr<const CanDatabase>> dat
                 }
                 std::vector<std::uint32_t> order(cm.signals.size());
                 for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = i;
-                std::stable_sort(order.begin(), order.end(),
-                                 [&](std::uint32_t a, std::uint32_t b) { return depth[a] < depth[b]; });
+                std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+                    return depth[a] < depth[b];
+                });
                 m_order.insert(m_order.end(), order.begin(), order.end());
             }
             m_messages.push_back(m);
@@ -102,9 +104,8 @@ SignalDecoder::SignalDecoder(std::vector<std::shared_ptr<const CanDatabase>> dat
 }
 
 int SignalDecoder::findExtended(std::uint32_t identifier) const {
-    const auto at =
-        std::lower_bound(m_extended.begin(), m_extended.end(), identifier,
-                         [](const auto& e, std::uint32_t id) { return e.first < id; });
+    const auto at = std::lower_bound(m_extended.begin(), m_extended.end(), identifier,
+                                     [](const auto& e, std::uint32_t id) { return e.first < id; });
     return at != m_extended.end() && at->first == identifier ? at->second : -1;
 }
 
@@ -250,7 +251,8 @@ char* writeRaw(char* out, const CanSignal& signal, std::uint64_t raw) {
         case ValueType::kSigned:
             return std::to_chars(out, end, static_cast<std::int64_t>(raw)).ptr;
         case ValueType::kFloat:
-            return std::to_chars(out, end, std::bit_cast<float>(static_cast<std::uint32_t>(raw))).ptr;
+            return std::to_chars(out, end, std::bit_cast<float>(static_cast<std::uint32_t>(raw)))
+                .ptr;
         case ValueType::kDouble:
             return std::to_chars(out, end, std::bit_cast<double>(raw)).ptr;
     }
@@ -285,9 +287,9 @@ int labelIndex(const CanSignal& signal, std::uint64_t raw) {
         raw = v < 0 ? static_cast<std::uint64_t>(static_cast<std::int64_t>(v))
                     : static_cast<std::uint64_t>(v);
     }
-    const auto it = std::lower_bound(
-        signal.values.begin(), signal.values.end(), raw,
-        [](const ValueDescription& d, std::uint64_t r) { return d.raw < r; });
+    const auto it =
+        std::lower_bound(signal.values.begin(), signal.values.end(), raw,
+                         [](const ValueDescription& d, std::uint64_t r) { return d.raw < r; });
     return it != signal.values.end() && it->raw == raw
                ? static_cast<int>(it - signal.values.begin())
                : -1;

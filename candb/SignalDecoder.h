@@ -110,7 +110,7 @@ private:
         double factor = 1;
         double offset = 0;
         const CanSignal* signal = nullptr;
-        int multiplexer = -1;    // index in the message
+        int multiplexer = -1;  // index in the message
         std::uint8_t shift = 0;
         std::uint8_t bytes = 0;  // the received length it needs; above 8 when never
         std::uint8_t length = 0;

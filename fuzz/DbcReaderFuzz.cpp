@@ -25,9 +25,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (const CanSignal& s : m.signals) {
             if (s.length < 1 || s.length > 64) __builtin_trap();
             if (s.multiplexer >= static_cast<int>(m.signals.size())) __builtin_trap();
-            if (s.multiplexer >= 0 && !m.signals[static_cast<std::size_t>(s.multiplexer)].isMultiplexer)
+            if (s.multiplexer >= 0 &&
+                !m.signals[static_cast<std::size_t>(s.multiplexer)].isMultiplexer)
                 __builtin_trap();
-            if (s.isFloat() && s.length != (s.type == ValueType::kFloat ? 32 : 64)) __builtin_trap();
+            if (s.isFloat() && s.length != (s.type == ValueType::kFloat ? 32 : 64))
+                __builtin_trap();
         }
     }
     const SignalDecoder decoder({r.database});

@@ -87,7 +87,8 @@ protected:
 TEST_F(SignalBatch, WritesEveryDecodedValueOfEveryFrameAsTheBaseline) {
     const std::string out = m_dir + "/out.csv";
     testing::internal::CaptureStderr();
-    ASSERT_EQ(run({"--export-signals", out, "--dbc", m_data + "/signals.dbc", m_dir + "/doc.krv"}), 0);
+    ASSERT_EQ(run({"--export-signals", out, "--dbc", m_data + "/signals.dbc", m_dir + "/doc.krv"}),
+              0);
     const std::string errors = testing::internal::GetCapturedStderr();
     EXPECT_EQ(readAll(out), readAll(m_data + "/signals.csv"));
     EXPECT_NE(errors.find("1 statement was passed over (1 an unknown keyword); the first, line 32: "
@@ -131,14 +132,17 @@ TEST_F(SignalBatch, FailsClearlyOnABadDatabaseOrDocumentAndLeavesTheOldFile) {
     EXPECT_EQ(run({"--export-signals", out, "--dbc", m_dir + "/missing.dbc", doc}), 1);
     EXPECT_EQ(run({"--export-signals", out, "--dbc", m_data + "/signals.dbc", m_dir + "/none.krv"}),
               1);
-    EXPECT_EQ(run({"--export-signals", out, "--dbc", m_data + "/signals.dbc", m_data + "/signals.csv"}),
-              1);
+    EXPECT_EQ(
+        run({"--export-signals", out, "--dbc", m_data + "/signals.dbc", m_data + "/signals.csv"}),
+        1);
     EXPECT_EQ(run({"--export-signals", out, doc}), 1);
     EXPECT_EQ(run({"--export-signals", out, "--dbc", m_data + "/signals.dbc"}), 1);
     EXPECT_EQ(run({"--export-signals", out, "--dbc"}), 1);
-    EXPECT_EQ(run({"--export-signals", out, "--window", "w", "--dbc", m_data + "/signals.dbc", doc}), 1);
+    EXPECT_EQ(
+        run({"--export-signals", out, "--window", "w", "--dbc", m_data + "/signals.dbc", doc}), 1);
     const std::string errors = testing::internal::GetCapturedStderr();
-    EXPECT_NE(errors.find("Korvane: cannot read " + m_dir + "/picture.dbc: line 1 does not parse: "
+    EXPECT_NE(errors.find("Korvane: cannot read " + m_dir +
+                          "/picture.dbc: line 1 does not parse: "
                           "the byte 0x89 is not a DBC keyword\n"),
               std::string::npos)
         << errors;

@@ -27,10 +27,13 @@ namespace {
 constexpr std::uint32_t kFrames = 10'000'000;
 constexpr int kMessages = 100;
 
-std::uint64_t frameTime(const CapturedFrame& f) { return FrameTimeMs(f); }
+std::uint64_t frameTime(const CapturedFrame& f) {
+    return FrameTimeMs(f);
+}
 
 std::uint32_t identifierOf(int m) {
-    return m < 80 ? 0x100u + static_cast<std::uint32_t>(m) * 7 : 0x18FF0000u + static_cast<std::uint32_t>(m);
+    return m < 80 ? 0x100u + static_cast<std::uint32_t>(m) * 7
+                  : 0x18FF0000u + static_cast<std::uint32_t>(m);
 }
 
 std::string databaseText() {
@@ -57,8 +60,15 @@ std::string databaseText() {
             t += " SG_ S" + std::to_string(m) + "_" + std::to_string(s) + " : " +
                  std::to_string(startBit) + "|" + std::to_string(width) + "@" +
                  (motorola ? "0" : "1") + (s % 2 == 0 ? "+" : "-") + " (" +
-                 (s % 4 == 0 ? "1,0" : s % 4 == 1 ? "0.1,-40" : s % 4 == 2 ? "0.25,0" : "-0.5,100") +
-                 ") [0|0] \"" + (s % 4 == 1 ? "degC" : s % 4 == 2 ? "rpm" : "") + "\" B\n";
+                 (s % 4 == 0   ? "1,0"
+                  : s % 4 == 1 ? "0.1,-40"
+                  : s % 4 == 2 ? "0.25,0"
+                               : "-0.5,100") +
+                 ") [0|0] \"" +
+                 (s % 4 == 1   ? "degC"
+                  : s % 4 == 2 ? "rpm"
+                               : "") +
+                 "\" B\n";
             if (s == 0 && width <= 16) {
                 values += "VAL_ " + std::to_string(written) + " S" + std::to_string(m) +
                           "_0 0 \"Off\" 1 \"On\" 2 \"Error\" 3 \"Not available\" ;\n";
@@ -101,7 +111,7 @@ Fixture& fixture() {
             }
             if (m == 42) c.data[0] &= 3;
             if (pick % 8 < 3) c.data[0] &= 3;  // some values with descriptions
-            const std::uint32_t ms = i / 20;  // 20 frames a millisecond
+            const std::uint32_t ms = i / 20;   // 20 frames a millisecond
             c.minutes = ms / 60000 % 60;
             c.seconds = ms / 1000 % 60;
             c.millis = ms % 1000;
@@ -116,9 +126,9 @@ Fixture& fixture() {
 void report(benchmark::State& state, std::uint64_t values) {
     const double frames = static_cast<double>(kFrames) * static_cast<double>(state.iterations());
     state.counters["frames/s"] = benchmark::Counter(frames, benchmark::Counter::kIsRate);
-    state.counters["values/s"] = benchmark::Counter(
-        static_cast<double>(values) * static_cast<double>(state.iterations()),
-        benchmark::Counter::kIsRate);
+    state.counters["values/s"] =
+        benchmark::Counter(static_cast<double>(values) * static_cast<double>(state.iterations()),
+                           benchmark::Counter::kIsRate);
     state.counters["values/frame"] = static_cast<double>(values) / kFrames;
 }
 
@@ -171,8 +181,8 @@ int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "--save") == 0) {
         const std::string dir = argv[2];
         std::ofstream(dir + "/bench.dbc") << databaseText();
-        const FileResult saved = saveDocument(dir + "/bench.krv", DocumentContents{},
-                                              fixture().store, kFrames, nullptr);
+        const FileResult saved =
+            saveDocument(dir + "/bench.krv", DocumentContents{}, fixture().store, kFrames, nullptr);
         if (!saved.ok) std::fprintf(stderr, "%s\n", saved.error.c_str());
         return saved.ok ? 0 : 1;
     }

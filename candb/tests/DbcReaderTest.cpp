@@ -182,8 +182,9 @@ BO_ 11 Second: 1 A
     EXPECT_EQ(r.warnings[0].detail, "BO_TX_BU_");
     EXPECT_EQ(r.warnings[3].line, 9u);
     EXPECT_EQ(r.warnings[4].detail, "CAT_DEF_");
-    EXPECT_EQ(r.summary(),
-              "5 statements were passed over (5 an unknown keyword); the first, line 5: BO_TX_BU_.");
+    EXPECT_EQ(
+        r.summary(),
+        "5 statements were passed over (5 an unknown keyword); the first, line 5: BO_TX_BU_.");
     ASSERT_EQ(r.database->messages().size(), 2u);
     EXPECT_EQ(r.database->find(11, false)->signals.at(0).name, "T");
 }
@@ -224,10 +225,12 @@ TEST(DbcReader, RefusesAWholeFileAtTheFirstStatementThatDoesNotParse) {
         {" SG_ S : 512|8@1+ (1,0) [0|0] \"\" B", "the start bit 512 is outside 64 bytes"},
         {" SG_ S : 505|8@1+ (1,0) [0|0] \"\" B", "signal S runs past 64 bytes"},
         {" SG_ S : 7|8@2+ (1,0) [0|0] \"\" B", "the byte order is @0 or @1, not @2"},
-        {" SG_ S : 7|8@1 (1,0) [0|0] \"\" B", "SG_ needs '+' or '-' after the byte order, found '('"},
+        {" SG_ S : 7|8@1 (1,0) [0|0] \"\" B",
+         "SG_ needs '+' or '-' after the byte order, found '('"},
         {" SG_ S : 7|8@1+ (1,x) [0|0] \"\" B", "SG_ needs a number, found 'x'"},
         {" SG_ S : 7|8@1+ (1.2.3,0) [0|0] \"\" B", "SG_: '1.2.3' is not a number"},
-        {" SG_ S x3 : 0|8@1+ (1,0) [0|0] \"\" B", "'x3' is not a multiplexer indicator (M, m0, m1M, ...)"},
+        {" SG_ S x3 : 0|8@1+ (1,0) [0|0] \"\" B",
+         "'x3' is not a multiplexer indicator (M, m0, m1M, ...)"},
         {"CM_ SG_ 10 S \"never closed;", "a text that is never closed"},
         {"CM_ BO_ 10 \"no semicolon\"\nBO_ 11 X: 8 A", "CM_ needs ';', found 'BO_'"},
         {"VAL_ 10 S 1 \"one\" 2 ;", "VAL_ needs a quoted description, found ';'"},
@@ -263,6 +266,18 @@ TEST(DbcReader, RefusesAFileLargerThanAnyDatabaseBeforeReadingIt) {
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.error, "the file is larger than any CAN database (64 MB)");
     EXPECT_FALSE(DbcReader::readFile("/nonexistent/x.dbc").ok);
+    // What was read is handed back for keeping, as it is in the file.
+    char small[] = "/tmp/dbc-small-XXXXXX";
+    const int out = mkstemp(small);
+    ASSERT_GE(out, 0);
+    const std::string bytes = "VERSION \"x\"\r\nBU_: A\r\n";
+    ASSERT_EQ(write(out, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    close(out);
+    std::string kept;
+    const DbcReadResult read = DbcReader::readFile(small, &kept);
+    std::remove(small);
+    EXPECT_TRUE(read.ok) << read.error;
+    EXPECT_EQ(kept, bytes);
     EXPECT_FALSE(DbcReader::readFile("/tmp").ok);
 }
 
@@ -303,16 +318,27 @@ VAL_ 10 S 1.5 "half" 2 "two" ;
 }
 
 TEST(DbcReader, Latin1TextsBecomeUtf8AndUtf8StaysAsItIs) {
-    const std::string latin1 = "VERSION \"\"\nBO_ 1 M: 1 A\n SG_ T : 0|8@1+ (1,0) [0|0] \"\xB0" "C\" B\n"
-                               "CM_ BO_ 1 \"Stra\xDF" "e \\\"quoted\\\"\";\n";
+    const std::string latin1 =
+        "VERSION \"\"\nBO_ 1 M: 1 A\n SG_ T : 0|8@1+ (1,0) [0|0] \"\xB0"
+        "C\" B\n"
+        "CM_ BO_ 1 \"Stra\xDF"
+        "e \\\"quoted\\\"\";\n";
     const auto a = readOk(latin1);
     ASSERT_TRUE(a);
-    EXPECT_EQ(a->find(1, false)->signals[0].unit, "\xC2\xB0" "C");
-    EXPECT_EQ(a->find(1, false)->comment, "Stra\xC3\x9F" "e \"quoted\"");
-    const std::string utf8 = "VERSION \"\"\nBO_ 1 M: 1 A\n SG_ T : 0|8@1+ (1,0) [0|0] \"\xC2\xB0" "C\" B\n";
+    EXPECT_EQ(a->find(1, false)->signals[0].unit,
+              "\xC2\xB0"
+              "C");
+    EXPECT_EQ(a->find(1, false)->comment,
+              "Stra\xC3\x9F"
+              "e \"quoted\"");
+    const std::string utf8 =
+        "VERSION \"\"\nBO_ 1 M: 1 A\n SG_ T : 0|8@1+ (1,0) [0|0] \"\xC2\xB0"
+        "C\" B\n";
     const auto b = readOk(utf8);
     ASSERT_TRUE(b);
-    EXPECT_EQ(b->find(1, false)->signals[0].unit, "\xC2\xB0" "C");
+    EXPECT_EQ(b->find(1, false)->signals[0].unit,
+              "\xC2\xB0"
+              "C");
 }
 
 TEST(DbcReader, ValueDescriptionsKeepEveryRawValueAsItsBits) {
@@ -359,8 +385,8 @@ SG_MUL_VAL_ 2 Leaf Inner 2-3;
     EXPECT_EQ(nested.signals[2].multiplexer, 1);
     EXPECT_EQ(nested.signals[2].selectors.at(0).high, 3u);
 
-    const DbcReadResult orphan = DbcReader::read(
-        "VERSION \"\"\nBO_ 1 M: 8 A\n SG_ S m3 : 0|8@1+ (1,0) [0|0] \"\" B\n");
+    const DbcReadResult orphan =
+        DbcReader::read("VERSION \"\"\nBO_ 1 M: 8 A\n SG_ S m3 : 0|8@1+ (1,0) [0|0] \"\" B\n");
     EXPECT_EQ(orphan.error, "line 3 does not parse: S is multiplexed but M has no multiplexer");
     const DbcReadResult loop = DbcReader::read(R"(VERSION ""
 BO_ 1 M: 8 A

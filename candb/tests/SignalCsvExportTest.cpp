@@ -15,7 +15,9 @@
 
 namespace {
 
-std::uint64_t millis(const CapturedFrame& f) { return f.millis; }
+std::uint64_t millis(const CapturedFrame& f) {
+    return f.millis;
+}
 
 // The shortest text that reads back the same: 100000 is "1e+05".
 std::string shortest(double v) {
@@ -80,14 +82,16 @@ TEST_F(SignalCsv, ALargeExportKeepsEveryRowInOrderAcrossBlocks) {
     std::uint64_t rows = 0;
     for (std::uint32_t i = 0; i < kFrames; ++i) {
         if (i % 5 == 4) continue;
-        const std::string lead = std::to_string(i) + "," + std::to_string(i % 1000) + ",0x100,Count,";
+        const std::string lead =
+            std::to_string(i) + "," + std::to_string(i % 1000) + ",0x100,Count,";
         ASSERT_TRUE(std::getline(lines, line));
         ASSERT_EQ(line, lead + "Counter," + std::to_string(i) + "," + shortest(i) + ",,");
         ASSERT_TRUE(std::getline(lines, line));
         const unsigned half = i % 256;
-        ASSERT_EQ(line, lead + "Half," + std::to_string(half) + "," +
-                            (half % 2 == 0 ? std::to_string(half / 2) : std::to_string(half / 2) + ".5") +
-                            ",u,");
+        ASSERT_EQ(line,
+                  lead + "Half," + std::to_string(half) + "," +
+                      (half % 2 == 0 ? std::to_string(half / 2) : std::to_string(half / 2) + ".5") +
+                      ",u,");
         ASSERT_TRUE(std::getline(lines, line));
         ASSERT_EQ(line, lead + "Sign,-1,-1,,");
         rows += 3;
@@ -100,7 +104,8 @@ TEST_F(SignalCsv, FieldsAreQuotedWhereCsvNeedsItAndALongLabelArrivesWhole) {
     const std::string longLabel(5u << 20, 'x');  // more than an output block
     const SignalDecoder decoder({database(
         "VERSION \"\"\nBO_ 5 Quoting: 1 A\n SG_ Value : 0|8@1+ (1,0) [0|0] \"m, \\\"per\\\" s\" B\n"
-        "VAL_ 5 Value 1 \"one, \\\"1\\\"\" 2 \"" + longLabel + "\" 3 \"line\nbreak\" ;\n")});
+        "VAL_ 5 Value 1 \"one, \\\"1\\\"\" 2 \"" +
+        longLabel + "\" 3 \"line\nbreak\" ;\n")});
     FrameStore store;
     for (const std::uint8_t v : {1, 2, 3, 4}) {
         CapturedFrame f;
@@ -114,13 +119,16 @@ TEST_F(SignalCsv, FieldsAreQuotedWhereCsvNeedsItAndALongLabelArrivesWhole) {
     EXPECT_EQ(readAll(path),
               "frame,time_ms,identifier,message,signal,raw,value,unit,label\n"
               "0,0,0x5,Quoting,Value,1,1,\"m, \"\"per\"\" s\",\"one, \"\"1\"\"\"\n"
-              "1,0,0x5,Quoting,Value,2,2,\"m, \"\"per\"\" s\"," + longLabel + "\n"
-              "2,0,0x5,Quoting,Value,3,3,\"m, \"\"per\"\" s\",\"line\nbreak\"\n"
-              "3,0,0x5,Quoting,Value,4,4,\"m, \"\"per\"\" s\",\n");
+              "1,0,0x5,Quoting,Value,2,2,\"m, \"\"per\"\" s\"," +
+                  longLabel +
+                  "\n"
+                  "2,0,0x5,Quoting,Value,3,3,\"m, \"\"per\"\" s\",\"line\nbreak\"\n"
+                  "3,0,0x5,Quoting,Value,4,4,\"m, \"\"per\"\" s\",\n");
 }
 
 TEST_F(SignalCsv, AFailedExportLeavesTheOldFileAndAPipeIsWrittenStraight) {
-    const SignalDecoder decoder({database("VERSION \"\"\nBO_ 1 M: 1 A\n SG_ S : 0|8@1+ (1,0) [0|0] \"\" B\n")});
+    const SignalDecoder decoder(
+        {database("VERSION \"\"\nBO_ 1 M: 1 A\n SG_ S : 0|8@1+ (1,0) [0|0] \"\" B\n")});
     FrameStore store;
     CapturedFrame f;
     f.identifier = 1;

@@ -19,7 +19,9 @@ std::shared_ptr<const CanDatabase> database(const std::string& text) {
     return r.database;
 }
 
-SignalDecoder decoderFor(const std::string& text) { return SignalDecoder({database(text)}); }
+SignalDecoder decoderFor(const std::string& text) {
+    return SignalDecoder({database(text)});
+}
 
 CapturedFrame frame(std::uint32_t id, std::initializer_list<std::uint8_t> bytes,
                     bool extended = false) {
@@ -71,7 +73,8 @@ TEST(SignalDecoderBits, EveryPlacementOfBothBitOrdersReadsTheRightBits) {
                 const unsigned msb = start / 8 * 8 + 7 - start % 8;
                 if (order == 1 ? start + length > 64 : msb + length > 64) continue;
                 dbc += " SG_ L" + std::to_string(length) + " : " + std::to_string(start) + "|" +
-                       std::to_string(length) + "@" + std::to_string(order) + "+ (1,0) [0|0] \"\" B\n";
+                       std::to_string(length) + "@" + std::to_string(order) +
+                       "+ (1,0) [0|0] \"\" B\n";
             }
         }
     }
@@ -92,8 +95,8 @@ TEST(SignalDecoderBits, EveryPlacementOfBothBitOrdersReadsTheRightBits) {
             ASSERT_EQ(out.values().size(), out.message()->signals.size());
             for (const SignalValue& v : out.values()) {
                 const std::uint64_t want = naiveRaw(f.data, start, v.signal->length, motorola);
-                ASSERT_EQ(v.raw, want) << (motorola ? "@0 " : "@1 ") << start << "|"
-                                       << int{v.signal->length};
+                ASSERT_EQ(v.raw, want)
+                    << (motorola ? "@0 " : "@1 ") << start << "|" << int{v.signal->length};
                 EXPECT_EQ(v.value, static_cast<double>(want));
                 ++checked;
             }
@@ -127,8 +130,9 @@ TEST(SignalDecoderSign, EveryLengthExtendsItsSignBit) {
         const unsigned msb = 64 - length;
         const unsigned start = msb / 8 * 8 + 7 - msb % 8;
         dbc += "BO_ " + std::to_string(length) + " M: 8 A\n SG_ Intel : 0|" +
-               std::to_string(length) + "@1- (1,0) [0|0] \"\" B\n SG_ Motorola : " +
-               std::to_string(start) + "|" + std::to_string(length) + "@0- (1,0) [0|0] \"\" B\n";
+               std::to_string(length) +
+               "@1- (1,0) [0|0] \"\" B\n SG_ Motorola : " + std::to_string(start) + "|" +
+               std::to_string(length) + "@0- (1,0) [0|0] \"\" B\n";
     }
     const SignalDecoder decoder = decoderFor(dbc);
     DecodedFrame out = decoder.makeFrame();
@@ -242,7 +246,7 @@ BO_ 1 M: 8 A
     ASSERT_TRUE(decoder.decode(frame(1, {3, 0xFC, 0x10, 0x6B}), out));
     ASSERT_EQ(out.values().size(), 3u);
     EXPECT_EQ(text(out.values()[0].value), "0.30000000000000004");  // 3 × 0.1, not 0.3
-    EXPECT_EQ(out.values()[1].value, 12.0);                        // -4 × -0.5 + 10
+    EXPECT_EQ(out.values()[1].value, 12.0);                         // -4 × -0.5 + 10
     EXPECT_EQ(out.values()[2].value, 27408 * 0.01 + -273.15);
     EXPECT_EQ(text(out.values()[2].value), "0.9300000000000068");
 }
@@ -302,7 +306,8 @@ SG_MUL_VAL_ 2 Leaf Inner 2-3;
     DecodedFrame out = decoder.makeFrame();
     const auto names = [&out]() {
         std::string s;
-        for (const SignalValue& v : out.values()) s += v.signal->name + "=" + std::to_string(v.raw) + " ";
+        for (const SignalValue& v : out.values())
+            s += v.signal->name + "=" + std::to_string(v.raw) + " ";
         return s;
     };
     ASSERT_TRUE(decoder.decode(frame(1, {5, 0, 9, 1}), out));
@@ -330,11 +335,13 @@ SG_MUL_VAL_ 2 Leaf Inner 2-3;
         const std::uint32_t id = 1 + rng() % 2;
         CapturedFrame f = frame(id, {});
         f.length = static_cast<std::uint8_t>(rng() % 5);
-        for (int k = 0; k < 4; ++k) f.data[k] = k < f.length ? static_cast<std::uint8_t>(rng() % 8) : 0;
+        for (int k = 0; k < 4; ++k)
+            f.data[k] = k < f.length ? static_cast<std::uint8_t>(rng() % 8) : 0;
         ASSERT_TRUE(decoder.decode(f, out));
         const int message = decoder.find(id, false);
         std::size_t next = 0;
-        for (std::size_t s = 0; s < decoder.message(static_cast<std::size_t>(message)).signals.size(); ++s) {
+        for (std::size_t s = 0;
+             s < decoder.message(static_cast<std::size_t>(message)).signals.size(); ++s) {
             SignalValue one;
             const bool decoded = decoder.decodeSignal(f, static_cast<std::size_t>(message), s, one);
             const bool inFrame = next < out.values().size() && out.values()[next].index == s;
@@ -386,9 +393,23 @@ TEST(SignalDecoderText, ValuesAreWrittenSoTheyReadBackTheSame) {
         ASSERT_EQ(std::bit_cast<std::uint64_t>(back), std::bit_cast<std::uint64_t>(v)) << s;
     }
     // Whole values take a faster path that must write what the general one writes.
-    std::vector<double> whole = {0.0, -0.0, 1, -1, 99999, 100000, -100000, 120000, 123456, 1e15,
-                                 1e15 + 1, 9007199254740992.0, -9007199254740991.0,
-                                 9007199254740994.0, 1e16, 1e17 + 8, 18446744073709551616.0};
+    std::vector<double> whole = {0.0,
+                                 -0.0,
+                                 1,
+                                 -1,
+                                 99999,
+                                 100000,
+                                 -100000,
+                                 120000,
+                                 123456,
+                                 1e15,
+                                 1e15 + 1,
+                                 9007199254740992.0,
+                                 -9007199254740991.0,
+                                 9007199254740994.0,
+                                 1e16,
+                                 1e17 + 8,
+                                 18446744073709551616.0};
     for (int i = 0; i < 100000; ++i) {
         const int bits = static_cast<int>(rng() % 54);
         const auto n = static_cast<std::int64_t>(rng() >> (64 - bits)) * (i % 2 == 0 ? 1 : -1);
