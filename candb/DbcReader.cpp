@@ -273,6 +273,12 @@ private:
     [[noreturn]] void refuse(std::uint64_t line, std::string detail) const {
         throw Refusal{line, std::move(detail)};
     }
+    // One more entry of a kind the file decides the number of; refused beyond the bound.
+    void count(std::uint64_t line, std::size_t& counter, std::size_t limit, const char* what) {
+        if (++counter > limit)
+            refuse(line, std::string("more ") + what + " than a database can hold");
+    }
+    void entry(std::uint64_t line) { count(line, m_entries, DbcReader::kMaxEntries, "entries"); }
     void warn(std::uint64_t line, DbcWarningKind kind, std::string detail) {
         ++m_result.counts[static_cast<std::size_t>(kind)];
         if (m_result.warnings.size() < DbcReadResult::kWarningsKept) {
@@ -332,6 +338,8 @@ private:
     static constexpr std::size_t kNone = SIZE_MAX;
     static constexpr std::size_t kDropped = SIZE_MAX - 1;
     std::size_t m_current = kNone;
+    std::size_t m_signals = 0;
+    std::size_t m_entries = 0;
 };
 
 Token DbcParser::expect(Tok kind, std::string_view what, std::string_view where) {
@@ -474,6 +482,7 @@ void DbcParser::nodes() {
     takePunct(':');
     while (onSameLine()) {
         const Token t = expect(Tok::kIdent, "node names", "BU_");
+        entry(t.line);
         m_db->m_nodes.emplace_back(t.text);
     }
 }
@@ -494,6 +503,7 @@ std::vector<ValueDescription> DbcParser::descriptionPairs(std::string_view where
                  std::string(v.text) + " is not an integer value");
             continue;
         }
+        entry(v.line);
         values.push_back({raw, text(s)});
     }
     // One text per value, the first given.
@@ -619,7 +629,9 @@ void DbcParser::signalLine(const Token& keyword) {
     s.unit = text(expect(Tok::kString, "a quoted unit", where));
     while (onSameLine()) {
         if (takePunct(',')) continue;
-        s.receivers.emplace_back(expect(Tok::kIdent, "receiver names", where).text);
+        const Token receiver = expect(Tok::kIdent, "receiver names", where);
+        entry(receiver.line);
+        s.receivers.emplace_back(receiver.text);
     }
     if (m_current == kDropped) return;
     CanMessage& m = m_db->m_messages[m_current];
@@ -630,6 +642,7 @@ void DbcParser::signalLine(const Token& keyword) {
         warn(keyword.line, DbcWarningKind::kDuplicate,
              "message " + m.name + " has a second signal " + s.name);
     }
+    count(keyword.line, m_signals, DbcReader::kMaxSignals, "signals");
     m.signals.push_back(std::move(s));
     m_sources[m_current].push_back(std::move(source));
 }
@@ -704,6 +717,7 @@ void DbcParser::attributeDefinition() {
         if (!d.type.empty() && !(t.kind == Tok::kPunct && t.text[0] == ',')) d.type += ' ';
         d.type += t.kind == Tok::kString ? "\"" + text(t) + "\"" : std::string(t.text);
     }
+    entry(m_lex.lastEndLine());
     m_db->m_attributeDefinitions.push_back(std::move(d));
 }
 
@@ -754,7 +768,9 @@ void DbcParser::attributeValue() {
     }
     a.value = v.kind == Tok::kString ? text(v) : std::string(v.text);
     expectPunct(';', where);
-    if (known) m_db->m_attributes.push_back(std::move(a));
+    if (!known) return;
+    entry(v.line);
+    m_db->m_attributes.push_back(std::move(a));
 }
 
 void DbcParser::valueDescriptions() {
@@ -829,9 +845,7 @@ void DbcParser::multiplexerValues() {
             refuse(low.line, std::string(low.text) + "-" + std::string(high.text) +
                                  " is not a range of multiplexer values");
         }
-        if (ranges.size() >= DbcReader::kMaxSignalsPerMessage) {
-            refuse(low.line, "SG_MUL_VAL_ has more ranges than it can use");
-        }
+        entry(low.line);
         ranges.push_back(r);
     } while (takePunct(','));
     expectPunct(';', where);

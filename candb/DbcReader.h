@@ -64,8 +64,12 @@ class DbcReader {
 public:
     // Larger than any real database; bounds what a file can make the reader hold.
     static constexpr std::size_t kMaxFileBytes = std::size_t{64} << 20;
+    // Far above any real database; they bound what a hostile file can make the reader hold.
+    static constexpr std::size_t kMaxMessages = 100'000;
     static constexpr std::size_t kMaxSignalsPerMessage = 4096;
-    static constexpr std::size_t kMaxMessages = 1'000'000;
+    static constexpr std::size_t kMaxSignals = 250'000;
+    // Node and receiver names, value descriptions, attributes, multiplexer ranges.
+    static constexpr std::size_t kMaxEntries = 2'000'000;
 
     // `text`, when given, receives the bytes that were read (for keeping the database with a
     // document), whether or not they parse.

@@ -281,6 +281,25 @@ TEST(DbcReader, RefusesAFileLargerThanAnyDatabaseBeforeReadingIt) {
     EXPECT_FALSE(DbcReader::readFile("/tmp").ok);
 }
 
+TEST(DbcReader, BoundsWhatAFileCanMakeItHold) {
+    std::string many = "VERSION \"\"\nBO_ 1 M: 8 A\n";
+    for (std::size_t i = 0; i <= DbcReader::kMaxSignalsPerMessage; ++i) {
+        many += " SG_ S" + std::to_string(i) + " : 0|1@1+ (1,0) [0|0] \"\" B\n";
+    }
+    const DbcReadResult signals = DbcReader::read(many);
+    EXPECT_FALSE(signals.ok);
+    EXPECT_EQ(signals.errorLine, DbcReader::kMaxSignalsPerMessage + 3);
+    EXPECT_EQ(signals.error.substr(signals.error.find(": ") + 2),
+              "message M has more signals than a message can hold");
+
+    // Two bytes a receiver name: a file well under the size bound names too many.
+    std::string receivers = "VERSION \"\"\nBO_ 1 M: 8 A\n SG_ S : 0|1@1+ (1,0) [0|0] \"\" A";
+    for (std::size_t i = 0; i < DbcReader::kMaxEntries; ++i) receivers += ",A";
+    const DbcReadResult entries = DbcReader::read(receivers + "\n");
+    EXPECT_FALSE(entries.ok);
+    EXPECT_EQ(entries.error, "line 3 does not parse: more entries than a database can hold");
+}
+
 TEST(DbcReader, ReferencesToNothingAndRepeatsAreWarnedWithTheirLines) {
     const char text[] = R"(VERSION ""
 BO_ 10 Msg: 8 A
