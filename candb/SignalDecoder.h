@@ -16,6 +16,10 @@
 // With several databases the first one given that names an identifier decodes it; the others'
 // messages with that identifier are reported in conflicts() and not used.
 //
+// Use: read each file with DbcReader, make one decoder of the databases, take one DecodedFrame
+// from makeFrame() per thread, then decode(frame, out) for every frame (a list row, a panel, an
+// export), or decodeSignal() for the one signal a curve plots.
+//
 // Thread: the decoder is immutable once made; any thread may call its const members at once,
 // each with its own DecodedFrame. The databases are shared, read-only.
 
