@@ -305,8 +305,13 @@ private:
     // Finds the message a reference names by its identifier as written; null (with a warning
     // unless the message was skipped on purpose) when there is none.
     CanMessage* message(std::uint32_t written, std::uint64_t line);
-    // The signal of a message by name; null with a warning when there is none.
+    // The signal of a message by name (the first of that name); -1 with a warning when there is
+    // none. A table, so that references cost the same however many signals a message has.
     int signalIndex(const CanMessage& m, std::string_view name, std::uint64_t line);
+    [[nodiscard]] int findSignal(const CanMessage& m, std::string_view name) const;
+    [[nodiscard]] std::string nameKey(const CanMessage& m, std::string_view name) const {
+        return std::to_string(&m - m_db->m_messages.data()) + ':' + std::string(name);
+    }
 
     void statement(const Token& keyword);
     void nameSpace();
@@ -340,6 +345,7 @@ private:
     std::size_t m_current = kNone;
     std::size_t m_signals = 0;
     std::size_t m_entries = 0;
+    std::unordered_map<std::string, int> m_signalNames;  // nameKey() → index in its message
 };
 
 Token DbcParser::expect(Tok kind, std::string_view what, std::string_view where) {
@@ -396,10 +402,13 @@ CanMessage* DbcParser::message(std::uint32_t written, std::uint64_t line) {
     return nullptr;
 }
 
+int DbcParser::findSignal(const CanMessage& m, std::string_view name) const {
+    const auto it = m_signalNames.find(nameKey(m, name));
+    return it == m_signalNames.end() ? -1 : it->second;
+}
+
 int DbcParser::signalIndex(const CanMessage& m, std::string_view name, std::uint64_t line) {
-    for (std::size_t i = 0; i < m.signals.size(); ++i) {
-        if (m.signals[i].name == name) return static_cast<int>(i);
-    }
+    if (const int i = findSignal(m, name); i >= 0) return i;
     warn(line, DbcWarningKind::kUnknownReference,
          "message " + m.name + " has no signal " + std::string(name));
     return -1;
@@ -638,11 +647,11 @@ void DbcParser::signalLine(const Token& keyword) {
     if (m.signals.size() >= DbcReader::kMaxSignalsPerMessage) {
         refuse(keyword.line, "message " + m.name + " has more signals than a message can hold");
     }
-    if (m.signal(s.name) != nullptr) {
+    count(keyword.line, m_signals, DbcReader::kMaxSignals, "signals");
+    if (!m_signalNames.emplace(nameKey(m, s.name), static_cast<int>(m.signals.size())).second) {
         warn(keyword.line, DbcWarningKind::kDuplicate,
              "message " + m.name + " has a second signal " + s.name);
     }
-    count(keyword.line, m_signals, DbcReader::kMaxSignals, "signals");
     m.signals.push_back(std::move(s));
     m_sources[m_current].push_back(std::move(source));
 }
@@ -873,13 +882,7 @@ void DbcParser::resolveMultiplexing(CanMessage& m, std::vector<SignalSource>& so
         CanSignal& s = m.signals[i];
         SignalSource& source = sources[i];
         if (source.extended) {
-            int mux = -1;
-            for (std::size_t k = 0; k < m.signals.size(); ++k) {
-                if (m.signals[k].name == source.muxName) {
-                    mux = static_cast<int>(k);
-                    break;
-                }
-            }
+            const int mux = findSignal(m, source.muxName);
             if (mux < 0 || !m.signals[static_cast<std::size_t>(mux)].isMultiplexer) {
                 refuse(source.extendedLine, source.muxName + " is not a multiplexer of " + m.name);
             }
@@ -894,16 +897,26 @@ void DbcParser::resolveMultiplexing(CanMessage& m, std::vector<SignalSource>& so
         }
     }
     // A chain of multiplexers must end: one that selects itself, however far round, is refused.
+    // Each signal is walked once: 0 not yet, 1 on the chain being walked, 2 known to end.
+    std::vector<std::uint8_t> state(m.signals.size(), 0);
+    std::vector<std::size_t> chain;
     for (std::size_t i = 0; i < m.signals.size(); ++i) {
-        int at = m.signals[i].multiplexer;
-        for (std::size_t steps = 0; at >= 0; ++steps) {
-            if (steps > m.signals.size() || static_cast<std::size_t>(at) == i) {
-                const SignalSource& source = sources[i];
-                refuse(source.extended ? source.extendedLine : source.line,
-                       m.signals[i].name + " selects itself through its multiplexers");
-            }
-            at = m.signals[static_cast<std::size_t>(at)].multiplexer;
+        chain.clear();
+        std::size_t at = i;
+        while (state[at] == 0) {
+            state[at] = 1;
+            chain.push_back(at);
+            const int up = m.signals[at].multiplexer;
+            if (up < 0) break;
+            at = static_cast<std::size_t>(up);
         }
+        // Back on the chain being walked, rather than stopped at its top: a loop.
+        if (state[at] == 1 && m.signals[at].multiplexer >= 0) {
+            const SignalSource& source = sources[at];
+            refuse(source.extended ? source.extendedLine : source.line,
+                   m.signals[at].name + " selects itself through its multiplexers");
+        }
+        for (const std::size_t c : chain) state[c] = 2;
     }
 }
 

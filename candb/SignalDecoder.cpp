@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <unordered_map>
 
 namespace {
 
@@ -21,10 +22,16 @@ SignalDecoder::SignalDecoder(std::vector<std::shared_ptr<const CanDatabase>> dat
     : m_databases(std::move(databases)) {
     m_standard.fill(-1);
     std::vector<std::size_t> ownerOf;  // per message number: the database it came from
+    std::unordered_map<std::uint32_t, std::int32_t> extended;  // sorted into m_extended at the end
     for (std::size_t d = 0; d < m_databases.size(); ++d) {
         if (!m_databases[d]) continue;
         for (const CanMessage& cm : m_databases[d]->messages()) {
-            const int known = find(cm.identifier, cm.extended);
+            int known = -1;
+            if (!cm.extended) {
+                known = m_standard[cm.identifier];
+            } else if (const auto it = extended.find(cm.identifier); it != extended.end()) {
+                known = it->second;
+            }
             if (known >= 0) {
                 const std::size_t kept = ownerOf[static_cast<std::size_t>(known)];
                 m_conflicts.push_back({cm.identifier, cm.extended, kept, d,
@@ -34,10 +41,7 @@ SignalDecoder::SignalDecoder(std::vector<std::shared_ptr<const CanDatabase>> dat
             }
             const auto number = static_cast<std::int32_t>(m_messages.size());
             if (cm.extended) {
-                const auto at =
-                    std::lower_bound(m_extended.begin(), m_extended.end(), cm.identifier,
-                                     [](const auto& e, std::uint32_t id) { return e.first < id; });
-                m_extended.insert(at, {cm.identifier, number});
+                extended.emplace(cm.identifier, number);
             } else {
                 m_standard[cm.identifier] = number;
             }
@@ -75,8 +79,8 @@ SignalDecoder::SignalDecoder(std::vector<std::shared_ptr<const CanDatabase>> dat
                 e.bytes = static_cast<std::uint8_t>(end <= 64 ? (end + 7) / 8 : 9);
                 m_signals.push_back(e);
             }
-            for (Extraction* e = &m_signals[m.first]; e != m_signals.data() + m_signals.size();
-                 ++e) {
+            for (Extraction* e = m_signals.data() + m.first;
+                 e != m_signals.data() + m_signals.size(); ++e) {
                 if (e->multiplexer >= 0) {
                     e->signedSelector = cm.signals[static_cast<std::size_t>(e->multiplexer)].type ==
                                         ValueType::kSigned;
@@ -84,12 +88,20 @@ SignalDecoder::SignalDecoder(std::vector<std::shared_ptr<const CanDatabase>> dat
             }
             if (m.multiplexed) {
                 // Multiplexers first, each after its own, so one pass decides every signal.
-                std::vector<unsigned> depth(cm.signals.size(), 0);
-                for (std::size_t i = 0; i < cm.signals.size(); ++i) {
-                    for (int at = cm.signals[i].multiplexer; at >= 0 && depth[i] <= m.count;
-                         at = cm.signals[static_cast<std::size_t>(at)].multiplexer) {
-                        ++depth[i];
+                // Depths are found once each, walking up only to a signal already known.
+                const std::size_t n = cm.signals.size();
+                std::vector<int> depth(n, -1);
+                std::vector<std::size_t> path;
+                for (std::size_t i = 0; i < n; ++i) {
+                    path.clear();
+                    std::size_t at = i;
+                    while (depth[at] < 0 && cm.signals[at].multiplexer >= 0 && path.size() <= n) {
+                        path.push_back(at);
+                        at = static_cast<std::size_t>(cm.signals[at].multiplexer);
                     }
+                    if (depth[at] < 0) depth[at] = 0;
+                    int d = depth[at];
+                    for (auto p = path.rbegin(); p != path.rend(); ++p) depth[*p] = ++d;
                 }
                 std::vector<std::uint32_t> order(cm.signals.size());
                 for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = i;
@@ -101,6 +113,8 @@ SignalDecoder::SignalDecoder(std::vector<std::shared_ptr<const CanDatabase>> dat
             m_messages.push_back(m);
         }
     }
+    m_extended.assign(extended.begin(), extended.end());
+    std::sort(m_extended.begin(), m_extended.end());
 }
 
 int SignalDecoder::findExtended(std::uint32_t identifier) const {

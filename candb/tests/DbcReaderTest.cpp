@@ -417,4 +417,13 @@ SG_MUL_VAL_ 1 C A 1-1;
     EXPECT_FALSE(loop.ok);
     EXPECT_EQ(loop.errorLine, 5u);
     EXPECT_EQ(loop.error, "line 5 does not parse: A selects itself through its multiplexers");
+    const DbcReadResult self = DbcReader::read(R"(VERSION ""
+BO_ 1 M: 8 A
+ SG_ Top M : 0|8@1+ (1,0) [0|0] "" B
+ SG_ Below m1 : 8|8@1+ (1,0) [0|0] "" B
+ SG_ A m1M : 16|8@1+ (1,0) [0|0] "" B
+SG_MUL_VAL_ 1 Below A 1-1;
+SG_MUL_VAL_ 1 A A 1-1;
+)");
+    EXPECT_EQ(self.error, "line 7 does not parse: A selects itself through its multiplexers");
 }
