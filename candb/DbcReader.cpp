@@ -972,12 +972,13 @@ std::string DbcReadResult::summary() const {
         if (counts[k] == 0) continue;
         if (!first) text += ", ";
         first = false;
-        text += std::to_string(counts[k]) + " " + dbcWarningText(static_cast<DbcWarningKind>(k));
+        text += std::to_string(counts[k]) + ": " + dbcWarningText(static_cast<DbcWarningKind>(k));
     }
     text += ")";
     if (!warnings.empty()) {
-        text += "; the first, line " + std::to_string(warnings.front().line) + ": " +
-                warnings.front().detail;
+        const DbcWarning& w = warnings.front();
+        text += "; the first is line " + std::to_string(w.line) + ": " + dbcWarningText(w.kind) +
+                " (" + w.detail + ")";
     }
     return text + ".";
 }

@@ -56,7 +56,8 @@ struct DbcReadResult {
         for (const std::uint64_t c : counts) n += c;
         return n;
     }
-    // "N statements were passed over (...); the first, line L: what." or "" when none was.
+    // "N statements were passed over (...); the first is line L: why (what)." or "" when none
+    // was.
     [[nodiscard]] std::string summary() const;
 };
 

@@ -91,8 +91,8 @@ TEST_F(SignalBatch, WritesEveryDecodedValueOfEveryFrameAsTheBaseline) {
               0);
     const std::string errors = testing::internal::GetCapturedStderr();
     EXPECT_EQ(readAll(out), readAll(m_data + "/signals.csv"));
-    EXPECT_NE(errors.find("1 statement was passed over (1 an unknown keyword); the first, line 32: "
-                          "BO_TX_BU_."),
+    EXPECT_NE(errors.find("1 statement was passed over (1: an unknown keyword); the first is line "
+                          "32: an unknown keyword (BO_TX_BU_)."),
               std::string::npos)
         << errors;
     EXPECT_NE(errors.find("2 signal values were left out"), std::string::npos) << errors;

@@ -182,9 +182,9 @@ BO_ 11 Second: 1 A
     EXPECT_EQ(r.warnings[0].detail, "BO_TX_BU_");
     EXPECT_EQ(r.warnings[3].line, 9u);
     EXPECT_EQ(r.warnings[4].detail, "CAT_DEF_");
-    EXPECT_EQ(
-        r.summary(),
-        "5 statements were passed over (5 an unknown keyword); the first, line 5: BO_TX_BU_.");
+    EXPECT_EQ(r.summary(),
+              "5 statements were passed over (5: an unknown keyword); the first is line 5: an "
+              "unknown keyword (BO_TX_BU_).");
     ASSERT_EQ(r.database->messages().size(), 2u);
     EXPECT_EQ(r.database->find(11, false)->signals.at(0).name, "T");
 }
