@@ -301,6 +301,7 @@ private:
     }
     [[nodiscard]] std::string text(const Token& t) const;
     double number(std::string_view where);
+    double limit(std::string_view where);  // a minimum or maximum
 
     // Finds the message a reference names by its identifier as written; null (with a warning
     // unless the message was skipped on purpose) when there is none.
@@ -346,6 +347,7 @@ private:
     std::size_t m_signals = 0;
     std::size_t m_entries = 0;
     std::unordered_map<std::string, int> m_signalNames;  // nameKey() → index in its message
+    std::unordered_set<std::string> m_leftOut;           // nameKey() of signals left out
 };
 
 Token DbcParser::expect(Tok kind, std::string_view what, std::string_view where) {
@@ -384,6 +386,26 @@ std::string DbcParser::text(const Token& t) const {
     return out;
 }
 
+double DbcParser::limit(std::string_view where) {
+    const Token t = expect(Tok::kNumber, "a number", where);
+    double v = 0;
+    if (parseDouble(t.text, v)) return v;
+    // A bound beyond doubles (a long text field's maximum, 4.4E+481) is an infinite one; one
+    // below them is zero.
+    std::string_view digits = t.text;
+    const bool negative = !digits.empty() && digits[0] == '-';
+    if (!digits.empty() && (digits[0] == '-' || digits[0] == '+')) digits.remove_prefix(1);
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), v);
+    if (ec == std::errc::result_out_of_range && end == digits.data() + digits.size()) {
+        const std::size_t e = digits.find_first_of("eE");
+        const bool tiny =
+            e != std::string_view::npos && e + 1 < digits.size() && digits[e + 1] == '-';
+        const double magnitude = tiny ? 0.0 : HUGE_VAL;
+        return negative ? -magnitude : magnitude;
+    }
+    refuse(t.line, std::string(where) + ": " + quoted(t) + " is not a number");
+}
+
 double DbcParser::number(std::string_view where) {
     const Token t = expect(Tok::kNumber, "a number", where);
     double v = 0;
@@ -409,6 +431,7 @@ int DbcParser::findSignal(const CanMessage& m, std::string_view name) const {
 
 int DbcParser::signalIndex(const CanMessage& m, std::string_view name, std::uint64_t line) {
     if (const int i = findSignal(m, name); i >= 0) return i;
+    if (m_leftOut.count(nameKey(m, name)) != 0) return -1;  // already reported
     warn(line, DbcWarningKind::kUnknownReference,
          "message " + m.name + " has no signal " + std::string(name));
     return -1;
@@ -604,11 +627,11 @@ void DbcParser::signalLine(const Token& keyword) {
     const Token sign = m_lex.next();
     std::uint32_t startBit = 0;
     std::uint32_t bits = 0;
-    if (!parseUnsigned(start.text, startBit) || startBit >= 512) {
-        refuse(start.line, "the start bit " + std::string(start.text) + " is outside 64 bytes");
+    if (!parseUnsigned(start.text, startBit)) {
+        refuse(start.line, quoted(start) + " is not a start bit");
     }
-    if (!parseUnsigned(length.text, bits) || bits < 1 || bits > 64) {
-        refuse(length.line, "the length " + std::string(length.text) + " is not 1 to 64 bits");
+    if (!parseUnsigned(length.text, bits) || bits < 1) {
+        refuse(length.line, "the length " + std::string(length.text) + " is not a number of bits");
     }
     if (order.text != "0" && order.text != "1") {
         refuse(order.line, "the byte order is @0 or @1, not @" + std::string(order.text));
@@ -616,24 +639,17 @@ void DbcParser::signalLine(const Token& keyword) {
     if (sign.kind != Tok::kPunct || (sign.text[0] != '+' && sign.text[0] != '-')) {
         refuse(sign.line, "SG_ needs '+' or '-' after the byte order, found " + quoted(sign));
     }
-    s.startBit = static_cast<std::uint16_t>(startBit);
-    s.length = static_cast<std::uint8_t>(bits);
     s.order = order.text == "1" ? ByteOrder::kIntel : ByteOrder::kMotorola;
     s.type = sign.text[0] == '-' ? ValueType::kSigned : ValueType::kUnsigned;
-    // Where the last bit lands, counting bytes in order and bits from the most significant.
-    const std::uint32_t last = s.order == ByteOrder::kIntel
-                                   ? startBit + bits - 1
-                                   : startBit / 8 * 8 + 7 - startBit % 8 + bits - 1;
-    if (last >= 512) refuse(start.line, "signal " + s.name + " runs past 64 bytes");
     expectPunct('(', where);
     s.factor = number(where);
     expectPunct(',', where);
     s.offset = number(where);
     expectPunct(')', where);
     expectPunct('[', where);
-    s.minimum = number(where);
+    s.minimum = limit(where);
     expectPunct('|', where);
-    s.maximum = number(where);
+    s.maximum = limit(where);
     expectPunct(']', where);
     s.unit = text(expect(Tok::kString, "a quoted unit", where));
     while (onSameLine()) {
@@ -644,6 +660,20 @@ void DbcParser::signalLine(const Token& keyword) {
     }
     if (m_current == kDropped) return;
     CanMessage& m = m_db->m_messages[m_current];
+    // Where the last bit lands, counting bytes in order and bits from the most significant. Text
+    // fields of multi-frame transport protocols are longer than any frame: left out.
+    const std::uint64_t last = s.order == ByteOrder::kIntel
+                                   ? std::uint64_t{startBit} + bits - 1
+                                   : std::uint64_t{startBit} / 8 * 8 + 7 - startBit % 8 + bits - 1;
+    if (bits > 64 || last >= 512) {
+        warn(keyword.line, DbcWarningKind::kNotInFrame,
+             s.name + " has " + std::to_string(bits) + " bits from bit " +
+                 std::to_string(startBit) + ", more than a CAN frame carries");
+        m_leftOut.insert(nameKey(m, s.name));
+        return;
+    }
+    s.startBit = static_cast<std::uint16_t>(startBit);
+    s.length = static_cast<std::uint8_t>(bits);
     if (m.signals.size() >= DbcReader::kMaxSignalsPerMessage) {
         refuse(keyword.line, "message " + m.name + " has more signals than a message can hold");
     }
@@ -958,6 +988,8 @@ const char* dbcWarningText(DbcWarningKind kind) {
             return "a message without a CAN identifier";
         case DbcWarningKind::kIgnoredValue:
             return "a value that cannot apply";
+        case DbcWarningKind::kNotInFrame:
+            return "a signal longer than a CAN frame";
     }
     return "";
 }

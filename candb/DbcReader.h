@@ -28,8 +28,9 @@ enum class DbcWarningKind : std::uint8_t {
     kDuplicate,         // a second message with an identifier, or signal with a name
     kNotCan,            // a message whose identifier is not a CAN identifier: skipped
     kIgnoredValue,      // a value that cannot apply (a float type on a 16-bit signal, ...)
+    kNotInFrame,        // a signal of more than 64 bits or beyond 64 bytes: left out
 };
-inline constexpr std::size_t kDbcWarningKinds = 5;
+inline constexpr std::size_t kDbcWarningKinds = 6;
 
 // The kind in words, for reports ("an unknown keyword", ...).
 [[nodiscard]] const char* dbcWarningText(DbcWarningKind kind);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -220,10 +221,9 @@ TEST(DbcReader, RefusesAWholeFileAtTheFirstStatementThatDoesNotParse) {
     };
     const Case cases[] = {
         {" SG_ S : 0 8@1+ (1,0) [0|0] \"\" B", "SG_ needs '|', found '8'"},
-        {" SG_ S : 0|0@1+ (1,0) [0|0] \"\" B", "the length 0 is not 1 to 64 bits"},
-        {" SG_ S : 0|65@1+ (1,0) [0|0] \"\" B", "the length 65 is not 1 to 64 bits"},
-        {" SG_ S : 512|8@1+ (1,0) [0|0] \"\" B", "the start bit 512 is outside 64 bytes"},
-        {" SG_ S : 505|8@1+ (1,0) [0|0] \"\" B", "signal S runs past 64 bytes"},
+        {" SG_ S : 0|0@1+ (1,0) [0|0] \"\" B", "the length 0 is not a number of bits"},
+        {" SG_ S : 99999999999|8@1+ (1,0) [0|0] \"\" B", "'99999999999' is not a start bit"},
+        {" SG_ S : 0|8@1+ (1E+400,0) [0|0] \"\" B", "SG_: '1E+400' is not a number"},
         {" SG_ S : 7|8@2+ (1,0) [0|0] \"\" B", "the byte order is @0 or @1, not @2"},
         {" SG_ S : 7|8@1 (1,0) [0|0] \"\" B",
          "SG_ needs '+' or '-' after the byte order, found '('"},
@@ -279,6 +279,34 @@ TEST(DbcReader, RefusesAFileLargerThanAnyDatabaseBeforeReadingIt) {
     EXPECT_TRUE(read.ok) << read.error;
     EXPECT_EQ(kept, bytes);
     EXPECT_FALSE(DbcReader::readFile("/tmp").ok);
+}
+
+TEST(DbcReader, SignalsNoCanFrameCarriesAreLeftOutAndTheRestRead) {
+    const DbcReadResult r = DbcReader::read(R"(VERSION ""
+BO_ 2158493696 DISP1: 8 A
+ SG_ Instructions : 0|4@1+ (1,0) [0|15] "" B
+ SG_ Character : 24|1600@1+ (1,0) [0|4.446241647709404462001681407E+481] "" B
+ SG_ Wide : 0|65@1+ (1,0) [0|0] "" B
+ SG_ Beyond : 512|8@1+ (1,0) [0|0] "" B
+ SG_ Across : 505|8@1+ (1,0) [0|0] "" B
+ SG_ LastByte : 504|8@1+ (1,0) [-1E+400|1E+400] "" B
+ SG_ Tiny : 8|8@1+ (1,0) [1E-400|-1E-400] "" B
+CM_ SG_ 2158493696 Character "a text field sent over a transport protocol";
+VAL_ 2158493696 Wide 0 "zero" ;
+)");
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.counts[static_cast<std::size_t>(DbcWarningKind::kNotInFrame)], 4u);
+    EXPECT_EQ(r.warningCount(), 4u) << r.summary();  // no warning for the references to them
+    EXPECT_EQ(r.warnings[0].detail,
+              "Character has 1600 bits from bit 24, more than a CAN frame carries");
+    EXPECT_EQ(r.warnings[0].line, 4u);
+    const CanMessage& m = *r.database->find(0xA80000, true);
+    ASSERT_EQ(m.signals.size(), 3u);
+    EXPECT_EQ(m.signals[1].name, "LastByte");
+    EXPECT_EQ(m.signals[1].minimum, -HUGE_VAL);
+    EXPECT_EQ(m.signals[1].maximum, HUGE_VAL);
+    EXPECT_EQ(m.signals[2].minimum, 0.0);
+    EXPECT_TRUE(std::signbit(m.signals[2].maximum));
 }
 
 TEST(DbcReader, BoundsWhatAFileCanMakeItHold) {
