@@ -5,7 +5,8 @@
 // What the file says about decoding is read strictly: a BO_, SG_, VAL_, CM_, BA_DEF_, BA_,
 // SIG_VALTYPE_ or SG_MUL_VAL_ statement that does not parse refuses the whole file, naming its
 // line, so a database is never half-loaded. What this reader does not know (other keywords and
-// sections) is skipped and counted, as are references to messages or signals that are not there.
+// sections) is skipped and counted, as are references to messages or signals that are not there
+// and signals no CAN frame can carry (the long text fields of multi-frame protocols).
 // A file that does not start with a DBC keyword (a picture, a log) is refused at its first line.
 //
 // Files are untrusted: the size is checked before anything is read, and every count and number
