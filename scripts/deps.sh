@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev libgl-dev xvfb xauth poppler-utils clang libclang-rt-14-dev fonts-wqy-microhei
-    can-utils python3-can qt6-svg-dev qt6-translations-l10n shared-mime-info)
+    can-utils python3-can python3-canmatrix qt6-svg-dev qt6-translations-l10n shared-mime-info)
 # Real buses: Qt Serial Bus (its CAN plugins come with it), Qt Serial Port for slcan adapters.
 packages+=(qt6-serialbus-dev qt6-serialport-dev)
 missing=()

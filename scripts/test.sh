@@ -24,10 +24,10 @@ echo "== ThreadSanitizer"
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
     ctest --test-dir "$root/build-tsan" --output-on-failure -j "$jobs" -LE "gui|realbus"
 
-echo "== Fuzzing the document loader, the driver host's message parser and the log readers (libFuzzer)"
+echo "== Fuzzing the document loader, the driver host's message parser, the log readers and the DBC reader (libFuzzer)"
 CC=clang CXX=clang++ "$root/scripts/build.sh" "$root/build-fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DKORVANE_FUZZ=ON -DKORVANE_BENCHMARKS=OFF --target document_fuzz
-cmake --build "$root/build-fuzz" --target host_message_fuzz candump_fuzz asc_fuzz
+cmake --build "$root/build-fuzz" --target host_message_fuzz candump_fuzz asc_fuzz dbc_fuzz
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 # fuzz NAME CORPUS SECONDS: runs one target on a copy of its seed corpus.
@@ -41,3 +41,4 @@ fuzz document_fuzz corpus 30
 fuzz host_message_fuzz host-corpus 20
 fuzz candump_fuzz corpus-candump 15
 fuzz asc_fuzz corpus-asc 15
+fuzz dbc_fuzz corpus-dbc 15
