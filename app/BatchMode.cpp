@@ -2,6 +2,7 @@
 
 #include "app/ConvertBatch.h"
 #include "app/CurveBatch.h"
+#include "app/OverviewBatch.h"
 
 #include "capture/DocumentFile.h"
 #include "filters/FilterState.h"
@@ -25,6 +26,7 @@ const char kUsage[] =
     "       Korvane --print-to OUT.pdf [--reading can|devicenet|canopen] DOC.krv\n"
     "       Korvane --convert IN OUT\n"
     "       Korvane --export-curves OUT.csv --window NAME DOC.krv\n"
+    "       Korvane --export-overview OUT.csv DOC.krv\n"
     "\n"
     "Without options Korvane opens its window (and DOC.krv when given).\n"
     "\n"
@@ -36,11 +38,14 @@ const char kUsage[] =
     "                      and an ASC log (.asc), by the files' extensions\n"
     "  --export-curves OUT.csv --window NAME\n"
     "                      write the curve values of the chart window NAME to OUT.csv\n"
+    "  --export-overview OUT.csv\n"
+    "                      write one row per identifier of DOC.krv (count, times, periods,\n"
+    "                      last data) to OUT.csv\n"
     "  --help              this text\n"
     "\n"
-    "--export and --print-to apply the document's stored filter; --convert and --export-curves\n"
-    "take every frame. None shows a window; all report errors on standard error and exit with a\n"
-    "non-zero status on failure.\n";
+    "--export and --print-to apply the document's stored filter; --convert, --export-curves and\n"
+    "--export-overview take every frame. None shows a window; all report errors on standard error\n"
+    "and exit with a non-zero status on failure.\n";
 
 namespace {
 
@@ -53,6 +58,7 @@ int fail(const std::string& text) {
 
 int runBatch(int argc, char** argv) {
     if (const int curves = runCurveBatch(argc, argv); curves >= 0) return curves;
+    if (const int overview = runOverviewBatch(argc, argv); overview >= 0) return overview;
     std::string exportPath, pdfPath, document;
     ProtocolReading reading = ProtocolReading::kCan;
     bool batch = false;

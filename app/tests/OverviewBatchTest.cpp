@@ -1,0 +1,92 @@
+#include "app/BatchMode.h"
+#include "capture/DocumentFile.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+class OverviewBatch : public testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/overview-batch-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        m_dir = pattern;
+        // A SYNC every 100 ms, a PDO whose second byte counts, an extended identifier of the
+        // same value, and a remote request; the last SYNC after a wrap of the adapter's clock.
+        FrameStore store;
+        const auto add = [&store](std::uint32_t id, bool extended, std::uint32_t wraps,
+                                  std::uint32_t ms, std::uint32_t status,
+                                  std::vector<std::uint8_t> data) {
+            CapturedFrame f;
+            f.identifier = id;
+            f.format = extended ? 1 : 0;
+            f.wraps = wraps;
+            f.minutes = ms / 60000;
+            f.seconds = ms / 1000 % 60;
+            f.millis = ms % 1000;
+            f.micros = 500;
+            f.status = status;
+            f.length = static_cast<std::uint8_t>(data.size());
+            for (std::size_t i = 0; i < data.size(); ++i) f.data[i] = data[i];
+            store.append(f);
+        };
+        add(0x80, false, 0, 0, 0, {});
+        add(0x181, false, 0, 10, 0, {0x10, 0x00, 0xFF});
+        add(0x181, true, 0, 15, 0, {0xAB});
+        add(0x80, false, 0, 100, 0, {});
+        add(0x181, false, 0, 110, 0, {0x10, 0x01, 0xFF});
+        add(0x601, false, 0, 150, 1, {0, 0, 0, 0});
+        add(0x80, false, 0, 200, 0, {});
+        add(0x181, false, 0, 230, 0, {0x10, 0x02, 0xFF});
+        add(0x80, false, 1, 5, 0, {});
+        DocumentContents contents;
+        ASSERT_TRUE(saveDocument(m_dir + "/doc.krv", contents, store, store.count(), nullptr).ok);
+    }
+    void TearDown() override { std::filesystem::remove_all(m_dir); }
+
+    int run(std::vector<std::string> args) {
+        args.insert(args.begin(), "Korvane");
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        return runBatch(static_cast<int>(args.size()), argv.data());
+    }
+    std::string m_dir;
+};
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+}  // namespace
+
+TEST_F(OverviewBatch, WritesOneRowPerIdentifierOfTheDocument) {
+    const std::string out = m_dir + "/overview.csv";
+    ASSERT_EQ(run({"--export-overview", out, m_dir + "/doc.krv"}), 0);
+    EXPECT_EQ(readFile(out),
+              "identifier,format,count,first_ms,last_ms,mean_period_ms,min_period_ms,"
+              "max_period_ms,last_length,last_data\n"
+              "80,standard,4,0,4194309,1398103.000,100,4194109,0,\n"
+              "181,standard,3,10,230,110.000,100,120,3,10 02 FF\n"
+              "181,extended,1,15,15,,,,1,AB\n"
+              "601,standard,1,150,150,,,,4,\n");
+}
+
+TEST_F(OverviewBatch, FailsClearlyWithoutWritingAndLeavesOtherCommandsAlone) {
+    const std::string out = m_dir + "/x.csv";
+    EXPECT_EQ(run({"--export-overview", out, m_dir + "/missing.krv"}), 1);
+    EXPECT_EQ(run({"--export-overview", out}), 1);
+    EXPECT_EQ(run({"--export-overview"}), 1);
+    EXPECT_EQ(run({"--export-overview", out, "--reading", "can", m_dir + "/doc.krv"}), 1);
+    EXPECT_FALSE(std::filesystem::exists(out));
+    EXPECT_EQ(run({m_dir + "/doc.krv"}), -1);
+}
