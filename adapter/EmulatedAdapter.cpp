@@ -348,7 +348,7 @@ void EmulatedAdapter::carry(const BusFrame& frame, std::uint64_t endUs, bool rec
     if (!received) {
         ++m_stats.framesSent;
         if (m_source) {
-            m_source->transmitted(frame);
+            m_source->transmittedAt(frame, endUs);
         }
         return;
     }
