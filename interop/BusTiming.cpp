@@ -17,7 +17,7 @@ constexpr std::array<std::uint16_t, 256> crcTable() {
         std::uint16_t crc = static_cast<std::uint16_t>(i << 7);
         for (int k = 0; k < 8; ++k) {
             crc = static_cast<std::uint16_t>((crc & 0x4000) != 0 ? (crc << 1) ^ kCrcPolynomial
-                                                                  : crc << 1);
+                                                                 : crc << 1);
         }
         table[i] = crc & 0x7FFF;
     }

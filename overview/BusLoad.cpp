@@ -82,10 +82,9 @@ BusLoad::Bin& BusLoad::binAt(std::uint64_t index) {
 void BusLoad::add(const CapturedFrame& frame, std::size_t position) {
     const std::uint64_t end = std::max(captureTimeUs(frame), m_latestUs);
     m_latestUs = end;
-    const std::uint64_t busy =
-        busTimeUs(canFrameBits(frame.identifier, frame.format != 0, frame.status == 1,
-                               frame.length, frame.data),
-                  m_baudKbps);
+    const std::uint64_t busy = busTimeUs(canFrameBits(frame.identifier, frame.format != 0,
+                                                      frame.status == 1, frame.length, frame.data),
+                                         m_baudKbps);
     // The frame's bus time, bin by bin from its start to its end.
     std::uint64_t from = end > busy ? end - busy : 0;
     while (from < end) {

@@ -85,9 +85,9 @@ private:
     std::size_t m_consumed = 0;
     std::uint64_t m_latestUs = 0;
     std::vector<LostMark> m_lostMarks;
-    std::size_t m_nextMark = 0;      // the first mark not yet in the bins
-    std::uint64_t m_lostSeen = 0;    // the running total at the last update
+    std::size_t m_nextMark = 0;       // the first mark not yet in the bins
+    std::uint64_t m_lostSeen = 0;     // the running total at the last update
     std::uint64_t m_lostPending = 0;  // seen before any frame was taken
-    std::uint64_t m_lostMarked = 0;  // marked in the bins
+    std::uint64_t m_lostMarked = 0;   // marked in the bins
     std::uint64_t m_version = 0;
 };

@@ -77,7 +77,7 @@ bool BusOverview::update(const FrameStore& store, std::size_t maxFrames) {
         follow(store, Input::kStore);
     }
     const std::size_t end = count - m_consumed > maxFrames ? m_consumed + maxFrames : count;
-    if (end == m_consumed) return true;
+    if (end == m_consumed) return end == count;
     store.visit(m_consumed, end,
                 [this](const CapturedFrame* records, std::size_t n, std::size_t first) {
                     for (std::size_t k = 0; k < n; ++k) {

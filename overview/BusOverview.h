@@ -40,7 +40,7 @@ struct OverviewRow {
     // The last data frame's bytes; those beyond its length are 0.
     std::uint8_t lastData[8] = {};
     std::uint8_t lastDataLength = 0;
-    bool hasData = false;  // a data frame has been seen
+    bool hasData = false;            // a data frame has been seen
     std::uint32_t lastPosition = 0;  // store position of the last frame
     std::uint64_t count = 0;
     std::uint64_t firstTime = 0;
@@ -86,7 +86,9 @@ public:
     // Forgets everything; the next update starts from the first frame or row.
     void reset();
 
-    [[nodiscard]] const std::vector<OverviewRow>& rows() const { return m_rows; }  // first seen first
+    [[nodiscard]] const std::vector<OverviewRow>& rows() const {
+        return m_rows;
+    }  // first seen first
     [[nodiscard]] std::size_t size() const { return m_rows.size(); }
     // The row of an identifier, or -1.
     [[nodiscard]] std::ptrdiff_t find(std::uint32_t identifier, bool extended) const;

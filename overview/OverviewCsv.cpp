@@ -11,8 +11,8 @@ namespace {
 // without the locale's decimal mark).
 std::string decimalQuotient(std::int64_t span, std::uint64_t n) {
     const bool negative = span < 0;
-    const std::uint64_t magnitude =
-        negative ? std::uint64_t{0} - static_cast<std::uint64_t>(span) : static_cast<std::uint64_t>(span);
+    const std::uint64_t magnitude = negative ? std::uint64_t{0} - static_cast<std::uint64_t>(span)
+                                             : static_cast<std::uint64_t>(span);
     std::uint64_t whole = magnitude / n;
     const std::uint64_t rest = magnitude % n;
     // rest < n < 2^32 here (a store holds at most 2^32 frames), so rest × 1000 fits.
@@ -22,18 +22,19 @@ std::string decimalQuotient(std::int64_t span, std::uint64_t n) {
         thousandths = 0;
     }
     char text[48];
-    std::snprintf(text, sizeof text, "%s%llu.%03llu", negative && (whole | thousandths) != 0 ? "-" : "",
-                  static_cast<unsigned long long>(whole),
-                  static_cast<unsigned long long>(thousandths));
+    std::snprintf(
+        text, sizeof text, "%s%llu.%03llu", negative && (whole | thousandths) != 0 ? "-" : "",
+        static_cast<unsigned long long>(whole), static_cast<unsigned long long>(thousandths));
     return text;
 }
 
 }  // namespace
 
 std::size_t writeOverviewCsv(std::FILE* out, const BusOverview& overview) {
-    std::fputs("identifier,format,count,first_ms,last_ms,mean_period_ms,min_period_ms,"
-               "max_period_ms,last_length,last_data\n",
-               out);
+    std::fputs(
+        "identifier,format,count,first_ms,last_ms,mean_period_ms,min_period_ms,"
+        "max_period_ms,last_length,last_data\n",
+        out);
     for (const OverviewRow& r : overview.rows()) {
         std::fprintf(out, "%X,%s,%llu,%llu,%llu,", r.identifier,
                      r.extended ? "extended" : "standard", static_cast<unsigned long long>(r.count),

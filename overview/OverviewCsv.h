@@ -31,5 +31,4 @@ std::size_t writeOverviewCsv(std::FILE* out, const BusOverview& overview);
 // Builds the overview of every frame of `store` and writes it to `path`, replacing the file only
 // when it is whole. Fails without writing when the store holds more identifiers than an overview
 // keeps.
-[[nodiscard]] OverviewCsvResult exportOverviewCsv(const std::string& path,
-                                                  const FrameStore& store);
+[[nodiscard]] OverviewCsvResult exportOverviewCsv(const std::string& path, const FrameStore& store);

@@ -7,8 +7,8 @@
 namespace {
 
 std::strong_ordering compareData(const OverviewRow& a, const OverviewRow& b) {
-    if (a.lastRemote != b.lastRemote) return a.lastRemote ? std::strong_ordering::less
-                                                          : std::strong_ordering::greater;
+    if (a.lastRemote != b.lastRemote)
+        return a.lastRemote ? std::strong_ordering::less : std::strong_ordering::greater;
     if (a.lastRemote) return std::strong_ordering::equal;
     const unsigned n = std::min(a.lastDataLength, b.lastDataLength);
     for (unsigned i = 0; i < n; ++i) {
@@ -65,7 +65,7 @@ std::vector<std::uint32_t> overviewOrder(const std::vector<OverviewRow>& rows,
         if (periods && a.hasPeriods() != b.hasPeriods()) return a.hasPeriods();
         if (periods && !a.hasPeriods()) return false;
         const std::strong_ordering c = compare(a, b, column);
-        return descending ? c > 0 : c < 0;
+        return descending ? std::is_gt(c) : std::is_lt(c);
     });
     return order;
 }

@@ -14,7 +14,7 @@ enum class OverviewColumn {
     kType,        // standard before extended, then by identifier
     kCount,
     kLength,
-    kData,        // remote frames first, then the bytes as text would sort
+    kData,  // remote frames first, then the bytes as text would sort
     kLastTime,
     kMeanPeriod,
     kMinPeriod,

@@ -28,7 +28,8 @@ public:
     }
     void waitUntil(std::uint64_t us) override {
         std::unique_lock lock(m_mutex);
-        m_wakeup.wait_until(lock, m_origin + std::chrono::microseconds(us), [this] { return m_woken; });
+        m_wakeup.wait_until(lock, m_origin + std::chrono::microseconds(us),
+                            [this] { return m_woken; });
     }
     void wake() override {
         {

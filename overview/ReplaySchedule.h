@@ -56,7 +56,7 @@ private:
     bool m_over = false;
     std::uint64_t m_due = 0;
     std::uint64_t m_pass = 0;
-    std::uint64_t m_passStartUs = 0;   // due time of the pass's first frame
+    std::uint64_t m_passStartUs = 0;  // due time of the pass's first frame
     std::uint64_t m_passFirstTimeUs = 0;
     std::uint64_t m_passFrames = 0;
     std::uint64_t m_taken = 0;

@@ -89,10 +89,10 @@ void ReplaySender::run() {
         if (!toMessage(frame, message)) {
             ++m_unsendable;
         } else {
-            const std::uint64_t frameUs = busTimeUs(
-                canFrameBits(frame.identifier, frame.extended, frame.remote, frame.length,
-                             frame.data),
-                m_settings.baudKbps);
+            const std::uint64_t frameUs =
+                busTimeUs(canFrameBits(frame.identifier, frame.extended, frame.remote, frame.length,
+                                       frame.data),
+                          m_settings.baudKbps);
             const Outcome outcome = sendWithRetries(message, frameUs);
             if (outcome == Outcome::kStopped) break;
             if (outcome == Outcome::kSent) {
@@ -105,9 +105,9 @@ void ReplaySender::run() {
                 if (++refusedInRow >= std::max(m_settings.giveUpAfter, 1u)) {
                     m_schedule.pop();
                     m_passFraction.store(m_schedule.passProgress());
-                    finish(ReplayProgress::State::kFailed,
-                           "the adapter refused " + std::to_string(refusedInRow) +
-                               " frames in a row");
+                    finish(
+                        ReplayProgress::State::kFailed,
+                        "the adapter refused " + std::to_string(refusedInRow) + " frames in a row");
                     return;
                 }
             }

@@ -45,9 +45,9 @@ struct ReplayProgress {
 };
 
 struct ReplaySenderSettings {
-    unsigned baudKbps = 0;                // the bus's bit rate, for the first pause; 0 unknown
+    unsigned baudKbps = 0;                    // the bus's bit rate, for the first pause; 0 unknown
     std::uint64_t retryBudgetUs = 2'000'000;  // per frame; the FIFO drains in 1 s at 10 kbit/s
-    unsigned giveUpAfter = 3;             // frames refused in a row
+    unsigned giveUpAfter = 3;                 // frames refused in a row
 };
 
 class ReplaySender {

@@ -102,9 +102,9 @@ void BM_LiveTickAtFullLoad(benchmark::State& state) {
         if (withLoad) load.update(store);
     }
     // Seconds per tick over the tick's length, in percent.
-    state.counters["core %"] = benchmark::Counter(
-        kTickSeconds / 100.0,
-        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["core %"] =
+        benchmark::Counter(kTickSeconds / 100.0, benchmark::Counter::kIsIterationInvariantRate |
+                                                     benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_LiveTickAtFullLoad)->Arg(0)->Arg(1)->ArgName("with_bus_load");
 

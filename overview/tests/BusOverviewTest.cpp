@@ -133,7 +133,8 @@ TEST(BusOverview, EqualValuesOfStandardAndExtendedIdentifiersAreRowsApart) {
 
 TEST(BusOverview, FollowsOnlyTheFilteredRowsAndStartsAgainWhenTheListEmpties) {
     FrameStore store;
-    for (std::uint32_t i = 0; i < 6; ++i) store.append(frame(0x100 + i % 2, i * 1'000, {1}));
+    for (std::uint32_t i = 0; i < 6; ++i)
+        store.append(frame(0x100 + i % 2, std::uint64_t{i} * 1'000, {1}));
     Rows rows{{0, 2}};  // the filter shows frames of 0x100 only so far
     BusOverview o;
     EXPECT_TRUE(o.updateRows(store, rows));
@@ -162,9 +163,9 @@ TEST(BusOverview, ChangedBytesCarryTheTimeTheyChangedAndBytesNewToTheIdentifierC
     FrameStore store;
     store.append(frame(0x300, 0, {1, 2}));
     store.append(frame(0x300, 10'000, {1, 5}));
-    store.append(frame(0x300, 20'000, {1, 5, 7}));   // grew by one byte
-    store.append(frame(0x300, 30'000, {1, 5, 7}));   // nothing changed
-    store.append(frame(0x300, 40'000, {4}));         // shrank; byte 0 changed
+    store.append(frame(0x300, 20'000, {1, 5, 7}));  // grew by one byte
+    store.append(frame(0x300, 30'000, {1, 5, 7}));  // nothing changed
+    store.append(frame(0x300, 40'000, {4}));        // shrank; byte 0 changed
     BusOverview o;
     o.update(store, 2);
     EXPECT_EQ(o.rows()[0].changedMask, 0b10);
@@ -201,8 +202,8 @@ TEST(BusOverview, StepsGiveWhatOnePassGivesAndAnEmptiedOrReplacedStoreStartsAfre
     std::mt19937 rng(11);
     for (std::uint32_t i = 0; i < 70'000; ++i) {  // more than one chunk of the store
         const std::uint32_t r = rng();
-        CapturedFrame f = frame(r % 40, std::uint64_t{i} * 250, {std::uint8_t(r >> 8), 1},
-                                (r >> 20 & 1) != 0);
+        CapturedFrame f =
+            frame(r % 40, std::uint64_t{i} * 250, {std::uint8_t(r >> 8), 1}, (r >> 20 & 1) != 0);
         if ((r >> 24 & 15) == 0) f.status = 1;
         store.append(f);
     }
@@ -254,7 +255,8 @@ TEST(BusOverview, IdentifiersBeyondTheRowLimitAreCountedApart) {
 
 TEST(BusOverview, ManyIdentifiersAreAllFound) {
     FrameStore store;
-    for (std::uint32_t i = 0; i < 3'000; ++i) store.append(frame(i * 7919u & 0x1FFFFFFF, i, {}, true));
+    for (std::uint32_t i = 0; i < 3'000; ++i)
+        store.append(frame(i * 7919u & 0x1FFFFFFF, i, {}, true));
     BusOverview o;
     o.update(store);
     ASSERT_EQ(o.size(), 3'000u);

@@ -47,7 +47,8 @@ TEST(OverviewCsv, OneRowPerIdentifierInOrderOfFirstAppearance) {
     store.append(frame(0x80, false, 10'999, {}));  // micros do not round up
     store.append(frame(0x123, false, 20'000, {0x11, 0x23}));
     store.append(remote(0x1ABCDEF, true, 25'000, 4));
-    for (std::uint64_t ms : {0u, 1u, 2u, 4u}) store.append(frame(0x7FF, false, 60'000 + ms * 1000, {0}));
+    for (std::uint64_t ms : {0u, 1u, 2u, 4u})
+        store.append(frame(0x7FF, false, 60'000 + ms * 1000, {0}));
     store.append(frame(0x123, false, 50'000, {0x11, 0x24}));
     store.append(remote(0x123, true, kWrapUs + 7'000, 1));  // after a wrap of the clock
 

@@ -74,7 +74,8 @@ public:
 // An adapter with a transmit FIFO of 64 frames that the bus empties one frame every `frameUs`.
 class FifoDevice final : public VexaDevice {
 public:
-    FifoDevice(const VirtualClock& clock, std::uint64_t frameUs) : m_clock(clock), m_frameUs(frameUs) {}
+    FifoDevice(const VirtualClock& clock, std::uint64_t frameUs)
+        : m_clock(clock), m_frameUs(frameUs) {}
     bool recvData(std::int32_t&, std::int32_t&, std::int32_t&, ReceivedFrame*) override {
         return false;
     }
@@ -146,8 +147,8 @@ TEST(ReplaySchedule, ALoopStartsAgainOneMeanPeriodAfterTheLastFrame) {
 }
 
 TEST(ReplaySchedule, ATimeThatGoesBackIsDueWithTheFrameBeforeAndAnEmptySourceEnds) {
-    VectorSource source({logFrame(1, 50'000), logFrame(2, 70'000), logFrame(3, 0),
-                         logFrame(4, 90'000)});
+    VectorSource source(
+        {logFrame(1, 50'000), logFrame(2, 70'000), logFrame(3, 0), logFrame(4, 90'000)});
     ReplaySchedule s(source, {});
     EXPECT_EQ(dueTimes(s, 10), (std::vector<std::uint64_t>{0, 20'000, 20'000, 40'000}));
 

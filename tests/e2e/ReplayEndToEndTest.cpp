@@ -146,7 +146,7 @@ protected:
     // A candump log of `n` frames `periodUs` apart, identifiers 0x100 to 0x102 in turn, each
     // carrying its number in two bytes.
     std::string writeLog(unsigned n, unsigned periodUs) const {
-        const std::string log = m_dir.path() + "/bench.log";
+        std::string log = m_dir.path() + "/bench.log";
         std::ofstream out(log);
         for (unsigned i = 0; i < n; ++i) {
             const std::uint64_t us = 10'000'000 + std::uint64_t{i} * periodUs;
@@ -171,8 +171,10 @@ protected:
     }
 
     TempRuntimeDir m_dir;
-    HostProcess m_host{ADP4021D_PATH, m_dir.path(),
-                       {"--quiet", "--adapters", "2", "--shared-bus", "--source", "none"}, 2};
+    HostProcess m_host{ADP4021D_PATH,
+                       m_dir.path(),
+                       {"--quiet", "--adapters", "2", "--shared-bus", "--source", "none"},
+                       2};
     const std::string m_output = m_dir.path() + "/captured.txt";
     std::unique_ptr<Capture> m_capture;
 };
