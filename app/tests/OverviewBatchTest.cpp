@@ -17,8 +17,9 @@ protected:
         char pattern[] = "/tmp/overview-batch-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         m_dir = pattern;
-        // A SYNC every 100 ms, a PDO whose second byte counts, an extended identifier of the
-        // same value, and a remote request; the last SYNC after a wrap of the adapter's clock.
+        // A SYNC every 100 ms, the last after a wrap of the adapter's clock; a PDO whose second
+        // byte counts and an extended identifier of the same value; a remote request; a mean
+        // period that is no whole millisecond; a frame sent by hand, which carries no time.
         FrameStore store;
         const auto add = [&store](std::uint32_t id, bool extended, std::uint32_t wraps,
                                   std::uint32_t ms, std::uint32_t status,
@@ -45,6 +46,10 @@ protected:
         add(0x80, false, 0, 200, 0, {});
         add(0x181, false, 0, 230, 0, {0x10, 0x02, 0xFF});
         add(0x80, false, 1, 5, 0, {});
+        for (const std::uint32_t ms : {300u, 301u, 302u, 304u}) add(0x7FF, false, 0, ms, 0, {1});
+        add(0x10, false, 0, 400, 0, {2});
+        add(0x10, false, 0, 0, 0, {2});
+        add(0x10, false, 0, 401, 0, {2});
         DocumentContents contents;
         ASSERT_TRUE(saveDocument(m_dir + "/doc.krv", contents, store, store.count(), nullptr).ok);
     }
@@ -78,7 +83,9 @@ TEST_F(OverviewBatch, WritesOneRowPerIdentifierOfTheDocument) {
               "80,standard,4,0,4194309,1398103.000,100,4194109,0,\n"
               "181,standard,3,10,230,110.000,100,120,3,10 02 FF\n"
               "181,extended,1,15,15,,,,1,AB\n"
-              "601,standard,1,150,150,,,,4,\n");
+              "601,standard,1,150,150,,,,4,\n"
+              "7FF,standard,4,300,304,1.333,1,2,1,01\n"
+              "10,standard,3,400,401,0.500,-400,401,1,02\n");
 }
 
 TEST_F(OverviewBatch, FailsClearlyWithoutWritingAndLeavesOtherCommandsAlone) {
@@ -87,6 +94,7 @@ TEST_F(OverviewBatch, FailsClearlyWithoutWritingAndLeavesOtherCommandsAlone) {
     EXPECT_EQ(run({"--export-overview", out}), 1);
     EXPECT_EQ(run({"--export-overview"}), 1);
     EXPECT_EQ(run({"--export-overview", out, "--reading", "can", m_dir + "/doc.krv"}), 1);
+    EXPECT_EQ(run({"--export-overview", m_dir + "/none/x.csv", m_dir + "/doc.krv"}), 1);
     EXPECT_FALSE(std::filesystem::exists(out));
     EXPECT_EQ(run({m_dir + "/doc.krv"}), -1);
 }
