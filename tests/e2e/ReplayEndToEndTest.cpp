@@ -206,17 +206,23 @@ TEST_F(ReplayEndToEnd, AReplayCapturedOnASharedBusKeepsEveryFrameInOrderAndItsPe
     EXPECT_NEAR(mean, 10'000.0, 100.0) << "20 ms at x2";
     // A machine busy with other work may wake the replay's thread, or the host's, late now and
     // then, and the frame goes out late, as it was handed over: each period lies within the
-    // times the two hand-overs took (frames of other lengths differ by a few bit times). The
-    // periods of frames handed over on time and promptly keep within a millisecond of the mean.
+    // times the two hand-overs took (frames of other lengths differ by a few bit times), unless
+    // a frame handed over right after the one before had to wait for the bus. The periods of
+    // frames handed over on time and promptly keep within a millisecond of the mean.
     ASSERT_EQ(device.handOvers.size(), kFrames + 0u);
+    const auto waitedForTheBus = [&device](unsigned i) {
+        return i > 0 && device.handOvers[i].began - device.handOvers[i - 1].ended < 1'000;
+    };
     unsigned onTime = 0;
     for (unsigned i = 1; i < kFrames; ++i) {
         SCOPED_TRACE("between frames " + std::to_string(i - 1) + " and " + std::to_string(i));
         const auto& before = device.handOvers[i - 1];
         const auto& after = device.handOvers[i];
         const auto period = static_cast<std::int64_t>(frames[i].us - frames[i - 1].us);
-        EXPECT_GE(period, after.began - before.ended - 100);
-        EXPECT_LE(period, after.ended - before.began + 100);
+        if (!waitedForTheBus(i - 1) && !waitedForTheBus(i)) {
+            EXPECT_GE(period, after.began - before.ended - 100);
+            EXPECT_LE(period, after.ended - before.began + 100);
+        }
         const bool prompt = before.ended - before.began <= 500 &&
                             after.ended - after.began <= 500 &&
                             std::abs(after.began - before.began - 10'000) <= 400;
