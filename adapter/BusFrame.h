@@ -29,6 +29,12 @@ public:
     // The adapter put a frame of its own on the bus (a manual frame or a round of the cyclic
     // set). A source that stands for a bus shared with other nodes carries it to them.
     virtual void transmitted(const BusFrame& frame) { (void)frame; }
+    // The same, with the bus time at which the frame ended; a shared bus hands the frame on
+    // with that time, so the others hear it as it was sent, not when the adapter's turn came.
+    virtual void transmittedAt(const BusFrame& frame, std::uint64_t endUs) {
+        (void)endUs;
+        transmitted(frame);
+    }
 
     // A live source stands for a real bus: its frames have already been carried when next()
     // offers them, stamped with the bus time at which they ended, so the adapter does not pace

@@ -1,7 +1,8 @@
 #include "adapter/EmulatedAdapter.h"
 
+#include "interop/BusTiming.h"
+
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 
 namespace {
@@ -347,7 +348,7 @@ void EmulatedAdapter::carry(const BusFrame& frame, std::uint64_t endUs, bool rec
     if (!received) {
         ++m_stats.framesSent;
         if (m_source) {
-            m_source->transmitted(frame);
+            m_source->transmittedAt(frame, endUs);
         }
         return;
     }
@@ -361,8 +362,7 @@ void EmulatedAdapter::carry(const BusFrame& frame, std::uint64_t endUs, bool rec
         ++m_lostSinceRead;
         return;
     }
-    const std::uint64_t loading = std::min<std::uint64_t>(
-        100, (m_busyInWindowUs * 100 + kLoadingWindowUs / 2) / kLoadingWindowUs);
+    const std::uint64_t loading = loadingPercent(m_busyInWindowUs, kLoadingWindowUs);
     m_rx.push_back({frame, static_cast<std::uint32_t>(endUs / 1000 % kClockWrapMs),
                     static_cast<std::uint16_t>(endUs % 1000), static_cast<std::uint8_t>(loading)});
     ++m_stats.framesBuffered;
@@ -404,7 +404,6 @@ bool EmulatedAdapter::carryUntil(std::uint64_t now) {
         m_cyclicTx.clear();
         return true;
     }
-    const double usPerBit = 1000.0 / m_baudKbps;
     // A real bus has timed its frames already; they only count towards the loading here.
     const bool live = m_source && m_source->live();
     for (;;) {
@@ -431,9 +430,8 @@ bool EmulatedAdapter::carryUntil(std::uint64_t now) {
         const BusFrame& frame = own ? ownQueue->front().first : fromSource;
         const std::uint64_t wanted = own ? ownQueue->front().second : sourceAt;
         const std::uint64_t start = m_options.overdrive ? wanted : std::max(wanted, m_busFreeAtUs);
-        const auto duration = m_options.overdrive
-                                  ? std::uint64_t{0}
-                                  : static_cast<std::uint64_t>(std::llround(frameBits(frame) * usPerBit));
+        const std::uint64_t duration =
+            m_options.overdrive ? 0 : busTimeUs(frameBits(frame), m_baudKbps);
         const std::uint64_t end = live ? wanted : start + duration;
         if (end > now) {
             return true;

@@ -106,12 +106,25 @@ public:
         m_offered = Offered::kIdle;
     }
 
-    void transmitted(const BusFrame& frame) override {
+    void transmitted(const BusFrame& frame) override { handOn(frame, nullptr); }
+    void transmittedAt(const BusFrame& frame, std::uint64_t endUs) override {
+        handOn(frame, &endUs);
+    }
+
+    [[nodiscard]] std::uint64_t cursor() const { return m_cursor; }
+
+private:
+    enum class Offered { kIdle, kSource, kPeer };
+
+    // To every other port, at the hub time the frame ended (on this port's bus clock), never
+    // later than now; without that time, now.
+    void handOn(const BusFrame& frame, const std::uint64_t* endUs) {
         std::lock_guard lock(m_hub->mutex);
         const std::uint64_t now = microsSince(m_hub->origin);
+        const std::uint64_t at = endUs != nullptr ? std::min(*endUs + m_offsetUs, now) : now;
         for (Port* other : m_hub->ports) {
             if (other == this) continue;
-            other->m_inbox.push_back({frame, now});
+            other->m_inbox.push_back({frame, at});
             ++m_hub->stats.peerFrames;
             if (other->m_inbox.size() > kMaxBacklog) {
                 other->m_inbox.pop_front();
@@ -119,11 +132,6 @@ public:
             }
         }
     }
-
-    [[nodiscard]] std::uint64_t cursor() const { return m_cursor; }
-
-private:
-    enum class Offered { kIdle, kSource, kPeer };
 
     std::shared_ptr<Hub> m_hub;
     const std::uint64_t m_offsetUs;  // this adapter's bus time is the hub's less this

@@ -3,6 +3,7 @@
 #include "app/ConvertBatch.h"
 #include "app/CurveBatch.h"
 #include "app/SignalBatch.h"
+#include "app/OverviewBatch.h"
 
 #include "capture/DocumentFile.h"
 #include "filters/FilterState.h"
@@ -27,6 +28,7 @@ const char kUsage[] =
     "       Korvane --convert IN OUT\n"
     "       Korvane --export-curves OUT.csv --window NAME DOC.krv\n"
     "       Korvane --export-signals OUT.csv --dbc DB.dbc [--dbc DB2.dbc ...] DOC.krv\n"
+    "       Korvane --export-overview OUT.csv DOC.krv\n"
     "\n"
     "Without options Korvane opens its window (and DOC.krv when given).\n"
     "\n"
@@ -41,10 +43,14 @@ const char kUsage[] =
     "  --export-signals OUT.csv --dbc DB.dbc\n"
     "                      write every signal value the CAN databases decode to OUT.csv, one\n"
     "                      row per value; where databases name one identifier, the first wins\n"
+    "  --export-overview OUT.csv\n"
+    "                      write one row per identifier of DOC.krv (count, times, periods,\n"
+    "                      last data) to OUT.csv\n"
     "  --help              this text\n"
     "\n"
-    "--export and --print-to apply the document's stored filter; --convert, --export-curves and\n"
-    "--export-signals take every frame. None shows a window; all report errors on standard error\n"
+    "--export and --print-to apply the document's stored filter; --convert, --export-curves,\n"
+    "--export-signals and --export-overview take every frame. None shows a window; all report\n"
+    "errors on standard error\n"
     "and exit with a non-zero status on failure.\n";
 
 namespace {
@@ -59,6 +65,7 @@ int fail(const std::string& text) {
 int runBatch(int argc, char** argv) {
     if (const int curves = runCurveBatch(argc, argv); curves >= 0) return curves;
     if (const int decoded = runSignalBatch(argc, argv); decoded >= 0) return decoded;
+    if (const int overview = runOverviewBatch(argc, argv); overview >= 0) return overview;
     std::string exportPath, pdfPath, document;
     ProtocolReading reading = ProtocolReading::kCan;
     bool batch = false;

@@ -258,3 +258,20 @@ TEST(SharedBus, APortJoiningLateHearsTheSourceFramesStillToCome) {
     EXPECT_EQ(f.identifier, 0x002u);
     EXPECT_EQ(bus.stats().sourceFrames, 2u);
 }
+
+TEST(SharedBus, OthersHearAFrameAtTheTimeItEndedNotWhenItWasHandedOn) {
+    SharedBus bus(nullptr);
+    std::unique_ptr<BusSource> talker = bus.join();
+    std::unique_ptr<BusSource> listener = bus.join();
+    std::this_thread::sleep_for(20ms);  // both ends' turns come late
+    talker->transmittedAt(standard(1), 5'000);
+    talker->transmittedAt(standard(2), 12'345);
+    BusFrame f;
+    std::uint64_t first = 0, second = 0;
+    ASSERT_TRUE(listener->next(f, first));
+    listener->pop();
+    ASSERT_TRUE(listener->next(f, second));
+    EXPECT_EQ(f.identifier, 2u);
+    EXPECT_EQ(second - first, 7'345u);
+    EXPECT_LT(second, 20'000u) << "on the listener's clock, which started with the talker's";
+}

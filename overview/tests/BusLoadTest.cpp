@@ -1,0 +1,125 @@
+#include "overview/BusLoad.h"
+
+#include "interop/BusTiming.h"
+#include "interop/LogTime.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A standard data frame with identifier 0 and no data: 34 dominant bits from the start of frame
+// to the end of the CRC (which is 0), so 6 stuff bits, then 13 bits of delimiters, ACK, end of
+// frame and interframe space: 53 bits, 106 us at 500 kbit/s.
+CapturedFrame zeroFrameEndingAt(std::uint64_t us) {
+    CapturedFrame f;
+    setCaptureTime(f, us);
+    return f;
+}
+
+}  // namespace
+
+TEST(BusTiming, AFrameOfDominantBitsCountsItsStuffBits) {
+    const std::uint8_t none[8] = {};
+    EXPECT_EQ(canFrameBits(0, false, false, 0, none), 53u);
+    EXPECT_EQ(busTimeUs(53, 500), 106u);
+    EXPECT_EQ(busTimeUs(53, 0), 0u);
+    EXPECT_EQ(loadingPercent(10'600, 100'000), 11u);
+    EXPECT_EQ(loadingPercent(250'000, 100'000), 100u);
+}
+
+TEST(BusLoad, EachBinCountsTheBusTimeOfItsFramesInPercent) {
+    FrameStore store;
+    for (int i = 0; i < 100; ++i) store.append(zeroFrameEndingAt(1'000 + 500 * i));  // bin 0
+    store.append(zeroFrameEndingAt(350'000));                                        // bin 3
+    BusLoad load(500);
+    EXPECT_TRUE(load.update(store));
+    ASSERT_EQ(load.bins().size(), 2u);
+    EXPECT_EQ(load.bins()[0].index, 0u);
+    EXPECT_EQ(load.bins()[0].frames, 100u);
+    EXPECT_EQ(load.bins()[0].busyUs, 10'600u);
+    EXPECT_EQ(load.percent(load.bins()[0]), 11u);
+    EXPECT_EQ(load.percentAt(1), 0u);
+    EXPECT_EQ(load.percentAt(3), 0u) << "106 us of 100 ms rounds to 0";
+    EXPECT_EQ(load.bins()[1].busyUs, 106u);
+    EXPECT_EQ(load.lowerBound(1), 1u);
+
+    // At 125 kbit/s every frame holds the bus four times as long.
+    load.setBaudRate(125);
+    load.update(store);
+    EXPECT_EQ(load.bins()[0].busyUs, 42'400u);
+    EXPECT_EQ(load.percentAt(0), 42u);
+}
+
+TEST(BusLoad, AFrameAcrossABinEdgeCountsInBothBinsAndLateTimesCountAtTheLatest) {
+    FrameStore store;
+    store.append(zeroFrameEndingAt(100'050));  // began 56 us before the edge
+    store.append(zeroFrameEndingAt(0));        // sent by hand: no time of its own
+    BusLoad load(500);
+    load.update(store);
+    ASSERT_EQ(load.bins().size(), 2u);
+    EXPECT_EQ(load.bins()[0].busyUs, 56u);
+    EXPECT_EQ(load.bins()[0].frames, 0u);
+    EXPECT_EQ(load.bins()[1].busyUs, 50u + 106u);
+    EXPECT_EQ(load.bins()[1].frames, 2u);
+}
+
+TEST(BusLoad, LostFramesAreMarkedAtTheNewestFrameAndStayThereWhenCountedAgain) {
+    FrameStore store;
+    BusLoad load(500);
+    load.update(store, 4);  // lost before any frame arrived
+    EXPECT_TRUE(load.bins().empty());
+    store.append(zeroFrameEndingAt(50'000));
+    load.update(store, 4);
+    ASSERT_EQ(load.bins().size(), 1u);
+    EXPECT_EQ(load.bins()[0].lost, 4u);
+    store.append(zeroFrameEndingAt(250'000));
+    load.update(store, 10);
+    ASSERT_EQ(load.bins().size(), 2u);
+    EXPECT_EQ(load.bins()[1].lost, 6u);
+    EXPECT_EQ(load.framesLost(), 10u);
+
+    store.append(zeroFrameEndingAt(450'000));
+    load.setBaudRate(250);
+    load.update(store, 10);
+    ASSERT_EQ(load.bins().size(), 3u);
+    EXPECT_EQ(load.bins()[0].lost, 4u);
+    EXPECT_EQ(load.bins()[1].lost, 6u);
+    EXPECT_EQ(load.bins()[2].lost, 0u);
+    EXPECT_EQ(load.framesLost(), 10u);
+
+    // Clear All empties the store and starts the total again.
+    store.clear();
+    store.append(zeroFrameEndingAt(10'000));
+    load.update(store, 1);
+    ASSERT_EQ(load.bins().size(), 1u);
+    EXPECT_EQ(load.bins()[0].lost, 1u);
+    EXPECT_EQ(load.framesLost(), 1u);
+}
+
+TEST(BusLoad, StepsGiveWhatOnePassGives) {
+    FrameStore store;
+    for (std::uint32_t i = 0; i < 5'000; ++i) {
+        CapturedFrame f = zeroFrameEndingAt(1'000 + std::uint64_t{i} * 137);
+        f.identifier = i % 0x7FF;
+        f.length = static_cast<std::uint8_t>(i % 9);
+        f.data[0] = static_cast<std::uint8_t>(i);
+        store.append(f);
+    }
+    BusLoad whole(1000);
+    whole.update(store);
+    BusLoad stepped(1000);
+    while (!stepped.update(store, 0, 333)) {
+    }
+    ASSERT_EQ(whole.bins().size(), stepped.bins().size());
+    std::uint64_t busy = 0;
+    for (std::size_t i = 0; i < whole.bins().size(); ++i) {
+        EXPECT_EQ(whole.bins()[i].busyUs, stepped.bins()[i].busyUs);
+        busy += whole.bins()[i].busyUs;
+    }
+    std::uint64_t expected = 0;
+    for (std::uint32_t i = 0; i < store.count(); ++i) {
+        const CapturedFrame& f = store.at(i);
+        expected += busTimeUs(canFrameBits(f.identifier, false, false, f.length, f.data), 1000);
+    }
+    EXPECT_EQ(busy, expected) << "all bus time lands in some bin";
+}
