@@ -409,7 +409,9 @@ bool BlfReader::next(LogFrame& frame) {
                 if ((flags & 3) == blf::kTimeTenMicros) {
                     frame.timeUs = stamp <= logparse::kMaxTimeUs / 10 ? stamp * 10 : ~0ull;
                 } else {
-                    frame.timeUs = stamp / 1000 + (stamp % 1000 >= 500 ? 1 : 0);
+                    // To the nearest microsecond, but never past what a writer can write back.
+                    frame.timeUs = stamp / 1000;
+                    if (stamp % 1000 >= 500 && frame.timeUs < ~0ull / 1000) ++frame.timeUs;
                 }
                 if (dlc > 15) {
                     reason = SkipReason::kMalformed;

@@ -106,14 +106,16 @@ PcapReader::Packet PcapReader::parsePacket(const unsigned char* d, std::uint32_t
     if ((d[4] & kXlFlag) != 0) return Packet::kXl;
     if ((id & kErrorFlag) != 0) return Packet::kError;
     if ((d[5] & kFdFlag) != 0 || length == kFdPacket) return Packet::kFd;
+    if (d[4] > 64) {
+        detail = "the length is more than 64";
+        return Packet::kMalformed;
+    }
+    // More than eight bytes: an FD frame written without its flag (as some converters do).
+    if (d[4] > 8) return Packet::kFd;
     f.extended = (id & kExtendedFlag) != 0;
     f.remote = (id & kRemoteFlag) != 0;
     f.identifier = id & 0x1FFFFFFFu;
     f.length = d[4];
-    if (f.length > 8) {
-        detail = "the length is more than 8";
-        return Packet::kMalformed;
-    }
     if (!f.extended && f.identifier > 0x7FFu) {
         detail = "the identifier is out of range";
         return Packet::kMalformed;

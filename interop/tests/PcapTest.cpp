@@ -97,9 +97,10 @@ TEST(PcapReader, FramesOfEveryFormAndTheRestCounted) {
         record(1'700'000'002, 0, packet(0x20000000u | 0x4, 8, "")) +  // an error frame
         record(1'700'000'002, 1, packet(0x100, 12, "0123456789AB", 0x04, 64)) +  // FD
         record(1'700'000'002, 2, packet(0x100, 8, "01234567", 0, 8), 72) +  // FD before FDF
-        record(1'700'000'002, 3, packet(0x100, 0x80, "")) +  // CAN XL
+        record(1'700'000'002, 3, packet(0x100, 12, "0123456789AB")) +  // FD without a flag
+        record(1'700'000'002, 4, packet(0x100, 0x80, "")) +  // CAN XL
         record(1'700'000'003, 0, "\x01\x02\x03"s) +
-        record(1'700'000'003, 1, packet(0x100, 9, "")) +
+        record(1'700'000'003, 1, packet(0x100, 65, "")) +
         record(1'700'000'003, 2, packet(0x800, 0, "")) +
         record(1'700'000'003, 3, packet(0x100, 4, "12", 0, 2)) +  // snapped short
         record(1'700'000'004, 0, packet(0x001, 0, "", 0, 0));  // only the header: fine
@@ -118,17 +119,17 @@ TEST(PcapReader, FramesOfEveryFormAndTheRestCounted) {
     EXPECT_EQ(r.frames[2].length, 3);
     EXPECT_EQ(r.frames[2].identifier, 0x7FFu);
     EXPECT_EQ(r.frames[3].identifier, 0x001u);
-    EXPECT_EQ(r.result.lines, 12u);
+    EXPECT_EQ(r.result.lines, 13u);
     EXPECT_EQ(r.result.skipped[static_cast<int>(SkipReason::kErrorFrame)], 1u);
-    EXPECT_EQ(r.result.skipped[static_cast<int>(SkipReason::kFdFrame)], 2u);
+    EXPECT_EQ(r.result.skipped[static_cast<int>(SkipReason::kFdFrame)], 3u);
     EXPECT_EQ(r.result.skipped[static_cast<int>(SkipReason::kOtherEvent)], 1u);
     EXPECT_EQ(r.result.skipped[static_cast<int>(SkipReason::kMalformed)], 4u);
-    ASSERT_EQ(r.result.warnings.size(), 8u);
-    EXPECT_EQ(r.result.warnings[4].line, 8u);
-    EXPECT_EQ(r.result.warnings[4].detail, "the packet is shorter than a frame's header");
-    EXPECT_EQ(r.result.warnings[5].detail, "the length is more than 8");
-    EXPECT_EQ(r.result.warnings[6].detail, "the identifier is out of range");
-    EXPECT_EQ(r.result.warnings[7].detail, "fewer data bytes than the length says");
+    ASSERT_EQ(r.result.warnings.size(), 9u);
+    EXPECT_EQ(r.result.warnings[5].line, 9u);
+    EXPECT_EQ(r.result.warnings[5].detail, "the packet is shorter than a frame's header");
+    EXPECT_EQ(r.result.warnings[6].detail, "the length is more than 64");
+    EXPECT_EQ(r.result.warnings[7].detail, "the identifier is out of range");
+    EXPECT_EQ(r.result.warnings[8].detail, "fewer data bytes than the length says");
 
     // A capture on its own clock keeps its zero; one cut short keeps what came before.
     const std::string own = pcapHeader() + record(5, 0, packet(0x1, 0, "")) +
