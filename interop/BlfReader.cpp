@@ -161,7 +161,8 @@ void BlfReader::nextSegment() {
             if (method == blf::kStored) {
                 m_segment = Segment::kStored;
             } else if (method == blf::kDeflated) {
-                const int z = m_zlibReady ? ::inflateReset(m_zlib.get()) : ::inflateInit(m_zlib.get());
+                const int z =
+                    m_zlibReady ? ::inflateReset(m_zlib.get()) : ::inflateInit(m_zlib.get());
                 if (z != Z_OK) {
                     fail("out of memory");
                     return;
@@ -210,8 +211,8 @@ void BlfReader::fillStored() {
         cutShort();
         return;
     }
-    const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(
-        {bytes.size(), m_segmentLeft, m_objects.size() - m_end}));
+    const std::size_t n = static_cast<std::size_t>(
+        std::min<std::uint64_t>({bytes.size(), m_segmentLeft, m_objects.size() - m_end}));
     std::memcpy(m_objects.data() + m_end, bytes.data(), n);
     m_source.consume(n);
     m_segmentLeft -= n;
@@ -228,8 +229,8 @@ void BlfReader::fillDeflated() {
             cutShort();
             return;
         }
-        input = input.substr(0, static_cast<std::size_t>(
-                                    std::min<std::uint64_t>(input.size(), m_segmentLeft)));
+        input = input.substr(
+            0, static_cast<std::size_t>(std::min<std::uint64_t>(input.size(), m_segmentLeft)));
     }
     // One byte more than the container may hold shows one that holds more than it says.
     const std::size_t room = static_cast<std::size_t>(

@@ -23,7 +23,9 @@ void storeSystemTime(unsigned char* out, std::time_t when, std::uint32_t millis)
     if (localtime_r(&when, &t) == nullptr) return;
     const int fields[8] = {t.tm_year + 1900, t.tm_mon + 1, t.tm_wday, t.tm_mday,
                            t.tm_hour,        t.tm_min,     t.tm_sec,  static_cast<int>(millis)};
-    for (int i = 0; i < 8; ++i) blf::store16(out + 2 * i, static_cast<std::uint16_t>(fields[i]));
+    for (std::size_t i = 0; i < 8; ++i) {
+        blf::store16(out + 2 * i, static_cast<std::uint16_t>(fields[i]));
+    }
 }
 
 }  // namespace

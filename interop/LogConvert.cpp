@@ -20,11 +20,11 @@ void addLine(std::string& text, const std::string& line) {
 
 std::string movedOnText(const LogImportResult& r) {
     if (r.movedOn == 0) return {};
-    const std::string line = (r.read.records ? "record " : "line ") +
-                             std::to_string(r.firstMovedOnLine);
+    const std::string line =
+        (r.read.records ? "record " : "line ") + std::to_string(r.firstMovedOnLine);
     if (r.movedOn == 1) {
-        return "1 frame goes back in time: it was given the time of the frame before it (" +
-               line + ").";
+        return "1 frame goes back in time: it was given the time of the frame before it (" + line +
+               ").";
     }
     return std::to_string(r.movedOn) +
            " frames go back in time: each was given the time of the frame before it; the first "

@@ -75,8 +75,8 @@ std::string LogReadResult::summary() const {
         if (skipped[i] == 0) continue;
         if (!first) text += ", ";
         first = false;
-        text += std::to_string(skipped[i]) + ": " +
-                skipReasonText(static_cast<SkipReason>(i), records);
+        text +=
+            std::to_string(skipped[i]) + ": " + skipReasonText(static_cast<SkipReason>(i), records);
     }
     text += ")";
     if (!warnings.empty()) {

@@ -189,8 +189,8 @@ void CandumpReader::firstFrame(const LogFrame& frame) {
     m_clockZeroUs = frame.timeUs >= kWallClockFromUs ? frame.timeUs : 0;
 }
 
-LineLogReader::Parse CandumpReader::parseLine(std::string_view line, LogFrame& f, SkipReason& reason,
-                                          const char*& detail) {
+LineLogReader::Parse CandumpReader::parseLine(std::string_view line, LogFrame& f,
+                                              SkipReason& reason, const char*& detail) {
     const auto malformed = [&](const char* why) {
         reason = SkipReason::kMalformed;
         detail = why;
@@ -276,7 +276,7 @@ LineLogReader::Parse CandumpReader::parseLine(std::string_view line, LogFrame& f
 // ---- ASC ----------------------------------------------------------------------------------
 
 LineLogReader::Parse AscReader::parseLine(std::string_view line, LogFrame& f, SkipReason& reason,
-                                      const char*& detail) {
+                                          const char*& detail) {
     const auto malformed = [&](const char* why) {
         reason = SkipReason::kMalformed;
         detail = why;

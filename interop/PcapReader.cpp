@@ -13,10 +13,10 @@ namespace {
 constexpr std::uint32_t kExtendedFlag = 0x80000000u;
 constexpr std::uint32_t kRemoteFlag = 0x40000000u;
 constexpr std::uint32_t kErrorFlag = 0x20000000u;
-constexpr std::uint8_t kFdFlag = 0x04;    // CANFD_FDF, in the byte after the length
-constexpr std::uint8_t kXlFlag = 0x80;    // CANXL_XLF, where the others have their length
-constexpr std::uint32_t kFdPacket = 72;   // a CAN FD frame's size, from before the FDF flag
-constexpr std::uint32_t kHeader = 8;      // identifier, length, flags, reserved
+constexpr std::uint8_t kFdFlag = 0x04;   // CANFD_FDF, in the byte after the length
+constexpr std::uint8_t kXlFlag = 0x80;   // CANXL_XLF, where the others have their length
+constexpr std::uint32_t kFdPacket = 72;  // a CAN FD frame's size, from before the FDF flag
+constexpr std::uint32_t kHeader = 8;     // identifier, length, flags, reserved
 
 }  // namespace
 
@@ -95,14 +95,13 @@ std::uint64_t PcapReader::bytesConsumed() const {
 }
 
 PcapReader::Packet PcapReader::parsePacket(const unsigned char* d, std::uint32_t captured,
-                                           std::uint32_t length, LogFrame& f,
-                                           const char*& detail) {
+                                           std::uint32_t length, LogFrame& f, const char*& detail) {
     if (captured < kHeader) {
         detail = "the packet is shorter than a frame's header";
         return Packet::kMalformed;
     }
-    const std::uint32_t id = std::uint32_t{d[0]} << 24 | std::uint32_t{d[1]} << 16 |
-                             std::uint32_t{d[2]} << 8 | d[3];
+    const std::uint32_t id =
+        std::uint32_t{d[0]} << 24 | std::uint32_t{d[1]} << 16 | std::uint32_t{d[2]} << 8 | d[3];
     if ((d[4] & kXlFlag) != 0) return Packet::kXl;
     if ((id & kErrorFlag) != 0) return Packet::kError;
     if ((d[5] & kFdFlag) != 0 || length == kFdPacket) return Packet::kFd;

@@ -43,8 +43,8 @@ void PcapWriter::fail(const std::string& what) {
 
 void PcapWriter::formatPacket(unsigned char* out, const LogFrame& f) {
     std::memset(out, 0, kPacketSize);
-    std::uint32_t id = f.extended ? (f.identifier & 0x1FFFFFFFu) | 0x80000000u
-                                  : f.identifier & 0x7FFu;
+    std::uint32_t id =
+        f.extended ? (f.identifier & 0x1FFFFFFFu) | 0x80000000u : f.identifier & 0x7FFu;
     if (f.remote) id |= 0x40000000u;
     out[0] = static_cast<unsigned char>(id >> 24);
     out[1] = static_cast<unsigned char>(id >> 16);

@@ -251,11 +251,11 @@ TEST_F(LogImportGuiTest, BlfAndPcapGoOutAndComeBackAndTheirSkipsAreCountedInReco
     const auto packet = [&](std::uint32_t second, const std::string& bytes) {
         return le(second, 4) + le(0, 4) + le(16, 4) + le(16, 4) + bytes;
     };
-    ASSERT_TRUE(m_app.importLogFile(write(
-        "errors.pcap", le(0xA1B2C3D4, 4) + le(2, 2) + le(4, 2) + le(0, 8) + le(65535, 4) +
-                           le(227, 4) + packet(1, std::string("\x20\0\0\x04\x08", 5) + std::string(11, '\0')) +
-                           packet(2, std::string("\0\0\x01\x23\x01\0\0\0\x42", 9) +
-                                         std::string(7, '\0')))));
+    ASSERT_TRUE(m_app.importLogFile(
+        write("errors.pcap",
+              le(0xA1B2C3D4, 4) + le(2, 2) + le(4, 2) + le(0, 8) + le(65535, 4) + le(227, 4) +
+                  packet(1, std::string("\x20\0\0\x04\x08", 5) + std::string(11, '\0')) +
+                  packet(2, std::string("\0\0\x01\x23\x01\0\0\0\x42", 9) + std::string(7, '\0')))));
     ASSERT_EQ(m_app.state().store.count(), 1u);
     ASSERT_EQ(m_messages.shown().size(), 1u);
     EXPECT_EQ(m_messages.shown()[0].text,

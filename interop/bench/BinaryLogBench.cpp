@@ -127,21 +127,21 @@ int main(int argc, char** argv) {
             static_cast<double>(count) / importCpu / 1e6, peakMegabytes());
         std::fflush(stdout);
 
-        const std::string command =
-            blf ? "/usr/bin/python3 " + peerScript + " " + path
-                : "tshark -r " + path + " -T fields -e can.id 2>/dev/null | wc -l | "
-                                        "sed 's/^/tshark: frames printed: /'";
+        const std::string command = blf ? "/usr/bin/python3 " + peerScript + " " + path
+                                        : "tshark -r " + path +
+                                              " -T fields -e can.id 2>/dev/null | wc -l | "
+                                              "sed 's/^/tshark: frames printed: /'";
         Timing peer;
         if (!runTimed(command, peer)) {
             std::printf("peer %-4s could not be run (%s)\n", name,
                         blf ? "python-can missing?" : "tshark missing?");
             continue;
         }
-        std::printf("peer   %-4s wall %6.2f s %5.2f M frames/s | cpu %6.2f s | %.1f times "
-                    "Korvane's import time (cpu %.1f)\n",
-                    blf ? "python-can" : "tshark", peer.wall,
-                    static_cast<double>(count) / peer.wall / 1e6, peer.cpu,
-                    peer.wall / importWall, peer.cpu / importCpu);
+        std::printf(
+            "peer   %-4s wall %6.2f s %5.2f M frames/s | cpu %6.2f s | %.1f times "
+            "Korvane's import time (cpu %.1f)\n",
+            blf ? "python-can" : "tshark", peer.wall, static_cast<double>(count) / peer.wall / 1e6,
+            peer.cpu, peer.wall / importWall, peer.cpu / importCpu);
         std::fflush(stdout);
     }
     std::printf("logs kept in %s\n", dir.c_str());

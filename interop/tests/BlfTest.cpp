@@ -174,9 +174,9 @@ TEST(BlfReader, DamageIsCountedOnceAndReadingGoesOnAtTheNextObject) {
 }
 
 TEST(BlfReader, AFileCutShortKeepsWhatCameBefore) {
-    const std::string whole = fileHeader() + container(canMessage(0x1, 0, 0, "", 1) +
-                                                           canMessage(0x2, 0, 0, "", 2),
-                                                       false);
+    const std::string whole =
+        fileHeader() +
+        container(canMessage(0x1, 0, 0, "", 1) + canMessage(0x2, 0, 0, "", 2), false);
     const Read cut = readBlf(whole.substr(0, whole.size() - 10));
     ASSERT_TRUE(cut.result.ok);
     ASSERT_EQ(cut.frames.size(), 1u);
@@ -188,8 +188,8 @@ TEST(BlfReader, AFileCutShortKeepsWhatCameBefore) {
     sizes.replace(8, 4, le(8, 4));
     std::string huge = canMessage(0x4, 0, 0, "", 4);
     huge.replace(8, 4, le(BlfReader::kMaxObject + 1, 4));
-    const Read odd = readBlf(fileHeader() + container(sizes + huge + canMessage(0x5, 0, 0, "", 5),
-                                                      false));
+    const Read odd =
+        readBlf(fileHeader() + container(sizes + huge + canMessage(0x5, 0, 0, "", 5), false));
     ASSERT_EQ(odd.frames.size(), 1u);
     EXPECT_EQ(odd.frames[0].identifier, 0x5u);
     EXPECT_EQ(odd.result.skipped[static_cast<int>(SkipReason::kMalformed)], 1u);
@@ -219,7 +219,8 @@ TEST(BlfReader, AContainerThatInflatesFarBeyondItsSizeTakesNoMemory) {
     deflateEnd(&z);
     packed.resize(packedSize);
     const auto containerOf = [&](std::uint32_t declared) {
-        const std::uint32_t size = blf::kContainerHeaderSize + static_cast<std::uint32_t>(packedSize);
+        const std::uint32_t size =
+            blf::kContainerHeaderSize + static_cast<std::uint32_t>(packedSize);
         return "LOBJ" + le(16, 2) + le(1, 2) + le(size, 4) + le(blf::kLogContainer, 4) + le(2, 2) +
                le(0, 6) + le(declared, 4) + le(0, 4) + packed + std::string(size % 4, '\0');
     };
@@ -234,7 +235,8 @@ TEST(BlfReader, AContainerThatInflatesFarBeyondItsSizeTakesNoMemory) {
     while (reader.next(f)) ++n;
     EXPECT_EQ(n, (std::uint64_t{256} * inner.size()) / m.size());
     // Saying less: cut where it said, and counted.
-    const Read lying = readBlf(fileHeader() + containerOf(static_cast<std::uint32_t>(m.size() * 3)));
+    const Read lying =
+        readBlf(fileHeader() + containerOf(static_cast<std::uint32_t>(m.size() * 3)));
     EXPECT_EQ(lying.frames.size(), 3u);
     EXPECT_EQ(lying.result.skipped[static_cast<int>(SkipReason::kMalformed)], 1u);
     EXPECT_EQ(lying.result.warnings.at(0).detail, "a container inflates to more than it says");
@@ -275,8 +277,8 @@ TEST(BlfWriter, AFrameAsACanMessageObject) {
     BlfWriter::formatObject(out, f, 2);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(out), sizeof out),
               "LOBJ"s + "\x20\0\x01\0\x30\0\0\0\x01\0\0\0"s +  // sizes, version, CAN_MESSAGE
-                  "\x02\0\0\0\0\0\0\0"s +                    // nanoseconds
-                  "\xD0\x36\x68\x59\0\0\0\0"s +              // 1500002000 ns
+                  "\x02\0\0\0\0\0\0\0"s +                      // nanoseconds
+                  "\xD0\x36\x68\x59\0\0\0\0"s +                // 1500002000 ns
                   "\x02\0\0\x03\xEF\xCD\xAB\x81\xDE\xAD\xBE\0\0\0\0\0"s);
     f.remote = true;
     f.extended = false;
@@ -337,9 +339,8 @@ TEST_F(BlfFiles, WrittenFilesReadBackWithTheirHeader) {
     EXPECT_EQ(blf::load64(h + 16), file.size());
     EXPECT_EQ(blf::load32(h + 32), frames.size());
     const std::uint64_t containers = (frames.size() + 2729) / 2730;  // 2730 objects in 128 KiB
-    EXPECT_EQ(blf::load64(h + 24),
-              blf::kFileHeaderSize + containers * blf::kContainerHeaderSize +
-                  frames.size() * BlfWriter::kObjectSize);
+    EXPECT_EQ(blf::load64(h + 24), blf::kFileHeaderSize + containers * blf::kContainerHeaderSize +
+                                       frames.size() * BlfWriter::kObjectSize);
     // Start 2023-11-14 22:13:20.000 (a Tuesday), stop as much later as the last frame.
     const std::uint16_t start[8] = {2023, 11, 2, 14, 22, 13, 20, 0};
     for (int k = 0; k < 8; ++k) EXPECT_EQ(blf::load16(h + 40 + 2 * k), start[k]) << k;

@@ -289,9 +289,10 @@ TEST_F(Files, EveryLogKindByItsExtension) {
     EXPECT_EQ(format, LogFormat::kPcap);
     EXPECT_FALSE(logFormatOf(FileKind::kDocument, format));
 
-    const std::string log = "(0000000001.000000) can0 123#1122\n"
-                            "(0000000001.250001) can0 1ABCDEF0#R3\n"
-                            "(0000004196.000000) can0 7FF#0102030405060708\n";
+    const std::string log =
+        "(0000000001.000000) can0 123#1122\n"
+        "(0000000001.250001) can0 1ABCDEF0#R3\n"
+        "(0000004196.000000) can0 7FF#0102030405060708\n";
     ASSERT_TRUE(convertFile(write("a.log", log), m_dir + "/a.blf", 0).ok);
     ASSERT_TRUE(convertFile(m_dir + "/a.blf", m_dir + "/a.pcap", 0).ok);
     const ConvertResult back = convertFile(m_dir + "/a.pcap", m_dir + "/b.log", 0);

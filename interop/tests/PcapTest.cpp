@@ -41,8 +41,8 @@ std::string record(std::uint32_t seconds, std::uint32_t micros, const std::strin
 // A SocketCAN packet: identifier with flags, length, FD flags, two reserved bytes, data.
 std::string packet(std::uint32_t id, std::uint8_t length, const std::string& data,
                    std::uint8_t fdFlags = 0, std::size_t pad = 8) {
-    std::string p = be32(id) + static_cast<char>(length) + static_cast<char>(fdFlags) + "\0\0"s +
-                    data;
+    std::string p =
+        be32(id) + static_cast<char>(length) + static_cast<char>(fdFlags) + "\0\0"s + data;
     if (p.size() < 8 + pad) p += std::string(8 + pad - p.size(), '\0');
     return p;
 }
@@ -90,20 +90,19 @@ protected:
 
 TEST(PcapReader, FramesOfEveryFormAndTheRestCounted) {
     const std::string capture =
-        pcapHeader() +
-        record(1'700'000'000, 250'000, packet(0x123, 2, "\x11\x22")) +
+        pcapHeader() + record(1'700'000'000, 250'000, packet(0x123, 2, "\x11\x22")) +
         record(1'700'000'001, 0, packet(0x80000000u | 0x1ABCDEF, 8, "12345678")) +
-        record(1'700'000'001, 5, packet(0x40000000u | 0x7FF, 3, "")) +  // remote, length 3
-        record(1'700'000'002, 0, packet(0x20000000u | 0x4, 8, "")) +  // an error frame
+        record(1'700'000'001, 5, packet(0x40000000u | 0x7FF, 3, "")) +           // remote, length 3
+        record(1'700'000'002, 0, packet(0x20000000u | 0x4, 8, "")) +             // an error frame
         record(1'700'000'002, 1, packet(0x100, 12, "0123456789AB", 0x04, 64)) +  // FD
-        record(1'700'000'002, 2, packet(0x100, 8, "01234567", 0, 8), 72) +  // FD before FDF
+        record(1'700'000'002, 2, packet(0x100, 8, "01234567", 0, 8), 72) +       // FD before FDF
         record(1'700'000'002, 3, packet(0x100, 12, "0123456789AB")) +  // FD without a flag
-        record(1'700'000'002, 4, packet(0x100, 0x80, "")) +  // CAN XL
+        record(1'700'000'002, 4, packet(0x100, 0x80, "")) +            // CAN XL
         record(1'700'000'003, 0, "\x01\x02\x03"s) +
         record(1'700'000'003, 1, packet(0x100, 65, "")) +
         record(1'700'000'003, 2, packet(0x800, 0, "")) +
         record(1'700'000'003, 3, packet(0x100, 4, "12", 0, 2)) +  // snapped short
-        record(1'700'000'004, 0, packet(0x001, 0, "", 0, 0));  // only the header: fine
+        record(1'700'000'004, 0, packet(0x001, 0, "", 0, 0));     // only the header: fine
     const Read r = readPcap(capture);
     ASSERT_TRUE(r.result.ok) << r.result.error;
     ASSERT_EQ(r.frames.size(), 4u);
@@ -132,8 +131,8 @@ TEST(PcapReader, FramesOfEveryFormAndTheRestCounted) {
     EXPECT_EQ(r.result.warnings[8].detail, "fewer data bytes than the length says");
 
     // A capture on its own clock keeps its zero; one cut short keeps what came before.
-    const std::string own = pcapHeader() + record(5, 0, packet(0x1, 0, "")) +
-                            record(6, 0, packet(0x2, 1, "\x01"));
+    const std::string own =
+        pcapHeader() + record(5, 0, packet(0x1, 0, "")) + record(6, 0, packet(0x2, 1, "\x01"));
     const Read cut = readPcap(own.substr(0, own.size() - 3));
     ASSERT_EQ(cut.frames.size(), 1u);
     EXPECT_EQ(cut.clockZero, 0u);
@@ -151,16 +150,16 @@ TEST(PcapReader, PcapngThroughLibpcap) {
         return le(type, 4) + le(size, 4) + body + le(size, 4);
     };
     const auto epb = [&](std::uint64_t us, const std::string& p) {
-        std::string body = le(0, 4) + le(us >> 32, 4) + le(us & 0xFFFFFFFF, 4) +
-                           le(p.size(), 4) + le(p.size(), 4) + p;
+        std::string body = le(0, 4) + le(us >> 32, 4) + le(us & 0xFFFFFFFF, 4) + le(p.size(), 4) +
+                           le(p.size(), 4) + p;
         body += std::string((4 - p.size() % 4) % 4, '\0');
         return block(6, body);
     };
-    const std::string file = block(0x0A0D0D0A, le(0x1A2B3C4D, 4) + le(1, 2) + le(0, 2) +
-                                                   le(~0ull, 8)) +
-                             block(1, le(227, 2) + le(0, 2) + le(0, 4)) +
-                             epb(1'700'000'000'000'001, packet(0x321, 1, "\x7F")) +
-                             epb(1'700'000'000'500'000, packet(0x80000000u | 0x42, 0, ""));
+    const std::string file =
+        block(0x0A0D0D0A, le(0x1A2B3C4D, 4) + le(1, 2) + le(0, 2) + le(~0ull, 8)) +
+        block(1, le(227, 2) + le(0, 2) + le(0, 4)) +
+        epb(1'700'000'000'000'001, packet(0x321, 1, "\x7F")) +
+        epb(1'700'000'000'500'000, packet(0x80000000u | 0x42, 0, ""));
     const Read r = readPcap(file);
     ASSERT_TRUE(r.result.ok) << r.result.error;
     ASSERT_EQ(r.frames.size(), 2u);
@@ -173,7 +172,8 @@ TEST(PcapReader, PcapngThroughLibpcap) {
 TEST_F(PcapFiles, OnlySocketCanCapturesOpen) {
     PcapReader ethernet;
     EXPECT_FALSE(ethernet.openFile(write("eth.pcap", pcapHeader(1))));
-    EXPECT_EQ(ethernet.result().error, "the capture's link type is 1 (EN10MB), not SocketCAN (227)");
+    EXPECT_EQ(ethernet.result().error,
+              "the capture's link type is 1 (EN10MB), not SocketCAN (227)");
     PcapReader text;
     EXPECT_FALSE(text.openFile(write("text.pcap", "(1.0) can0 123#11\n")));
     EXPECT_EQ(text.result().error.rfind("not a pcap or pcapng capture: ", 0), 0u)
