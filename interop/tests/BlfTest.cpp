@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
-#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -288,48 +287,26 @@ TEST(BlfWriter, AFrameAsACanMessageObject) {
               "\x01\0\x80\x03\xFF\x07\0\0\0\0\0\0\0\0\0\0"s);
 }
 
-TEST_F(BlfFiles, WrittenFilesReadBackWithTheirHeader) {
+TEST_F(BlfFiles, TheHeaderCountsWhatWasWrittenAndDatesIt) {
     ::setenv("TZ", "UTC", 1);
     ::tzset();
-    std::mt19937 random(7);
-    std::vector<LogFrame> frames;
-    std::uint64_t t = 0;
-    for (int i = 0; i < 10'000; ++i) {  // several containers
-        LogFrame f;
-        t += random() % 3'000'000;
-        f.timeUs = t;
-        f.extended = random() % 2 == 0;
-        f.identifier = static_cast<std::uint32_t>(random()) & (f.extended ? 0x1FFFFFFF : 0x7FF);
-        f.remote = random() % 7 == 0;
-        f.length = static_cast<std::uint8_t>(random() % 9);
-        if (!f.remote) {
-            for (int b = 0; b < f.length; ++b) f.data[b] = static_cast<std::uint8_t>(random());
-        }
-        frames.push_back(f);
-    }
+    // Frames enough for several containers (each frame's way back is checked by the
+    // conversions' round trip).
+    constexpr std::uint64_t kFrames = 10'000;
     const std::string path = m_dir + "/a.blf";
     auto writer = makeLogWriter(LogFormat::kBlf, path, "can1", 1'700'000'000);
-    for (const LogFrame& f : frames) writer->write(f);
-    ASSERT_TRUE(writer->commit()) << writer->error();
-    auto reader = makeLogReader(LogFormat::kBlf);
-    ASSERT_TRUE(reader->openFile(path));
-    LogFrame g;
-    std::size_t i = 0;
-    while (reader->next(g)) {
-        ASSERT_LT(i, frames.size());
-        const LogFrame& f = frames[i++];
-        ASSERT_EQ(g.timeUs, f.timeUs) << i;
-        ASSERT_EQ(g.identifier, f.identifier) << i;
-        ASSERT_EQ(g.extended, f.extended) << i;
-        ASSERT_EQ(g.remote, f.remote) << i;
-        ASSERT_EQ(g.length, f.length) << i;
-        if (!f.remote) {
-            ASSERT_EQ(0, std::memcmp(g.data, f.data, f.length)) << i;
-        }
+    LogFrame f;
+    for (std::uint64_t i = 0; i < kFrames; ++i) {
+        f.timeUs = i * 1237;
+        f.identifier = static_cast<std::uint32_t>(i & 0x7FF);
+        writer->write(f);
     }
-    EXPECT_EQ(i, frames.size());
-    EXPECT_EQ(reader->result().skippedLines(), 0u);
-    EXPECT_EQ(reader->result().lines, frames.size());
+    const std::uint64_t t = f.timeUs;
+    ASSERT_TRUE(writer->commit()) << writer->error();
+    const Read back = readBlf(slurp(path));
+    ASSERT_EQ(back.frames.size(), kFrames);
+    EXPECT_EQ(back.frames.back().timeUs, t);
+    EXPECT_EQ(back.result.skippedLines(), 0u);
 
     const std::string file = slurp(path);
     const auto* h = reinterpret_cast<const unsigned char*>(file.data());
@@ -337,10 +314,10 @@ TEST_F(BlfFiles, WrittenFilesReadBackWithTheirHeader) {
     EXPECT_EQ(file.substr(0, 4), "LOGG");
     EXPECT_EQ(blf::load32(h + 4), blf::kFileHeaderSize);
     EXPECT_EQ(blf::load64(h + 16), file.size());
-    EXPECT_EQ(blf::load32(h + 32), frames.size());
-    const std::uint64_t containers = (frames.size() + 2729) / 2730;  // 2730 objects in 128 KiB
+    EXPECT_EQ(blf::load32(h + 32), kFrames);
+    const std::uint64_t containers = (kFrames + 2729) / 2730;  // 2730 objects in 128 KiB
     EXPECT_EQ(blf::load64(h + 24), blf::kFileHeaderSize + containers * blf::kContainerHeaderSize +
-                                       frames.size() * BlfWriter::kObjectSize);
+                                       kFrames * BlfWriter::kObjectSize);
     // Start 2023-11-14 22:13:20.000 (a Tuesday), stop as much later as the last frame.
     const std::uint16_t start[8] = {2023, 11, 2, 14, 22, 13, 20, 0};
     for (int k = 0; k < 8; ++k) EXPECT_EQ(blf::load16(h + 40 + 2 * k), start[k]) << k;

@@ -5,7 +5,6 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -208,52 +207,28 @@ TEST(PcapWriter, AFrameAsLinuxCapturesIt) {
               "\x40\0\x07\xFF\x02\0\0\0\0\0\0\0\0\0\0\0"s);
 }
 
-TEST_F(PcapFiles, WrittenCapturesReadBackAndPcapngIsNotWritten) {
-    std::mt19937 random(11);
-    std::vector<LogFrame> frames;
-    std::uint64_t t = 0;
-    for (int i = 0; i < 5000; ++i) {
-        LogFrame f;
-        t += random() % 3'000'000;
-        f.timeUs = t;
-        f.extended = random() % 2 == 0;
-        f.identifier = static_cast<std::uint32_t>(random()) & (f.extended ? 0x1FFFFFFF : 0x7FF);
-        f.remote = random() % 7 == 0;
-        f.length = static_cast<std::uint8_t>(random() % 9);
-        if (!f.remote) {
-            for (int b = 0; b < f.length; ++b) f.data[b] = static_cast<std::uint8_t>(random());
-        }
-        frames.push_back(f);
-    }
+TEST_F(PcapFiles, CapturesAreWrittenAsPcapOnly) {
+    LogFrame f;
+    f.timeUs = 4'000'000'123;
+    f.identifier = 0x7F;
     const std::string path = m_dir + "/a.pcap";
     auto writer = makeLogWriter(LogFormat::kPcap, path, "can0", 0);
-    for (const LogFrame& f : frames) writer->write(f);
+    writer->write(f);
     ASSERT_TRUE(writer->commit()) << writer->error();
-    EXPECT_EQ(slurp(path).size(), 24u + frames.size() * 32);
-    auto reader = makeLogReader(LogFormat::kPcap);
-    ASSERT_TRUE(reader->openFile(path));
-    LogFrame g;
-    std::size_t i = 0;
-    while (reader->next(g)) {
-        ASSERT_LT(i, frames.size());
-        const LogFrame& f = frames[i++];
-        ASSERT_EQ(g.timeUs, f.timeUs) << i;
-        ASSERT_EQ(g.identifier, f.identifier) << i;
-        ASSERT_EQ(g.extended, f.extended) << i;
-        ASSERT_EQ(g.remote, f.remote) << i;
-        ASSERT_EQ(g.length, f.length) << i;
-        if (!f.remote) {
-            ASSERT_EQ(0, std::memcmp(g.data, f.data, f.length)) << i;
-        }
-    }
-    EXPECT_EQ(i, frames.size());
-    EXPECT_EQ(reader->clockZeroUs(), 0u);
-    EXPECT_EQ(reader->bytesConsumed(), reader->size());
+    // The file header (microseconds, SocketCAN), then the record: seconds, micros, lengths.
+    const std::string file = slurp(path);
+    ASSERT_EQ(file.size(), 24u + 32);
+    EXPECT_EQ(file.substr(0, 8), "\xD4\xC3\xB2\xA1\x02\0\x04\0"s);
+    EXPECT_EQ(file.substr(20, 4), "\xE3\0\0\0"s);
+    EXPECT_EQ(file.substr(24, 16), le(4000, 4) + le(123, 4) + le(16, 4) + le(16, 4));
+    const Read back = readPcap(file);
+    ASSERT_EQ(back.frames.size(), 1u);
+    EXPECT_EQ(back.frames[0].timeUs, f.timeUs);
 
     // libpcap writes pcap only: a pcapng name is refused, and what was there stays.
     const std::string ng = write("keep.pcapng", "old");
     PcapWriter refused(ng);
-    refused.write(frames[0]);
+    refused.write(f);
     EXPECT_FALSE(refused.commit());
     EXPECT_EQ(refused.error(), "pcapng captures are read but not written; name the file .pcap");
     EXPECT_EQ(slurp(ng), "old");
