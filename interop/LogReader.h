@@ -93,7 +93,7 @@ private:
     std::uint64_t m_lastEventUs = 0;
 };
 
-// A reader of the format; BLF and pcap readers come from BlfReader.cpp and PcapReader.cpp.
+// A reader of the format (the BLF and pcap readers are in BlfReader.h and PcapReader.h).
 [[nodiscard]] std::unique_ptr<LogReader> makeLogReader(LogFormat format);
 
 // The parsers' own pieces, for tests.
