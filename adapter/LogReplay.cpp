@@ -35,8 +35,9 @@ std::unique_ptr<LogReplay> LogReplay::openFile(const std::string& path, bool loo
             why = "not a regular file";
             return nullptr;
         }
-        auto reader = makeLogReader(fileKindOf(path) == FileKind::kAsc ? LogFormat::kAsc
-                                                                       : LogFormat::kCandump);
+        LogFormat format = LogFormat::kCandump;
+        (void)logFormatOf(fileKindOf(path), format);
+        auto reader = makeLogReader(format);
         if (!reader->openFile(path)) {
             why = reader->result().error;
             return nullptr;

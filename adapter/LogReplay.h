@@ -1,9 +1,9 @@
 #pragma once
 
-// Replay of a candump or ASC log at the log's own pace, read while it plays: a reader thread keeps
-// at most kFramesAhead frames ready for the bus, so a log of any length takes the same little
-// memory and the bus never waits for the file. Lines that give no frame are counted and reported
-// by the reader, not fatal; a frame earlier than the one before it goes on the bus right after
+// Replay of a log (candump, ASC, BLF, pcap) at the log's own pace, read while it plays: a reader
+// thread keeps at most kFramesAhead frames ready for the bus, so a log of any length takes the
+// same little memory and the bus never waits for the file. Lines (or records) that give no frame
+// are counted and reported by the reader, not fatal; a frame earlier than the one before it goes on the bus right after
 // that one. Looping reopens the log and starts the next round a millisecond after the last frame.
 //
 // Threads: next() and pop() from the bus thread; the report comes on the reader's thread.
@@ -34,9 +34,9 @@ public:
     LogReplay(const LogReplay&) = delete;
     LogReplay& operator=(const LogReplay&) = delete;
 
-    // The log at `path` (ASC by its extension ".asc", else candump), opened here so that a log
-    // that cannot be read is refused at once. Only regular files: a FIFO or a device could block
-    // the host or never end. Null, with `error`, otherwise.
+    // The log at `path` (by its extension: ".asc", ".blf", ".pcap", ".pcapng", else candump),
+    // opened here so that a log that cannot be read is refused at once. Only regular files: a
+    // FIFO or a device could block the host or never end. Null, with `error`, otherwise.
     [[nodiscard]] static std::unique_ptr<LogReplay> openFile(const std::string& path, bool loop,
                                                              Report report, std::string& error);
 

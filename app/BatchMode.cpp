@@ -36,8 +36,9 @@ const char kUsage[] =
     "                      OUT.txt (the date line carries the current time)\n"
     "  --print-to OUT.pdf  print the same rows to the PDF file OUT.pdf\n"
     "  --reading NAME      read the frames as can (the default), devicenet or canopen\n"
-    "  --convert IN OUT    convert every frame between a document (.krv), a candump log (.log)\n"
-    "                      and an ASC log (.asc), by the files' extensions\n"
+    "  --convert IN OUT    convert every frame between a document (.krv), a candump log (.log),\n"
+    "                      an ASC log (.asc), a BLF log (.blf) and a pcap capture (.pcap; a\n"
+    "                      .pcapng is read too), by the files' extensions\n"
     "  --export-curves OUT.csv --window NAME\n"
     "                      write the curve values of the chart window NAME to OUT.csv\n"
     "  --export-signals OUT.csv --dbc DB.dbc\n"
@@ -114,9 +115,9 @@ int runBatch(int argc, char** argv) {
     const FileResult loaded = loadDocument(document, contents, store, nullptr);
     if (!loaded.ok) {
         // A log read as a document only seems damaged.
-        const FileKind kind = fileKindOf(document);
+        LogFormat format;
         std::error_code error;
-        if ((kind == FileKind::kCandump || kind == FileKind::kAsc) &&
+        if (logFormatOf(fileKindOf(document), format) &&
             std::filesystem::is_regular_file(document, error)) {
             return fail(document + " is not a Korvane document but a log; --convert reads logs: " +
                         "Korvane --convert " + document + " DOC.krv");

@@ -50,6 +50,26 @@ private:
     ProgressWindow m_window;
 };
 
+// Each format's extension and its file dialog filter, in the export dialog's order.
+struct FormatChoice {
+    LogFormat format;
+    const char* extension;
+    const char* filter;
+};
+constexpr FormatChoice kFormats[] = {
+    {LogFormat::kCandump, ".log", "candump log (*.log)"},
+    {LogFormat::kAsc, ".asc", "ASC log (*.asc)"},
+    {LogFormat::kBlf, ".blf", "BLF log (*.blf)"},
+    {LogFormat::kPcap, ".pcap", "pcap capture (*.pcap)"},
+};
+
+const FormatChoice& choiceOf(LogFormat format) {
+    for (const FormatChoice& c : kFormats) {
+        if (c.format == format) return c;
+    }
+    return kFormats[0];
+}
+
 }  // namespace
 
 // ---- The choice and the message -------------------------------------------------------------
@@ -59,31 +79,38 @@ std::uint32_t ExportLogChoice::check() const {
 }
 
 QString ExportLogChoice::defaultFileName() const {
-    return options.format == LogFormat::kAsc ? QStringLiteral("CANData.asc")
-                                             : QStringLiteral("CANData.log");
+    return QStringLiteral("CANData") + QLatin1String(choiceOf(options.format).extension);
 }
 
 QString ExportLogChoice::fileFilter() const {
-    return (options.format == LogFormat::kAsc ? ui("ASC log (*.asc)") : ui("candump log (*.log)")) +
-           ";;" + ui("All Files (*.*)");
+    return ui(choiceOf(options.format).filter) + ";;" + ui("All Files (*.*)");
 }
 
 QString skippedLinesMessage(const LogReadResult& read) {
     const std::uint64_t total = read.skippedLines();
     if (total == 0) return {};
+    const auto reasonText = [&read](SkipReason reason) {
+        if (read.records && reason == SkipReason::kTooLong) {
+            return text(strings::kSkippedRecordTooLong);
+        }
+        return text(strings::kSkippedErrorFrame + static_cast<std::uint32_t>(reason));
+    };
     QStringList kinds;
     for (std::size_t i = 0; i < kSkipReasons; ++i) {
         if (read.skipped[i] == 0) continue;
         kinds << QStringLiteral("%1 %2")
                      .arg(read.skipped[i])
-                     .arg(text(strings::kSkippedErrorFrame + static_cast<std::uint32_t>(i)));
+                     .arg(reasonText(static_cast<SkipReason>(i)));
     }
     const LogWarning first = read.warnings.empty() ? LogWarning{} : read.warnings.front();
-    return text(total == 1 ? strings::kLogLineSkipped : strings::kLogLinesSkipped)
+    const std::uint32_t message =
+        read.records ? (total == 1 ? strings::kLogRecordSkipped : strings::kLogRecordsSkipped)
+                     : (total == 1 ? strings::kLogLineSkipped : strings::kLogLinesSkipped);
+    return text(message)
         .arg(total)
         .arg(kinds.join(QStringLiteral(", ")))
         .arg(first.line)
-        .arg(text(strings::kSkippedErrorFrame + static_cast<std::uint32_t>(first.reason)));
+        .arg(reasonText(first.reason));
 }
 
 QString importReport(const LogImportResult& result) {
@@ -92,9 +119,12 @@ QString importReport(const LogImportResult& result) {
         parts << skipped;
     }
     if (result.movedOn > 0) {
-        parts << text(result.movedOn == 1 ? strings::kLogFrameMovedOn : strings::kLogFramesMovedOn)
-                     .arg(result.movedOn)
-                     .arg(result.firstMovedOnLine);
+        const std::uint32_t message =
+            result.read.records
+                ? (result.movedOn == 1 ? strings::kLogFrameMovedOnRecord
+                                       : strings::kLogFramesMovedOnRecord)
+                : (result.movedOn == 1 ? strings::kLogFrameMovedOn : strings::kLogFramesMovedOn);
+        parts << text(message).arg(result.movedOn).arg(result.firstMovedOnLine);
     }
     return parts.join(QStringLiteral("\n\n"));
 }
@@ -126,13 +156,12 @@ ExportLogDialog::ExportLogDialog(ExportLogChoice& choice, bool haveRows, Message
 
     auto* format = new QGroupBox(ui("Format"), this);
     auto* formatLayout = new QVBoxLayout(format);
-    auto* candump = new QRadioButton(ui("candump log (*.log)"), format);
-    auto* asc = new QRadioButton(ui("ASC log (*.asc)"), format);
-    m_format->addButton(candump, 0);
-    m_format->addButton(asc, 1);
-    (choice.options.format == LogFormat::kAsc ? asc : candump)->setChecked(true);
-    formatLayout->addWidget(candump);
-    formatLayout->addWidget(asc);
+    for (const FormatChoice& c : kFormats) {
+        auto* button = new QRadioButton(ui(c.filter), format);
+        m_format->addButton(button, static_cast<int>(c.format));
+        button->setChecked(c.format == choice.options.format);
+        formatLayout->addWidget(button);
+    }
     layout->addWidget(format);
 
     auto* form = new QFormLayout;
@@ -151,7 +180,7 @@ ExportLogDialog::ExportLogDialog(ExportLogChoice& choice, bool haveRows, Message
 void ExportLogDialog::accept() {
     ExportLogChoice next = m_choice;
     next.shownRows = m_rows->checkedId() == 1;
-    next.options.format = m_format->checkedId() == 1 ? LogFormat::kAsc : LogFormat::kCandump;
+    next.options.format = static_cast<LogFormat>(m_format->checkedId());
     next.options.interfaceName = m_interface->text().trimmed().toStdString();
     if (const std::uint32_t problem = next.check()) {
         m_messages.showMessage(problem, MessageIcon::kWarning);
@@ -165,8 +194,8 @@ void ExportLogDialog::accept() {
 // ---- The commands --------------------------------------------------------------------------
 
 bool MonitorApp::importLogFile(const QString& path) {
-    const LogFormat format =
-        fileKindOf(path.toStdString()) == FileKind::kAsc ? LogFormat::kAsc : LogFormat::kCandump;
+    LogFormat format = LogFormat::kCandump;
+    (void)logFormatOf(fileKindOf(path.toStdString()), format);
     FrameStore frames;
     LogImportResult result;
     {
@@ -251,7 +280,8 @@ bool MonitorApp::exportLogFile(const QString& path, const ExportLogChoice& choic
 
 void MonitorApp::OnFileImportLog(unsigned) {
     const QString path = QFileDialog::getOpenFileName(
-        m_frame.get(), ui("Import"), QString(), ui("Logs (*.log *.asc)") + ";;" + ui("All Files (*.*)"));
+        m_frame.get(), ui("Import"), QString(),
+        ui("Logs (*.log *.asc *.blf *.pcap *.pcapng)") + ";;" + ui("All Files (*.*)"));
     if (!path.isEmpty() && saveModified()) importLogFile(path);
 }
 
@@ -263,8 +293,7 @@ void MonitorApp::OnFileExportLog(unsigned) {
     QString path = QFileDialog::getSaveFileName(m_frame.get(), ui("Export As Log"),
                                                 choice.defaultFileName(), choice.fileFilter());
     if (path.isEmpty()) return;
-    const QString extension =
-        choice.options.format == LogFormat::kAsc ? QStringLiteral(".asc") : QStringLiteral(".log");
+    const QString extension = QLatin1String(choiceOf(choice.options.format).extension);
     if (!path.endsWith(extension, Qt::CaseInsensitive)) path += extension;
     exportLogFile(path, choice);
 }

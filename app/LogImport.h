@@ -1,6 +1,7 @@
 #pragma once
 
-// File > Import... and File > Export As Log...: candump and ASC logs in and out of the program.
+// File > Import... and File > Export As Log...: candump, ASC, BLF and pcap logs in and out of the
+// program.
 // The command handlers are MonitorApp's (LogImport.cpp); this header holds what they build on.
 //
 // Thread: the user-interface thread.
@@ -22,7 +23,7 @@ public:
 
     // The string id of the message that says what is wrong, or 0 when the choice can be used.
     [[nodiscard]] std::uint32_t check() const;
-    // "CANData.log" or "CANData.asc", and the file dialog's filter of the format.
+    // "CANData.log" (".asc", ".blf", ".pcap"), and the file dialog's filter of the format.
     [[nodiscard]] QString defaultFileName() const;
     [[nodiscard]] QString fileFilter() const;
 };

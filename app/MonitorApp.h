@@ -34,7 +34,8 @@ public:
     bool openDocument(const QString& path);
     // Saves the document; a failed save leaves the old file as it was.
     bool saveDocument(const QString& path);
-    // A candump or ASC log (by its extension) becomes a new document; false when it was not read.
+    // A log (candump, ASC, BLF, pcap, by its extension) becomes a new document; false when it was
+    // not read.
     bool importLogFile(const QString& path);
     // Writes the log of File > Export As Log...; false when the file was not written.
     bool exportLogFile(const QString& path, const ExportLogChoice& choice);

@@ -20,14 +20,15 @@ void addLine(std::string& text, const std::string& line) {
 
 std::string movedOnText(const LogImportResult& r) {
     if (r.movedOn == 0) return {};
-    const std::string line = std::to_string(r.firstMovedOnLine);
+    const std::string line =
+        (r.read.records ? "record " : "line ") + std::to_string(r.firstMovedOnLine);
     if (r.movedOn == 1) {
-        return "1 frame goes back in time: it was given the time of the frame before it (line " +
-               line + ").";
+        return "1 frame goes back in time: it was given the time of the frame before it (" + line +
+               ").";
     }
     return std::to_string(r.movedOn) +
            " frames go back in time: each was given the time of the frame before it; the first "
-           "is line " +
+           "is " +
            line + ".";
 }
 
@@ -37,10 +38,10 @@ ConvertResult convertFile(const std::string& in, const std::string& out, std::ti
     const FileKind from = fileKindOf(in);
     const FileKind to = fileKindOf(out);
     if (from == FileKind::kUnknown) {
-        return failure("cannot tell the kind of " + in + " (use .krv, .log or .asc)");
+        return failure("cannot tell the kind of " + in + " (use .krv, " + kLogExtensions + ")");
     }
     if (to == FileKind::kUnknown) {
-        return failure("cannot tell the kind of " + out + " (use .krv, .log or .asc)");
+        return failure("cannot tell the kind of " + out + " (use .krv, " + kLogExtensions + ")");
     }
     ConvertResult result;
     DocumentContents contents;
@@ -49,8 +50,9 @@ ConvertResult convertFile(const std::string& in, const std::string& out, std::ti
         const FileResult loaded = loadDocument(in, contents, store, nullptr);
         if (!loaded.ok) return failure(loaded.error);
     } else {
-        const LogImportResult imported = importLog(
-            in, from == FileKind::kAsc ? LogFormat::kAsc : LogFormat::kCandump, store, nullptr);
+        LogFormat format = LogFormat::kCandump;
+        (void)logFormatOf(from, format);
+        const LogImportResult imported = importLog(in, format, store, nullptr);
         switch (imported.status) {
             case LogImportResult::kOk:
                 break;
@@ -88,7 +90,7 @@ ConvertResult convertFile(const std::string& in, const std::string& out, std::ti
         return result;
     }
     LogExportOptions options;
-    options.format = to == FileKind::kAsc ? LogFormat::kAsc : LogFormat::kCandump;
+    (void)logFormatOf(to, options.format);
     const LogExportResult written = exportLog(out, options, store, nullptr, when, nullptr);
     if (!written) return failure("cannot write " + out + ": " + written.error);
     result.frames = written.frames;

@@ -1,7 +1,8 @@
 #pragma once
 
-// Converts between the document file (.krv), candump logs (.log) and ASC logs (.asc), chosen by
-// the files' extensions. Every frame is carried over; a log becomes a new document.
+// Converts between the document file (.krv), candump logs (.log), ASC logs (.asc), BLF logs
+// (.blf) and pcap captures (.pcap; .pcapng is read too), chosen by the files' extensions. Every
+// frame is carried over; a log becomes a new document.
 //
 // Thread: any one thread (a batch run).
 

@@ -1,6 +1,6 @@
 #pragma once
 
-// What the candump and ASC logs carry and what reading them can go wrong with.
+// What the logs (candump, ASC, BLF, pcap) carry and what reading them can go wrong with.
 
 #include <array>
 #include <cstdint>
@@ -18,13 +18,18 @@ struct LogFrame {
     std::uint8_t data[8] = {};
 };
 
-enum class LogFormat { kCandump, kAsc };
+enum class LogFormat { kCandump, kAsc, kBlf, kPcap };
 
-// The kind of file a path names, by its extension (".krv", ".log", ".asc", any case).
-enum class FileKind { kDocument, kCandump, kAsc, kUnknown };
+// The kind of file a path names, by its extension (".krv", ".log", ".asc", ".blf", ".pcap",
+// ".pcapng", any case).
+enum class FileKind { kDocument, kCandump, kAsc, kBlf, kPcap, kUnknown };
 [[nodiscard]] FileKind fileKindOf(std::string_view path);
+// The log format of a kind of file; false for a document and an unknown kind.
+[[nodiscard]] bool logFormatOf(FileKind kind, LogFormat& format);
+// The extensions of the logs read, for messages: ".log, .asc, .blf, .pcap or .pcapng".
+inline constexpr const char* kLogExtensions = ".log, .asc, .blf, .pcap or .pcapng";
 
-// Why a line gave no frame.
+// Why a line (or a binary log's record) gave no frame.
 enum class SkipReason : std::uint8_t {
     kErrorFrame,  // an error frame
     kFdFrame,     // a CAN FD frame: more than eight bytes do not fit a captured frame
@@ -35,11 +40,12 @@ enum class SkipReason : std::uint8_t {
 };
 inline constexpr std::size_t kSkipReasons = 6;
 
-// The reason in words, for messages and the batch report ("an error frame", ...).
-[[nodiscard]] const char* skipReasonText(SkipReason reason);
+// The reason in words, for messages and the batch report ("an error frame", ...), said of a
+// binary log's record rather than a line when `record`.
+[[nodiscard]] const char* skipReasonText(SkipReason reason, bool record = false);
 
 struct LogWarning {
-    std::uint64_t line = 0;  // 1-based
+    std::uint64_t line = 0;  // 1-based; the record's number in a binary log
     SkipReason reason = SkipReason::kMalformed;
     std::string detail;  // what exactly did not parse
 };
@@ -55,6 +61,7 @@ struct LogReadResult {
     std::array<std::uint64_t, kSkipReasons> skipped{};
     std::vector<LogWarning> warnings;  // the first kWarningsKept skipped lines
     bool utf16 = false;                // the file starts like UTF-16 text, which is not read
+    bool records = false;  // a binary log (BLF, pcap): `lines` and the numbers count records
 
     [[nodiscard]] std::uint64_t skippedLines() const {
         std::uint64_t n = 0;
@@ -67,6 +74,7 @@ struct LogReadResult {
             warnings.push_back({line, reason, std::string(detail)});
         }
     }
-    // "N lines were skipped (...); the first, line L: why." or "" when none was.
+    // "N lines were skipped (...); the first, line L: why." ("records" of a binary log), or ""
+    // when none was.
     [[nodiscard]] std::string summary() const;
 };

@@ -1,6 +1,6 @@
 #pragma once
 
-// A candump or ASC log into frames of the store, and the store's frames out to a log.
+// A log (candump, ASC, BLF, pcap) into frames of the store, and the store's frames out to a log.
 //
 // Thread: the user-interface thread, or a batch run.
 

@@ -1,5 +1,8 @@
 #include "interop/LogReader.h"
 
+#include "interop/BlfReader.h"
+#include "interop/PcapReader.h"
+
 namespace {
 
 bool isSpace(char c) {
@@ -105,7 +108,7 @@ bool parseSeconds(std::string_view text, std::uint64_t& us) {
 
 // ---- Common -------------------------------------------------------------------------------
 
-bool LogReader::openFile(const std::string& path) {
+bool LineLogReader::openFile(const std::string& path) {
     if (!m_lines.openFile(path)) {
         m_result.ok = false;
         m_result.error = m_lines.error();
@@ -114,11 +117,11 @@ bool LogReader::openFile(const std::string& path) {
     return true;
 }
 
-void LogReader::openMemory(std::string_view bytes) {
+void LineLogReader::openMemory(std::string_view bytes) {
     m_lines.openMemory(bytes);
 }
 
-bool LogReader::next(LogFrame& frame) {
+bool LineLogReader::next(LogFrame& frame) {
     if (!m_result.ok) return false;
     for (;;) {
         std::string_view line;
@@ -167,7 +170,16 @@ bool LogReader::next(LogFrame& frame) {
 }
 
 std::unique_ptr<LogReader> makeLogReader(LogFormat format) {
-    if (format == LogFormat::kAsc) return std::make_unique<AscReader>();
+    switch (format) {
+        case LogFormat::kAsc:
+            return std::make_unique<AscReader>();
+        case LogFormat::kBlf:
+            return std::make_unique<BlfReader>();
+        case LogFormat::kPcap:
+            return std::make_unique<PcapReader>();
+        case LogFormat::kCandump:
+            break;
+    }
     return std::make_unique<CandumpReader>();
 }
 
@@ -177,8 +189,8 @@ void CandumpReader::firstFrame(const LogFrame& frame) {
     m_clockZeroUs = frame.timeUs >= kWallClockFromUs ? frame.timeUs : 0;
 }
 
-LogReader::Parse CandumpReader::parseLine(std::string_view line, LogFrame& f, SkipReason& reason,
-                                          const char*& detail) {
+LineLogReader::Parse CandumpReader::parseLine(std::string_view line, LogFrame& f,
+                                              SkipReason& reason, const char*& detail) {
     const auto malformed = [&](const char* why) {
         reason = SkipReason::kMalformed;
         detail = why;
@@ -263,8 +275,8 @@ LogReader::Parse CandumpReader::parseLine(std::string_view line, LogFrame& f, Sk
 
 // ---- ASC ----------------------------------------------------------------------------------
 
-LogReader::Parse AscReader::parseLine(std::string_view line, LogFrame& f, SkipReason& reason,
-                                      const char*& detail) {
+LineLogReader::Parse AscReader::parseLine(std::string_view line, LogFrame& f, SkipReason& reason,
+                                          const char*& detail) {
     const auto malformed = [&](const char* why) {
         reason = SkipReason::kMalformed;
         detail = why;

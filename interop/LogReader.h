@@ -15,26 +15,42 @@
 #include <string>
 #include <string_view>
 
+// Any log reader (the binary ones in BlfReader.h and PcapReader.h). Files are untrusted, and
+// memory stays bounded whatever they hold.
 class LogReader {
 public:
     virtual ~LogReader() = default;
 
     // False, with result().error, when the file cannot be opened.
-    [[nodiscard]] bool openFile(const std::string& path);
+    [[nodiscard]] virtual bool openFile(const std::string& path) = 0;
     // Reads `bytes`, which must outlive the reader.
-    void openMemory(std::string_view bytes);
+    virtual void openMemory(std::string_view bytes) = 0;
 
     // The next frame in file order; false at the end of the file or when reading fails
     // (result().ok is then false).
-    bool next(LogFrame& frame);
+    virtual bool next(LogFrame& frame) = 0;
 
     [[nodiscard]] const LogReadResult& result() const { return m_result; }
-    [[nodiscard]] std::uint64_t bytesConsumed() const { return m_lines.bytesConsumed(); }
-    [[nodiscard]] std::uint64_t size() const { return m_lines.size(); }
+    [[nodiscard]] virtual std::uint64_t bytesConsumed() const = 0;
+    [[nodiscard]] virtual std::uint64_t size() const = 0;
     // The time the log's clock counts from: candump logs written with a wall clock count from
     // their first frame, ASC logs and candump logs on a capture's own clock from their zero.
     // Known once the first frame has been read.
     [[nodiscard]] std::uint64_t clockZeroUs() const { return m_clockZeroUs; }
+
+protected:
+    std::uint64_t m_clockZeroUs = 0;
+    LogReadResult m_result;
+};
+
+// The text logs, read line by line.
+class LineLogReader : public LogReader {
+public:
+    [[nodiscard]] bool openFile(const std::string& path) override;
+    void openMemory(std::string_view bytes) override;
+    bool next(LogFrame& frame) override;
+    [[nodiscard]] std::uint64_t bytesConsumed() const override { return m_lines.bytesConsumed(); }
+    [[nodiscard]] std::uint64_t size() const override { return m_lines.size(); }
 
 protected:
     enum class Parse { kFrame, kNothing, kSkip };
@@ -43,17 +59,14 @@ protected:
                             const char*& detail) = 0;
     virtual void firstFrame(const LogFrame& frame) { (void)frame; }
 
-    std::uint64_t m_clockZeroUs = 0;
-
 private:
     LineReader m_lines;
-    LogReadResult m_result;
     bool m_seenFrame = false;
 };
 
 // "(1700000000.123456) can0 123#1122", "123#R", "123#R3", "12345678#..." for extended
 // identifiers, optionally followed by a direction flag.
-class CandumpReader final : public LogReader {
+class CandumpReader final : public LineLogReader {
 public:
     // Times from this on are taken for wall-clock times (2001-09-09); earlier ones count from
     // a capture's start.
@@ -68,7 +81,7 @@ protected:
 // The ASC text log: a header ("date", "base hex|dec  timestamps absolute|relative", ...), then
 // "time channel id[x] Rx|Tx d dlc bytes..." and "... r [dlc]" lines, times in seconds since the
 // measurement started.
-class AscReader final : public LogReader {
+class AscReader final : public LineLogReader {
 protected:
     Parse parseLine(std::string_view line, LogFrame& frame, SkipReason& reason,
                     const char*& detail) override;
@@ -80,6 +93,7 @@ private:
     std::uint64_t m_lastEventUs = 0;
 };
 
+// A reader of the format (the BLF and pcap readers are in BlfReader.h and PcapReader.h).
 [[nodiscard]] std::unique_ptr<LogReader> makeLogReader(LogFormat format);
 
 // The parsers' own pieces, for tests.

@@ -1,5 +1,8 @@
 #include "interop/LogWriter.h"
 
+#include "interop/BlfWriter.h"
+#include "interop/PcapWriter.h"
+
 #include <cstring>
 
 namespace {
@@ -138,10 +141,10 @@ std::string ascHeader(std::time_t when) {
            date + "\n";
 }
 
-LogWriter::LogWriter(const std::string& path, std::string interfaceName)
+LineLogWriter::LineLogWriter(const std::string& path, std::string interfaceName)
     : m_interface(std::move(interfaceName)), m_archive(path) {}
 
-bool LogWriter::commit() {
+bool LineLogWriter::commit() {
     finish();
     return m_archive.commit();
 }
@@ -151,7 +154,7 @@ int CandumpWriter::format(char* out, const LogFrame& frame) {
 }
 
 AscWriter::AscWriter(const std::string& path, std::string interfaceName, std::time_t when)
-    : LogWriter(path, std::move(interfaceName)), m_channel(ascChannel(m_interface)) {
+    : LineLogWriter(path, std::move(interfaceName)), m_channel(ascChannel(m_interface)) {
     put(ascHeader(when));
 }
 
@@ -165,6 +168,15 @@ void AscWriter::finish() {
 
 std::unique_ptr<LogWriter> makeLogWriter(LogFormat format, const std::string& path,
                                          const std::string& interfaceName, std::time_t when) {
-    if (format == LogFormat::kAsc) return std::make_unique<AscWriter>(path, interfaceName, when);
+    switch (format) {
+        case LogFormat::kAsc:
+            return std::make_unique<AscWriter>(path, interfaceName, when);
+        case LogFormat::kBlf:
+            return std::make_unique<BlfWriter>(path, interfaceName, when);
+        case LogFormat::kPcap:
+            return std::make_unique<PcapWriter>(path);
+        case LogFormat::kCandump:
+            break;
+    }
     return std::make_unique<CandumpWriter>(path, interfaceName);
 }

@@ -1,8 +1,8 @@
 #pragma once
 
-// Writers of candump ("candump -l") and ASC logs. The file is written beside its target and
-// takes the target's place only when all of it is written, so a failed export leaves what was
-// there.
+// Writers of candump ("candump -l") and ASC logs (BLF and pcap in BlfWriter.h, PcapWriter.h).
+// The file is written beside its target and takes the target's place only when all of it is
+// written, so a failed export leaves what was there.
 //
 // Thread: one thread per writer.
 
@@ -14,22 +14,33 @@
 #include <string>
 #include <string_view>
 
+// Any log writer (the binary ones in BlfWriter.h and PcapWriter.h).
 class LogWriter {
 public:
-    LogWriter(const std::string& path, std::string interfaceName);
     virtual ~LogWriter() = default;
 
     // Frames in time order; times count from the capture's start.
-    void write(const LogFrame& frame) {
+    virtual void write(const LogFrame& frame) = 0;
+    // Finishes the file and puts it in place; false, with error(), when anything failed.
+    virtual bool commit() = 0;
+    [[nodiscard]] virtual const std::string& error() const = 0;
+    [[nodiscard]] virtual bool ok() const = 0;
+
+    static constexpr int kMaxLine = 160;
+};
+
+// The text logs: a line for each frame.
+class LineLogWriter : public LogWriter {
+public:
+    LineLogWriter(const std::string& path, std::string interfaceName);
+
+    void write(const LogFrame& frame) final {
         char line[kMaxLine];
         m_archive.putBytes(line, static_cast<std::size_t>(format(line, frame)));
     }
-    // Finishes the file and puts it in place; false, with error(), when anything failed.
-    bool commit();
-    [[nodiscard]] const std::string& error() const { return m_archive.error(); }
-    [[nodiscard]] bool ok() const { return m_archive.ok(); }
-
-    static constexpr int kMaxLine = 160;
+    bool commit() final;
+    [[nodiscard]] const std::string& error() const final { return m_archive.error(); }
+    [[nodiscard]] bool ok() const final { return m_archive.ok(); }
 
 protected:
     virtual int format(char* out, const LogFrame& frame) = 0;
@@ -42,15 +53,15 @@ private:
     CArchiveWriter m_archive;
 };
 
-class CandumpWriter final : public LogWriter {
+class CandumpWriter final : public LineLogWriter {
 public:
-    using LogWriter::LogWriter;
+    using LineLogWriter::LineLogWriter;
 
 protected:
     int format(char* out, const LogFrame& frame) override;
 };
 
-class AscWriter final : public LogWriter {
+class AscWriter final : public LineLogWriter {
 public:
     // `when` dates the header; the channel follows the interface name ("canN" is channel N+1).
     AscWriter(const std::string& path, std::string interfaceName, std::time_t when);
@@ -63,6 +74,7 @@ private:
     unsigned m_channel;
 };
 
+// A writer of the format; `when` dates the ASC header and the BLF measurement's start.
 [[nodiscard]] std::unique_ptr<LogWriter> makeLogWriter(LogFormat format, const std::string& path,
                                                        const std::string& interfaceName,
                                                        std::time_t when);

@@ -78,6 +78,12 @@ inline constexpr std::uint32_t kLogLineSkipped = 5280;  // the singular of kLogL
 inline constexpr std::uint32_t kLogFrameMovedOn = 5281;
 inline constexpr std::uint32_t kLogFramesMovedOn = 5282;
 inline constexpr std::uint32_t kLogLooksUtf16 = 5283;
+// The same said of a binary log's records (BLF, pcap), which have no lines.
+inline constexpr std::uint32_t kLogRecordsSkipped = 5380;
+inline constexpr std::uint32_t kLogRecordSkipped = 5381;
+inline constexpr std::uint32_t kLogFrameMovedOnRecord = 5382;
+inline constexpr std::uint32_t kLogFramesMovedOnRecord = 5383;
+inline constexpr std::uint32_t kSkippedRecordTooLong = 5384;
 // The filter dialogs' messages.
 inline constexpr std::uint32_t kSameCondition = 5300;
 inline constexpr std::uint32_t kIdentifierLengthHex = 5301;

@@ -27,7 +27,8 @@ TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
 echo "== Fuzzing the document loader, the driver host's message parser, the log readers and the DBC reader (libFuzzer)"
 CC=clang CXX=clang++ "$root/scripts/build.sh" "$root/build-fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DKORVANE_FUZZ=ON -DKORVANE_BENCHMARKS=OFF --target document_fuzz
-cmake --build "$root/build-fuzz" --target host_message_fuzz candump_fuzz asc_fuzz dbc_fuzz
+cmake --build "$root/build-fuzz" --target host_message_fuzz candump_fuzz asc_fuzz dbc_fuzz blf_fuzz \
+    pcap_fuzz
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 # fuzz NAME CORPUS SECONDS: runs one target on a copy of its seed corpus.
@@ -42,3 +43,5 @@ fuzz host_message_fuzz host-corpus 20
 fuzz candump_fuzz corpus-candump 15
 fuzz asc_fuzz corpus-asc 15
 fuzz dbc_fuzz corpus-dbc 15
+fuzz blf_fuzz corpus-blf 15
+fuzz pcap_fuzz corpus-pcap 15

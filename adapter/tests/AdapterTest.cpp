@@ -1,10 +1,12 @@
 #include "adapter/EmulatedAdapter.h"
 #include "adapter/FullLoadGenerator.h"
 #include "adapter/LogReplay.h"
+#include "interop/LogWriter.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <fstream>
 #include <mutex>
 #include <sstream>
 #include <thread>
@@ -154,6 +156,54 @@ TEST(Replay, ALongLogIsReadAsItPlaysWithABoundedRunAhead) {
         ++n;
     }
     EXPECT_EQ(n, kFrames);
+}
+
+TEST(Replay, BlfAndPcapLogsAreTakenByTheirExtension) {
+    char dir[] = "/tmp/replay-XXXXXX";
+    ASSERT_NE(::mkdtemp(dir), nullptr);
+    LogFrame a;
+    a.timeUs = 1000;
+    a.identifier = 0x123;
+    a.length = 1;
+    a.data[0] = 0x11;
+    LogFrame b;
+    b.timeUs = 3500;
+    b.identifier = 0x1ABCDEF;
+    b.extended = true;
+    b.remote = true;
+    b.length = 2;
+    for (const char* name : {"/log.blf", "/log.pcap"}) {
+        const std::string path = std::string(dir) + name;
+        LogFormat format = LogFormat::kCandump;
+        ASSERT_TRUE(logFormatOf(fileKindOf(path), format));
+        auto writer = makeLogWriter(format, path, "can0", 0);
+        writer->write(a);
+        writer->write(b);
+        ASSERT_TRUE(writer->commit()) << writer->error();
+        std::string error;
+        auto replay = LogReplay::openFile(path, false, nullptr, error);
+        ASSERT_TRUE(replay) << error;
+        BusFrame f;
+        std::uint64_t first = 0, at = 0;
+        ASSERT_TRUE(nextFrame(*replay, f, first)) << name;
+        EXPECT_EQ(f.identifier, 0x123u);
+        EXPECT_EQ(f.data[0], 0x11);
+        replay->pop();
+        ASSERT_TRUE(nextFrame(*replay, f, at)) << name;
+        EXPECT_EQ(f.identifier, 0x1ABCDEFu);
+        EXPECT_TRUE(f.extended);
+        EXPECT_TRUE(f.remote);
+        EXPECT_EQ(at - first, 2500u);
+        replay->pop();
+        EXPECT_FALSE(nextFrame(*replay, f, at));
+    }
+    // A file named as a BLF log that is none is refused at once.
+    const std::string text = std::string(dir) + "/text.blf";
+    std::ofstream(text) << "(1.0) can0 123#11\n";
+    std::string error;
+    EXPECT_FALSE(LogReplay::openFile(text, false, nullptr, error));
+    EXPECT_EQ(error, "not a BLF log: it does not begin with \"LOGG\"");
+    std::system((std::string("rm -rf ") + dir).c_str());
 }
 
 TEST(Replay, OnlyRegularFilesAreReplayed) {

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QRadioButton>
 
 #include <cstdio>
 #include <filesystem>
@@ -217,4 +218,70 @@ TEST(SkippedLinesMessage, SaysHowManyOfWhichKindAndTheFirstLine) {
     EXPECT_EQ(skippedLinesMessage(one),
               "1 line of the log was skipped (1 error frame).\nThe skipped line is line 4: error "
               "frame.");
+}
+
+TEST_F(LogImportGuiTest, BlfAndPcapGoOutAndComeBackAndTheirSkipsAreCountedInRecords) {
+    ASSERT_TRUE(m_app.importLogFile(write("in.log",
+                                          "(0000000001.000000) can0 101#01\n"
+                                          "(0000000002.500000) can0 12345678#R2\n")));
+    ExportLogChoice choice;
+    choice.shownRows = false;
+    for (LogFormat format : {LogFormat::kBlf, LogFormat::kPcap}) {
+        choice.options.format = format;
+        const QString name = choice.defaultFileName();
+        EXPECT_TRUE(choice.fileFilter().contains("*" + name.mid(7))) << name.toStdString();
+        ASSERT_TRUE(m_app.exportLogFile(path(name.toUtf8().constData()), choice));
+        ASSERT_TRUE(m_app.importLogFile(path(name.toUtf8().constData()))) << name.toStdString();
+        const FrameStore& store = m_app.state().store;
+        ASSERT_EQ(store.count(), 2u);
+        EXPECT_EQ(captureTimeUs(store.at(1)) - captureTimeUs(store.at(0)), 1'500'000u);
+        EXPECT_EQ(store.at(1).identifier, 0x12345678u);
+        EXPECT_EQ(store.at(1).status, 1u);
+        EXPECT_EQ(m_app.document()->GetTitle(), "CANData");
+    }
+    EXPECT_EQ(choice.defaultFileName(), "CANData.pcap");
+    EXPECT_TRUE(m_messages.shown().empty());
+
+    // A capture with an error frame before its one frame: the message counts records.
+    const auto le = [](std::uint32_t v, int n) {
+        std::string s;
+        for (int i = 0; i < n; ++i) s += static_cast<char>(v >> (8 * i));
+        return s;
+    };
+    const auto packet = [&](std::uint32_t second, const std::string& bytes) {
+        return le(second, 4) + le(0, 4) + le(16, 4) + le(16, 4) + bytes;
+    };
+    ASSERT_TRUE(m_app.importLogFile(
+        write("errors.pcap",
+              le(0xA1B2C3D4, 4) + le(2, 2) + le(4, 2) + le(0, 8) + le(65535, 4) + le(227, 4) +
+                  packet(1, std::string("\x20\0\0\x04\x08", 5) + std::string(11, '\0')) +
+                  packet(2, std::string("\0\0\x01\x23\x01\0\0\0\x42", 9) + std::string(7, '\0')))));
+    ASSERT_EQ(m_app.state().store.count(), 1u);
+    ASSERT_EQ(m_messages.shown().size(), 1u);
+    EXPECT_EQ(m_messages.shown()[0].text,
+              "1 record of the log was skipped (1 error frame).\nThe skipped record is record 1: "
+              "error frame.");
+    LogReadResult read;
+    read.records = true;
+    read.skip(3, SkipReason::kTooLong, {});
+    read.skip(9, SkipReason::kMalformed, {});
+    EXPECT_EQ(skippedLinesMessage(read),
+              "2 records of the log were skipped (1 does not parse, 1 too long).\n"
+              "The first skipped record is record 3: too long.");
+
+    // The dialog offers all four formats and keeps the one chosen.
+    ExportLogChoice chosen;
+    ExportLogDialog dialog(chosen, false, m_messages, nullptr);
+    const auto buttons = dialog.findChildren<QRadioButton*>();
+    QRadioButton* blf = nullptr;
+    int formats = 0;
+    for (QRadioButton* b : buttons) {
+        if (b->text().contains("(*.")) ++formats;
+        if (b->text() == "BLF log (*.blf)") blf = b;
+    }
+    EXPECT_EQ(formats, 4);
+    ASSERT_NE(blf, nullptr);
+    blf->setChecked(true);
+    dialog.accept();
+    EXPECT_EQ(chosen.options.format, LogFormat::kBlf);
 }

@@ -39,7 +39,8 @@ const char kUsage[] =
     "                        and one source feeds them all (try a sender against a receiver)\n"
     "  --source SOURCE       what the bus carries (default demo):\n"
     "                          demo         CANopen nodes and a DeviceNet master with slaves\n"
-    "                          replay:FILE  a candump or ASC (.asc) log at its own pace\n"
+    "                          replay:FILE  a candump, ASC (.asc), BLF (.blf) or pcap (.pcap,\n"
+    "                                       .pcapng) log at its own pace\n"
     "                          load         frames back to back (see --load-*)\n"
     "                          none         a quiet bus\n"
     "                          canbus:PLUGIN:INTERFACE  a real bus through a Qt Serial Bus\n"
@@ -194,12 +195,14 @@ std::unique_ptr<BusSource> makeSource(const Options& o, std::string& error) {
                              r.error.c_str());
                 return;
             }
-            std::fprintf(stderr, "adp4021d: %s: %llu frames replayed, %llu lines not usable\n",
+            std::fprintf(stderr, "adp4021d: %s: %llu frames replayed, %llu %s not usable\n",
                          path.c_str(), static_cast<unsigned long long>(r.frames),
-                         static_cast<unsigned long long>(r.skippedLines()));
+                         static_cast<unsigned long long>(r.skippedLines()),
+                         r.records ? "records" : "lines");
             for (const LogWarning& w : r.warnings) {
-                std::fprintf(stderr, "adp4021d: %s:%llu: %s%s%s\n", path.c_str(),
-                             static_cast<unsigned long long>(w.line), skipReasonText(w.reason),
+                std::fprintf(stderr, "adp4021d: %s:%s%llu: %s%s%s\n", path.c_str(),
+                             r.records ? "record " : "", static_cast<unsigned long long>(w.line),
+                             skipReasonText(w.reason, r.records),
                              w.detail.empty() ? "" : ": ", w.detail.c_str());
             }
         };

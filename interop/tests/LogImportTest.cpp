@@ -238,7 +238,7 @@ TEST_F(Files, DocumentToLogAndBackKeepsEveryFrameAndItsTimeToTheMillisecond) {
     ASSERT_GT(earlier, 0u);
     const std::string report =
         std::to_string(earlier) + (earlier == 1 ? " frame goes" : " frames go") + " back in time";
-    for (const char* log : {"/a.log", "/a.asc"}) {
+    for (const char* log : {"/a.log", "/a.asc", "/a.blf", "/a.pcap"}) {
         ASSERT_TRUE(convertFile(m_dir + "/a.krv", m_dir + log, 0).ok);
         const ConvertResult back = convertFile(m_dir + log, m_dir + "/b.krv", 0);
         ASSERT_TRUE(back.ok) << back.error;
@@ -275,4 +275,52 @@ TEST_F(Files, ConversionNeedsKnownKinds) {
         convertFile(write("c.log", "(1.0) can0 123#\nx\n"), m_dir + "/c.asc", 0);
     EXPECT_TRUE(ok.ok);
     EXPECT_NE(ok.warning.find("line 2"), std::string::npos) << ok.warning;
+}
+
+TEST_F(Files, EveryLogKindByItsExtension) {
+    EXPECT_EQ(fileKindOf("x.BLF"), FileKind::kBlf);
+    EXPECT_EQ(fileKindOf("x.Pcap"), FileKind::kPcap);
+    EXPECT_EQ(fileKindOf("x.pcapng"), FileKind::kPcap);
+    EXPECT_EQ(fileKindOf("x.ng"), FileKind::kUnknown);
+    LogFormat format = LogFormat::kCandump;
+    EXPECT_TRUE(logFormatOf(FileKind::kBlf, format));
+    EXPECT_EQ(format, LogFormat::kBlf);
+    EXPECT_TRUE(logFormatOf(FileKind::kPcap, format));
+    EXPECT_EQ(format, LogFormat::kPcap);
+    EXPECT_FALSE(logFormatOf(FileKind::kDocument, format));
+
+    const std::string log =
+        "(0000000001.000000) can0 123#1122\n"
+        "(0000000001.250001) can0 1ABCDEF0#R3\n"
+        "(0000004196.000000) can0 7FF#0102030405060708\n";
+    ASSERT_TRUE(convertFile(write("a.log", log), m_dir + "/a.blf", 0).ok);
+    ASSERT_TRUE(convertFile(m_dir + "/a.blf", m_dir + "/a.pcap", 0).ok);
+    const ConvertResult back = convertFile(m_dir + "/a.pcap", m_dir + "/b.log", 0);
+    ASSERT_TRUE(back.ok) << back.error;
+    EXPECT_EQ(back.frames, 3u);
+    EXPECT_EQ(read("b.log"), log);
+
+    const ConvertResult ng = convertFile(m_dir + "/a.blf", m_dir + "/a.pcapng", 0);
+    EXPECT_FALSE(ng.ok);
+    EXPECT_NE(ng.error.find("pcapng captures are read but not written"), std::string::npos)
+        << ng.error;
+    const ConvertResult unknown = convertFile(m_dir + "/a.blf", m_dir + "/a.trc", 0);
+    EXPECT_EQ(unknown.error, "cannot tell the kind of " + m_dir +
+                                 "/a.trc (use .krv, .log, .asc, .blf, .pcap or .pcapng)");
+    // A capture that is no capture is named as such.
+    const ConvertResult text = convertFile(write("t.pcap", log), m_dir + "/t.log", 0);
+    EXPECT_FALSE(text.ok);
+    EXPECT_NE(text.error.find("not a pcap or pcapng capture"), std::string::npos) << text.error;
+    // Skips and times going back are told in records: the second packet made an error frame,
+    // the third put before the first.
+    std::string capture = read("a.pcap");
+    ASSERT_EQ(capture.size(), 24u + 3 * 32);
+    capture[24 + 32 + 16] = static_cast<char>(capture[24 + 32 + 16] | 0x20);
+    capture.replace(24 + 64, 8, std::string(8, '\0'));
+    const ConvertResult told = convertFile(write("d.pcap", capture), m_dir + "/d.log", 0);
+    ASSERT_TRUE(told.ok) << told.error;
+    EXPECT_EQ(told.warning,
+              "1 record was skipped (1: an error frame); the first is record 2: an error frame.\n"
+              "1 frame goes back in time: it was given the time of the frame before it (record "
+              "3).");
 }
