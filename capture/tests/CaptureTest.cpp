@@ -1,3 +1,4 @@
+#include "capture/AdapterClock.h"
 #include "capture/CDataDoc.h"
 #include "capture/CapturePoll.h"
 #include "resources/StringTable.h"
@@ -145,6 +146,17 @@ TEST_F(CapturePollTest, CountsAWrapWhenTheTimeStampStartsAgain) {
     EXPECT_EQ(m_state.wrapCount, 1u);
     EXPECT_EQ(m_state.pendingChanges.load(), 1u);
     EXPECT_EQ(m_store.at(1).data[1], 0x22);
+}
+
+TEST_F(CapturePollTest, TheAdaptersLastMillisecondAndItsNextRoundAreOneMillisecondApart) {
+    // The adapter's clock goes round at 0x3FC000 ms (69-37-920): a count with a high byte of 0xFF
+    // would read as an empty record.
+    m_device.queue({at(69, 37, 919, 500), at(0, 0, 0, 500)});
+    m_poll.tick();
+    ASSERT_EQ(m_store.count(), 2u);
+    EXPECT_EQ(m_store.at(1).wraps, 1u);
+    EXPECT_EQ(adapterTimeUs(m_store.at(1)) - adapterTimeUs(m_store.at(0)), 1000u);
+    EXPECT_EQ(adapterTimeMs(m_store.at(1)), 4'177'920u);
 }
 
 TEST_F(CapturePollTest, FallingMicrosWithinOneMillisecondAreNoWrap) {
