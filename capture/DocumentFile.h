@@ -11,6 +11,7 @@
 // Thread: the user-interface thread (or a batch run); the store being saved may be appended to by
 // the capture poll meanwhile.
 
+#include "capture/DocumentExtensions.h"
 #include "capture/FrameStore.h"
 #include "curves/CurveRecords.h"
 #include "filters/FilterCondition.h"
@@ -43,6 +44,8 @@ struct DocumentContents {
     std::vector<AutoMessageItem> items;
     std::array<ManualBuffer, 2> manual{};
     std::vector<CurveWindowRecord> windows;
+    // What follows the last window record; nothing in a document that has nothing to add.
+    DocumentExtensions extensions;
 };
 
 inline constexpr std::size_t kHeaderBytes = 82;

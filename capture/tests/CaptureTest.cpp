@@ -159,6 +159,29 @@ TEST_F(CapturePollTest, TheAdaptersLastMillisecondAndItsNextRoundAreOneMilliseco
     EXPECT_EQ(adapterTimeMs(m_store.at(1)), 4'177'920u);
 }
 
+TEST_F(CapturePollTest, EachRunIsAnchoredToTheHostsClockAsItsFirstFrameIsRead) {
+    constexpr std::int64_t kDay = 1'700'000'000'000'000;
+    std::int64_t now = kDay;
+    m_poll.setTimeOfDayClock([&] { return now; });
+    m_device.queue({at(0, 5, 250, 500), at(0, 5, 251)});
+    m_poll.tick();
+    now += 9'000;
+    m_device.queue({at(0, 5, 260)});
+    m_poll.tick();
+    // The adapter was powered again: its clock starts over, which the poll counts as a wrap.
+    m_state.anchors.startRun();
+    now = kDay + 90'000'000;
+    m_device.queue({at(0, 0, 12), at(0, 1, 12)});
+    m_poll.tick();
+    ASSERT_EQ(m_store.count(), 5u);
+    EXPECT_EQ(m_store.at(3).wraps, 1u);
+    const std::vector<TimeAnchor> expected = {{0, kDay, 5'250'500, 0},
+                                              {3, kDay + 90'000'000, 12'000, 1}};
+    EXPECT_EQ(m_state.anchors.snapshot(), expected);
+    EXPECT_EQ(m_state.anchors.timeOfDayUs(2, m_store.at(2)), kDay + 9'500);
+    EXPECT_EQ(m_state.anchors.timeOfDayUs(4, m_store.at(4)), kDay + 91'000'000);
+}
+
 TEST_F(CapturePollTest, FallingMicrosWithinOneMillisecondAreNoWrap) {
     m_device.queue({at(1, 2, 3, 900), at(1, 2, 3, 100)});
     m_device.queue({at(1, 2, 3, 50)});
@@ -335,6 +358,34 @@ TEST_F(DataDocTest, ClearAllWhileCapturingIsRefused) {
     waitFor([&] { return m_store.count() == 1; });
     ASSERT_EQ(m_store.count(), 1u);
     EXPECT_EQ(m_store.at(0).wraps, 0u);
+}
+
+TEST_F(DataDocTest, EveryCaptureBeginsARunWithItsOwnAnchorAndClearAllDropsThem) {
+    m_state.deviceReady = 1;
+    CDataDoc doc(m_device, m_store, m_state, m_flags, m_messages);
+    m_state.anchors.frameTaken(0, {}, 0);  // a run begun before is no longer pending
+    m_state.anchors.clear();
+    const std::int64_t before = hostTimeOfDayUs();
+    doc.OnCapture();
+    m_device.queue({at(0, 3, 0)});
+    waitFor([&] { return m_store.count() == 1; });
+    const std::int64_t after = hostTimeOfDayUs();
+    doc.OnStop();
+    doc.OnCapture();
+    m_device.queue({at(0, 9, 0)});
+    waitFor([&] { return m_store.count() == 2; });
+    doc.OnStop();
+    const std::vector<TimeAnchor> anchors = m_state.anchors.snapshot();
+    ASSERT_EQ(anchors.size(), 2u);
+    EXPECT_EQ(anchors[0].firstFrame, 0u);
+    EXPECT_GE(anchors[0].timeOfDayUs, before);
+    EXPECT_LE(anchors[0].timeOfDayUs, after);
+    EXPECT_EQ(anchors[1].firstFrame, 1u);
+    EXPECT_EQ(anchors[1].adapterUs, 9'000'000u);
+
+    m_messages.setAnswer(true);
+    doc.OnClearAll();
+    EXPECT_FALSE(m_state.anchors.last().has_value());
 }
 
 TEST_F(DataDocTest, DestructionStopsTheTimerThenTheAdapter) {
