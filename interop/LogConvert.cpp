@@ -72,6 +72,7 @@ ConvertResult convertFile(const std::string& in, const std::string& out, std::ti
         }
         result.warning = imported.read.summary();
         addLine(result.warning, movedOnText(imported));
+        contents.extensions.anchors = imported.anchors;
     }
     if (to == FileKind::kDocument) {
         if (from != FileKind::kDocument) {
@@ -89,6 +90,7 @@ ConvertResult convertFile(const std::string& in, const std::string& out, std::ti
     }
     LogExportOptions options;
     options.format = to == FileKind::kAsc ? LogFormat::kAsc : LogFormat::kCandump;
+    options.anchors = contents.extensions.anchors;
     const LogExportResult written = exportLog(out, options, store, nullptr, when, nullptr);
     if (!written) return failure("cannot write " + out + ": " + written.error);
     result.frames = written.frames;
