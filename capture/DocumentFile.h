@@ -2,7 +2,8 @@
 
 // The document file (".krv"): a header of 21 fields, then the frames, the filter conditions, the
 // automatic message items, the two manual buffers and the window records, little-endian, in one
-// pass.
+// pass; then, only when the document has something to add, its extension block
+// (DocumentExtensions.h).
 //
 // Reading checks the version and that the counts fit the file before anything is allocated or
 // changed, and fills temporaries; the caller applies them only when the whole file was read.

@@ -333,6 +333,7 @@ TEST_F(DataDocTest, ClearAllWhileCapturingIsRefused) {
     m_device.queue({at(69, 54, 303), at(0, 0, 5)});
     waitFor([&] { return m_store.count() == 2; });
     ASSERT_EQ(m_store.count(), 2u);
+    ASSERT_EQ(m_state.anchors.snapshot().size(), 1u);  // Capture began a run
     int cleared = 0;
     doc.addClearListener([&] {
         EXPECT_TRUE(m_flags.test(ApplicationFlags::kClearing));
@@ -351,6 +352,7 @@ TEST_F(DataDocTest, ClearAllWhileCapturingIsRefused) {
     EXPECT_EQ(cleared, 1);
     EXPECT_FALSE(m_flags.test(ApplicationFlags::kClearing));
     EXPECT_EQ(m_state.wrapCount, 0u);
+    EXPECT_FALSE(m_state.anchors.last().has_value());  // the time of day goes with the frames
 
     // The next frame starts the time line afresh.
     doc.OnCapture();
@@ -358,34 +360,6 @@ TEST_F(DataDocTest, ClearAllWhileCapturingIsRefused) {
     waitFor([&] { return m_store.count() == 1; });
     ASSERT_EQ(m_store.count(), 1u);
     EXPECT_EQ(m_store.at(0).wraps, 0u);
-}
-
-TEST_F(DataDocTest, EveryCaptureBeginsARunWithItsOwnAnchorAndClearAllDropsThem) {
-    m_state.deviceReady = 1;
-    CDataDoc doc(m_device, m_store, m_state, m_flags, m_messages);
-    m_state.anchors.frameTaken(0, {}, 0);  // a run begun before is no longer pending
-    m_state.anchors.clear();
-    const std::int64_t before = hostTimeOfDayUs();
-    doc.OnCapture();
-    m_device.queue({at(0, 3, 0)});
-    waitFor([&] { return m_store.count() == 1; });
-    const std::int64_t after = hostTimeOfDayUs();
-    doc.OnStop();
-    doc.OnCapture();
-    m_device.queue({at(0, 9, 0)});
-    waitFor([&] { return m_store.count() == 2; });
-    doc.OnStop();
-    const std::vector<TimeAnchor> anchors = m_state.anchors.snapshot();
-    ASSERT_EQ(anchors.size(), 2u);
-    EXPECT_EQ(anchors[0].firstFrame, 0u);
-    EXPECT_GE(anchors[0].timeOfDayUs, before);
-    EXPECT_LE(anchors[0].timeOfDayUs, after);
-    EXPECT_EQ(anchors[1].firstFrame, 1u);
-    EXPECT_EQ(anchors[1].adapterUs, 9'000'000u);
-
-    m_messages.setAnswer(true);
-    doc.OnClearAll();
-    EXPECT_FALSE(m_state.anchors.last().has_value());
 }
 
 TEST_F(DataDocTest, DestructionStopsTheTimerThenTheAdapter) {

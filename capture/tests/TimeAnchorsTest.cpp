@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <ctime>
-
 namespace {
 
 CapturedFrame at(std::uint32_t wraps, std::uint32_t minutes, std::uint32_t seconds,
@@ -19,27 +16,6 @@ CapturedFrame at(std::uint32_t wraps, std::uint32_t minutes, std::uint32_t secon
 }
 
 constexpr std::int64_t kDay = 1'700'000'000'000'000;  // 2023-11-14 22:13:20 UTC
-
-// The process's time zone for the length of a test.
-class TimeZone {
-public:
-    explicit TimeZone(const char* zone) {
-        if (const char* tz = std::getenv("TZ")) m_old = tz;
-        ::setenv("TZ", zone, 1);
-        ::tzset();
-    }
-    ~TimeZone() {
-        if (m_old.empty()) {
-            ::unsetenv("TZ");
-        } else {
-            ::setenv("TZ", m_old.c_str(), 1);
-        }
-        ::tzset();
-    }
-
-private:
-    std::string m_old;
-};
 
 }  // namespace
 
@@ -69,44 +45,4 @@ TEST(TimeAnchors, AFramesTimeOfDayCountsFromItsRunsAnchorAcrossWrapsAndRestarts)
     // Far-off values saturate instead of wrapping.
     EXPECT_EQ(timeOfDayUs({0, INT64_MAX - 5, 0, 0}, at(0, 0, 1, 0)), INT64_MAX);
     EXPECT_EQ(timeOfDayUs({0, INT64_MIN + 5, 0, 0xFFFFFFFF}, at(0, 0, 0, 0)), INT64_MIN);
-}
-
-TEST(TimeAnchors, TimesOfDayReadInTheLocalZone) {
-    {
-        TimeZone utc("UTC");
-        EXPECT_EQ(formatTimeOfDay(kDay + 123'456), "2023-11-14 22:13:20.123456");
-        EXPECT_EQ(formatTimeOfDay(kDay + 999'999, false), "2023-11-14 22:13:20");
-        EXPECT_EQ(formatTimeOfDay(-1), "1969-12-31 23:59:59.999999");
-    }
-    TimeZone shanghai("CST-8");
-    EXPECT_EQ(formatTimeOfDay(kDay), "2023-11-15 06:13:20.000000");
-}
-
-TEST(TimeAnchorList, OnlyTheFirstFrameOfARunIsAnchoredAndTheAnchorsGoWithTheirFrames) {
-    TimeAnchorList list;
-    EXPECT_TRUE(list.runPending());  // a new store: its first frame begins a run
-    list.frameTaken(0, at(0, 0, 1, 0), kDay);
-    list.frameTaken(1, at(0, 0, 2, 0), kDay + 5);
-    ASSERT_EQ(list.snapshot().size(), 1u);
-    EXPECT_EQ(list.timeOfDayUs(1, at(0, 0, 2, 0)), kDay + 1'000'000);
-
-    list.startRun();
-    list.frameTaken(7, at(1, 0, 0, 3), kDay + 60'000'000);
-    list.frameTaken(8, at(1, 0, 0, 4), kDay);
-    const std::vector<TimeAnchor> both = list.snapshot();
-    ASSERT_EQ(both.size(), 2u);
-    EXPECT_EQ(both[1], (TimeAnchor{7, kDay + 60'000'000, 3000, 1}));
-    EXPECT_EQ(list.last(), both[1]);
-    EXPECT_EQ(list.snapshot(7).size(), 1u);  // frames appended after a save's count are not saved
-    EXPECT_EQ(list.timeOfDayUs(8, at(1, 0, 0, 4)), kDay + 60'001'000);
-
-    list.clear();
-    EXPECT_FALSE(list.last().has_value());
-    EXPECT_FALSE(list.timeOfDayUs(0, at(0, 0, 0, 0)).has_value());
-    EXPECT_TRUE(list.runPending());
-    list.replace(both);
-    EXPECT_EQ(list.snapshot(), both);
-    // The next frame taken in (a capture going on after a document was opened) begins a run.
-    list.frameTaken(9, at(0, 0, 0, 1), kDay + 120'000'000);
-    EXPECT_EQ(list.snapshot().size(), 3u);
 }
