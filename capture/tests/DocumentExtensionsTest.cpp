@@ -29,14 +29,14 @@ void putU64(std::vector<std::uint8_t>& b, std::uint64_t v) {
 
 // What a reader of the document file's own records takes from a file, and where it stops: the
 // header, F frame records, C conditions, A items, the manual buffers, W window records.
-struct SpecifiedRecords {
+struct RecordsAlone {
     std::vector<std::uint8_t> header, frames, conditions, items, manual, windows;
     std::size_t end = 0;
-    bool operator==(const SpecifiedRecords&) const = default;
+    bool operator==(const RecordsAlone&) const = default;
 };
 
-SpecifiedRecords readSpecifiedRecords(const std::vector<std::uint8_t>& b) {
-    SpecifiedRecords r;
+RecordsAlone readRecordsAlone(const std::vector<std::uint8_t>& b) {
+    RecordsAlone r;
     std::size_t at = 0;
     const auto take = [&](std::vector<std::uint8_t>& into, std::size_t n) {
         into.assign(b.begin() + static_cast<std::ptrdiff_t>(at),
@@ -152,8 +152,8 @@ TEST_F(DocumentExtensionsTest, AnchorsComeBackAndAReaderOfTheRecordsAloneReadsTh
     // The block only follows the records: everything before it is the plain file, byte for byte.
     ASSERT_GT(withBlock.size(), plain.size());
     EXPECT_TRUE(std::equal(plain.begin(), plain.end(), withBlock.begin()));
-    const SpecifiedRecords alone = readSpecifiedRecords(withBlock);
-    EXPECT_EQ(alone, readSpecifiedRecords(plain));
+    const RecordsAlone alone = readRecordsAlone(withBlock);
+    EXPECT_EQ(alone, readRecordsAlone(plain));
     EXPECT_EQ(alone.end, plain.size());
     EXPECT_EQ(alone.conditions.size(), 170u);
 
