@@ -106,6 +106,13 @@ public:
         m_offered = Offered::kIdle;
     }
 
+    // The first adapter to capture starts a source that waits for it (a replay), on the hub's
+    // clock.
+    void captureStarted(std::uint64_t busUs) override {
+        std::lock_guard lock(m_hub->mutex);
+        if (m_hub->source) m_hub->source->captureStarted(busUs + m_offsetUs);
+    }
+
     void transmitted(const BusFrame& frame) override { handOn(frame, nullptr); }
     void transmittedAt(const BusFrame& frame, std::uint64_t endUs) override {
         handOn(frame, &endUs);

@@ -18,6 +18,7 @@ inline constexpr char kObjectSignature[4] = {'L', 'O', 'B', 'J'};
 
 inline constexpr std::uint32_t kFileHeaderSize = 144;
 inline constexpr std::uint32_t kFileHeaderFields = 72;  // what is read of it; zeros follow
+inline constexpr std::uint32_t kStartTimeAt = 40;       // the measurement's start; its stop at 56
 inline constexpr std::uint32_t kBaseHeaderSize = 16;
 inline constexpr std::uint32_t kHeaderV1Size = 32;
 inline constexpr std::uint32_t kHeaderV2Size = 40;

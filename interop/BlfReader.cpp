@@ -3,6 +3,7 @@
 #include "interop/BlfFormat.h"
 
 #include <algorithm>
+#include <ctime>
 
 #include <zlib.h>
 
@@ -21,6 +22,31 @@ bool allZero(const unsigned char* from, const unsigned char* to) {
 const unsigned char* findObject(const unsigned char* from, const unsigned char* to) {
     const unsigned char* sig = reinterpret_cast<const unsigned char*>(blf::kObjectSignature);
     return std::search(from, to, sig, sig + 4);
+}
+
+// The measurement's start as the file header keeps it (a local calendar time: year, month,
+// weekday, day, hour, minute, second, millisecond), in microseconds since 1970 UTC; none when it
+// is unset or does not make a date.
+std::optional<std::int64_t> measurementStartUs(const unsigned char* p) {
+    int f[8];
+    for (std::size_t i = 0; i < 8; ++i) f[i] = blf::load16(p + 2 * i);
+    const int year = f[0], month = f[1], day = f[3], hour = f[4], minute = f[5], second = f[6];
+    const int millis = f[7];
+    if (year < 1970 || month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 ||
+        second > 60 || millis > 999) {
+        return std::nullopt;
+    }
+    std::tm t{};
+    t.tm_year = year - 1900;
+    t.tm_mon = month - 1;
+    t.tm_mday = day;
+    t.tm_hour = hour;
+    t.tm_min = minute;
+    t.tm_sec = second;
+    t.tm_isdst = -1;
+    const std::time_t when = std::mktime(&t);
+    if (when == static_cast<std::time_t>(-1)) return std::nullopt;
+    return static_cast<std::int64_t>(when) * 1'000'000 + std::int64_t{millis} * 1000;
 }
 
 }  // namespace
@@ -58,7 +84,7 @@ void BlfReader::skip(SkipReason reason, const char* detail) {
 
 bool BlfReader::readFileHeader() {
     m_headerRead = true;
-    const std::string_view head = m_source.peek(8);
+    const std::string_view head = m_source.peek(blf::kFileHeaderFields);
     if (m_source.failed()) {
         fail(m_source.error());
         return false;
@@ -76,6 +102,9 @@ bool BlfReader::readFileHeader() {
     if (size < blf::kFileHeaderFields || size > kMaxFileHeader) {
         fail("not a BLF log: its header's size is " + std::to_string(size));
         return false;
+    }
+    if (head.size() >= blf::kFileHeaderFields) {
+        m_timeOfDayAtZeroUs = measurementStartUs(p + blf::kStartTimeAt);
     }
     if (m_source.skip(size) < size) cutShort();
     return m_result.ok;

@@ -1,12 +1,13 @@
 #pragma once
 
 // Streaming reader of BLF logs (layout in BlfFormat.h). CAN messages (CAN_MESSAGE and
-// CAN_MESSAGE2 objects) give frames, their times counted from the measurement's start; error
-// and CAN FD objects and objects of other kinds are counted as skipped records. Containers are
-// inflated a piece at a time into a buffer of fixed size and objects are passed over without
-// being kept, so memory stays the same whatever sizes the file declares: a container that
-// inflates to more than it says is cut there. Damage is counted and reading goes on at the next
-// object; a file that ends within an object counts it as cut short.
+// CAN_MESSAGE2 objects) give frames, their times counted from the measurement's start (whose
+// time of day the file header tells, when it is set); error and CAN FD objects and objects of
+// other kinds are counted as skipped records. Containers are inflated a piece at a time into a
+// buffer of fixed size and objects are passed over without being kept, so memory stays the same
+// whatever sizes the file declares: a container that inflates to more than it says is cut there.
+// Damage is counted and reading goes on at the next object; a file that ends within an object
+// counts it as cut short.
 //
 // Thread: one thread per reader.
 

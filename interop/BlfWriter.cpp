@@ -30,12 +30,14 @@ void storeSystemTime(unsigned char* out, std::time_t when, std::uint32_t millis)
 
 }  // namespace
 
-BlfWriter::BlfWriter(const std::string& path, const std::string& interfaceName, std::time_t when)
+BlfWriter::BlfWriter(const std::string& path, const std::string& interfaceName, std::time_t when,
+                     int millis)
     : m_file(path),
       m_zlib(std::make_unique<z_stream_s>()),
       m_objects(kContainer),
       m_channel(static_cast<std::uint16_t>(std::min(ascChannel(interfaceName), 0xFFFFu))),
-      m_when(when) {
+      m_when(when),
+      m_millis(millis) {
     if (m_file.fd() < 0) {
         fail(m_file.error());
         return;
@@ -155,10 +157,11 @@ bool BlfWriter::commit() {
     blf::store64(h + 16, m_fileSize);
     blf::store64(h + 24, m_uncompressedSize);
     blf::store32(h + 32, static_cast<std::uint32_t>(std::min<std::uint64_t>(m_count, 0xFFFFFFFFu)));
-    const std::time_t stop = m_when + static_cast<std::time_t>(m_lastUs / 1'000'000);
-    storeSystemTime(h + 40, m_when, 0);
-    storeSystemTime(h + 56, m_when > 0 ? stop : 0,
-                    static_cast<std::uint32_t>(m_lastUs % 1'000'000 / 1000));
+    const std::uint64_t stopMs = static_cast<std::uint64_t>(m_millis) + m_lastUs / 1000;
+    const std::time_t stop = m_when + static_cast<std::time_t>(stopMs / 1000);
+    storeSystemTime(h + blf::kStartTimeAt, m_when, static_cast<std::uint32_t>(m_millis));
+    storeSystemTime(h + blf::kStartTimeAt + 16, m_when > 0 ? stop : 0,
+                    static_cast<std::uint32_t>(stopMs % 1000));
     if (::pwrite(m_file.fd(), h, sizeof h, 0) != static_cast<ssize_t>(sizeof h)) {
         fail(std::string("writing failed: ") + std::strerror(errno));
         return false;

@@ -21,9 +21,10 @@ public:
     static constexpr std::size_t kContainer = std::size_t{128} << 10;
     static constexpr std::uint32_t kObjectSize = 48;  // a version 1 header and the CAN message
 
-    // `when` is the measurement's start (local time; 0 leaves it unset); the channel follows the
-    // interface name ("canN" is channel N+1).
-    BlfWriter(const std::string& path, const std::string& interfaceName, std::time_t when);
+    // `when` and `millis` are the measurement's start (local time; 0 leaves it unset), which the
+    // frames' times count from; the channel follows the interface name ("canN" is channel N+1).
+    BlfWriter(const std::string& path, const std::string& interfaceName, std::time_t when,
+              int millis = 0);
     ~BlfWriter() override;
 
     void write(const LogFrame& frame) override;
@@ -47,6 +48,7 @@ private:
     std::size_t m_used = 0;
     std::uint16_t m_channel;
     std::time_t m_when;
+    int m_millis;
     std::uint64_t m_lastUs = 0;
     std::uint64_t m_count = 0;
     std::uint64_t m_fileSize = 0;

@@ -173,6 +173,9 @@ bool PcapReader::next(LogFrame& frame) {
                     m_seenFrame = true;
                     m_clockZeroUs =
                         frame.timeUs >= CandumpReader::kWallClockFromUs ? frame.timeUs : 0;
+                    if (m_clockZeroUs != 0) {
+                        m_timeOfDayAtZeroUs = static_cast<std::int64_t>(m_clockZeroUs);
+                    }
                 }
                 ++m_result.frames;
                 return true;

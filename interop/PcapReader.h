@@ -4,8 +4,9 @@
 // reads both and bounds what it allocates. A packet holds the identifier with its flags
 // (big-endian), the length, flags, and the data. Error frames and CAN FD and XL frames (a length
 // above 8 is taken for FD) are counted as skipped records; times are the capture's, taken like a
-// candump log's (from the first frame when they are wall-clock times). A capture whose packets
-// stop making sense is read up to there: libpcap cannot find the next packet.
+// candump log's (from the first frame, whose time of day they tell, when they are wall-clock
+// times). A capture whose packets stop making sense is read up to there: libpcap cannot find the
+// next packet.
 //
 // Thread: one thread per reader.
 

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -27,6 +28,26 @@ public:
 private:
     std::vector<std::pair<BusFrame, std::uint64_t>> m_frames;
     std::size_t m_next = 0;
+};
+
+// One frame 5 ms after the first capture starts, as a replay waits for it; nothing before.
+class AfterCaptureStart final : public BusSource {
+public:
+    bool next(BusFrame& f, std::uint64_t& at) override {
+        if (m_done) return false;
+        f = BusFrame{};
+        f.identifier = 0x055;
+        at = m_startUs ? *m_startUs + 5'000 : kNothingYetUs;
+        return true;
+    }
+    void pop() override { m_done = true; }
+    void captureStarted(std::uint64_t busUs) override {
+        if (!m_startUs) m_startUs = busUs;
+    }
+
+private:
+    std::optional<std::uint64_t> m_startUs;
+    bool m_done = false;
 };
 
 class Endpoints {
@@ -274,4 +295,22 @@ TEST(SharedBus, OthersHearAFrameAtTheTimeItEndedNotWhenItWasHandedOn) {
     EXPECT_EQ(f.identifier, 2u);
     EXPECT_EQ(second - first, 7'345u);
     EXPECT_LT(second, 20'000u) << "on the listener's clock, which started with the talker's";
+}
+
+TEST(SharedBus, ASourceThatWaitsForACaptureStartsWhenAnAdapterStartsCapturing) {
+    SharedBus bus(std::make_unique<AfterCaptureStart>());
+    std::unique_ptr<BusSource> early = bus.join();
+    std::this_thread::sleep_for(20ms);
+    std::unique_ptr<BusSource> capturing = bus.join();
+    BusFrame f;
+    std::uint64_t at = 0;
+    ASSERT_TRUE(capturing->next(f, at));
+    EXPECT_EQ(at, SharedBus::kIdleUs) << "nothing before a capture";
+    capturing->captureStarted(1'000);
+    ASSERT_TRUE(capturing->next(f, at));
+    EXPECT_EQ(f.identifier, 0x055u);
+    EXPECT_EQ(at, 6'000u) << "on the capturing adapter's own clock";
+    ASSERT_TRUE(early->next(f, at));
+    EXPECT_EQ(f.identifier, 0x055u);
+    EXPECT_GE(at, 26'000u) << "and on the other's, which started earlier";
 }

@@ -89,6 +89,14 @@ def messages(count, seed):
     return out
 
 
+def candump_line(t, m):
+    """A candump log line of message `m` at `t` microseconds."""
+    ident = f"{m.arbitration_id:08X}" if m.is_extended_id else f"{m.arbitration_id:03X}"
+    body = ("R" + (str(m.dlc) if m.dlc else "")) if m.is_remote_frame else \
+        bytes(m.data).hex().upper()
+    return f"({t // 1_000_000:010d}.{t % 1_000_000:06d}) can0 {ident}#{body}\n"
+
+
 def tshark_frames(path):
     """message_key and time in us of each CAN frame tshark finds, with its error flag."""
     r = subprocess.run(["tshark", "-r", path, "-T", "fields", "-E", "separator=;",
@@ -148,11 +156,7 @@ try:
     with open(p("in.log"), "w") as f:
         start = round(sent[0].timestamp * 1e6) - 5_250_000
         for m in sent:
-            t = round(m.timestamp * 1e6) - start
-            ident = f"{m.arbitration_id:08X}" if m.is_extended_id else f"{m.arbitration_id:03X}"
-            body = ("R" + (str(m.dlc) if m.dlc else "")) if m.is_remote_frame else \
-                bytes(m.data).hex().upper()
-            f.write(f"({t // 1_000_000:010d}.{t % 1_000_000:06d}) can0 {ident}#{body}\n")
+            f.write(candump_line(round(m.timestamp * 1e6) - start, m))
     korvane_convert(p("in.log"), p("capture.krv"))
     korvane_convert(p("capture.krv"), p("k.log"))
     korvane_convert(p("capture.krv"), p("k.blf"))
@@ -185,8 +189,13 @@ try:
     for name in ("k.pcapng", "again.pcap"):
         korvane_convert(p(name), p(name + ".log"))
         check(candump_frames(p(name + ".log")) == ours, f"editcap's {name} imports different frames")
+    # The BLF log's header dates it with the export (the capture told no time of day), which its
+    # import takes for the time of day at the capture's zero, as with an ASC log's date.
     korvane_convert(p("k.blf"), p("k.blf.log"))
-    check(candump_frames(p("k.blf.log")) == ours, "Korvane's BLF log imports different frames")
+    again = candump_frames(p("k.blf.log"))
+    check([tok for _, tok in again] == [tok for _, tok in ours] and
+          relative([t for t, _ in again]) == relative(our_times),
+          "Korvane's BLF log imports different frames")
 
     # 3. Captures tshark writes itself (of python-can's BLF log, as pcapng and as pcap) import
     #    equal to what python-can wrote; the FD frame is skipped (tshark leaves out the error
@@ -204,6 +213,25 @@ try:
         check(len(times) == len(want_times) and
               all(abs(a - b) <= 1 for a, b in zip(times, want_times)),
               f"tshark's {name} imports different times")
+
+    # 4. Times of day: a candump log on a wall clock goes through a document into BLF and pcap,
+    #    and python-can and tshark read its times of day back to the microsecond. python-can's
+    #    BLF log imports with its own (its header keeps the start to the nearest millisecond).
+    day_times = [round(m.timestamp * 1e6) for m in sent]
+    with open(p("day.log"), "w") as f:
+        for t, m in zip(day_times, sent):
+            f.write(candump_line(t, m))
+    korvane_convert(p("day.log"), p("day.krv"))
+    korvane_convert(p("day.krv"), p("day.blf"))
+    korvane_convert(p("day.krv"), p("day.pcap"))
+    check([round(m.timestamp * 1e6) for m in can.BLFReader(p("day.blf"))] == day_times,
+          "python-can reads other times of day from Korvane's BLF log")
+    check([us for _, us, _ in tshark_frames(p("day.pcap"))] == day_times,
+          "tshark reads other times of day from Korvane's pcap")
+    got = candump_frames(p("pc.blf.log"))
+    check(len(got) == len(written) and
+          all(abs(t - round(m.timestamp * 1e6)) <= 501 for (t, _), m in zip(got, written)),
+          "python-can's BLF log imports other times of day")
 finally:
     if not failures:
         shutil.rmtree(work, ignore_errors=True)
