@@ -56,6 +56,8 @@ struct AdapterStats {
 
 class EmulatedAdapter final : public UsbDeviceFunction {
 public:
+    // Not the 2^22 ms the program counts a wrap as (kAdapterClockRoundMs): from 0x3FC000 on a
+    // time stamp's high byte would be 0xFF, which reads as an empty record.
     static constexpr std::uint32_t kClockWrapMs = 0x3FC000;
     static constexpr std::size_t kTransmitFifoFrames = 64;
     static constexpr std::size_t kFramesPerTurn = 8192;

@@ -1,18 +1,17 @@
 #pragma once
 
-// The adapter's clock as the program counts it, in one place for the curves, the logs and the
-// time anchors.
+// The adapter's clock as the program counts it, in one place for the curves, the logs, the bus
+// overview and the time anchors.
 //
-// The time stamp carries 22 bits of milliseconds, but a record whose high byte is 0xFF is an empty
-// record, so the adapter never sends a count from 0x3FC000 on: its clock starts again at 0 after
-// 0x3FC000 ms (69-37-920). Counting a wrap as the full 2^22 ms would put 16.384 s that never
-// passed into every wrap of a long capture.
+// The time stamp is a 22-bit count of milliseconds, so each counted wrap is one whole round of
+// 2^22 ms, as the curves and the text and log exports have always counted it. (The emulated
+// adapter starts its clock again a little earlier; see EmulatedAdapter::kClockWrapMs.)
 
 #include "capture/CapturedFrame.h"
 
 #include <cstdint>
 
-inline constexpr std::uint64_t kAdapterClockRoundMs = 0x3FC000;  // 4,177,920 ms
+inline constexpr std::uint64_t kAdapterClockRoundMs = std::uint64_t{1} << 22;  // 4,194,304 ms
 inline constexpr std::uint64_t kAdapterClockRoundUs = kAdapterClockRoundMs * 1000;
 
 // Milliseconds since the capture's clock started: the counted wraps and the time fields, micros

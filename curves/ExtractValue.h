@@ -55,8 +55,6 @@ private:
     bool m_halved = false;
 };
 
-// Each counted wrap of the adapter's clock is this long (see AdapterClock.h).
-inline constexpr std::uint64_t kTimeStampWrapMs = kAdapterClockRoundMs;
-
-// Milliseconds since the start of the capture. 64 bits: 32 would run out after 49.7 days.
+// Milliseconds since the start of the capture, each counted wrap kAdapterClockRoundMs. 64 bits:
+// 32 would run out after 49.7 days.
 [[nodiscard]] std::uint64_t FrameTimeMs(const CapturedFrame& frame);

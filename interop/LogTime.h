@@ -1,15 +1,13 @@
 #pragma once
 
 // A log's time on the capture's clock: the adapter's time fields (minutes, seconds, millis,
-// micros) and the wrap count of its 22-bit millisecond counter.
+// micros) and the wrap count of its 22-bit millisecond counter, each wrap kAdapterClockRoundMs.
 
 #include "capture/AdapterClock.h"
 #include "capture/CapturedFrame.h"
 #include "interop/LogFrame.h"
 
 #include <cstdint>
-
-inline constexpr std::uint64_t kAdapterWrapMs = kAdapterClockRoundMs;  // the clock's round
 
 // Microseconds since the capture started. Micros beyond 999 (the adapter counts to 1023) stay
 // within their millisecond so that times keep their order.

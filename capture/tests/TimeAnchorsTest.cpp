@@ -36,9 +36,9 @@ TEST(TimeAnchors, AFramesTimeOfDayCountsFromItsRunsAnchorAcrossWrapsAndRestarts)
 
     EXPECT_EQ(timeOfDayUs(anchors[0], at(0, 0, 5, 250, 500)), kDay);
     EXPECT_EQ(timeOfDayUs(anchors[0], at(0, 1, 5, 250, 1023)), kDay + 60'000'499);
-    // A wrap of the clock within run 1: the round is 4,177,920 ms.
+    // A wrap of the clock within run 1: the round is 4,194,304 ms.
     EXPECT_EQ(timeOfDayUs(anchors[0], at(1, 0, 0, 1, 500)),
-              kDay + 4'177'920'000 - 5'250'500 + 1500);
+              kDay + 4'194'304'000 - 5'250'500 + 1500);
     EXPECT_EQ(timeOfDayUs(anchors[1], at(1, 0, 1, 12)), kDay + 91'000'000);
     // A frame sent by hand carries no adapter time: it lies before its anchor.
     EXPECT_EQ(timeOfDayUs(anchors[0], at(0, 0, 0, 0)), kDay - 5'250'500);

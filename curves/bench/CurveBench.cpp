@@ -4,6 +4,7 @@
 //
 //   curve_bench [frames]     (default 10,000,000 frames, each carrying the four curves' values)
 
+#include "capture/AdapterClock.h"
 #include "curves/CurveScan.h"
 #include "curves/YtChart.h"
 #include "views/ChartPainter.h"
@@ -36,8 +37,8 @@ CapturedFrame frameAt(std::uint64_t n) {
     f.identifier = 0x185;
     f.length = 8;
     const std::uint32_t ms = static_cast<std::uint32_t>(us / 1000);
-    const auto inRound = static_cast<std::uint32_t>(ms % kTimeStampWrapMs);
-    f.wraps = static_cast<std::uint32_t>(ms / kTimeStampWrapMs);
+    const auto inRound = static_cast<std::uint32_t>(ms % kAdapterClockRoundMs);
+    f.wraps = static_cast<std::uint32_t>(ms / kAdapterClockRoundMs);
     f.minutes = inRound / 60000;
     f.seconds = inRound / 1000 % 60;
     f.millis = inRound % 1000;
