@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <csignal>
@@ -89,39 +90,6 @@ std::vector<Captured> replayedFrames(const std::string& text) {
     return frames;
 }
 
-// The library's sends, with the times each frame's hand-over began and ended; the adapter puts
-// the frame in its transmit FIFO in between.
-class HandOverTimes final : public VexaDevice {
-public:
-    bool recvData(std::int32_t&, std::int32_t&, std::int32_t&, ReceivedFrame*) override {
-        return false;
-    }
-    bool runVexa() override { return false; }
-    bool stopVexa() override { return false; }
-    bool vexaInit() override { return false; }
-    bool setVexa(int, int, int, int) override { return false; }
-    bool getVexaInfo(Info&) override { return false; }
-    bool sendSingleData(const TxMessage& message) override {
-        const std::int64_t began = nowUs();
-        if (!m_library.sendSingleData(message)) return false;
-        handOvers.push_back({began, nowUs()});
-        return true;
-    }
-    struct HandOver {
-        std::int64_t began;
-        std::int64_t ended;
-    };
-    std::vector<HandOver> handOvers;
-
-private:
-    static std::int64_t nowUs() {
-        return std::chrono::duration_cast<std::chrono::microseconds>(
-                   std::chrono::steady_clock::now().time_since_epoch())
-            .count();
-    }
-    VexaLibraryDevice m_library;
-};
-
 // Two adapters on one quiet bus at 500 kbit/s: the test sends through the library on the first,
 // vexacap captures on the second.
 class ReplayEndToEnd : public ::testing::Test {
@@ -187,7 +155,7 @@ TEST_F(ReplayEndToEnd, AReplayCapturedOnASharedBusKeepsEveryFrameInOrderAndItsPe
     const std::string log = writeLog(kFrames, 20'000);
     auto source = std::make_unique<LogReplaySource>(log, LogFormat::kCandump);
     ASSERT_TRUE(source->open());
-    HandOverTimes device;
+    VexaLibraryDevice device;
     ReplaySender sender(device, std::move(source), {2.0, false, false}, {500});
     ASSERT_TRUE(sender.start());
     sender.wait();
@@ -202,38 +170,23 @@ TEST_F(ReplayEndToEnd, AReplayCapturedOnASharedBusKeepsEveryFrameInOrderAndItsPe
         ASSERT_EQ(frames[i].counter, i) << "frame " << i << " out of order";
         ASSERT_EQ(frames[i].identifier, 0x100 + i % 3);
     }
-    const double mean = static_cast<double>(frames.back().us - frames.front().us) / (kFrames - 1);
-    EXPECT_NEAR(mean, 10'000.0, 100.0) << "20 ms at x2";
-    // A machine busy with other work may wake the replay's thread, or the host's, late now and
-    // then, and the frame goes out late, as it was handed over: each period lies within the
-    // times the two hand-overs took (frames of other lengths differ by a few bit times), unless
-    // a frame handed over right after the one before had to wait for the bus. The periods of
-    // frames handed over on time and promptly keep within a millisecond of the mean.
-    ASSERT_EQ(device.handOvers.size(), kFrames + 0u);
-    const auto waitedForTheBus = [&device](unsigned i) {
-        return i > 0 && device.handOvers[i].began - device.handOvers[i - 1].ended < 1'000;
-    };
-    unsigned onTime = 0;
+    // A machine busy with other work wakes the replay's thread, or the host's, late now and then,
+    // and that frame goes out late: one period grows and the next shrinks. Most periods are not
+    // disturbed, so their median keeps the log's pace and nearly all lie within a millisecond
+    // of it.
+    std::vector<std::int64_t> periods;
     for (unsigned i = 1; i < kFrames; ++i) {
-        SCOPED_TRACE("between frames " + std::to_string(i - 1) + " and " + std::to_string(i));
-        const auto& before = device.handOvers[i - 1];
-        const auto& after = device.handOvers[i];
-        const auto period = static_cast<std::int64_t>(frames[i].us - frames[i - 1].us);
-        if (!waitedForTheBus(i - 1) && !waitedForTheBus(i)) {
-            EXPECT_GE(period, after.began - before.ended - 100);
-            EXPECT_LE(period, after.ended - before.began + 100);
-        }
-        const bool prompt = before.ended - before.began <= 500 &&
-                            after.ended - after.began <= 500 &&
-                            std::abs(after.began - before.began - 10'000) <= 400;
-        if (prompt) {
-            ++onTime;
-            EXPECT_NEAR(static_cast<double>(period), mean, 1'000.0);
-        }
+        periods.push_back(static_cast<std::int64_t>(frames[i].us - frames[i - 1].us));
     }
-    // The schedule itself is checked on a clock of the tests' own (ReplayTest.cpp); here it
-    // only has to show through the load of a shared machine.
-    EXPECT_GE(onTime, kFrames / 10) << "too few periods to judge";
+    std::vector<std::int64_t> sorted = periods;
+    std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
+    const std::int64_t median = sorted[sorted.size() / 2];
+    EXPECT_NEAR(static_cast<double>(median), 10'000.0, 200.0) << "20 ms at x2";
+    const auto within = std::count_if(periods.begin(), periods.end(), [median](std::int64_t p) {
+        return std::abs(p - median) <= 1'000;
+    });
+    EXPECT_GE(within * 10, static_cast<std::ptrdiff_t>(periods.size()) * 8)
+        << within << " of " << periods.size() << " periods within 1 ms of the median";
 }
 
 TEST_F(ReplayEndToEnd, AsFastAsTheBusTakesSendsEveryFrameInOrder) {
