@@ -1,5 +1,7 @@
 #include "interop/LogReader.h"
 
+#include <cstdint>
+
 namespace {
 
 bool isSpace(char c) {
@@ -119,8 +121,12 @@ void LogReader::openMemory(std::string_view bytes) {
 }
 
 bool LogReader::next(LogFrame& frame) {
-    if (!m_result.ok) return false;
-    for (;;) {
+    return step(frame, UINT64_MAX) == Step::kFrame;
+}
+
+LogReader::Step LogReader::step(LogFrame& frame, std::uint64_t lines) {
+    if (!m_result.ok) return Step::kEnd;
+    for (std::uint64_t read = 0; read < lines; ++read) {
         std::string_view line;
         bool terminated = true;
         const LineReader::Status status = m_lines.next(line, terminated);
@@ -128,11 +134,11 @@ bool LogReader::next(LogFrame& frame) {
         m_result.utf16 = m_lines.looksUtf16();
         switch (status) {
             case LineReader::Status::kEnd:
-                return false;
+                return Step::kEnd;
             case LineReader::Status::kFailed:
                 m_result.ok = false;
                 m_result.error = m_lines.error();
-                return false;
+                return Step::kEnd;
             case LineReader::Status::kTooLong:
                 m_result.skip(m_lines.lineNumber(), SkipReason::kTooLong, {});
                 continue;
@@ -156,7 +162,7 @@ bool LogReader::next(LogFrame& frame) {
                     firstFrame(frame);
                 }
                 ++m_result.frames;
-                return true;
+                return Step::kFrame;
             case Parse::kNothing:
                 continue;
             case Parse::kSkip:
@@ -164,6 +170,7 @@ bool LogReader::next(LogFrame& frame) {
                 continue;
         }
     }
+    return Step::kMore;
 }
 
 std::unique_ptr<LogReader> makeLogReader(LogFormat format) {

@@ -27,6 +27,10 @@ public:
     // The next frame in file order; false at the end of the file or when reading fails
     // (result().ok is then false).
     bool next(LogFrame& frame);
+    // As next(), reading at most `lines` lines: kMore when those gave no frame, so that a
+    // caller can look up between long runs of lines that give none.
+    enum class Step { kFrame, kMore, kEnd };
+    Step step(LogFrame& frame, std::uint64_t lines);
 
     [[nodiscard]] const LogReadResult& result() const { return m_result; }
     [[nodiscard]] std::uint64_t bytesConsumed() const { return m_lines.bytesConsumed(); }

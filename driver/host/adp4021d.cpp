@@ -200,14 +200,14 @@ std::unique_ptr<BusSource> makeSource(const Options& o, std::string& error) {
     }
     if (o.source.rfind("replay:", 0) == 0) {
         const std::string path = o.source.substr(7);
-        // The log is read as it plays; what it held is told once the first round is through.
+        // The log is read as it plays; what it held is told once it has been read through.
         const auto report = [path](const LogReadResult& r) {
             if (!r.ok) {
                 std::fprintf(stderr, "adp4021d: %s: replay stopped: %s\n", path.c_str(),
                              r.error.c_str());
                 return;
             }
-            std::fprintf(stderr, "adp4021d: %s: %llu frames replayed, %llu lines not usable\n",
+            std::fprintf(stderr, "adp4021d: %s: %llu frames read, %llu lines not usable\n",
                          path.c_str(), static_cast<unsigned long long>(r.frames),
                          static_cast<unsigned long long>(r.skippedLines()));
             for (const LogWarning& w : r.warnings) {

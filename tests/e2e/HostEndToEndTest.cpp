@@ -283,6 +283,25 @@ TEST_F(HostEndToEnd, AHostEndedAtOnceHasItsOwnStatusAndLeavesTheStatsFileWhole) 
         << errors;
 }
 
+TEST_F(HostEndToEnd, AReplayTellsWhatItReadOnceItHasReadTheLog) {
+    // The second frame is a minute away: the log is read long before it is played.
+    std::ofstream(file("bus.log")) << "(100.000000) can0 123#11\njunk\n(160.000000) can0 456#22\n";
+    const std::string errors = file("replay.txt");
+    const pid_t pid = startHost(
+        ADP4021D_PATH,
+        {"--quiet", "--runtime-dir", m_dir.path(), "--source", "replay:" + file("bus.log")}, errors,
+        HostProcess::kStopGraceMs);
+    std::string said;
+    for (int i = 0; i < 500 && said.find("lines not usable") == std::string::npos; ++i) {
+        std::this_thread::sleep_for(10ms);
+        said = readFile(errors);
+    }
+    ::kill(pid, SIGTERM);
+    EXPECT_EQ(waitForHost(pid, 5s), 0);
+    EXPECT_NE(said.find("bus.log: 2 frames read, 1 lines not usable"), std::string::npos) << said;
+    EXPECT_NE(said.find("bus.log:2: "), std::string::npos) << said;
+}
+
 TEST_F(HostEndToEnd, ASendIsRefusedWhileTheAdaptersTransmitFifoIsFull) {
     HostProcess host(ADP4021D_PATH, m_dir.path(), {"--quiet", "--source", "none"});
     ASSERT_TRUE(host.ready());
