@@ -376,7 +376,9 @@ void EmulatedAdapter::runBus(std::uint64_t now) {
         while (m_cyclicRunning && m_cyclicNextUs <= now) {
             // The bus first carries what it could before the round falls due; a round whose
             // predecessor still waits is skipped, so the queue never outgrows one round.
-            if (!carryUntil(m_cyclicNextUs)) {
+            // Under overdrive the source's frames take no bus time, so a round is not held
+            // back by them: it is due whatever share of the turn the source took.
+            if (!carryUntil(m_cyclicNextUs) && !m_options.overdrive) {
                 return;  // the next turn goes on from here
             }
             if (m_cyclicTx.empty()) {
@@ -408,13 +410,18 @@ bool EmulatedAdapter::carryUntil(std::uint64_t now) {
     // A real bus has timed its frames already; they only count towards the loading here.
     const bool live = m_source && m_source->live();
     for (;;) {
-        if (m_turnFrames >= kFramesPerTurn) {
+        // Past its share of the turn the source waits for the next one. Under overdrive the
+        // adapter's own frames still go (a transmit FIFO and a cyclic round at most), or a
+        // source that always wants the bus would keep them off it for ever.
+        const bool sourceTurnOver = m_turnFrames >= kFramesPerTurn;
+        if (sourceTurnOver && !m_options.overdrive) {
             return false;
         }
         BusFrame fromSource;
         std::uint64_t sourceAt = 0;
-        const bool haveSource = !m_sourceDone && m_source && m_source->next(fromSource, sourceAt);
-        if (!haveSource && m_source && !live) {
+        const bool haveSource =
+            !sourceTurnOver && !m_sourceDone && m_source && m_source->next(fromSource, sourceAt);
+        if (!haveSource && !sourceTurnOver && m_source && !live) {
             m_sourceDone = true;
         }
         // Of the adapter's own frames, the earlier wish goes first; a manual frame wins a tie.
@@ -424,7 +431,7 @@ bool EmulatedAdapter::carryUntil(std::uint64_t now) {
                              : &m_cyclicTx;
         const bool haveTx = !ownQueue->empty();
         if (!haveSource && !haveTx) {
-            return true;
+            return !sourceTurnOver;
         }
         // The earlier wish wins the bus; the adapter's own frames win a tie.
         const bool own = haveTx && (!haveSource || ownQueue->front().second <= sourceAt);
@@ -435,7 +442,7 @@ bool EmulatedAdapter::carryUntil(std::uint64_t now) {
             m_options.overdrive ? 0 : busTimeUs(frameBits(frame), m_baudKbps);
         const std::uint64_t end = live ? wanted : start + duration;
         if (end > now) {
-            return true;
+            return !sourceTurnOver;
         }
         ++m_turnFrames;
         m_busFreeAtUs = std::max(m_busFreeAtUs, end);

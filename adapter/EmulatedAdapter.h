@@ -15,8 +15,9 @@
 // empties the receive buffer, so a capture never begins with frames the bus carried before it; a
 // frame sent by hand waits in a transmit FIFO of kTransmitFifoFrames, and a send that finds it full
 // is refused (reply byte 1 is 0) rather than queued for hours of bus time; one turn of the bus
-// carries at most kFramesPerTurn frames, so a source that wants more than that (an overdriven load)
-// only ever holds the lock for one turn.
+// carries at most kFramesPerTurn frames of its source, so a source that wants more than that (an
+// overdriven load) only ever holds the lock for one turn; under overdrive the adapter's own frames
+// due in a turn (the transmit FIFO, the cyclic set) go in it after the source's share.
 //
 // Threads: the bus runs on a thread of its own; transfers arrive on the driver's threads.
 
@@ -44,12 +45,12 @@ struct AdapterOptions {
 };
 
 struct AdapterStats {
-    std::uint64_t framesOnBus = 0;      // received frames the bus carried
-    std::uint64_t framesOffered = 0;    // of those, the ones carried while capturing
-    std::uint64_t framesBuffered = 0;   // taken into the receive buffer while capturing
-    std::uint64_t framesLost = 0;       // refused by a full receive buffer
-    std::uint64_t framesDelivered = 0;  // handed to the host in data reads
-    std::uint64_t framesSent = 0;       // the adapter's own frames
+    std::uint64_t framesOnBus = 0;          // received frames the bus carried
+    std::uint64_t framesOffered = 0;        // of those, the ones carried while capturing
+    std::uint64_t framesBuffered = 0;       // taken into the receive buffer while capturing
+    std::uint64_t framesLost = 0;           // refused by a full receive buffer
+    std::uint64_t framesDelivered = 0;      // handed to the host in data reads
+    std::uint64_t framesSent = 0;           // the adapter's own frames
     std::uint64_t cyclicRoundsSent = 0;     // rounds of the cyclic set put in the queue
     std::uint64_t cyclicRoundsSkipped = 0;  // rounds due while the previous one still waited
 };

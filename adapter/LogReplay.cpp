@@ -5,6 +5,13 @@
 
 #include <sys/stat.h>
 
+namespace {
+
+// Lines read without a frame before the reader looks whether the replay is being destroyed.
+constexpr std::uint64_t kLinesBetweenLooks = 4096;
+
+}  // namespace
+
 LogReplay::LogReplay(Open open, bool loop, Report report)
     : LogReplay(nullptr, std::move(open), loop, std::move(report)) {}
 
@@ -114,7 +121,15 @@ void LogReplay::readLoop(std::unique_ptr<LogReader> reader) {
         LogFrame f;
         bool any = false;
         std::uint64_t first = 0, previous = 0;
-        while (reader->next(f)) {
+        for (;;) {
+            const LogReader::Step step = reader->step(f, kLinesBetweenLooks);
+            if (step == LogReader::Step::kEnd) break;
+            if (step == LogReader::Step::kMore) {
+                // A long run of lines that give no frame: the replay may be going meanwhile.
+                std::lock_guard lock(m_mutex);
+                if (m_stop) return;
+                continue;
+            }
             if (!any) {
                 first = previous = f.timeUs;
                 any = true;

@@ -28,8 +28,9 @@ public:
 
     // A reader on the log from its start, or null with `error`.
     using Open = std::function<std::unique_ptr<LogReader>(std::string& error)>;
-    // What the first round gave (frames, skipped lines), or why reading stopped: once after the
-    // first round, and again whenever reading fails.
+    // What the log gave (frames, skipped lines), or why reading stopped: once when the first
+    // reading of the log ends (while its last frames may still wait for the bus), and again
+    // whenever reading fails.
     using Report = std::function<void(const LogReadResult&)>;
 
     LogReplay(Open open, bool loop, Report report);

@@ -42,10 +42,11 @@ QString text(std::uint32_t id) {
     return QString::fromStdString(strings::loadString(id));
 }
 
-// A document's header may hold any 32-bit rate (0xFFFFFFFF reads as -1): one no CAN bus runs at
-// is shown as unknown.
+// A document's header may hold any 32-bit rate (0xFFFFFFFF reads as -1): one the adapter cannot
+// run at is shown as unknown; every rate Setup offers is shown.
 QString baudRatePane(std::int32_t kbps) {
-    return kbps >= 1 && kbps <= 1000 ? QStringLiteral("%1kbps").arg(kbps) : QStringLiteral("?kbps");
+    return kbps >= 1 && kbps <= DeviceSetup::kMaxBaudRate ? QStringLiteral("%1kbps").arg(kbps)
+                                                          : QStringLiteral("?kbps");
 }
 
 const CommandMap<MainFrame>& commandMap() {
@@ -297,6 +298,8 @@ void MainFrame::onTimer() {
                                         : QStringLiteral("NULL"));
     m_panes[kPaneFramesLost]->setText(
         text(strings::kFramesLostPane).arg(m_state.capture.framesLost.load()));
+    // A capture running again means the adapter was set up again: the refusal's hint is stale.
+    if (m_state.capture.capturing.load() == 1) clearAdapterNeedsSetup();
     if (!m_state.flags.test(ApplicationFlags::kClearing)) {
         FilterStep(m_state.filter, m_state.store, m_state.flags);
     }
@@ -440,7 +443,13 @@ void MainFrame::OnSetup(unsigned) {
     DeviceSetup setup(m_device, m_state.device, m_state.capture, m_messages,
                       configureIniPath(QCoreApplication::applicationDirPath().toStdString()));
     DeviceSetupDialog dialog(setup, this);
-    dialog.exec();
+    if (dialog.exec() == QDialog::Accepted) clearAdapterNeedsSetup();
+}
+
+void MainFrame::clearAdapterNeedsSetup() {
+    if (statusBar()->currentMessage() == text(strings::kAdapterNeedsSetup)) {
+        statusBar()->showMessage(QString::fromStdString(uiText("Ready")));
+    }
 }
 
 void MainFrame::OnDeviceInformation(unsigned) {

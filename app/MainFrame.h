@@ -7,12 +7,12 @@
 // Thread: the user-interface thread.
 
 #include "app/CMDIChildWndDataList.h"
-#include "framework/CommandRouting.h"
 #include "app/CoolBar.h"
-#include "framework/MessageService.h"
 #include "app/ProgramState.h"
 #include "capture/VexaDevice.h"
 #include "curves/CurveRecords.h"
+#include "framework/CommandRouting.h"
+#include "framework/MessageService.h"
 
 #include <QMainWindow>
 #include <QTimer>
@@ -133,6 +133,8 @@ private:
     std::vector<CommandTarget*> route() const;
     CViewDataList* activeDataList() const;
     QTreeWidgetItem* treeItemFor(const QString& caption, QTreeWidgetItem* node) const;
+    // The status bar's word that the adapter needs Setup goes once it was set up or captures.
+    void clearAdapterNeedsSetup();
 
     ProgramState& m_state;
     VexaDevice& m_device;

@@ -9,6 +9,7 @@
 #include "capture/FrameStore.h"
 #include "filters/FilterCondition.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -18,6 +19,12 @@ enum class FilterMode : std::uint32_t { kShow = 0, kHide = 1 };
 // Row r of the data list shows the frame at store position at(r).
 class DisplayIndexList {
 public:
+    DisplayIndexList() : m_generation(nextGeneration()) {}
+    // A new value whenever the list is emptied or made anew (a filter rebuilt over the same
+    // store); between those rows are only appended, so a view that took its rows at this value
+    // may keep them.
+    [[nodiscard]] std::uint64_t generation() const { return m_generation; }
+
     [[nodiscard]] std::size_t size() const { return m_positions.size(); }
     [[nodiscard]] bool empty() const { return m_positions.empty(); }
     // Readers check the row first: a row may be gone (Clear All) before the view hears of it.
@@ -25,10 +32,19 @@ public:
     [[nodiscard]] std::uint32_t at(std::size_t row) const { return m_positions[row]; }
     void append(std::uint32_t position) { m_positions.push_back(position); }
     void reserve(std::size_t n) { m_positions.reserve(n); }
-    void clear() { m_positions = {}; }
+    void clear() {
+        m_positions = {};
+        m_generation = nextGeneration();
+    }
 
 private:
+    static std::uint64_t nextGeneration() {
+        static std::atomic<std::uint64_t> next{1};
+        return next++;
+    }
+
     std::vector<std::uint32_t> m_positions;
+    std::uint64_t m_generation;
 };
 
 struct FilterState {

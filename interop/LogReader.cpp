@@ -4,6 +4,8 @@
 #include "interop/BlfReader.h"
 #include "interop/PcapReader.h"
 
+#include <cstdint>
+
 namespace {
 
 bool isSpace(char c) {
@@ -123,8 +125,12 @@ void LineLogReader::openMemory(std::string_view bytes) {
 }
 
 bool LineLogReader::next(LogFrame& frame) {
-    if (!m_result.ok) return false;
-    for (;;) {
+    return step(frame, UINT64_MAX) == Step::kFrame;
+}
+
+LogReader::Step LineLogReader::step(LogFrame& frame, std::uint64_t lines) {
+    if (!m_result.ok) return Step::kEnd;
+    for (std::uint64_t read = 0; read < lines; ++read) {
         std::string_view line;
         bool terminated = true;
         const LineReader::Status status = m_lines.next(line, terminated);
@@ -132,11 +138,11 @@ bool LineLogReader::next(LogFrame& frame) {
         m_result.utf16 = m_lines.looksUtf16();
         switch (status) {
             case LineReader::Status::kEnd:
-                return false;
+                return Step::kEnd;
             case LineReader::Status::kFailed:
                 m_result.ok = false;
                 m_result.error = m_lines.error();
-                return false;
+                return Step::kEnd;
             case LineReader::Status::kTooLong:
                 m_result.skip(m_lines.lineNumber(), SkipReason::kTooLong, {});
                 continue;
@@ -160,7 +166,7 @@ bool LineLogReader::next(LogFrame& frame) {
                     firstFrame(frame);
                 }
                 ++m_result.frames;
-                return true;
+                return Step::kFrame;
             case Parse::kNothing:
                 continue;
             case Parse::kSkip:
@@ -168,6 +174,7 @@ bool LineLogReader::next(LogFrame& frame) {
                 continue;
         }
     }
+    return Step::kMore;
 }
 
 std::unique_ptr<LogReader> makeLogReader(LogFormat format) {

@@ -30,6 +30,13 @@ public:
     // The next frame in file order; false at the end of the file or when reading fails
     // (result().ok is then false).
     virtual bool next(LogFrame& frame) = 0;
+    // As next(), reading at most `lines` lines: kMore when those gave no frame, so that a
+    // caller can look up between long runs of lines that give none. A binary log reads on to
+    // its next frame.
+    enum class Step { kFrame, kMore, kEnd };
+    virtual Step step(LogFrame& frame, std::uint64_t /*lines*/) {
+        return next(frame) ? Step::kFrame : Step::kEnd;
+    }
 
     [[nodiscard]] const LogReadResult& result() const { return m_result; }
     [[nodiscard]] virtual std::uint64_t bytesConsumed() const = 0;
@@ -57,6 +64,7 @@ public:
     [[nodiscard]] bool openFile(const std::string& path) override;
     void openMemory(std::string_view bytes) override;
     bool next(LogFrame& frame) override;
+    Step step(LogFrame& frame, std::uint64_t lines) override;
     [[nodiscard]] std::uint64_t bytesConsumed() const override { return m_lines.bytesConsumed(); }
     [[nodiscard]] std::uint64_t size() const override { return m_lines.size(); }
 

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -60,12 +61,77 @@ bool UserSettings::ensureFolder(std::string& error) {
     return false;
 }
 
+namespace {
+
+// Whether this process can make files in `folder`, tried with a file made and removed at once:
+// permission bits do not tell (root passes them in /proc, where nothing can be made, and a
+// read-only mount refuses everyone).
+bool canMakeFilesIn(const std::string& folder) {
+    std::string probe = folder + "/.korvane-probe-XXXXXX";
+    const int fd = ::mkstemp(probe.data());
+    if (fd < 0) return false;
+    ::close(fd);
+    ::unlink(probe.c_str());
+    return true;
+}
+
+// The text of a regular file of at most kMaxProfileBytes; false for anything else.
+bool readSmallFile(const std::string& path, std::string& text) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return false;
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    text.clear();
+    char buffer[16384];
+    while (ok) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        text.append(buffer, static_cast<std::size_t>(n));
+        ok = text.size() <= kMaxProfileBytes;
+    }
+    ::close(fd);
+    return ok;
+}
+
+// Puts a copy of `from` at `to` unless something is there already; a failure is reported.
+void copyIfMissing(const std::string& from, const std::string& to) {
+    struct stat st {};
+    std::string text;
+    if (::lstat(to.c_str(), &st) == 0 || errno != ENOENT || !readSmallFile(from, text)) return;
+    std::string temporary = to + ".copy-XXXXXX";
+    const int fd = ::mkstemp(temporary.data());
+    bool ok = fd >= 0;
+    for (std::size_t done = 0; ok && done < text.size();) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        ok = n > 0;
+        if (ok) done += static_cast<std::size_t>(n);
+    }
+    std::string why = ok ? std::string() : std::strerror(errno);
+    if (fd >= 0 && ::close(fd) != 0 && why.empty()) why = std::strerror(errno);
+    // A link, not a rename: a copy another instance made meanwhile is kept.
+    if (why.empty() && ::link(temporary.c_str(), to.c_str()) != 0 && errno != EEXIST) {
+        why = std::strerror(errno);
+    }
+    if (fd >= 0) ::unlink(temporary.c_str());
+    if (!why.empty()) reportProfileWriteFailure("cannot copy " + from + " to " + to + ": " + why);
+}
+
+}  // namespace
+
 std::string UserSettings::besideProgramOrInFolder(const std::string& programDirectory,
                                                   const std::string& name) {
     std::string beside = programDirectory + "/" + name;
-    const bool exists = ::access(beside.c_str(), F_OK) == 0;
-    if (exists ? ::access(beside.c_str(), W_OK) == 0
-               : ::access(programDirectory.c_str(), W_OK | X_OK) == 0) {
+    struct stat st {};
+    const bool exists = ::stat(beside.c_str(), &st) == 0;
+    // A write replaces the file through a new one beside it, so the folder must take new files;
+    // a file its owner made read-only is left alone.
+    if (canMakeFilesIn(programDirectory) &&
+        (!exists || ::faccessat(AT_FDCWD, beside.c_str(), W_OK, AT_EACCESS) == 0)) {
         return beside;
     }
     // Made now, so that the first write there finds its folder. A folder others may write to is
@@ -75,7 +141,10 @@ std::string UserSettings::besideProgramOrInFolder(const std::string& programDire
         reportProfileWriteFailure(error);
         return beside;
     }
-    return folder() + "/" + name;
+    std::string inFolder = folder() + "/" + name;
+    // What was shipped beside an installed program is where the user's own copy starts.
+    if (exists) copyIfMissing(beside, inFolder);
+    return inFolder;
 }
 
 int UserSettings::GetProfileInt(const std::string& section, const std::string& entry,

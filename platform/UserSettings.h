@@ -37,8 +37,10 @@ public:
     [[nodiscard]] static bool ensureFolder(std::string& error);
 
     // Where a file the program keeps beside itself (`name` in `programDirectory`) is read and
-    // written: there while that place is writable, else in the settings folder (an installed
-    // program's folder belongs to root) unless that folder is refused, which is reported.
+    // written: there while files can be made in that folder, else in the settings folder (an
+    // installed program's folder belongs to root) unless that folder is refused, which is
+    // reported. A copy shipped beside the program is copied into the settings folder where that
+    // has none yet, so the shipped set-up is where the user's own starts.
     [[nodiscard]] static std::string besideProgramOrInFolder(const std::string& programDirectory,
                                                              const std::string& name);
 

@@ -6,7 +6,7 @@ DataListModel::DataListModel(ProgramState& state, QObject* parent)
     : QAbstractTableModel(parent), m_state(state), m_source(currentSource()) {}
 
 DataListModel::Source DataListModel::currentSource() const {
-    return {m_state.store.generation(), m_state.filter.storeGeneration};
+    return {m_state.store.generation(), m_state.filter.displayIndexList.generation()};
 }
 
 void DataListModel::setReading(ProtocolReading reading) {

@@ -20,10 +20,11 @@ public:
     [[nodiscard]] std::uint32_t shownRows() const { return m_shownRows; }
     // Takes the rows of the display list as it is now: rows appended since are added without
     // touching those shown, but a store emptied or replaced since (Clear All, New, Open, Import)
-    // drops every row shown, even when the new rows are as many. No rows while the store is
+    // or a display list made anew (a filter rebuilt) drops every row shown, even when the new
+    // rows are as many. No rows while the store is
     // being emptied. True when the rows changed.
     bool followDisplayList();
-    // Drops every row shown and takes the display list's (a filter rebuilt over the same store).
+    // Drops every row shown and takes the display list's, whatever followDisplayList() would.
     void resetRows();
 
     // The time column of every reading; its tool tip is the row's time of day.
@@ -36,7 +37,7 @@ public:
                         int role = Qt::DisplayRole) const override;
 
 private:
-    // The store and the display list the shown rows were taken from.
+    // The store and the display list the shown rows were taken from, by their generations.
     struct Source {
         std::uint64_t storeGeneration = 0;
         std::uint64_t listGeneration = 0;

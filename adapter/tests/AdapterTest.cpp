@@ -147,9 +147,13 @@ TEST(Replay, ALongLogIsReadAsItPlaysWithABoundedRunAhead) {
     BusFrame f;
     std::uint64_t at = 0;
     ASSERT_TRUE(nextFrame(*replay, f, at));
-    std::this_thread::sleep_for(50ms);  // the reader runs ahead as far as it may
-    EXPECT_GT(replay->framesAhead(), 0u);
-    EXPECT_LE(replay->framesAhead(), LogReplay::kFramesAhead);
+    // The reader runs ahead as far as it may, and no further.
+    for (int i = 0; i < 3000 && replay->framesAhead() < LogReplay::kFramesAhead; ++i) {
+        std::this_thread::sleep_for(1ms);
+    }
+    ASSERT_EQ(replay->framesAhead(), LogReplay::kFramesAhead);
+    std::this_thread::sleep_for(20ms);
+    EXPECT_EQ(replay->framesAhead(), LogReplay::kFramesAhead);
     std::size_t n = 0;
     while (nextFrame(*replay, f, at)) {
         ASSERT_EQ(f.identifier, n % 0x800) << n;
@@ -229,6 +233,28 @@ TEST(Replay, TheLogWaitsForTheFirstCaptureAndLaterOnesFindItWhereItIs) {
     ASSERT_TRUE(nextFrame(*replay, f, at));
     EXPECT_EQ(f.identifier, 0x102u);
     EXPECT_EQ(at, 7'250'000u);
+}
+
+TEST(Replay, AReplayDestroyedAmidLinesWithoutFramesStopsReadingThem) {
+    // Millions of lines, none of them a frame: reading them all takes a good while.
+    constexpr std::uint64_t kLines = 10'000'000;
+    auto bytes = std::make_shared<std::string>();
+    bytes->reserve(kLines * 5);
+    for (std::uint64_t n = 0; n < kLines; ++n) *bytes += "junk\n";
+    std::atomic<bool> destroying{false};
+    std::atomic<std::uint64_t> linesRead{0};
+    auto replay = std::make_unique<LogReplay>(
+        [bytes, &destroying](std::string&) -> std::unique_ptr<LogReader> {
+            while (!destroying) std::this_thread::sleep_for(1ms);
+            auto reader = std::make_unique<CandumpReader>();
+            reader->openMemory(*bytes);
+            return reader;
+        },
+        false, [&linesRead](const LogReadResult& r) { linesRead = r.lines; });
+    destroying = true;
+    replay.reset();
+    // The report comes only once the log has been read through.
+    EXPECT_LT(linesRead.load(), kLines);
 }
 
 TEST(Replay, OnlyRegularFilesAreReplayed) {
@@ -485,9 +511,7 @@ TEST(EmulatedAdapter, DataReadsGoOnWhileTheBusTakesANewRate) {
     EmulatedAdapter adapter(std::move(source), {});
     Endpoints setup(adapter);
     Endpoints reads(adapter);
-    std::thread t([&] {
-        EXPECT_EQ(setup.command({0x01, 0x05, 0, 0, 0, 0x01, 0xF4, 1})[1], 0x01);
-    });
+    std::thread t([&] { EXPECT_EQ(setup.command({0x01, 0x05, 0, 0, 0, 0x01, 0xF4, 1})[1], 0x01); });
     while (!bus.m_inSetup) std::this_thread::yield();
     const auto started = std::chrono::steady_clock::now();
     EXPECT_EQ(reads.dataRead().size(), 384u);

@@ -31,11 +31,12 @@ public:
         a = b = count = 0;
         return true;
     }
-    bool runVexa() override { return false; }
+    bool runVexa() override { return starts; }
     bool stopVexa() override { return true; }
     bool vexaInit() override { return true; }
     bool setVexa(int, int, int, int) override { return true; }
     bool getVexaInfo(Info&) override { return true; }
+    bool starts = false;  // set up again, it starts
 };
 
 class SettingsGuiTest : public ::testing::Test {
@@ -133,4 +134,33 @@ TEST_F(SettingsGuiTest, ACaptureTheAdapterRefusesLeavesCaptureOffAndSetupOpens) 
     frame.routeCommand(ID_OPTIONS_SETUP);
     EXPECT_TRUE(setupOpened);
     EXPECT_FALSE(shown(strings::kDeviceCapturing));
+}
+
+TEST_F(SettingsGuiTest, TheWordThatTheAdapterNeedsSetupGoesOnceItIsSetUpOrCaptures) {
+    ASSERT_TRUE(m_app.InitInstance({}));
+    MainFrame& frame = m_app.mainFrame();
+    m_app.newDocument();
+    m_app.state().capture.deviceReady = 1;
+    const QString needsSetup =
+        QString::fromStdString(strings::loadString(strings::kAdapterNeedsSetup));
+
+    // Set up again through Options > Setup.
+    frame.routeCommand(ID_FUNCTIONS_CAPTURE);
+    ASSERT_EQ(statusMessage(), needsSetup);
+    QTimer::singleShot(0, [] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            dialog->accept();
+        }
+    });
+    frame.routeCommand(ID_OPTIONS_SETUP);
+    EXPECT_NE(statusMessage(), needsSetup);
+
+    // Or set up by other means, and capturing.
+    frame.routeCommand(ID_FUNCTIONS_CAPTURE);
+    ASSERT_EQ(statusMessage(), needsSetup);
+    m_device.starts = true;
+    frame.routeCommand(ID_FUNCTIONS_CAPTURE);
+    ASSERT_EQ(m_app.state().capture.capturing.load(), 1u);
+    EXPECT_NE(statusMessage(), needsSetup);
+    frame.routeCommand(ID_FUNCTIONS_STOP);
 }

@@ -125,6 +125,27 @@ TEST_F(WindowsGuiTest, EveryReplacementOfTheStoreShowsTheNewRowsEvenWhenAsMany) 
     EXPECT_EQ(list.selectedRows(), selected);
 }
 
+TEST_F(WindowsGuiTest, AFilterRebuiltOverTheSameStoreShowsItsRowsEvenWhenAsMany) {
+    FrameStore frames;
+    for (int i = 0; i < 100; ++i) frames.append(frameWithId(0x111));
+    for (int i = 0; i < 100; ++i) frames.append(frameWithId(0x222));
+    ASSERT_TRUE(m_app.openDocument(saved("a.krv", {}, frames)));
+    const auto only = [](std::uint32_t identifier) {
+        FilterCondition c;
+        c.flags = FCF_CAN | FCF_FORMAT | FCF_ID | FCF_ENABLED;
+        c.identifier = identifier;
+        return std::vector<FilterCondition>{c};
+    };
+    ProgramState& state = m_app.state();
+    FilterRebuild(state.filter, state.store, state.flags, only(0x111), FilterMode::kShow);
+    m_frame->dataList()->onTimer();
+    expectNewRowsShown("111");
+    // Another filter's hundred rows, heard of only through the list's own tick.
+    FilterRebuild(state.filter, state.store, state.flags, only(0x222), FilterMode::kShow);
+    m_frame->dataList()->onTimer();
+    expectNewRowsShown("222");
+}
+
 TEST_F(WindowsGuiTest, ADoubleClickOnTheDataListItemBringsItForwardAsItWas) {
     m_app.newDocument();
     CMDIChildWndDataList* dataList = m_frame->dataListFrame();

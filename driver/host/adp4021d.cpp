@@ -8,9 +8,11 @@
 #include "driver/host/DriverHost.h"
 #include "driver/host/RealBusHost.h"
 #include "driver/host/StopSignals.h"
+#include "framework/ReplacedFile.h"
 #include "platform/devio/DeviceInterfaces.h"
 #include "platform/kernel/KernelHost.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -31,7 +33,8 @@ const char kUsage[] =
     "virtual USB bus. Each started adapter's device interface is served as a socket under\n"
     "<runtime dir>/interfaces/{A71602A8-A799-44DC-805F-7FF25F30BEDB}/, where VexaApi finds it.\n"
     "Runs until SIGINT or SIGTERM, then unplugs every adapter (surprise removal, removal);\n"
-    "a host that has not ended within a second of the signal ends at once.\n"
+    "a host whose orderly end takes longer than 750 ms ends at once (exit status 124), so\n"
+    "it is gone within a second of the signal.\n"
     "\n"
     "Adapters and their bus:\n"
     "  --adapters N          number of emulated adapters (default 1); each has its own bus\n"
@@ -78,8 +81,18 @@ const char kUsage[] =
     "  --quiet               no driver trace lines\n"
     "  --transfer-log FILE   every USB transfer of the first adapter (endpoint, direction,\n"
     "                        length, bytes) to FILE\n"
-    "  --stats-file FILE     the adapters' frame counters, written at exit\n"
-    "  --help                this text\n";
+    "  --stats-file FILE     the adapters' frame counters, written at exit (whole or not at\n"
+    "                        all: a host ended at once leaves the previous file as it was)\n"
+    "  --help                this text\n"
+    "\n"
+    "Environment:\n"
+    "  ADP4021D_STOP_GRACE_MS  how long after the signal the orderly end may take, in ms\n"
+    "                        (default 750; 0 ends the host at the signal); slow builds,\n"
+    "                        such as those under sanitizers, may need more\n"
+    "\n"
+    "Exit status: 0 after an orderly end, 1 when the host could not start or write its\n"
+    "stats file, 2 for a bad option or environment value, 124 when the host was ended at\n"
+    "once because its orderly end took longer than the grace above.\n";
 
 struct Options {
     int adapters = 1;
@@ -189,14 +202,14 @@ std::unique_ptr<BusSource> makeSource(const Options& o, std::string& error) {
     }
     if (o.source.rfind("replay:", 0) == 0) {
         const std::string path = o.source.substr(7);
-        // The log is read as it plays; what it held is told once the first round is through.
+        // The log is read as it plays; what it held is told once it has been read through.
         const auto report = [path](const LogReadResult& r) {
             if (!r.ok) {
                 std::fprintf(stderr, "adp4021d: %s: replay stopped: %s\n", path.c_str(),
                              r.error.c_str());
                 return;
             }
-            std::fprintf(stderr, "adp4021d: %s: %llu frames replayed, %llu %s not usable\n",
+            std::fprintf(stderr, "adp4021d: %s: %llu frames read, %llu %s not usable\n",
                          path.c_str(), static_cast<unsigned long long>(r.frames),
                          static_cast<unsigned long long>(r.skippedLines()),
                          r.records ? "records" : "lines");
@@ -217,6 +230,43 @@ std::unique_ptr<BusSource> makeSource(const Options& o, std::string& error) {
     return nullptr;
 }
 
+// The counters go to a file beside the stats file that takes its place only once complete: a
+// host ended at once in the middle of writing leaves the previous file whole.
+bool writeStats(const std::string& path,
+                const std::vector<std::unique_ptr<EmulatedAdapter>>& adapters, std::string& error) {
+    ReplacedFile file(path);
+    std::FILE* f = file.openStream();
+    if (f == nullptr) {
+        error = "cannot write the stats file: " + file.error();
+        return false;
+    }
+    for (std::size_t n = 0; n < adapters.size(); ++n) {
+        if (!adapters[n]) continue;  // a real bus's adapter that was gone at the end
+        const AdapterStats s = adapters[n]->stats();
+        std::fprintf(f,
+                     "adapter %zu on_bus %llu offered %llu buffered %llu lost %llu "
+                     "delivered %llu sent %llu rounds %llu skipped %llu\n",
+                     n, static_cast<unsigned long long>(s.framesOnBus),
+                     static_cast<unsigned long long>(s.framesOffered),
+                     static_cast<unsigned long long>(s.framesBuffered),
+                     static_cast<unsigned long long>(s.framesLost),
+                     static_cast<unsigned long long>(s.framesDelivered),
+                     static_cast<unsigned long long>(s.framesSent),
+                     static_cast<unsigned long long>(s.cyclicRoundsSent),
+                     static_cast<unsigned long long>(s.cyclicRoundsSkipped));
+    }
+    const bool written = std::ferror(f) == 0;
+    if (std::fclose(f) != 0 || !written) {
+        error = "cannot write the stats file " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    if (!file.commit()) {
+        error = "cannot write the stats file: " + file.error();
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -233,6 +283,12 @@ int main(int argc, char** argv) {
     // Before anything is opened: a source may take its time, and the host must still stop.
     StopSignals stop;
     std::signal(SIGPIPE, SIG_IGN);
+    if (!stop.graceValid()) {
+        std::fprintf(stderr, "adp4021d: %s must be a number of milliseconds, 0 to %lld\n",
+                     StopSignals::kGraceVariable,
+                     static_cast<long long>(StopSignals::kMaxGrace.count()));
+        return 2;
+    }
 
     std::FILE* traceFile = nullptr;
     if (!o.trace.empty() && (traceFile = std::fopen(o.trace.c_str(), "a")) == nullptr) {
@@ -297,27 +353,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "adp4021d: %s, unplugging\n", strsignal(signal));
         host.unplugAll();
 
-        if (!o.statsFile.empty()) {
-            std::FILE* f = std::fopen(o.statsFile.c_str(), "w");
-            if (f == nullptr) {
-                status = 1;
-            } else {
-                for (std::size_t n = 0; n < adapters.size(); ++n) {
-                    const AdapterStats s = adapters[n]->stats();
-                    std::fprintf(f,
-                                 "adapter %zu on_bus %llu offered %llu buffered %llu lost %llu "
-                                 "delivered %llu sent %llu rounds %llu skipped %llu\n",
-                                 n, static_cast<unsigned long long>(s.framesOnBus),
-                                 static_cast<unsigned long long>(s.framesOffered),
-                                 static_cast<unsigned long long>(s.framesBuffered),
-                                 static_cast<unsigned long long>(s.framesLost),
-                                 static_cast<unsigned long long>(s.framesDelivered),
-                                 static_cast<unsigned long long>(s.framesSent),
-                                 static_cast<unsigned long long>(s.cyclicRoundsSent),
-                                 static_cast<unsigned long long>(s.cyclicRoundsSkipped));
-                }
-                std::fclose(f);
-            }
+        if (!o.statsFile.empty() && !writeStats(o.statsFile, adapters, error)) {
+            std::fprintf(stderr, "adp4021d: %s\n", error.c_str());
+            status = 1;
         }
     }
     stop.finished();

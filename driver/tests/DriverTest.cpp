@@ -14,8 +14,11 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <thread>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace std::chrono_literals;
@@ -402,4 +405,37 @@ TEST(DriverEntryTest, BreakOnEntryIsReadOnlyAsAFourByteValue) {
     EXPECT_NE(noKey.find("In DriverEntry Compiled at "), std::string::npos);
     EXPECT_NE(noKey.find("resulting value: [0]"), std::string::npos);
     EXPECT_EQ(loadWithRegistry("[Parameters]\nBreakOnEntry=dword:xyz\n").rfind("error:", 0), 0u);
+}
+
+TEST(DriverEntryTest, TheRegistryFileIsASmallRegularFileOrRefusedAtOnce) {
+    // Up to the limit a file of comments loads; one byte more is refused.
+    const std::string comment = "; " + std::string(kernel::kMaxRegistryFileBytes - 3, 'x') + "\n";
+    EXPECT_EQ(loadWithRegistry(comment).rfind("error:", 0), std::string::npos);
+    const std::string tooLarge = loadWithRegistry(comment + "\n");
+    EXPECT_EQ(tooLarge.rfind("error:", 0), 0u);
+    EXPECT_NE(tooLarge.find("larger than 64 KiB"), std::string::npos) << tooLarge;
+
+    std::string error;
+    EXPECT_FALSE(kernel::loadRegistryFile("/dev/null", "\\Registry\\Test", error));
+    EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
+
+    char dir[] = "/tmp/kvreg-XXXXXX";
+    ASSERT_NE(::mkdtemp(dir), nullptr);
+    const std::string fifo = std::string(dir) + "/registry.txt";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    auto load = std::async(std::launch::async, [&fifo] {
+        std::string why;
+        return kernel::loadRegistryFile(fifo, "\\Registry\\Test", why) ? std::string() : why;
+    });
+    if (load.wait_for(10s) != std::future_status::ready) {
+        // Lets a loader that waits for a writer go, so that the test ends.
+        const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0) ::close(fd);
+        load.wait();
+        ADD_FAILURE() << "loading a FIFO waited for a writer";
+    } else {
+        EXPECT_NE(load.get().find("not a regular file"), std::string::npos);
+    }
+    ::unlink(fifo.c_str());
+    ::rmdir(dir);
 }

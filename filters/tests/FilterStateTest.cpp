@@ -102,6 +102,25 @@ TEST_F(FilterStateTest, AnEmptiedStoreStartsTheListAfresh) {
     EXPECT_EQ(rows(m_state), (std::vector<std::uint32_t>{0, 1, 2, 3}));
 }
 
+TEST_F(FilterStateTest, TheListsGenerationChangesWhenItIsMadeAnewNotWhenRowsAreAdded) {
+    add({1, 2, 1, 2});
+    FilterStep(m_state, m_store, m_flags);
+    std::uint64_t seen = m_state.displayIndexList.generation();
+    add({1});
+    FilterStep(m_state, m_store, m_flags);
+    EXPECT_EQ(m_state.displayIndexList.generation(), seen);
+
+    // Rebuilt over the same store, with as many rows: a new list all the same.
+    FilterRebuild(m_state, m_store, m_flags, {exactId(2)}, FilterMode::kHide);
+    EXPECT_NE(m_state.displayIndexList.generation(), seen);
+    seen = m_state.displayIndexList.generation();
+    FilterRebuildInSteps(m_state, m_store, m_flags, {exactId(2)}, FilterMode::kHide, nullptr);
+    EXPECT_NE(m_state.displayIndexList.generation(), seen);
+    seen = m_state.displayIndexList.generation();
+    m_state.displayIndexList.clear();
+    EXPECT_NE(m_state.displayIndexList.generation(), seen);
+}
+
 TEST_F(FilterStateTest, RowsBeyondTheListAreReportedAbsent) {
     add({1});
     FilterStep(m_state, m_store, m_flags);

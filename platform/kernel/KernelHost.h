@@ -19,7 +19,10 @@ void clearRegistry();
 void setRegistryValue(const std::string& keyPath, const std::string& name, ULONG type,
                       std::vector<std::uint8_t> data);
 // Reads a registry file of [key path] sections with lines  name=dword:XXXXXXXX,
-// name=hex:AA,BB,...  or  name="text". `error` says what was wrong with the file.
+// name=hex:AA,BB,...  or  name="text". `error` says what was wrong with the file. Only a regular
+// file of at most kMaxRegistryFileBytes is read: a FIFO would hold the host's start, a device
+// never end.
+inline constexpr std::size_t kMaxRegistryFileBytes = 64 * 1024;
 [[nodiscard]] bool loadRegistryFile(const std::string& path, const std::string& rootKey,
                                     std::string& error);
 

@@ -3,14 +3,19 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <new>
+#include <sstream>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -438,12 +443,53 @@ void setRegistryValue(const std::string& keyPath, const std::string& name, ULONG
     s.registry[lower(keyPath)][lower(name)] = v;
 }
 
-bool loadRegistryFile(const std::string& path, const std::string& rootKey, std::string& error) {
-    std::ifstream in(path);
-    if (!in) {
-        error = "cannot read " + path;
+namespace {
+
+// The whole file, or false with `error`; never waits for a writer nor reads without end.
+bool readRegistryText(const std::string& path, std::string& text, std::string& error) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        error = "cannot read " + path + ": " + std::strerror(errno);
         return false;
     }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        error = "cannot read " + path + ": not a regular file";
+        return false;
+    }
+    // One byte more than allowed tells a file that grew past the limit since fstat.
+    text.resize(kMaxRegistryFileBytes + 1);
+    std::size_t got = 0;
+    while (got < text.size()) {
+        const ssize_t n = ::read(fd, text.data() + got, text.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            error = "cannot read " + path + ": " + std::strerror(errno);
+            ::close(fd);
+            return false;
+        }
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    if (got > kMaxRegistryFileBytes) {
+        error = "cannot read " + path + ": larger than " +
+                std::to_string(kMaxRegistryFileBytes / 1024) + " KiB";
+        return false;
+    }
+    text.resize(got);
+    return true;
+}
+
+}  // namespace
+
+bool loadRegistryFile(const std::string& path, const std::string& rootKey, std::string& error) {
+    std::string text;
+    if (!readRegistryText(path, text, error)) {
+        return false;
+    }
+    std::istringstream in(text);
     std::string line, key = rootKey;
     int number = 0;
     while (std::getline(in, line)) {

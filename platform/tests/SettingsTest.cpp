@@ -109,8 +109,9 @@ TEST_F(SettingsTest, AFileNextToAProgramThatCannotWriteThereMovesToTheSettingsFo
     fs::create_directories(program);
     EXPECT_EQ(platform::UserSettings::besideProgramOrInFolder(program, "Configure.ini"),
               program + "/Configure.ini");
-    // No one, root included, may make files in /proc/self.
-    EXPECT_EQ(platform::UserSettings::besideProgramOrInFolder("/proc/self", "Configure.ini"),
+    EXPECT_TRUE(fs::is_empty(program)) << "the look at the folder leaves nothing behind";
+    // No one can make files in /proc/self/fd, though its permission bits let root write there.
+    EXPECT_EQ(platform::UserSettings::besideProgramOrInFolder("/proc/self/fd", "Configure.ini"),
               m_folder + "/Configure.ini");
     EXPECT_TRUE(fs::is_directory(m_folder));
     EXPECT_TRUE(platform::WritePrivateProfileStringA("DeviceSetup", "Baud Rate", "250",
@@ -119,8 +120,31 @@ TEST_F(SettingsTest, AFileNextToAProgramThatCannotWriteThereMovesToTheSettingsFo
 
     // Nor is it moved to a folder that others may write to.
     ::chmod(m_folder.c_str(), 0777);
-    EXPECT_EQ(platform::UserSettings::besideProgramOrInFolder("/proc/self", "Configure.ini"),
-              "/proc/self/Configure.ini");
+    EXPECT_EQ(platform::UserSettings::besideProgramOrInFolder("/proc/self/fd", "Configure.ini"),
+              "/proc/self/fd/Configure.ini");
     ASSERT_EQ(m_reports.size(), 1u);
     EXPECT_NE(m_reports[0].find("others may write"), std::string::npos);
+}
+
+TEST_F(SettingsTest, TheSetUpShippedBesideAProgramIsWhereTheSettingsFolderCopyStarts) {
+    // /proc/self/fd holds no file of our making, but each entry reads as a file this process
+    // opened: there the shipped file sits in a folder no one can write to.
+    const std::string shipped = (m_root / "Configure.ini").string();
+    std::ofstream(shipped) << "[DeviceSetup]\r\nBaud Rate=250\r\n[Curves]\r\nLast=3\r\n";
+    const int fd = ::open(shipped.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    const std::string name = std::to_string(fd);
+    const std::string path = platform::UserSettings::besideProgramOrInFolder("/proc/self/fd", name);
+    ASSERT_EQ(path, m_folder + "/" + name);
+    EXPECT_EQ(platform::GetPrivateProfileStringA("DeviceSetup", "Baud Rate", "0", 7, path), "250");
+
+    // The user's changes stay in the settings folder, beside what was shipped.
+    EXPECT_TRUE(platform::WritePrivateProfileStringA("DeviceSetup", "Baud Rate", "500", path));
+    EXPECT_EQ(platform::UserSettings::besideProgramOrInFolder("/proc/self/fd", name), path);
+    EXPECT_EQ(platform::GetPrivateProfileStringA("DeviceSetup", "Baud Rate", "0", 7, path), "500");
+    EXPECT_EQ(platform::GetPrivateProfileStringA("Curves", "Last", "0", 7, path), "3");
+    EXPECT_EQ(platform::GetPrivateProfileStringA("DeviceSetup", "Baud Rate", "0", 7, shipped),
+              "250");
+    ::close(fd);
+    EXPECT_TRUE(m_reports.empty());
 }

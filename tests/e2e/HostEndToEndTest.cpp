@@ -190,38 +190,28 @@ TEST_F(HostEndToEnd, StoppingTheHostMidCaptureLeavesTheLibraryFailingCleanly) {
 namespace {
 
 // Runs adp4021d until it ends, killing it after `limit`: its exit status (-1 when it had to be
-// killed) and what it wrote to stderr. With `termAfter`, SIGTERM is sent after that long.
+// killed) and what it wrote to stderr. `graceMs` as for startHost.
 std::pair<int, std::string> runToEnd(const std::string& runtimeDir, std::vector<std::string> args,
                                      std::chrono::milliseconds limit,
-                                     std::chrono::milliseconds termAfter = {}) {
-    args.insert(args.begin(), {ADP4021D_PATH, "--runtime-dir", runtimeDir});
+                                     const char* graceMs = nullptr) {
+    args.insert(args.begin(), {"--runtime-dir", runtimeDir});
     const std::string errors = runtimeDir + "/stderr.txt";
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        std::FILE* f = std::freopen(errors.c_str(), "w", stderr);
-        (void)f;
-        std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        ::execv(ADP4021D_PATH, argv.data());
-        ::_exit(127);
-    }
-    int status = 0;
-    if (termAfter.count() > 0) {
-        std::this_thread::sleep_for(termAfter);
-        ::kill(pid, SIGTERM);
-    }
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (::waitpid(pid, &status, WNOHANG) != pid) {
-        if (std::chrono::steady_clock::now() > end) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, &status, 0);
-            return {-1, readFile(errors)};
-        }
-        std::this_thread::sleep_for(10ms);
-    }
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(errors)};
+    const pid_t pid = startHost(ADP4021D_PATH, args, errors, graceMs);
+    const int status = waitForHost(pid, limit);
+    return {status, readFile(errors)};
 }
+
+// An environment variable for the hosts started in a scope.
+class ScopedVariable {
+public:
+    ScopedVariable(const char* name, const char* value) : m_name(name) { ::setenv(name, value, 1); }
+    ~ScopedVariable() { ::unsetenv(m_name); }
+    ScopedVariable(const ScopedVariable&) = delete;
+    ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+private:
+    const char* m_name;
+};
 
 }  // namespace
 
@@ -256,28 +246,60 @@ TEST_F(HostEndToEnd, AnOverdrivenLoadStaysWithinItsBuffersAndEndsAtOnceOnSigterm
     }
 }
 
-TEST_F(HostEndToEnd, AReplayOfAFifoOrADeviceIsRefusedAtOnce) {
+TEST_F(HostEndToEnd, AFifoOrADeviceAsALogOrARegistryFileIsRefusedAtOnce) {
     const std::string fifo = file("log.asc");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    for (const std::string& log : {fifo, std::string("/dev/zero")}) {
-        SCOPED_TRACE(log);
-        const auto [status, errors] =
-            runToEnd(m_dir.path(), {"--quiet", "--source", "replay:" + log}, 3s);
-        EXPECT_EQ(status, 1) << errors;
-        EXPECT_NE(errors.find("not a regular file"), std::string::npos) << errors;
+    for (const std::string& path : {fifo, std::string("/dev/zero")}) {
+        for (const std::string option : {"--source", "--registry"}) {
+            SCOPED_TRACE(option + " " + path);
+            const auto [status, errors] =
+                runToEnd(m_dir.path(),
+                         {"--quiet", option, option == "--source" ? "replay:" + path : path}, 3s);
+            EXPECT_EQ(status, 1) << errors;
+            EXPECT_NE(errors.find("not a regular file"), std::string::npos) << errors;
+        }
     }
 }
 
-TEST_F(HostEndToEnd, TheHostEndsWithinASecondOfSigtermWhateverItIsWaitingFor) {
-    // A registry "file" nobody writes to: the host waits in its start-up for ever.
-    const std::string fifo = file("registry.txt");
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    const auto start = std::chrono::steady_clock::now();
-    const auto [status, errors] =
-        runToEnd(m_dir.path(), {"--quiet", "--registry", fifo}, 3s, 300ms);
-    EXPECT_EQ(status, 1) << errors;
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 2300ms);
-    EXPECT_NE(errors.find("did not end within"), std::string::npos) << errors;
+TEST_F(HostEndToEnd, AHostEndedAtOnceHasItsOwnStatusAndLeavesTheStatsFileWhole) {
+    // No grace at all: the host ends at the signal, in the middle of an overdriven load.
+    std::ofstream(file("stats.txt")) << "adapter 0 from an earlier run\n";
+    {
+        const ScopedVariable grace("ADP4021D_STOP_GRACE_MS", "0");
+        HostProcess host(
+            ADP4021D_PATH, m_dir.path(),
+            {"--quiet", "--source", "load", "--overdrive", "--stats-file", file("stats.txt")});
+        ASSERT_TRUE(host.ready());
+        ASSERT_EQ(Vexa_INIT(), 1);
+        ASSERT_EQ(RunVexa(), 1);
+        EXPECT_EQ(host.stop(), 124);
+    }
+    EXPECT_EQ(readFile(file("stats.txt")), "adapter 0 from an earlier run\n");
+
+    const auto [status, errors] = runToEnd(m_dir.path(), {"--quiet"}, 3s, "soon");
+    EXPECT_EQ(status, 2);
+    EXPECT_NE(errors.find("ADP4021D_STOP_GRACE_MS must be a number of milliseconds"),
+              std::string::npos)
+        << errors;
+}
+
+TEST_F(HostEndToEnd, AReplayTellsWhatItReadOnceItHasReadTheLog) {
+    // The second frame is a minute away: the log is read long before it is played.
+    std::ofstream(file("bus.log")) << "(100.000000) can0 123#11\njunk\n(160.000000) can0 456#22\n";
+    const std::string errors = file("replay.txt");
+    const pid_t pid = startHost(
+        ADP4021D_PATH,
+        {"--quiet", "--runtime-dir", m_dir.path(), "--source", "replay:" + file("bus.log")}, errors,
+        HostProcess::kStopGraceMs);
+    std::string said;
+    for (int i = 0; i < 500 && said.find("lines not usable") == std::string::npos; ++i) {
+        std::this_thread::sleep_for(10ms);
+        said = readFile(errors);
+    }
+    ::kill(pid, SIGTERM);
+    EXPECT_EQ(waitForHost(pid, 5s), 0);
+    EXPECT_NE(said.find("bus.log: 2 frames read, 1 lines not usable"), std::string::npos) << said;
+    EXPECT_NE(said.find("bus.log:2: "), std::string::npos) << said;
 }
 
 TEST_F(HostEndToEnd, ASendIsRefusedWhileTheAdaptersTransmitFifoIsFull) {

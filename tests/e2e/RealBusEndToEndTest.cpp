@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -300,6 +301,36 @@ TEST_F(RealBusEndToEnd, TheHostListsBusesAndRefusesBusesItCannotOpen) {
     auto [twice, s4] = runHost(runtime + " --adapters 2 --source slcan:" + device.path());
     EXPECT_EQ(s4, 1);
     EXPECT_NE(twice.find("serves one emulated adapter only"), std::string::npos) << twice;
+}
+
+TEST_F(RealBusEndToEnd, TheHostEndsWithinASecondOfSigtermWhileItWaitsForASlowAdapter) {
+    // The adapter answers C, then leaves V and N unanswered: the host waits for each in turn,
+    // about a second in all, before it could act on a signal.
+    ScriptedSlcanDevice device(m_dir.path() + "/ttyACM2");
+    ASSERT_TRUE(device.ok());
+    device.setResponder([](const std::string& command) {
+        return command == "C" ? std::string("\r") : std::string();
+    });
+    const std::string errors = m_dir.path() + "/stderr.txt";
+    const pid_t pid =
+        startHost(ADP4021D_PATH,
+                  {"--quiet", "--runtime-dir", m_dir.path(), "--source", "slcan:" + device.path()},
+                  errors, nullptr);
+    ASSERT_TRUE(device.waitForCommands(2, 10'000)) << "the host did not ask for the version";
+    const auto signalled = std::chrono::steady_clock::now();
+    ::kill(pid, SIGTERM);
+    EXPECT_EQ(waitForHost(pid, 5s), 124);
+    EXPECT_LT(std::chrono::steady_clock::now() - signalled, 2s);
+    std::string said;
+    if (std::FILE* f = std::fopen(errors.c_str(), "r")) {
+        char buffer[512];
+        while (std::fgets(buffer, sizeof buffer, f) != nullptr) said += buffer;
+        std::fclose(f);
+    }
+    EXPECT_NE(said.find("Terminated, but the host did not end within 750 ms"), std::string::npos)
+        << said;
+    const auto [help, helped] = runHost("--help");
+    EXPECT_NE(help.find("124"), std::string::npos) << help;
 }
 
 TEST_F(RealBusEndToEnd, TheVirtualBusIsJoinedOnlyWhenAskedForAndNeverServedByTheHost) {
