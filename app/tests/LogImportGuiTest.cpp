@@ -279,7 +279,7 @@ TEST_F(LogImportGuiTest, BlfAndPcapGoOutAndComeBackAndTheirSkipsAreCountedInReco
     EXPECT_TRUE(m_messages.shown().empty());
 
     // A capture with an error frame before its one frame: the message counts records.
-    const auto le = [](std::uint32_t v, int n) {
+    const auto le = [](std::uint64_t v, int n) {
         std::string s;
         for (int i = 0; i < n; ++i) s += static_cast<char>(v >> (8 * i));
         return s;

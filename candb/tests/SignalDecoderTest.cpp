@@ -412,7 +412,8 @@ TEST(SignalDecoderText, ValuesAreWrittenSoTheyReadBackTheSame) {
                                  18446744073709551616.0};
     for (int i = 0; i < 100000; ++i) {
         const int bits = static_cast<int>(rng() % 54);
-        const auto n = static_cast<std::int64_t>(rng() >> (64 - bits)) * (i % 2 == 0 ? 1 : -1);
+        const std::uint64_t magnitude = bits == 0 ? 0 : rng() >> (64 - bits);
+        const auto n = static_cast<std::int64_t>(magnitude) * (i % 2 == 0 ? 1 : -1);
         whole.push_back(static_cast<double>(n));
         whole.push_back(static_cast<double>(n - n % 1000));
     }
