@@ -1,0 +1,113 @@
+#!/usr/bin/env python3
+"""check_layers.py ROOT: fails when the tree leaves its layers.
+
+A folder includes only from folders of a lower layer; folders of one layer do not include each
+other. A folder's CMakeLists.txt compiles only its own sources. Tests, benchmarks and fuzz targets
+may reach anywhere.
+"""
+
+import os
+import re
+import sys
+
+# Bottom first.
+LAYERS = [
+    ["resources"],
+    ["platform"],
+    ["framework"],
+    ["interop", "widgets"],
+    ["devapi"],
+    ["capture"],
+    ["protocol"],
+    ["filters", "curves", "transmit", "device", "candb", "overview"],
+    ["document"],
+    ["views"],
+    ["app"],
+]
+
+# Beside the program.
+HOST = {
+    "adapter": {"resources", "platform", "framework", "interop"},
+    "driver": {"resources", "platform", "framework", "interop", "adapter"},
+    "tools": {"resources", "platform", "devapi"},
+}
+
+# Reach anywhere.
+FREE = {"tests", "fuzz"}
+FREE_SUBFOLDERS = {"tests", "bench"}
+
+INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"')
+SOURCE_SUFFIXES = (".h", ".hpp", ".cpp", ".cc", ".c")
+
+
+def allowed_folders():
+    allowed = {}
+    below = set()
+    for layer in LAYERS:
+        for folder in layer:
+            allowed[folder] = set(below)
+        below.update(layer)
+    allowed.update(HOST)
+    return allowed
+
+
+def folder_files(root, folder):
+    for path, dirs, files in os.walk(os.path.join(root, folder)):
+        dirs[:] = sorted(d for d in dirs if d not in FREE_SUBFOLDERS)
+        for name in sorted(files):
+            yield os.path.join(path, name)
+
+
+def main():
+    root = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else ".")
+    allowed = allowed_folders()
+    known = set(allowed) | FREE
+    problems = []
+    for folder in sorted(os.listdir(root)):
+        if folder.startswith(".") or folder.startswith("build") or folder in FREE:
+            continue
+        if not os.path.isdir(os.path.join(root, folder)):
+            continue
+        if folder == "scripts":
+            continue
+        if folder not in allowed:
+            problems.append(f"{folder}/: a folder with no place in the layers")
+            continue
+        for path in folder_files(root, folder):
+            rel = os.path.relpath(path, root)
+            name = os.path.basename(path)
+            if name == "CMakeLists.txt":
+                with open(path, encoding="utf-8", errors="replace") as f:
+                    for number, line in enumerate(f, 1):
+                        if "../" in line.split("#", 1)[0]:
+                            problems.append(f"{rel}:{number}: reaches into another folder: "
+                                            f"{line.strip()}")
+                continue
+            if not name.endswith(SOURCE_SUFFIXES):
+                continue
+            with open(path, encoding="utf-8", errors="replace") as f:
+                for number, line in enumerate(f, 1):
+                    match = INCLUDE.match(line)
+                    if match is None:
+                        continue
+                    included = match.group(1)
+                    if included.startswith("../"):
+                        problems.append(f"{rel}:{number}: includes by a relative path: {included}")
+                        continue
+                    if "/" not in included:
+                        continue  # beside the file
+                    target = included.split("/", 1)[0]
+                    if target == folder or target not in known:
+                        continue
+                    if target not in allowed[folder]:
+                        problems.append(f"{rel}:{number}: {folder}/ may not include {included}")
+    for problem in problems:
+        print(problem)
+    if problems:
+        print(f"{len(problems)} include(s) against the layers")
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
