@@ -3,7 +3,7 @@
 #include "app/ConvertBatch.h"
 #include "app/CurveBatch.h"
 
-#include "capture/DocumentFile.h"
+#include "document/DocumentFile.h"
 #include "filters/FilterState.h"
 #include "interop/LogFrame.h"
 #include "views/DataListPrinter.h"

@@ -2,7 +2,7 @@
 
 #include "app/CMDIChildWndDataList.h"
 #include "app/MainFrame.h"
-#include "capture/CDataDoc.h"
+#include "document/CDataDoc.h"
 #include "curves/CurveCsvExport.h"
 #include "curves/CurveDialogs.h"
 #include "platform/ProgramSettings.h"

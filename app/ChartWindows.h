@@ -9,7 +9,7 @@
 //
 // Thread: the user-interface thread.
 
-#include "app/ProgramState.h"
+#include "document/ProgramState.h"
 #include "curves/CurveInfoColumns.h"
 #include "framework/CommandRouting.h"
 #include "framework/MessageService.h"

@@ -5,7 +5,7 @@
 //
 // Thread: the user-interface thread.
 
-#include "interop/LogImport.h"
+#include "document/LogImport.h"
 
 #include <QDialog>
 #include <QString>

@@ -5,7 +5,7 @@
 #include "app/Icons.h"
 #include "app/LanguageManager.h"
 #include "app/RecentFiles.h"
-#include "capture/CDataDoc.h"
+#include "document/CDataDoc.h"
 #include "device/DeviceDialogs.h"
 #include "platform/ProgramSettings.h"
 #include "resources/CommandIds.h"

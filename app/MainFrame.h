@@ -10,7 +10,7 @@
 #include "framework/CommandRouting.h"
 #include "app/CoolBar.h"
 #include "framework/MessageService.h"
-#include "app/ProgramState.h"
+#include "document/ProgramState.h"
 #include "capture/VexaDevice.h"
 #include "curves/CurveRecords.h"
 

@@ -9,10 +9,10 @@
 #include "app/LanguageManager.h"
 #include "app/LogImport.h"
 #include "app/MainFrame.h"
-#include "app/ProgramState.h"
+#include "document/ProgramState.h"
 #include "app/QtMessageService.h"
 #include "app/RecentFiles.h"
-#include "capture/CDataDoc.h"
+#include "document/CDataDoc.h"
 
 #include <QStringList>
 #include <functional>

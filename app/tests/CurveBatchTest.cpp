@@ -1,5 +1,5 @@
 #include "app/CurveBatch.h"
-#include "capture/DocumentFile.h"
+#include "document/DocumentFile.h"
 #include "curves/CurveDialogLogic.h"
 #include "curves/CurveFlags.h"
 

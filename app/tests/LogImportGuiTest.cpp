@@ -1,7 +1,7 @@
 // Logs through the program: File > Import..., File > Export As Log... and their messages.
 
 #include "app/MonitorApp.h"
-#include "interop/LogTime.h"
+#include "document/LogTime.h"
 #include "resources/CommandIds.h"
 #include "resources/StringTable.h"
 #include "views/CViewDataList.h"

@@ -1,7 +1,7 @@
 // The capture poll on the real library and driver host: a new capture after a pause, a host
 // that goes away mid-capture, and Capture after the host restarted.
 
-#include "capture/CDataDoc.h"
+#include "document/CDataDoc.h"
 #include "capture/CapturePoll.h"
 #include "device/DeviceSetup.h"
 #include "tests/support/HostProcess.h"

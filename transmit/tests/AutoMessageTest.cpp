@@ -1,6 +1,6 @@
 #include "transmit/AutoMessageSetup.h"
 
-#include "capture/CDataDoc.h"
+#include "document/CDataDoc.h"
 #include "resources/CommandIds.h"
 #include "transmit/tests/TransmitFakes.h"
 

@@ -2,7 +2,7 @@
 // its emulated adapters, checked in the adapter's transfer log and, with two adapters on one
 // bus, in what vexacap captures on the other adapter.
 
-#include "capture/CDataDoc.h"
+#include "document/CDataDoc.h"
 #include "resources/CommandIds.h"
 #include "tests/support/HostProcess.h"
 #include "tests/support/ScriptedAdapter.h"

@@ -1,4 +1,4 @@
-#include "capture/CDataDoc.h"
+#include "document/CDataDoc.h"
 
 #include "resources/CommandIds.h"
 #include "resources/StringTable.h"

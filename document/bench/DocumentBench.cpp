@@ -3,7 +3,7 @@
 //
 //   document_bench [frames] [folder]
 
-#include "capture/DocumentFile.h"
+#include "document/DocumentFile.h"
 
 #include <chrono>
 #include <cstdio>

@@ -1,7 +1,7 @@
-#include "interop/LogImport.h"
+#include "document/LogImport.h"
 
 #include "interop/LogReader.h"
-#include "interop/LogTime.h"
+#include "document/LogTime.h"
 #include "interop/LogWriter.h"
 #include "resources/StringTable.h"
 

@@ -10,7 +10,7 @@
 #include "framework/CDocument.h"
 #include "capture/CapturePoll.h"
 #include "capture/CaptureState.h"
-#include "capture/DocumentFile.h"
+#include "document/DocumentFile.h"
 #include "capture/FrameStore.h"
 #include "capture/VexaDevice.h"
 #include "platform/MultimediaTimer.h"

@@ -1,4 +1,4 @@
-#include "interop/LogTime.h"
+#include "document/LogTime.h"
 
 #include <cstring>
 

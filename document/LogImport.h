@@ -4,7 +4,7 @@
 //
 // Thread: the user-interface thread, or a batch run.
 
-#include "capture/DocumentFile.h"
+#include "document/DocumentFile.h"
 #include "capture/FrameStore.h"
 #include "filters/FilterState.h"
 #include "interop/LogFrame.h"

@@ -1,6 +1,6 @@
-#include "interop/LogConvert.h"
-#include "interop/LogImport.h"
-#include "interop/LogTime.h"
+#include "document/LogConvert.h"
+#include "document/LogImport.h"
+#include "document/LogTime.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "capture/DocumentFile.h"
+#include "document/DocumentFile.h"
 
 #include "framework/CArchive.h"
 #include "resources/StringTable.h"

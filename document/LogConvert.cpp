@@ -1,7 +1,7 @@
-#include "interop/LogConvert.h"
+#include "document/LogConvert.h"
 
-#include "capture/DocumentFile.h"
-#include "interop/LogImport.h"
+#include "document/DocumentFile.h"
+#include "document/LogImport.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Loading and saving against files and limits that are not what they seem.
 
-#include "capture/DocumentFile.h"
+#include "document/DocumentFile.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "capture/DocumentFile.h"
+#include "document/DocumentFile.h"
 
 #include <gtest/gtest.h>
 
