@@ -1,7 +1,7 @@
 #include "app/LogImport.h"
 
 #include "app/MonitorApp.h"
-#include "app/ProgressWindow.h"
+#include "widgets/ProgressWindow.h"
 #include "framework/MessageService.h"
 #include "interop/LogWriter.h"
 #include "resources/StringTable.h"

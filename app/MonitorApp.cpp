@@ -3,7 +3,7 @@
 #include "app/AboutDialog.h"
 #include "app/ChartWindows.h"
 #include "framework/DocumentTemplate.h"
-#include "app/ProgressWindow.h"
+#include "widgets/ProgressWindow.h"
 #include "app/QtTranslations.h"
 #include "app/WindowLayout.h"
 #include "resources/CommandIds.h"

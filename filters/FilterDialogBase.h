@@ -7,7 +7,8 @@
 // Thread: the user-interface thread.
 
 #include "filters/ConditionListEditor.h"
-#include "filters/ConditionTableCtrl.h"
+#include "filters/ConditionTable.h"
+#include "widgets/ConditionTableCtrl.h"
 #include "filters/FilterInput.h"
 
 #include <QDialog>

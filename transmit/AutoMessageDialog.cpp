@@ -1,6 +1,6 @@
 #include "transmit/AutoMessageDialog.h"
 
-#include "filters/ConditionTableCtrl.h"
+#include "widgets/ConditionTableCtrl.h"
 #include "resources/StringTable.h"
 #include "transmit/TransmitStrings.h"
 #include "transmit/TransmitWidgets.h"

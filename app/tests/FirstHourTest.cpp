@@ -4,7 +4,7 @@
 #include "app/Help.h"
 #include "app/Icons.h"
 #include "app/MonitorApp.h"
-#include "app/ProgressWindow.h"
+#include "widgets/ProgressWindow.h"
 #include "app/WindowLayout.h"
 #include "device/DeviceDialogs.h"
 #include "platform/ProgramSettings.h"

@@ -2,7 +2,7 @@
 
 #include "framework/DocumentTemplate.h"
 #include "app/MonitorApp.h"
-#include "app/ProgressWindow.h"
+#include "widgets/ProgressWindow.h"
 #include "device/DeviceDialogs.h"
 #include "platform/SingleInstance.h"
 #include "resources/CommandIds.h"

@@ -1,7 +1,7 @@
 // The two transmission dialogs on screen: what the user types and clicks reaches the logic, and
 // the controls follow it.
 
-#include "filters/ConditionTableCtrl.h"
+#include "widgets/ConditionTableCtrl.h"
 #include "transmit/AutoMessageDialog.h"
 #include "transmit/ManualMessageDialog.h"
 #include "transmit/tests/TransmitFakes.h"

@@ -1,4 +1,4 @@
-#include "filters/ConditionTableCtrl.h"
+#include "widgets/ConditionTableCtrl.h"
 
 #include <QHeaderView>
 #include <QMouseEvent>

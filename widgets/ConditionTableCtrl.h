@@ -7,7 +7,7 @@
 //
 // Thread: the user-interface thread.
 
-#include "filters/ConditionTable.h"
+#include "widgets/ConditionTableRow.h"
 
 #include <QTableWidget>
 

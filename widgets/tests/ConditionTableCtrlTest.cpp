@@ -1,6 +1,6 @@
 // The condition list widget: check boxes, row colours and the three notifications.
 
-#include "filters/ConditionTableCtrl.h"
+#include "widgets/ConditionTableCtrl.h"
 
 #include <gtest/gtest.h>
 

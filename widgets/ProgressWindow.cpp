@@ -1,4 +1,4 @@
-#include "app/ProgressWindow.h"
+#include "widgets/ProgressWindow.h"
 
 #include "resources/StringTable.h"
 

@@ -3,7 +3,7 @@
 // The small modeless "Please wait ......" window that saving, loading and exporting show: a bar
 // from 0 to 100 and the percentage over its middle, black below 51 and white from 51 on.
 
-#include "document/DocumentFile.h"
+#include "framework/Progress.h"
 
 #include <QDialog>
 
