@@ -2,7 +2,7 @@
 
 #include "app/ChartWindows.h"
 #include "app/Help.h"
-#include "app/Icons.h"
+#include "resources/Icons.h"
 #include "app/LanguageManager.h"
 #include "app/RecentFiles.h"
 #include "document/CDataDoc.h"

@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
 """check_layers.py ROOT: fails when the tree leaves its layers.
+check_layers.py --self-test: shows on a small made-up tree that the check finds what it should.
 
 A folder includes only from folders of a lower layer; folders of one layer do not include each
 other. A folder's CMakeLists.txt compiles only its own sources. Tests, benchmarks and fuzz targets
@@ -58,8 +59,7 @@ def folder_files(root, folder):
             yield os.path.join(path, name)
 
 
-def main():
-    root = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else ".")
+def problems_in(root):
     allowed = allowed_folders()
     known = set(allowed) | FREE
     problems = []
@@ -101,6 +101,56 @@ def main():
                         continue
                     if target not in allowed[folder]:
                         problems.append(f"{rel}:{number}: {folder}/ may not include {included}")
+    return problems
+
+
+def self_test():
+    import shutil
+    import tempfile
+
+    def tree(files):
+        root = tempfile.mkdtemp(prefix="layers-")
+        made.append(root)
+        for rel, text in files.items():
+            os.makedirs(os.path.dirname(os.path.join(root, rel)), exist_ok=True)
+            with open(os.path.join(root, rel), "w", encoding="utf-8") as f:
+                f.write(text)
+        return root
+
+    clean = {
+        "document/Doc.h": '#include "capture/FrameStore.h"\n#include "filters/Filter.h"\n',
+        "capture/FrameStore.h": '#include "devapi/Api.h"\n#include "Beside.h"\n',
+        "capture/tests/T.cpp": '#include "app/MainFrame.h"\n',
+        "app/CMakeLists.txt": "add_library(gui STATIC MainFrame.cpp)\n",
+    }
+    wrong = {
+        "capture/FrameStore.h": '#include "document/Doc.h"\n',
+        "filters/Filter.h": '  #  include "curves/Curve.h"\n',
+        "views/View.cpp": '#include "../app/MainFrame.h"\n',
+        "app/CMakeLists.txt": "add_library(gui STATIC ../views/View.cpp)\n",
+        "gadgets/Thing.h": "\n",
+    }
+    made = []
+    failures = []
+    found = problems_in(tree(clean))
+    if found:
+        failures.append(f"a tree in order was refused: {found}")
+    found = problems_in(tree(wrong))
+    for expected in ["capture/FrameStore.h:1", "filters/Filter.h:1", "views/View.cpp:1",
+                     "app/CMakeLists.txt:1", "gadgets/"]:
+        if not any(p.startswith(expected) for p in found):
+            failures.append(f"not found: {expected} (found {found})")
+    for root in made:
+        shutil.rmtree(root)
+    for failure in failures:
+        print(failure)
+    return 1 if failures else 0
+
+
+def main():
+    if len(sys.argv) > 1 and sys.argv[1] == "--self-test":
+        return self_test()
+    problems = problems_in(os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "."))
     for problem in problems:
         print(problem)
     if problems:

@@ -1,4 +1,4 @@
-#include "app/Icons.h"
+#include "resources/Icons.h"
 
 #include "resources/CommandIds.h"
 
