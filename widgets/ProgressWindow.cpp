@@ -2,6 +2,7 @@
 
 #include "resources/StringTable.h"
 
+#include <QCoreApplication>
 #include <QLabel>
 #include <QProgressBar>
 #include <QVBoxLayout>
@@ -62,4 +63,18 @@ QString ProgressWindow::percentText() const {
 }
 QColor ProgressWindow::percentColour() const {
     return m_percent->styleSheet().contains("white") ? Qt::white : Qt::black;
+}
+
+void ShownProgress::begin(std::uint32_t captionStringId) {
+    m_window.begin(captionStringId);
+    settle();
+}
+
+void ShownProgress::setPercent(int percent) {
+    m_window.setPercent(percent);
+    settle();
+}
+
+void ShownProgress::settle() {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }

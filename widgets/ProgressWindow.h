@@ -36,3 +36,17 @@ private:
     bool m_counted = false;
     static inline int s_shown = 0;  // GUI thread only
 };
+
+// The progress window, given the event loop's turn it needs to appear and repaint: a long import
+// or export runs on this thread. User input stays queued meanwhile.
+class ShownProgress final : public Progress {
+public:
+    explicit ShownProgress(QWidget* parent) : m_window(parent) {}
+    void begin(std::uint32_t captionStringId) override;
+    void setPercent(int percent) override;
+    void end() override { m_window.end(); }
+
+private:
+    static void settle();
+    ProgressWindow m_window;
+};

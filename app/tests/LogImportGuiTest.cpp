@@ -202,19 +202,3 @@ TEST(ExportLogChoice, TheInterfaceNameIsCheckedBeforeAnythingIsWritten) {
     EXPECT_EQ(choice.defaultFileName(), "CANData.asc");
     EXPECT_TRUE(choice.fileFilter().contains("*.asc"));
 }
-
-TEST(SkippedLinesMessage, SaysHowManyOfWhichKindAndTheFirstLine) {
-    LogReadResult read;
-    EXPECT_TRUE(skippedLinesMessage(read).isEmpty());
-    read.skip(17, SkipReason::kTooLong, {});
-    read.skip(20, SkipReason::kTooLong, {});
-    read.skip(30, SkipReason::kCutShort, {});
-    EXPECT_EQ(skippedLinesMessage(read),
-              "3 lines of the log were skipped (2 too long, 1 cut short at the end of the file).\n"
-              "The first skipped line is line 17: too long.");
-    LogReadResult one;
-    one.skip(4, SkipReason::kErrorFrame, {});
-    EXPECT_EQ(skippedLinesMessage(one),
-              "1 line of the log was skipped (1 error frame).\nThe skipped line is line 4: error "
-              "frame.");
-}
