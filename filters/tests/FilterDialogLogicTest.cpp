@@ -469,4 +469,27 @@ TEST(DeviceNetLogic, MethodOneStartsAgainFromGroupOneAndEditReplacesTheRow) {
     EXPECT_FALSE(logic.deleteEnabled());
 }
 
+TEST(DeviceNetLogic, EditStaysOnForARowOfAnotherProtocolAndPutsTheDeviceNetConditionThere) {
+    MessageRecorder messages;
+    FilterState filter;
+    FilterCondition can;
+    can.flags = FCF_CAN | FCF_ENABLED | FCF_ID;
+    can.identifier = 0x123;
+    filter.conditions.push_back(can);
+    DeviceNetFilterLogic logic(messages);
+    logic.open(filter);
+    logic.clickRow(5);  // beside the rows: nothing changes
+    EXPECT_FALSE(logic.editEnabled());
+    EXPECT_FALSE(logic.deleteEnabled());
+    logic.selectGroup(2);
+    logic.clickRow(0);
+    EXPECT_TRUE(logic.editEnabled());
+    EXPECT_TRUE(logic.deleteEnabled());
+    EXPECT_EQ(logic.group(), 2);  // a CAN row loads nothing into the controls
+    ASSERT_TRUE(logic.edit({true}));
+    const FilterCondition& c = logic.list().conditions()[0];
+    EXPECT_EQ(protocolOf(c), ConditionProtocol::kDeviceNet);
+    EXPECT_TRUE(c.has(FCF_DN_GROUP2));
+}
+
 }  // namespace
