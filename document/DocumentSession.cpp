@@ -77,7 +77,7 @@ DocumentContents DocumentSession::snapshot() const {
     c.workMode = static_cast<std::uint32_t>(m_state.device.workMode);
     c.frameType = static_cast<std::uint32_t>(m_state.device.frameType);
     c.dataListExists = m_windows.dataListOpen() ? 1 : 0;
-    c.hexDisplay = m_state.hexDisplay;
+    c.hexDisplay = m_state.hexDisplay ? 1 : 0;
     c.conditions = m_state.filter.conditions;
     c.activeWord = m_state.filter.activeWord;
     c.filterMode = static_cast<std::uint32_t>(m_state.filter.mode);
@@ -140,7 +140,7 @@ void DocumentSession::apply(DocumentContents&& c, FrameStore& frames) {
     m_state.device.baudRate = static_cast<std::int32_t>(c.baudRate);
     m_state.device.workMode = static_cast<std::int32_t>(c.workMode);
     m_state.device.frameType = static_cast<std::int32_t>(c.frameType);
-    m_state.hexDisplay = c.hexDisplay;
+    m_state.hexDisplay = c.hexDisplay != 0;
     m_state.filter.conditions = c.conditions;
     m_state.filter.mode = c.filterMode == 1 ? FilterMode::kHide : FilterMode::kShow;
     // The active word follows the conditions that were really loaded.
@@ -207,7 +207,7 @@ bool DocumentSession::importLog(const std::string& path) {
     contents.baudRate = static_cast<std::uint32_t>(m_state.device.baudRate);
     contents.workMode = static_cast<std::uint32_t>(m_state.device.workMode);
     contents.frameType = static_cast<std::uint32_t>(m_state.device.frameType);
-    contents.hexDisplay = m_state.hexDisplay;
+    contents.hexDisplay = m_state.hexDisplay ? 1 : 0;
     contents.dataListExists = 1;
     contents.windows.push_back(dataListRecord());
     apply(std::move(contents), frames);

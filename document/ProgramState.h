@@ -16,6 +16,6 @@ struct ProgramState {
     ApplicationFlags flags;
     FilterState filter;
     DeviceSettings device;
-    std::uint32_t hexDisplay = 1;  // 1: the dialogs enter and show numbers in hexadecimal
+    bool hexDisplay = true;  // the dialogs enter and show numbers in hexadecimal
     AdvancedIdentifierClicks advancedIdClicks;  // the CAN filter's bit states, kept between openings
 };

@@ -9,7 +9,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 
-CFilterCanOpenDlg::CFilterCanOpenDlg(MessageService& messages, std::uint32_t& hexDisplay,
+CFilterCanOpenDlg::CFilterCanOpenDlg(MessageService& messages, bool& hexDisplay,
                                      QWidget* parent)
     : FilterDialogFor(ConditionTableKind::kCanOpen, "Filter in CANopen Protocol", parent, false,
                       messages, hexDisplay),

@@ -15,7 +15,7 @@ class QComboBox;
 
 class CFilterCanOpenDlg final : public FilterDialogFor<CanOpenFilterLogic> {
 public:
-    CFilterCanOpenDlg(MessageService& messages, std::uint32_t& hexDisplay,
+    CFilterCanOpenDlg(MessageService& messages, bool& hexDisplay,
                       QWidget* parent = nullptr);
 
     void open(const FilterState& filter);

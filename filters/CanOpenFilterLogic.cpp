@@ -2,7 +2,7 @@
 
 #include "resources/StringTable.h"
 
-CanOpenFilterLogic::CanOpenFilterLogic(MessageService& messages, std::uint32_t& hexDisplay)
+CanOpenFilterLogic::CanOpenFilterLogic(MessageService& messages, bool& hexDisplay)
     : FilterLogicBase(messages, ConditionProtocol::kCanOpen),
       m_hexDisplay(hexDisplay),
       m_frame({strings::kInvalidCharacter, strings::kByteRangeHexCanOpen,
@@ -97,7 +97,7 @@ void CanOpenFilterLogic::rewrite(Id& id) const {
 }
 
 void CanOpenFilterLogic::setHex(bool hexRadix) {
-    m_hexDisplay = hexRadix ? 1 : 0;
+    m_hexDisplay = hexRadix;
     rewrite(m_cobId);
     rewrite(m_nodeId);
     m_frame.rewrite(hexRadix);

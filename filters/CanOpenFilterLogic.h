@@ -20,12 +20,12 @@ public:
     static constexpr std::uint32_t kCobIdLimit = 2047;
     static constexpr std::uint32_t kNodeIdLimit = 127;
 
-    // `hexDisplay` is the program-wide radix flag (1: Hex); the dialog reads and sets it.
-    CanOpenFilterLogic(MessageService& messages, std::uint32_t& hexDisplay);
+    // `hexDisplay` is the program-wide Hex/Decimal choice; the dialog reads and sets it.
+    CanOpenFilterLogic(MessageService& messages, bool& hexDisplay);
 
     void open(const FilterState& filter);
 
-    [[nodiscard]] bool hex() const { return m_hexDisplay != 0; }
+    [[nodiscard]] bool hex() const { return m_hexDisplay; }
     [[nodiscard]] int method() const { return m_method; }
     [[nodiscard]] int cobId() const { return m_cobId.value; }
     [[nodiscard]] int functionCode() const { return m_functionCode; }
@@ -63,7 +63,7 @@ private:
     std::string typeId(Id& id, const std::string& text, std::uint32_t limit);
     void rewrite(Id& id) const;
 
-    std::uint32_t& m_hexDisplay;
+    bool& m_hexDisplay;
     FrameFields m_frame;
     int m_method = 1;
     Id m_cobId;

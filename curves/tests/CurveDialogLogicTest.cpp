@@ -20,9 +20,9 @@ TEST(TypedNumbers, ReadCharacterByCharacter) {
     EXPECT_EQ(readTypedNumber("7G", 16), 0x70u);
     EXPECT_EQ(readTypedNumber("1a", 16), 0x1Au);
     EXPECT_EQ(readTypedNumber("1a", 10), 10u);
-    // Long texts wrap as 32-bit numbers do, without overflow.
-    EXPECT_EQ(readTypedNumber("99999999999999999999999", 10),
-              readTypedNumber("99999999999999999999999", 10));
+    // Long texts wrap as 32-bit numbers do, without overflow: 10^23 - 1 modulo 2^32.
+    EXPECT_EQ(readTypedNumber("99999999999999999999999", 10), 0xF67FFFFFu);
+    EXPECT_EQ(readTypedNumber("100000000FF", 16), 0xFFu);
     EXPECT_TRUE(isDecimalText("-12"));
     EXPECT_FALSE(isDecimalText("12a"));
 }

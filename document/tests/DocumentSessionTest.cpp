@@ -179,7 +179,7 @@ TEST_F(DocumentSessionTest, OpeningOverACaptureInProgressTakesTheFilesFramesAndS
     EXPECT_EQ(m_state.capture.wrapCount, 0u);
     EXPECT_EQ(m_state.device.baudRate, 250);
     EXPECT_EQ(m_state.device.frameType, 2);
-    EXPECT_EQ(m_state.hexDisplay, 0u);
+    EXPECT_FALSE(m_state.hexDisplay);
     EXPECT_FALSE(m_state.flags.test(ApplicationFlags::kClearing));
     EXPECT_EQ(m_session.document()->GetPathName(), path);
     EXPECT_EQ(m_session.document()->GetTitle(), "doc.krv");
@@ -226,7 +226,7 @@ TEST_F(DocumentSessionTest, WhatIsSavedOpensAgainAndSavesToTheSameBytes) {
     m_session.newDocument();
     for (std::uint32_t id : {0x10u, 0x20u, 0x30u}) m_state.store.append(frameWithId(id));
     m_state.device.baudRate = 500;
-    m_state.hexDisplay = 0;
+    m_state.hexDisplay = false;
     m_state.filter.conditions = {onlyIdentifier(0x20)};
     m_state.filter.recomputeActive();
     m_session.document()->contents.interval = 40;
@@ -235,12 +235,12 @@ TEST_F(DocumentSessionTest, WhatIsSavedOpensAgainAndSavesToTheSameBytes) {
     EXPECT_EQ(m_session.document()->GetTitle(), "first.krv");
 
     m_state.device.baudRate = 125;
-    m_state.hexDisplay = 1;
+    m_state.hexDisplay = true;
     m_state.store.append(frameWithId(0x40));
     ASSERT_TRUE(m_session.open(first));
     EXPECT_EQ(storeIdentifiers(), (std::vector<std::uint32_t>{0x10, 0x20, 0x30}));
     EXPECT_EQ(m_state.device.baudRate, 500);
-    EXPECT_EQ(m_state.hexDisplay, 0u);
+    EXPECT_FALSE(m_state.hexDisplay);
     EXPECT_EQ(m_session.document()->contents.interval, 40u);
     const std::string second = file("second.krv");
     ASSERT_TRUE(m_session.save(second));

@@ -279,7 +279,7 @@ class CanOpenLogic : public ::testing::Test {
 protected:
     MessageRecorder messages;
     FilterState filter;
-    std::uint32_t hexDisplay = 1;
+    bool hexDisplay = true;
     CanOpenFilterLogic logic{messages, hexDisplay};
 };
 
@@ -292,7 +292,7 @@ TEST_F(CanOpenLogic, IdsAreCheckedAgainstTheirLimitsInTheProgramsRadix) {
     EXPECT_EQ(ids(messages).back(), strings::kCharacterHex);
 
     logic.setHex(false);
-    EXPECT_EQ(hexDisplay, 0u);
+    EXPECT_FALSE(hexDisplay);
     EXPECT_EQ(logic.nodeIdText(), "8");
     EXPECT_EQ(logic.typeCobId("2048"), "204");
     EXPECT_EQ(messages.shown().back().text, "The ID data must be in the range of 0 ~ 2047");
@@ -306,7 +306,7 @@ TEST_F(CanOpenLogic, IdsAreCheckedAgainstTheirLimitsInTheProgramsRadix) {
     EXPECT_EQ(logic.cobId(), CanOpenFilterLogic::kFree);
 
     // A second dialog opened later shows the program's radix.
-    hexDisplay = 0;
+    hexDisplay = false;
     CanOpenFilterLogic other(messages, hexDisplay);
     other.open(filter);
     EXPECT_FALSE(other.hex());

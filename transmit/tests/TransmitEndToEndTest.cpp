@@ -94,7 +94,7 @@ protected:
     FrameStore m_store;
     CaptureState m_state;
     MessageRecorder m_messages;
-    std::uint32_t m_hex = 1;
+    bool m_hex = true;
 };
 
 }  // namespace
