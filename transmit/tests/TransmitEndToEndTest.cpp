@@ -2,7 +2,7 @@
 // its emulated adapters, checked in the adapter's transfer log and, with two adapters on one
 // bus, in what vexacap captures on the other adapter.
 
-#include "capture/CDataDoc.h"
+#include "document/CDataDoc.h"
 #include "resources/CommandIds.h"
 #include "tests/support/HostProcess.h"
 #include "tests/support/ScriptedAdapter.h"
@@ -94,7 +94,7 @@ protected:
     FrameStore m_store;
     CaptureState m_state;
     MessageRecorder m_messages;
-    std::uint32_t m_hex = 1;
+    bool m_hex = true;
 };
 
 }  // namespace
