@@ -201,6 +201,7 @@ std::pair<int, std::string> runToEnd(const std::string& runtimeDir, std::vector<
         std::FILE* f = std::freopen(errors.c_str(), "w", stderr);
         (void)f;
         std::vector<char*> argv;
+        argv.reserve(args.size() + 1);
         for (auto& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
         ::execv(ADP4021D_PATH, argv.data());

@@ -14,6 +14,7 @@ HostProcess::HostProcess(const std::string& program, const std::string& runtimeD
     m_pid = ::fork();
     if (m_pid == 0) {
         std::vector<char*> argv;
+        argv.reserve(arguments.size() + 1);
         for (auto& a : arguments) argv.push_back(a.data());
         argv.push_back(nullptr);
         ::execv(program.c_str(), argv.data());
