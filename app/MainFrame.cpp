@@ -427,9 +427,11 @@ void MainFrame::treeDoubleClick(QTreeWidgetItem* item) {
         return;
     }
     if (item == m_ytNode || item->parent() == m_ytNode) {
-        m_charts->activateOrCreate(m_selectedItemText.toStdString(), ChartKind::kYt, item == m_ytNode);
+        m_charts->activateOrCreate(m_selectedItemText.toStdString(), ChartKind::kYt,
+                                   item == m_ytNode);
     } else if (item == m_yxNode || item->parent() == m_yxNode) {
-        m_charts->activateOrCreate(m_selectedItemText.toStdString(), ChartKind::kYx, item == m_yxNode);
+        m_charts->activateOrCreate(m_selectedItemText.toStdString(), ChartKind::kYx,
+                                   item == m_yxNode);
     }
 }
 
