@@ -205,7 +205,8 @@ ChartView* ChartWindows::openWindow(const CurveWindowRecord& record) {
     view->setRecord(record);
     frame->setWidget(view);
     frame->setWindowTitle(QString::fromStdString(name));
-    frame->setWindowKind(yt ? CMDIChildWndDataList::kYtChart : CMDIChildWndDataList::kYxChart);
+    frame->setWindowKind(yt ? CMDIChildWndDataList::WindowKind::kYtChart
+                            : CMDIChildWndDataList::WindowKind::kYxChart);
     m_host->chartArea()->addSubWindow(frame);
     frame->resize(640, 420);
     frame->show();

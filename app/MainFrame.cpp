@@ -273,7 +273,7 @@ CViewDataList* MainFrame::createDataList(const QString& caption) {
     auto* view = new CViewDataList(m_state, m_messages);
     frame->setWidget(view);
     frame->setWindowTitle(caption);
-    frame->setWindowKind(CMDIChildWndDataList::kDataList);
+    frame->setWindowKind(CMDIChildWndDataList::WindowKind::kDataList);
     m_mdi->addSubWindow(frame);
     frame->resize(m_mdi->size());
     frame->showMaximized();
@@ -430,9 +430,11 @@ void MainFrame::treeDoubleClick(QTreeWidgetItem* item) {
         return;
     }
     if (item == m_ytNode || item->parent() == m_ytNode) {
-        m_charts->activateOrCreate(m_selectedItemText.toStdString(), ChartKind::kYt, item == m_ytNode);
+        m_charts->activateOrCreate(m_selectedItemText.toStdString(), ChartKind::kYt,
+                                   item == m_ytNode);
     } else if (item == m_yxNode || item->parent() == m_yxNode) {
-        m_charts->activateOrCreate(m_selectedItemText.toStdString(), ChartKind::kYx, item == m_yxNode);
+        m_charts->activateOrCreate(m_selectedItemText.toStdString(), ChartKind::kYx,
+                                   item == m_yxNode);
     }
 }
 
@@ -574,7 +576,9 @@ void MainFrame::closeEvent(QCloseEvent* event) {
         return;
     }
     // The data list's frame refuses to close on its own; with the program it goes.
-    if (m_dataListFrame != nullptr) m_dataListFrame->setWindowKind(-1);
+    if (m_dataListFrame != nullptr) {
+        m_dataListFrame->setWindowKind(CMDIChildWndDataList::WindowKind::kClosingWithProgram);
+    }
     QMainWindow::closeEvent(event);
     // Exit ends the program: no window of it may stay behind and keep the process alive.
     if (event->isAccepted()) closeHelpViewer();

@@ -65,8 +65,9 @@ MonitorApp::MonitorApp(VexaDevice* device, MessageService* messages, LanguageEnv
       m_language(m_languages),
       m_session(m_state, m_device, m_messages, *this) {
     m_session.setProgressMaker([this](DocumentSession::Run run) -> std::unique_ptr<Progress> {
-        if (run == DocumentSession::Run::kLog) return std::make_unique<ShownProgress>(m_frame.get());
-        return std::make_unique<ProgressWindow>(m_frame.get());
+        QWidget* parent = m_frame.get();
+        if (run == DocumentSession::Run::kLog) return std::make_unique<ShownProgress>(parent);
+        return std::make_unique<ProgressWindow>(parent);
     });
 }
 

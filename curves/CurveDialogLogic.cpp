@@ -337,10 +337,10 @@ std::string defaultWindowName(ChartKind kind, int counter) {
 
 CurveWindowRecord newWindowRecord(ChartKind kind, const std::string& name) {
     CurveWindowRecord r;
-    r.flags = kind == ChartKind::kYx ? (window_flags::kYx | window_flags::kChart | window_flags::kXMulti |
-                           window_flags::kYMulti)
-                        : (window_flags::kYt | window_flags::kChart | window_flags::kAutoMove |
-                           window_flags::kYMulti);
+    r.flags = kind == ChartKind::kYx ? (window_flags::kYx | window_flags::kChart |
+                                        window_flags::kXMulti | window_flags::kYMulti)
+                                     : (window_flags::kYt | window_flags::kChart |
+                                        window_flags::kAutoMove | window_flags::kYMulti);
     r.timeOrigin = 0;
     r.timeResolution = 40;
     r.name.set(limitName(name));

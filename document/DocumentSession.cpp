@@ -106,9 +106,10 @@ bool DocumentSession::save(const std::string& path) {
         ::saveDocument(path, contents, m_state.store, frames, progress.get());
     if (!result.ok) {
         m_state.capture.pendingChanges = 1;
-        m_messages.showText(
-            text(strings::kCannotSaveDocument).arg(QString::fromStdString(result.error)).toStdString(),
-            MessageIcon::kStop);
+        m_messages.showText(text(strings::kCannotSaveDocument)
+                                .arg(QString::fromStdString(result.error))
+                                .toStdString(),
+                            MessageIcon::kStop);
         return false;
     }
     stored(path);

@@ -27,7 +27,8 @@ void DataEditRow::placeIn(QGridLayout* grid, int row, int column) const {
 
 void DataEditRow::onTyped(const std::function<void(int byte, const QString& text)>& typed) {
     for (int i = 0; i < kBytes; ++i) {
-        connect(edit(i), &QLineEdit::textEdited, this, [typed, i](const QString& t) { typed(i, t); });
+        connect(edit(i), &QLineEdit::textEdited, this,
+                [typed, i](const QString& t) { typed(i, t); });
     }
 }
 

@@ -24,7 +24,9 @@ public:
     // The edits are named by `ids` and `editWidth` pixels wide; 0 gives room for four digits.
     DataEditRow(const std::array<int, kBytes>& ids, int editWidth, QObject* owner);
 
-    [[nodiscard]] QLineEdit* edit(int byte) const { return m_edits[static_cast<std::size_t>(byte)]; }
+    [[nodiscard]] QLineEdit* edit(int byte) const {
+        return m_edits[static_cast<std::size_t>(byte)];
+    }
 
     // Puts the edits side by side at the end of `layout`, or into `grid` row `row` from `column`
     // on, one column each.

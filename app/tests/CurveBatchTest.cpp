@@ -42,6 +42,7 @@ protected:
     int run(std::vector<std::string> args) {
         args.insert(args.begin(), "Korvane");
         std::vector<char*> argv;
+        argv.reserve(args.size() + 1);
         for (std::string& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
         return runCurveBatch(static_cast<int>(args.size()), argv.data());

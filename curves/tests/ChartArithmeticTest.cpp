@@ -49,7 +49,7 @@ TEST(YtChartLayout, FitsWholeDivisionsAndCollapsesWhenTooNarrow) {
 
 TEST(YtChartTime, AutoMoveKeepsTheNewestSampleInTheLastDivision) {
     YtChart c = ytChart();
-    c.autoMove(40 * 49);  // below 50 divisions: T0 stays 0
+    c.autoMove(40ULL * 49);  // below 50 divisions: T0 stays 0
     EXPECT_EQ(c.record.timeOrigin, 0u);
     c.autoMove(40 * 60 + 7);
     EXPECT_EQ(c.record.timeOrigin, 40u * 11);

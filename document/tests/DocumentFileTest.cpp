@@ -132,7 +132,7 @@ TEST_F(DocumentFileTest, AWholeDocumentSavesAndLoadsIdentical) {
     ASSERT_TRUE(r.ok) << r.error;
     ASSERT_EQ(frames.count(), store.count());
     for (std::uint32_t i = 0; i < store.count(); i += 997) {
-        EXPECT_EQ(std::memcmp(&frames.at(i), &store.at(i), sizeof(CapturedFrame)), 0) << i;
+        EXPECT_TRUE(frames.at(i) == store.at(i)) << i;
     }
     EXPECT_EQ(frames.at(1).identifier, 0x1FFFFFFEu);
     EXPECT_EQ(loaded.cycle, 3u);
@@ -293,7 +293,7 @@ TEST_F(DocumentFileTest, CountsBeyondTheFileAreRefusedBeforeAnythingIsRead) {
     }
     auto b = base;
     b[78] = 9;  // nine automatic items: more than a set can hold
-    b.resize(b.size() + 9 * 22);
+    b.resize(b.size() + std::size_t{9} * 22);
     write(file("n.krv"), b);
     DocumentContents loaded;
     FrameStore frames;
@@ -333,7 +333,7 @@ TEST_F(DocumentFileTest, FramesNoAdapterMakesAreRefusedAsDamage) {
     FrameStore frames;
     ASSERT_TRUE(loadDocument(file("g.krv"), loaded, frames, nullptr).ok);
     ASSERT_EQ(frames.count(), 4u);
-    EXPECT_EQ(std::memcmp(&frames.at(3), &widest, sizeof(CapturedFrame)), 0);
+    EXPECT_TRUE(frames.at(3) == widest);
 
     const std::size_t second = 82 + 42;
     for (const auto& [offset, value] :

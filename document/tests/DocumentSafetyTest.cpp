@@ -146,7 +146,7 @@ TEST_F(DocumentSafety, AFileSizeLimitIsAWriteErrorNotAnEnd) {
     const std::string before = text(path);
     const pid_t child = ::fork();
     if (child == 0) {
-        const rlimit limit{64 * 1024, 64 * 1024};
+        const rlimit limit{rlim_t{64} * 1024, rlim_t{64} * 1024};
         ::setrlimit(RLIMIT_FSIZE, &limit);
         const FileResult r = save(path, 100'000);  // about 4 MB
         ::_exit(r.ok ? 1 : r.error.empty() ? 2 : 0);

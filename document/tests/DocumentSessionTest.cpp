@@ -262,8 +262,9 @@ TEST_F(DocumentSessionTest, AnImportReplacesTheDocumentOnlyWhenTheLogWasRead) {
     EXPECT_EQ(m_session.document()->GetTitle(), "doc.krv");
     EXPECT_TRUE(m_windows.calls.empty());
     ASSERT_EQ(m_messages.shown().size(), 2u);
-    EXPECT_EQ(m_messages.shown()[1].text.rfind("The log cannot be opened:\n" + file("missing.log"), 0),
-              0u);
+    EXPECT_EQ(
+        m_messages.shown()[1].text.rfind("The log cannot be opened:\n" + file("missing.log"), 0),
+        0u);
 
     m_messages.clear();
     const std::string log = write("trace.log", "(1.0) can0 123#01\nnot a frame\n(1.5) can0 456#\n");

@@ -26,7 +26,7 @@ protected:
     }
     void TearDown() override { std::system(("rm -rf " + m_dir).c_str()); }
     std::string write(const std::string& name, const std::string& text) {
-        const std::string path = m_dir + "/" + name;
+        std::string path = m_dir + "/" + name;
         std::ofstream(path, std::ios::binary) << text;
         return path;
     }

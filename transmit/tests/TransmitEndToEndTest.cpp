@@ -60,6 +60,7 @@ public:
             const int fd = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             ::dup2(fd, 1);
             std::vector<char*> argv;
+            argv.reserve(arguments.size() + 1);
             for (auto& a : arguments) argv.push_back(a.data());
             argv.push_back(nullptr);
             ::execv(VEXACAP_PATH, argv.data());
