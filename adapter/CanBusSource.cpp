@@ -356,56 +356,34 @@ CanBusSource::CanBusSource(Options options, Log log)
     : LiveBusSource(std::move(log)), m_options(std::move(options)) {}
 
 CanBusSource::~CanBusSource() {
-    if (m_worker) {
-        QThread* thread = m_worker->thread();
-        QMetaObject::invokeMethod(
-            m_worker.get(), [w = m_worker.get()] { w->destroy(); }, Qt::BlockingQueuedConnection);
-        thread->quit();
-        thread->wait();
-        m_worker.reset();
-        delete thread;
-    }
+    m_worker.stop();
 }
 
 bool CanBusSource::start(std::string& error) {
-    auto* thread = new QThread;
-    thread->setObjectName(QStringLiteral("canbus"));
-    m_worker = std::make_unique<Worker>(*this);
-    m_worker->moveToThread(thread);
-    thread->start();
+    m_worker.start(QStringLiteral("canbus"), std::make_unique<Worker>(*this));
     bool opened = false;
-    QMetaObject::invokeMethod(
-        m_worker.get(),
-        [w = m_worker.get(), &opened, &error] {
-            w->create();
-            opened = w->open(error);
-        },
-        Qt::BlockingQueuedConnection);
+    m_worker.call([&opened, &error](Worker& w) {
+        w.create();
+        opened = w.open(error);
+    });
     setPresent(opened);
     return opened;
 }
 
 bool CanBusSource::configure(std::uint16_t baudKbps, std::uint8_t workMode) {
     if (!m_worker) return false;
-    auto promise = std::make_shared<std::promise<bool>>();
-    auto future = promise->get_future();
-    QMetaObject::invokeMethod(
-        m_worker.get(),
-        [w = m_worker.get(), promise, baudKbps, workMode] {
-            promise->set_value(w->configure(baudKbps, workMode));
-        },
-        Qt::QueuedConnection);
-    if (future.wait_for(std::chrono::milliseconds(m_options.connectTimeoutMs + 500)) !=
-        std::future_status::ready) {
+    const auto done = m_worker.callWithin<bool>(
+        [baudKbps, workMode](Worker& w) { return w.configure(baudKbps, workMode); },
+        std::chrono::milliseconds(m_options.connectTimeoutMs + 500));
+    if (!done) {
         log("canbus " + m_options.plugin + ":" + m_options.interface + ": set-up took too long");
         return false;
     }
-    return future.get();
+    return *done;
 }
 
 void CanBusSource::transmitted(const BusFrame& frame) {
     if (m_worker && m_worker->queue(frame)) {
-        QMetaObject::invokeMethod(
-            m_worker.get(), [w = m_worker.get()] { w->flushOutbox(); }, Qt::QueuedConnection);
+        m_worker.post([](Worker& w) { w.flushOutbox(); });
     }
 }

@@ -16,6 +16,7 @@
 // Threads: the plugin's device lives on a thread of its own; see LiveBusSource for the rest.
 
 #include "adapter/LiveBusSource.h"
+#include "adapter/WorkerThread.h"
 
 #include <memory>
 #include <string>
@@ -50,5 +51,5 @@ private:
     class Worker;
     friend class Worker;
     const Options m_options;
-    std::unique_ptr<Worker> m_worker;
+    WorkerThread<Worker> m_worker;
 };

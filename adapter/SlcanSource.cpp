@@ -370,49 +370,18 @@ private:
     std::vector<BusFrame> m_outbox;
 };
 
-namespace {
-
-// Runs `f` on the worker's thread and waits at most `limit` for its result.
-template <class R, class F>
-std::optional<R> onWorker(QObject* worker, F f, std::chrono::milliseconds limit) {
-    auto promise = std::make_shared<std::promise<R>>();
-    auto future = promise->get_future();
-    QMetaObject::invokeMethod(
-        worker, [promise, f = std::move(f)]() mutable { promise->set_value(f()); },
-        Qt::QueuedConnection);
-    if (future.wait_for(limit) != std::future_status::ready) return std::nullopt;
-    return future.get();
-}
-
-}  // namespace
-
 SlcanSource::SlcanSource(Options options, Log log)
     : LiveBusSource(std::move(log)), m_options(std::move(options)) {}
 
 SlcanSource::~SlcanSource() {
-    if (m_worker) {
-        QThread* thread = m_worker->thread();
-        QMetaObject::invokeMethod(
-            m_worker.get(), [w = m_worker.get()] { w->destroy(); }, Qt::BlockingQueuedConnection);
-        thread->quit();
-        thread->wait();
-        m_worker.reset();
-        delete thread;
-    }
+    m_worker.stop();
 }
 
 bool SlcanSource::start(std::string& error) {
-    auto* thread = new QThread;
-    thread->setObjectName(QStringLiteral("slcan"));
-    m_worker = std::make_unique<Worker>(*this);
-    m_worker->moveToThread(thread);
-    thread->start();
-    QMetaObject::invokeMethod(
-        m_worker.get(), [w = m_worker.get()] { w->create(); }, Qt::BlockingQueuedConnection);
+    m_worker.start(QStringLiteral("slcan"), std::make_unique<Worker>(*this));
+    m_worker.call([](Worker& w) { w.create(); });
     bool opened = false;
-    QMetaObject::invokeMethod(
-        m_worker.get(), [w = m_worker.get(), &opened, &error] { opened = w->open(error); },
-        Qt::BlockingQueuedConnection);
+    m_worker.call([&opened, &error](Worker& w) { opened = w.open(error); });
     setPresent(opened);
     return opened;
 }
@@ -420,9 +389,8 @@ bool SlcanSource::start(std::string& error) {
 bool SlcanSource::configure(std::uint16_t baudKbps, std::uint8_t workMode) {
     if (!m_worker) return false;
     // Four commands and their answers; well within the driver's patience for a command.
-    const auto done = onWorker<bool>(
-        m_worker.get(),
-        [w = m_worker.get(), baudKbps, workMode] { return w->configure(baudKbps, workMode); },
+    const auto done = m_worker.callWithin<bool>(
+        [baudKbps, workMode](Worker& w) { return w.configure(baudKbps, workMode); },
         std::chrono::milliseconds(4 * m_options.replyTimeoutMs + 500));
     if (!done) {
         log("slcan " + m_options.device + ": set-up took too long");
@@ -433,7 +401,6 @@ bool SlcanSource::configure(std::uint16_t baudKbps, std::uint8_t workMode) {
 
 void SlcanSource::transmitted(const BusFrame& frame) {
     if (m_worker && m_worker->queue(frame)) {
-        QMetaObject::invokeMethod(
-            m_worker.get(), [w = m_worker.get()] { w->flushOutbox(); }, Qt::QueuedConnection);
+        m_worker.post([](Worker& w) { w.flushOutbox(); });
     }
 }

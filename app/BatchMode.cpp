@@ -5,7 +5,7 @@
 #include "app/SignalBatch.h"
 #include "app/OverviewBatch.h"
 
-#include "capture/DocumentFile.h"
+#include "document/DocumentFile.h"
 #include "filters/FilterState.h"
 #include "interop/LogFrame.h"
 #include "views/DataListPrinter.h"

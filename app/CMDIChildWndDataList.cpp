@@ -12,7 +12,7 @@ CMDIChildWndDataList::CMDIChildWndDataList(MessageService& messages, QWidget* pa
 }
 
 void CMDIChildWndDataList::closeEvent(QCloseEvent* event) {
-    if (m_windowKind == kDataList) {
+    if (m_windowKind == WindowKind::kDataList) {
         m_messages.showMessage(strings::kCannotCloseWindow);
         event->ignore();
         return;

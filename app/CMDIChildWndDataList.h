@@ -8,11 +8,12 @@
 
 class CMDIChildWndDataList final : public QMdiSubWindow {
 public:
-    enum WindowKind { kDataList = 0, kYtChart = 1, kYxChart = 2 };
+    // kClosingWithProgram: the data list's frame, let go as the program ends.
+    enum class WindowKind { kDataList, kYtChart, kYxChart, kClosingWithProgram };
 
     CMDIChildWndDataList(MessageService& messages, QWidget* parent = nullptr);
-    [[nodiscard]] int windowKind() const { return m_windowKind; }
-    void setWindowKind(int kind) { m_windowKind = kind; }
+    [[nodiscard]] WindowKind windowKind() const { return m_windowKind; }
+    void setWindowKind(WindowKind kind) { m_windowKind = kind; }
     // Makes the window the active one as it was: maximized or normal, its size kept; a minimized
     // window gets back the state it had before.
     void bringForward();
@@ -23,6 +24,6 @@ protected:
 
 private:
     MessageService& m_messages;
-    int m_windowKind = kDataList;
+    WindowKind m_windowKind = WindowKind::kDataList;
     bool m_maximizedBeforeMinimized = false;
 };

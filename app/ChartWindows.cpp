@@ -2,7 +2,7 @@
 
 #include "app/CMDIChildWndDataList.h"
 #include "app/MainFrame.h"
-#include "capture/CDataDoc.h"
+#include "document/CDataDoc.h"
 #include "curves/CurveCsvExport.h"
 #include "curves/CurveDialogs.h"
 #include "platform/ProgramSettings.h"
@@ -52,17 +52,80 @@ bool isChartRecord(const CurveWindowRecord& r) {
     return (r.flags & (window_flags::kYt | window_flags::kYx)) != 0;
 }
 
+class MainFrameHost final : public ChartWindowsHost {
+public:
+    MainFrameHost(MainFrame& frame, MessageService& messages)
+        : m_frame(frame), m_messages(messages) {}
+
+    [[nodiscard]] QMdiArea* chartArea() const override { return m_frame.mdiArea(); }
+    [[nodiscard]] std::vector<CurveWindowRecord>* windowRecords() const override {
+        CDataDoc* document = m_frame.document();
+        return document != nullptr ? &document->contents.windows : nullptr;
+    }
+    void windowRecordsChanged(const std::vector<CurveWindowRecord>& windows) override {
+        m_frame.rebuildTree(windows);
+    }
+    [[nodiscard]] ChartKind newWindowKind() const override { return m_frame.newWindowKind(); }
+    void setNewWindowKind(ChartKind kind) override { m_frame.setNewWindowKind(kind); }
+    void showStatus(const QString& text) override { m_frame.statusBar()->showMessage(text); }
+
+    std::optional<NewChartWindow> askNewWindow(ChartKind offered, int counter) override {
+        NewCurveWindowDialog dialog(offered, counter, &m_frame);
+        if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+        return NewChartWindow{dialog.kind(), dialog.name()};
+    }
+    std::optional<std::string> askNewName(const std::string& name) override {
+        RenameDialog dialog(name, &m_frame);
+        if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+        return dialog.name();
+    }
+    std::optional<CurveWindowRecord> askCurves(const CurveWindowRecord& record,
+                                               ChartKind kind) override {
+        const CurveSettingsFile settings(
+            configureIniPath(QCoreApplication::applicationDirPath().toStdString()));
+        if (kind == ChartKind::kYt) {
+            YtCurveDialog dialog(record, m_messages, &settings, &m_frame);
+            if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+            return dialog.result();
+        }
+        YxCurveDialog dialog(record, m_messages, &settings, &m_frame);
+        if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+        return dialog.result();
+    }
+    bool askDelete() override {
+        return QMessageBox::question(
+                   &m_frame, QStringLiteral("Korvane"),
+                   QString::fromStdString(strings::loadString(strings::kDeleteViewQuestion)),
+                   QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    }
+    std::string askCsvPath(const std::string& windowName) override {
+        const QString filter = QString::fromStdString(uiText("CSV Files (*.csv)") + ";;" +
+                                                      uiText("All Files (*.*)"));
+        return QFileDialog::getSaveFileName(&m_frame, QString(),
+                                            QString::fromStdString(windowName) + ".csv", filter)
+            .toStdString();
+    }
+
+private:
+    MainFrame& m_frame;
+    MessageService& m_messages;
+};
+
 }  // namespace
 
-ChartWindows::ChartWindows(MainFrame& frame, ProgramState& state, MessageService& messages,
-                           QTableWidget* infoList)
-    : m_frame(frame), m_state(state), m_messages(messages), m_infoList(infoList) {
+std::unique_ptr<ChartWindowsHost> mainFrameHost(MainFrame& frame, MessageService& messages) {
+    return std::make_unique<MainFrameHost>(frame, messages);
+}
+
+ChartWindows::ChartWindows(std::unique_ptr<ChartWindowsHost> host, ProgramState& state,
+                           MessageService& messages, QTableWidget* infoList)
+    : m_host(std::move(host)), m_state(state), m_messages(messages), m_infoList(infoList) {
     m_infoList->setShowGrid(false);
     m_infoList->setContextMenuPolicy(Qt::CustomContextMenu);
     m_infoList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     QObject::connect(m_infoList, &QWidget::customContextMenuRequested, m_infoList,
                      [this](const QPoint&) { showInfoPopup(QCursor::pos() + QPoint(15, 40)); });
-    QObject::connect(m_frame.mdiArea(), &QMdiArea::subWindowActivated, m_infoList,
+    QObject::connect(m_host->chartArea(), &QMdiArea::subWindowActivated, m_infoList,
                      [this](QMdiSubWindow* w) {
                          if (w == nullptr) return;
                          if (auto* view = dynamic_cast<ChartView*>(w->widget())) {
@@ -75,14 +138,14 @@ ChartWindows::ChartWindows(MainFrame& frame, ProgramState& state, MessageService
 }
 
 ChartWindows::~ChartWindows() {
-    for (QMdiSubWindow* w : m_frame.mdiArea()->subWindowList()) {
-        if (auto* view = dynamic_cast<ChartView*>(w->widget())) view->setHost(nullptr);
+    // A window closed a moment ago is no longer listed but still waits to be deleted.
+    for (QWidget* widget : m_host->chartArea()->findChildren<QWidget*>()) {
+        if (auto* view = dynamic_cast<ChartView*>(widget)) view->setHost(nullptr);
     }
 }
 
 std::vector<CurveWindowRecord>* ChartWindows::records() const {
-    CDataDoc* document = m_frame.document();
-    return document != nullptr ? &document->contents.windows : nullptr;
+    return m_host->windowRecords();
 }
 
 CurveWindowRecord* ChartWindows::chartRecord(const std::string& name) {
@@ -103,7 +166,7 @@ std::vector<std::string> ChartWindows::takenNames() const {
 }
 
 ChartView* ChartWindows::viewNamed(const std::string& name) const {
-    for (QMdiSubWindow* w : m_frame.mdiArea()->subWindowList()) {
+    for (QMdiSubWindow* w : m_host->chartArea()->subWindowList()) {
         auto* view = dynamic_cast<ChartView*>(w->widget());
         if (view != nullptr && view->windowName() == name) return view;
     }
@@ -111,14 +174,14 @@ ChartView* ChartWindows::viewNamed(const std::string& name) const {
 }
 
 QMdiSubWindow* ChartWindows::frameOf(const ChartView* view) const {
-    for (QMdiSubWindow* w : m_frame.mdiArea()->subWindowList()) {
+    for (QMdiSubWindow* w : m_host->chartArea()->subWindowList()) {
         if (w->widget() == view) return w;
     }
     return nullptr;
 }
 
 ChartView* ChartWindows::currentView() const {
-    if (QMdiSubWindow* active = m_frame.mdiArea()->activeSubWindow()) {
+    if (QMdiSubWindow* active = m_host->chartArea()->activeSubWindow()) {
         if (auto* view = dynamic_cast<ChartView*>(active->widget())) return view;
     }
     return m_current.data();
@@ -142,8 +205,9 @@ ChartView* ChartWindows::openWindow(const CurveWindowRecord& record) {
     view->setRecord(record);
     frame->setWidget(view);
     frame->setWindowTitle(QString::fromStdString(name));
-    frame->setWindowKind(yt ? CMDIChildWndDataList::kYtChart : CMDIChildWndDataList::kYxChart);
-    m_frame.mdiArea()->addSubWindow(frame);
+    frame->setWindowKind(yt ? CMDIChildWndDataList::WindowKind::kYtChart
+                            : CMDIChildWndDataList::WindowKind::kYxChart);
+    m_host->chartArea()->addSubWindow(frame);
     frame->resize(640, 420);
     frame->show();
     m_current = view;
@@ -153,7 +217,7 @@ ChartView* ChartWindows::openWindow(const CurveWindowRecord& record) {
 }
 
 void ChartWindows::documentChanged() {
-    for (QMdiSubWindow* w : m_frame.mdiArea()->subWindowList()) {
+    for (QMdiSubWindow* w : m_host->chartArea()->subWindowList()) {
         if (dynamic_cast<ChartView*>(w->widget()) != nullptr) {
             w->close();
         }
@@ -171,7 +235,7 @@ void ChartWindows::documentChanged() {
         for (const CurveWindowRecord& r : windows) openWindow(r);
         if (charts > windows.size()) {
             // The records stay in the document; only their windows wait for a double click.
-            m_frame.statusBar()->showMessage(
+            m_host->showStatus(
                 QString::fromStdString(strings::loadString(strings::kChartWindowsLeftClosed))
                     .arg(windows.size())
                     .arg(charts));
@@ -185,9 +249,9 @@ void ChartWindows::selectWindow(const std::string& name) {
     if (ChartView* view = viewNamed(name)) m_current = view;
 }
 
-void ChartWindows::activateOrCreate(const std::string& name, int kind, bool node) {
+void ChartWindows::activateOrCreate(const std::string& name, ChartKind kind, bool node) {
     if (node) {
-        m_frame.setNewWindowKind(kind);
+        m_host->setNewWindowKind(kind);
         OnNewWindow(ID_POPUP_NEW_WINDOW);
         return;
     }
@@ -200,17 +264,17 @@ void ChartWindows::activateOrCreate(const std::string& name, int kind, bool node
 
 void ChartWindows::OnNewWindow(unsigned) {
     if (records() == nullptr) return;
-    const int kind = m_frame.newWindowKind() == 2 ? 2 : 1;
-    NewCurveWindowDialog dialog(kind, m_counter, &m_frame);
-    if (dialog.exec() != QDialog::Accepted) return;
+    const std::optional<NewChartWindow> asked =
+        m_host->askNewWindow(m_host->newWindowKind(), m_counter);
+    if (!asked) return;
     // A second window of the same name could never be told apart from the first.
-    if (!acceptWindowName(dialog.name(), takenNames(), m_messages)) return;
-    const CurveWindowRecord record = newWindowRecord(dialog.kind(), dialog.name());
+    if (!acceptWindowName(asked->name, takenNames(), m_messages)) return;
+    const CurveWindowRecord record = newWindowRecord(asked->kind, asked->name);
     records()->push_back(record);
-    m_frame.rebuildTree(*records());
+    m_host->windowRecordsChanged(*records());
     openWindow(record);
     ++m_counter;
-    m_frame.setNewWindowKind(dialog.kind());
+    m_host->setNewWindowKind(asked->kind);
 }
 
 void ChartWindows::OnCurve(unsigned id) {
@@ -221,25 +285,16 @@ void ChartWindows::OnCurve(unsigned id) {
         m_messages.showMessage(strings::kNoChartWindow, MessageIcon::kInformation);
         return;
     }
-    const CurveSettingsFile settings(
-        configureIniPath(QCoreApplication::applicationDirPath().toStdString()));
-    CurveWindowRecord result;
-    if (kind == window_flags::kYt) {
-        YtCurveDialog dialog(*found, m_messages, &settings, &m_frame);
-        if (dialog.exec() != QDialog::Accepted) return;
-        result = dialog.result();
-    } else {
-        YxCurveDialog dialog(*found, m_messages, &settings, &m_frame);
-        if (dialog.exec() != QDialog::Accepted) return;
-        result = dialog.result();
-    }
+    const std::optional<CurveWindowRecord> result =
+        m_host->askCurves(*found, kind == window_flags::kYt ? ChartKind::kYt : ChartKind::kYx);
+    if (!result) return;
     // Looked up again: the dialog ran the event loop.
     CurveWindowRecord* record = chartRecord(name);
     if (record == nullptr) return;
-    *record = result;
-    m_frame.rebuildTree(*records());
+    *record = *result;
+    m_host->windowRecordsChanged(*records());
     // Views whose definitions changed take them over and start sampling again.
-    for (QMdiSubWindow* w : m_frame.mdiArea()->subWindowList()) {
+    for (QMdiSubWindow* w : m_host->chartArea()->subWindowList()) {
         auto* view = dynamic_cast<ChartView*>(w->widget());
         if (view == nullptr) continue;
         const CurveWindowRecord* r = chartRecord(view->windowName());
@@ -256,29 +311,23 @@ void ChartWindows::OnCurve(unsigned id) {
 void ChartWindows::OnDelete(unsigned) {
     const std::string name = currentName();
     if (name.empty() || records() == nullptr) return;
-    const bool yes =
-        m_ask ? m_ask(strings::kDeleteViewQuestion)
-              : QMessageBox::question(
-                    &m_frame, QStringLiteral("Korvane"),
-                    QString::fromStdString(strings::loadString(strings::kDeleteViewQuestion)),
-                    QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
-    if (!yes) return;
+    if (!m_host->askDelete()) return;
     std::vector<CurveWindowRecord>& list = *records();
     std::erase_if(list, [&](const CurveWindowRecord& r) {
         return isChartRecord(r) && r.name.text() == name;
     });
     if (ChartView* view = viewNamed(name)) frameOf(view)->close();
     m_selectedName.clear();
-    m_frame.rebuildTree(list);
+    m_host->windowRecordsChanged(list);
     refreshInfoList();
 }
 
 void ChartWindows::OnRename(unsigned) {
     const std::string name = currentName();
     if (name.empty() || chartRecord(name) == nullptr) return;
-    RenameDialog dialog(name, &m_frame);
-    if (dialog.exec() != QDialog::Accepted) return;
-    const std::string renamed = dialog.name().substr(0, kMaxNameLength);
+    const std::optional<std::string> asked = m_host->askNewName(name);
+    if (!asked) return;
+    const std::string renamed = asked->substr(0, kMaxNameLength);
     if (renamed == name && !renamed.empty()) return;
     if (!acceptWindowName(renamed, takenNames(), m_messages)) return;
     CurveWindowRecord* record = chartRecord(name);
@@ -289,7 +338,7 @@ void ChartWindows::OnRename(unsigned) {
         frameOf(view)->setWindowTitle(QString::fromStdString(renamed));
     }
     m_selectedName = renamed;
-    m_frame.rebuildTree(*records());
+    m_host->windowRecordsChanged(*records());
 }
 
 void ChartWindows::OnInfoColumn(unsigned id) {
@@ -321,17 +370,7 @@ void ChartWindows::OnExportCurves(unsigned) {
         m_messages.showMessage(strings::kNoChartWindow, MessageIcon::kInformation);
         return;
     }
-    std::string path;
-    if (m_choosePath) {
-        path = m_choosePath();
-    } else {
-        const QString filter = QString::fromStdString(uiText("CSV Files (*.csv)") + ";;" +
-                                                      uiText("All Files (*.*)"));
-        path = QFileDialog::getSaveFileName(&m_frame, QString(),
-                                            QString::fromStdString(view->windowName()) + ".csv",
-                                            filter)
-                   .toStdString();
-    }
+    const std::string path = m_host->askCsvPath(view->windowName());
     if (path.empty()) return;
     const CsvResult result = exportCurveValues(path, view->record(), m_state.store);
     if (!result.ok) {

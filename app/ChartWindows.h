@@ -5,11 +5,12 @@
 // list with its "ListCtrlMF" popup, and the export of curve values.
 //
 // Views and records are found by name at each use; a view that goes unregisters itself, so nothing
-// here points at a window or record that is gone.
+// here points at a window or record that is gone. What they need of the main frame and of the user
+// goes through ChartWindowsHost.
 //
 // Thread: the user-interface thread.
 
-#include "app/ProgramState.h"
+#include "document/ProgramState.h"
 #include "curves/CurveInfoColumns.h"
 #include "framework/CommandRouting.h"
 #include "framework/MessageService.h"
@@ -17,17 +18,59 @@
 
 #include <QPointer>
 
-#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 class MainFrame;
+class QMdiArea;
 class QMdiSubWindow;
+class QString;
 class QTableWidget;
+
+// A new chart window as the user asked for it.
+struct NewChartWindow {
+    ChartKind kind = ChartKind::kYt;
+    std::string name;
+};
+
+// What the chart windows need of the window they live in and of the user: the main frame and its
+// dialogs in the program, a recorder with ready answers in tests.
+class ChartWindowsHost {
+public:
+    virtual ~ChartWindowsHost() = default;
+    // The MDI area the chart windows open in.
+    [[nodiscard]] virtual QMdiArea* chartArea() const = 0;
+    // The open document's window records; null without a document.
+    [[nodiscard]] virtual std::vector<CurveWindowRecord>* windowRecords() const = 0;
+    // The window records changed: the tree names them again.
+    virtual void windowRecordsChanged(const std::vector<CurveWindowRecord>& windows) = 0;
+    // The kind New Window offers: the last one made, or the tree node last clicked.
+    [[nodiscard]] virtual ChartKind newWindowKind() const = 0;
+    virtual void setNewWindowKind(ChartKind kind) = 0;
+    virtual void showStatus(const QString& text) = 0;
+
+    // The user's answers; nothing when the user cancels.
+    [[nodiscard]] virtual std::optional<NewChartWindow> askNewWindow(ChartKind offered,
+                                                                     int counter) = 0;
+    [[nodiscard]] virtual std::optional<std::string> askNewName(const std::string& name) = 0;
+    // The curve dialog of `kind`; the record as OK leaves it.
+    [[nodiscard]] virtual std::optional<CurveWindowRecord> askCurves(
+        const CurveWindowRecord& record, ChartKind kind) = 0;
+    [[nodiscard]] virtual bool askDelete() = 0;
+    // Where Export Curves writes; empty when cancelled.
+    [[nodiscard]] virtual std::string askCsvPath(const std::string& windowName) = 0;
+};
+
+// The main frame as the chart windows' host; its dialogs ask the user.
+[[nodiscard]] std::unique_ptr<ChartWindowsHost> mainFrameHost(MainFrame& frame,
+                                                              MessageService& messages);
 
 class ChartWindows final : public CommandTarget, public ChartHost {
 public:
-    ChartWindows(MainFrame& frame, ProgramState& state, MessageService& messages,
-                 QTableWidget* infoList);
+    ChartWindows(std::unique_ptr<ChartWindowsHost> host, ProgramState& state,
+                 MessageService& messages, QTableWidget* infoList);
     ~ChartWindows() override;
 
     // The chart view of the active MDI window, else the one last registered; may be null.
@@ -44,16 +87,10 @@ public:
     // A right click on a chart window's tree item makes it the current one.
     void selectWindow(const std::string& name);
     // A double click on a tree item under "y(t)" or "y(x)" (or on the node itself: a new window).
-    void activateOrCreate(const std::string& name, int kind, bool node);
+    void activateOrCreate(const std::string& name, ChartKind kind, bool node);
 
     [[nodiscard]] const CurveInfoColumns& columns() const { return m_columns; }
     [[nodiscard]] int windowCounter() const { return m_counter; }
-    // Asked before a window is deleted; tests answer for the user.
-    void setQuestion(std::function<bool(std::uint32_t)> ask) { m_ask = std::move(ask); }
-    // Where export writes; tests give the file instead of a file dialog.
-    void setExportPathChooser(std::function<std::string()> choose) {
-        m_choosePath = std::move(choose);
-    }
 
     // Commands.
     void OnNewWindow(unsigned);
@@ -87,7 +124,7 @@ private:
     void rebuildColumns();
     void showInfoPopup(const QPoint& at);
 
-    MainFrame& m_frame;
+    std::unique_ptr<ChartWindowsHost> m_host;
     ProgramState& m_state;
     MessageService& m_messages;
     QTableWidget* m_infoList;
@@ -96,6 +133,4 @@ private:
     int m_counter = 0;
     CurveInfoColumns m_columns;
     std::vector<CurveInfoRow> m_rows;
-    std::function<bool(std::uint32_t)> m_ask;
-    std::function<std::string()> m_choosePath;
 };

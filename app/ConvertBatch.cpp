@@ -1,6 +1,6 @@
 #include "app/ConvertBatch.h"
 
-#include "interop/LogConvert.h"
+#include "document/LogConvert.h"
 
 #include <cstdio>
 #include <ctime>

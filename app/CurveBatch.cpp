@@ -1,6 +1,6 @@
 #include "app/CurveBatch.h"
 
-#include "capture/DocumentFile.h"
+#include "document/DocumentFile.h"
 #include "curves/CurveCsvExport.h"
 #include "curves/CurveFlags.h"
 

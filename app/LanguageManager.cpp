@@ -126,7 +126,7 @@ void LanguageManager::unload() {
 std::string LanguageManager::displayName(LANGID id) {
     const std::string english = englishName(id);
     if (!english.empty()) return english + " (" + abbreviation(id) + ")";
-    const std::string local = localizedName(id);
+    std::string local = localizedName(id);
     if (!local.empty()) return local;
     return std::to_string(id) + " - ???";
 }

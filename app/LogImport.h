@@ -6,7 +6,7 @@
 //
 // Thread: the user-interface thread.
 
-#include "interop/LogImport.h"
+#include "document/LogImport.h"
 
 #include <QDialog>
 #include <QString>
@@ -27,13 +27,6 @@ public:
     [[nodiscard]] QString defaultFileName() const;
     [[nodiscard]] QString fileFilter() const;
 };
-
-// The message about skipped lines: how many, of which kinds, and the first one's line number
-// and reason. Empty when nothing was skipped.
-[[nodiscard]] QString skippedLinesMessage(const LogReadResult& read);
-// The one message an import ends with: the skipped lines, then the frames whose time went back.
-// Empty when there is neither.
-[[nodiscard]] QString importReport(const LogImportResult& result);
 
 class ExportLogDialog final : public QDialog {
 public:

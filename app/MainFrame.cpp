@@ -2,10 +2,10 @@
 
 #include "app/ChartWindows.h"
 #include "app/Help.h"
-#include "app/Icons.h"
+#include "resources/Icons.h"
 #include "app/LanguageManager.h"
 #include "app/RecentFiles.h"
-#include "capture/CDataDoc.h"
+#include "document/CDataDoc.h"
 #include "device/DeviceDialogs.h"
 #include "platform/ProgramSettings.h"
 #include "resources/CommandIds.h"
@@ -251,7 +251,8 @@ void MainFrame::createBars() {
     });
     connect(m_tree, &QTreeWidget::itemDoubleClicked, this,
             [this](QTreeWidgetItem* item) { treeDoubleClick(item); });
-    m_charts = std::make_unique<ChartWindows>(*this, m_state, m_messages, m_curveInfoList);
+    m_charts = std::make_unique<ChartWindows>(mainFrameHost(*this, m_messages), m_state, m_messages,
+                                              m_curveInfoList);
 }
 
 void MainFrame::setDocument(CDataDoc* document) {
@@ -272,7 +273,7 @@ CViewDataList* MainFrame::createDataList(const QString& caption) {
     auto* view = new CViewDataList(m_state, m_messages);
     frame->setWidget(view);
     frame->setWindowTitle(caption);
-    frame->setWindowKind(CMDIChildWndDataList::kDataList);
+    frame->setWindowKind(CMDIChildWndDataList::WindowKind::kDataList);
     m_mdi->addSubWindow(frame);
     frame->resize(m_mdi->size());
     frame->showMaximized();
@@ -392,8 +393,8 @@ unsigned MainFrame::treeRightClick(QTreeWidgetItem* item) {
     if (item == nullptr) return 0;
     QTreeWidgetItem* parent = item->parent();
     m_selectedItemText = item->text(0);
-    if (item == m_ytNode) m_newWindowKind = 1;
-    if (item == m_yxNode) m_newWindowKind = 2;
+    if (item == m_ytNode) m_newWindowKind = ChartKind::kYt;
+    if (item == m_yxNode) m_newWindowKind = ChartKind::kYx;
     if (m_document == nullptr) return 0;
     if (parent == m_dataListNode) {
         if (m_dataListFrame != nullptr && m_dataListFrame->windowTitle() == m_selectedItemText) {
@@ -429,9 +430,11 @@ void MainFrame::treeDoubleClick(QTreeWidgetItem* item) {
         return;
     }
     if (item == m_ytNode || item->parent() == m_ytNode) {
-        m_charts->activateOrCreate(m_selectedItemText.toStdString(), 1, item == m_ytNode);
+        m_charts->activateOrCreate(m_selectedItemText.toStdString(), ChartKind::kYt,
+                                   item == m_ytNode);
     } else if (item == m_yxNode || item->parent() == m_yxNode) {
-        m_charts->activateOrCreate(m_selectedItemText.toStdString(), 2, item == m_yxNode);
+        m_charts->activateOrCreate(m_selectedItemText.toStdString(), ChartKind::kYx,
+                                   item == m_yxNode);
     }
 }
 
@@ -573,7 +576,9 @@ void MainFrame::closeEvent(QCloseEvent* event) {
         return;
     }
     // The data list's frame refuses to close on its own; with the program it goes.
-    if (m_dataListFrame != nullptr) m_dataListFrame->setWindowKind(-1);
+    if (m_dataListFrame != nullptr) {
+        m_dataListFrame->setWindowKind(CMDIChildWndDataList::WindowKind::kClosingWithProgram);
+    }
     QMainWindow::closeEvent(event);
     // Exit ends the program: no window of it may stay behind and keep the process alive.
     if (event->isAccepted()) closeHelpViewer();

@@ -8,9 +8,9 @@
 
 #include "app/CMDIChildWndDataList.h"
 #include "app/CoolBar.h"
-#include "app/ProgramState.h"
 #include "capture/VexaDevice.h"
 #include "curves/CurveRecords.h"
+#include "document/ProgramState.h"
 #include "framework/CommandRouting.h"
 #include "framework/MessageService.h"
 
@@ -86,9 +86,9 @@ public:
     // The popup a right click on `item` opens (its resource id); registers a data list item.
     unsigned treeRightClick(QTreeWidgetItem* item);
     void treeDoubleClick(QTreeWidgetItem* item);
-    [[nodiscard]] int newWindowKind() const { return m_newWindowKind; }
+    [[nodiscard]] ChartKind newWindowKind() const { return m_newWindowKind; }
     // Chart windows, curve commands and the curve information list.
-    void setNewWindowKind(int kind) { m_newWindowKind = kind; }
+    void setNewWindowKind(ChartKind kind) { m_newWindowKind = kind; }
     [[nodiscard]] ChartWindows* chartWindows() const { return m_charts.get(); }
     [[nodiscard]] QTableWidget* curveInfoList() const { return m_curveInfoList; }
 
@@ -158,7 +158,7 @@ private:
     QTreeWidgetItem* m_ytNode = nullptr;
     QTreeWidgetItem* m_yxNode = nullptr;
     QString m_selectedItemText;
-    int m_newWindowKind = 0;
+    ChartKind m_newWindowKind = ChartKind::kYt;
     int m_protocolShown = 0;
     CViewDataList* m_dataList = nullptr;
     CMDIChildWndDataList* m_dataListFrame = nullptr;

@@ -3,7 +3,7 @@
 #include "app/AboutDialog.h"
 #include "app/ChartWindows.h"
 #include "framework/DocumentTemplate.h"
-#include "app/ProgressWindow.h"
+#include "widgets/ProgressWindow.h"
 #include "app/QtTranslations.h"
 #include "app/WindowLayout.h"
 #include "resources/CommandIds.h"
@@ -15,7 +15,6 @@
 
 #include <QCoreApplication>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QMessageBox>
 #include <QMetaObject>
 #include <QStatusBar>
@@ -63,12 +62,19 @@ MonitorApp::MonitorApp(VexaDevice* device, MessageService* messages, LanguageEnv
       m_messages(messages != nullptr ? *messages : m_qtMessages),
       m_systemLanguages(programDirectory().toStdString()),
       m_languages(languages != nullptr ? *languages : m_systemLanguages),
-      m_language(m_languages) {}
+      m_language(m_languages),
+      m_session(m_state, m_device, m_messages, *this) {
+    m_session.setProgressMaker([this](DocumentSession::Run run) -> std::unique_ptr<Progress> {
+        QWidget* parent = m_frame.get();
+        if (run == DocumentSession::Run::kLog) return std::make_unique<ShownProgress>(parent);
+        return std::make_unique<ProgressWindow>(parent);
+    });
+}
 
 MonitorApp::~MonitorApp() {
     // The document stops its capture timer before the state it polls goes.
     m_frame.reset();
-    m_document.reset();
+    m_session.close();
 }
 
 QString MonitorApp::programDirectory() {
@@ -100,18 +106,11 @@ bool MonitorApp::InitInstance(const QStringList& arguments) {
     return true;
 }
 
-void MonitorApp::createDocument() {
-    m_state.flags.set(ApplicationFlags::kDocumentExists);
-    m_document = std::make_unique<CDataDoc>(m_device, m_state.store, m_state.capture, m_state.flags,
-                                            m_messages);
-    m_document->SetTitle(uiText(dataListTemplate().newDocumentName().c_str()));
-    m_document->addClearListener([this] { m_state.filter.displayIndexList.clear(); });
-    m_document->setCaptureChangedHandler([this] { m_frame->onTimer(); });
-    m_document->setTransmitDialogs([this] { openManualMessage(); },
-                                   [this] { openAutoMessage(); });
+void MonitorApp::documentCreated(CDataDoc& document) {
+    document.setTransmitDialogs([this] { openManualMessage(); }, [this] { openAutoMessage(); });
     MainFrame* frame = m_frame.get();
     MessageService* messages = &m_messages;
-    m_document->poll().setOutOfMemoryHandler([this, frame, messages] {
+    document.poll().setOutOfMemoryHandler([this, frame, messages] {
         QMetaObject::invokeMethod(
             frame,
             [this, messages] {
@@ -121,22 +120,56 @@ void MonitorApp::createDocument() {
             },
             Qt::QueuedConnection);
     });
-    m_document->poll().setAdapterLostHandler([this, frame] {
+    document.poll().setAdapterLostHandler([this, frame] {
         QMetaObject::invokeMethod(
             frame, [this] { whenIdle([this] { adapterLost(); }); }, Qt::QueuedConnection);
     });
-    m_frame->setDocument(m_document.get());
+    m_frame->setDocument(&document);
+}
+
+void MonitorApp::showWindowList(const std::vector<CurveWindowRecord>& windows) {
+    m_frame->rebuildTree(windows);
+    if (m_frame->dataList() == nullptr) {
+        m_frame->createDataList(QStringLiteral("dl"));
+    }
+}
+
+void MonitorApp::showRows() {
+    m_frame->dataList()->onTimer();
+    m_frame->chartWindows()->documentChanged();
+}
+
+void MonitorApp::showCaptureState() {
+    m_frame->onTimer();
+}
+
+void MonitorApp::showName(bool modified) {
+    m_frame->setDocument(m_session.document());
+    m_frame->setWindowModified(modified);
+}
+
+void MonitorApp::fileUsed(const std::string& path) {
+    m_recent.add(QString::fromStdString(path));
+}
+
+void MonitorApp::fileUnreadable(const std::string& path) {
+    m_recent.remove(QString::fromStdString(path));
+    m_frame->rebuildMenus();
+}
+
+bool MonitorApp::dataListOpen() const {
+    return m_frame->dataList() != nullptr;
 }
 
 void MonitorApp::openManualMessage() {
-    ManualMessage logic(m_document->contents.manual, m_state.hexDisplay, m_state.device.frameType,
+    ManualMessage logic(document()->contents.manual, m_state.hexDisplay, m_state.device.frameType,
                         {m_device, m_state.store, m_state.capture, m_messages});
     ManualMessageDialog dialog(logic, m_frame.get());
     dialog.exec();
 }
 
 void MonitorApp::openAutoMessage() {
-    DocumentContents& c = m_document->contents;
+    DocumentContents& c = document()->contents;
     AutoMessageSetup logic({c.items, c.interval, c.cycle}, m_state.hexDisplay,
                            m_state.device.frameType, {m_device, m_state.capture, m_messages});
     AutoMessageDialog dialog(logic, m_frame.get());
@@ -144,141 +177,28 @@ void MonitorApp::openAutoMessage() {
 }
 
 void MonitorApp::newDocument() {
-    if (m_state.flags.test(ApplicationFlags::kDocumentExists)) {
-        m_messages.showMessage(strings::kCannotCreateTwoDocuments);
-        return;
-    }
-    m_state.filter.conditions.clear();
-    m_state.filter.displayIndexList.clear();
-    m_state.filter.processedCount = 0;
-    m_state.filter.recomputeActive();
-    if (m_state.store.count() > 0) {
-        m_state.store.clear();
-    }
-    m_state.capture.anchors.clear();
-    m_state.capture.framesLost = 0;
-    createDocument();
-    CurveWindowRecord dataList;
-    dataList.flags = CurveWindowRecord::kDataList;
-    dataList.name.set("dl");
-    m_document->contents.windows.push_back(dataList);
-    m_frame->createDataList(QStringLiteral("dl"));
-    m_frame->chartWindows()->documentChanged();
-}
-
-DocumentContents MonitorApp::snapshot() {
-    DocumentContents c = m_document->contents;
-    c.capturing = m_state.capture.capturing.load();
-    c.deviceReady = m_state.capture.deviceReady.load();
-    c.baudRate = static_cast<std::uint32_t>(m_state.device.baudRate);
-    c.workMode = static_cast<std::uint32_t>(m_state.device.workMode);
-    c.frameType = static_cast<std::uint32_t>(m_state.device.frameType);
-    c.dataListExists = m_frame->dataList() != nullptr ? 1 : 0;
-    c.hexDisplay = m_state.hexDisplay;
-    c.conditions = m_state.filter.conditions;
-    c.activeWord = m_state.filter.activeWord;
-    c.filterMode = static_cast<std::uint32_t>(m_state.filter.mode);
-    c.extensions.anchors = m_state.capture.anchors.snapshot();
-    return c;
-}
-
-void MonitorApp::documentStored(const QString& path) {
-    m_recent.add(path);
-    m_document->SetPathName(path.toStdString());
-    m_document->SetTitle(QFileInfo(path).fileName().toStdString());
-    m_document->SetModifiedFlag(false);
-    m_frame->setDocument(m_document.get());
-    m_frame->setWindowModified(false);
+    m_session.newDocument();
 }
 
 bool MonitorApp::saveDocument(const QString& path) {
-    if (m_document == nullptr) return false;
-    const DocumentContents contents = snapshot();
-    // Frames that arrive while the file is written still mark the document modified.
-    m_state.capture.pendingChanges = 0;
-    const std::uint32_t frames = m_state.store.count();
-    ProgressWindow progress(m_frame.get());
-    const FileResult result =
-        ::saveDocument(path.toStdString(), contents, m_state.store, frames, &progress);
-    if (!result.ok) {
-        m_state.capture.pendingChanges = 1;
-        m_messages.showText(QString::fromStdString(strings::loadString(strings::kCannotSaveDocument))
-                                .arg(QString::fromStdString(result.error))
-                                .toStdString(),
-                            MessageIcon::kStop);
-        return false;
-    }
-    documentStored(path);
-    return true;
+    return m_session.save(path.toStdString());
 }
 
 bool MonitorApp::openDocument(const QString& path) {
-    DocumentContents contents;
-    FrameStore frames;
-    ProgressWindow progress(m_frame.get());
-    const FileResult result = loadDocument(path.toStdString(), contents, frames, &progress);
-    if (!result.ok) {
-        // The open document, if any, stays as it was.
-        m_messages.showText(result.error, MessageIcon::kStop);
-        m_recent.remove(path);
-        m_frame->rebuildMenus();
-        return false;
-    }
-    apply(std::move(contents), frames);
-    documentStored(path);
-    return true;
-}
-
-void MonitorApp::apply(DocumentContents&& c, FrameStore& frames) {
-    if (m_document == nullptr) createDocument();
-    // No batch of the capture running now may land among the loaded frames.
-    m_state.capture.capturing = 0;
-    m_state.flags.set(ApplicationFlags::kClearing);
-    m_state.store.swap(frames);
-    m_state.capture.wrapCount = 0;
-    m_state.capture.lastTime = AdapterTime{};
-    // The anchors live beside the store; the document keeps only what it does not read.
-    m_state.capture.anchors.replace(std::exchange(c.extensions.anchors, {}));
-    m_state.capture.framesLost = 0;
-    m_state.device.baudRate = static_cast<std::int32_t>(c.baudRate);
-    m_state.device.workMode = static_cast<std::int32_t>(c.workMode);
-    m_state.device.frameType = static_cast<std::int32_t>(c.frameType);
-    m_state.hexDisplay = c.hexDisplay;
-    m_state.filter.conditions = c.conditions;
-    m_state.filter.mode = c.filterMode == 1 ? FilterMode::kHide : FilterMode::kShow;
-    // The active word follows the conditions that were really loaded.
-    m_state.filter.activeWord = c.activeWord;
-    m_state.filter.recomputeActive();
-    m_state.filter.displayIndexList.clear();
-    m_state.filter.processedCount = 0;
-    m_state.flags.reset(ApplicationFlags::kClearing);
-    const std::uint32_t capturing = c.capturing;
-    const std::uint32_t deviceReady = c.deviceReady;
-    m_document->contents = std::move(c);
-    m_frame->rebuildTree(m_document->contents.windows);
-    if (m_frame->dataList() == nullptr) {
-        m_frame->createDataList(QStringLiteral("dl"));
-    }
-    FilterStep(m_state.filter, m_state.store, m_state.flags);
-    m_frame->dataList()->onTimer();
-    m_frame->chartWindows()->documentChanged();
-    m_state.capture.pendingChanges = 0;
-    m_state.capture.deviceReady = deviceReady;
-    m_state.capture.capturing = capturing;
-    m_frame->onTimer();
+    return m_session.open(path.toStdString());
 }
 
 bool MonitorApp::saveModified() {
-    if (m_document == nullptr || !m_document->IsModified()) return true;
+    if (document() == nullptr || !document()->IsModified()) return true;
     const auto answer = QMessageBox::question(
         m_frame.get(), QString::fromStdString(strings::loadString(strings::kProgramName)),
         QString::fromStdString(strings::loadString(strings::kSaveChanges))
-            .arg(QString::fromStdString(m_document->GetTitle())),
+            .arg(QString::fromStdString(document()->GetTitle())),
         QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
     if (answer == QMessageBox::Cancel) return false;
     if (answer == QMessageBox::Discard) return true;
     OnFileSave(ID_FILE_SAVE);
-    return !m_document->IsModified();
+    return !document()->IsModified();
 }
 
 void MonitorApp::OnFileOpen(unsigned) {
@@ -288,11 +208,11 @@ void MonitorApp::OnFileOpen(unsigned) {
 }
 
 void MonitorApp::OnFileSave(unsigned id) {
-    QString path = QString::fromStdString(m_document->GetPathName());
+    QString path = QString::fromStdString(document()->GetPathName());
     if (id == ID_FILE_SAVE_AS || path.isEmpty()) {
         const QString extension = QString::fromStdString(dataListTemplate().extension());
         path = QFileDialog::getSaveFileName(
-            m_frame.get(), QString(), QString::fromStdString(m_document->GetTitle()) + extension,
+            m_frame.get(), QString(), QString::fromStdString(document()->GetTitle()) + extension,
             fileFilter());
         if (path.isEmpty()) return;
         if (!path.endsWith(extension)) path += extension;
@@ -301,7 +221,7 @@ void MonitorApp::OnFileSave(unsigned id) {
 }
 
 void MonitorApp::OnUpdateNeedsDocument(CmdUI& ui) {
-    ui.enabled = m_document != nullptr;
+    ui.enabled = document() != nullptr;
 }
 
 void MonitorApp::OnFileNew(unsigned) {

@@ -1,7 +1,8 @@
 #pragma once
 
 // The application object: the process-wide state, the main frame, the one document, and the
-// application's own commands (New, Exit, ...).
+// application's own commands (New, Exit, ...). The document's own work is the session's; the
+// commands here ask the user and forward to it.
 //
 // Thread: the user-interface thread.
 
@@ -9,16 +10,17 @@
 #include "app/LanguageManager.h"
 #include "app/LogImport.h"
 #include "app/MainFrame.h"
-#include "app/ProgramState.h"
+#include "document/ProgramState.h"
 #include "app/QtMessageService.h"
 #include "app/RecentFiles.h"
-#include "capture/CDataDoc.h"
+#include "document/CDataDoc.h"
+#include "document/DocumentSession.h"
 
 #include <QStringList>
 #include <functional>
 #include <memory>
 
-class MonitorApp final : public CommandTarget {
+class MonitorApp final : public CommandTarget, private DocumentWindows {
 public:
     // The device, the message service and the language environment are the program's own unless
     // a test gives others.
@@ -42,7 +44,7 @@ public:
     // Asks whether to save a modified document; false when the user cancels.
     bool saveModified();
     [[nodiscard]] MainFrame& mainFrame() { return *m_frame; }
-    [[nodiscard]] CDataDoc* document() { return m_document.get(); }
+    [[nodiscard]] CDataDoc* document() { return m_session.document(); }
     [[nodiscard]] ProgramState& state() { return m_state; }
     [[nodiscard]] LanguageManager& language() { return m_language; }
     // The directory of the program file.
@@ -64,14 +66,19 @@ public:
     void OnDisabled(CmdUI& ui);
 
 private:
-    void createDocument();
+    // DocumentWindows: the main frame shows what the session did.
+    void documentCreated(CDataDoc& document) override;
+    void showWindowList(const std::vector<CurveWindowRecord>& windows) override;
+    void showRows() override;
+    void showCaptureState() override;
+    void showName(bool modified) override;
+    void fileUsed(const std::string& path) override;
+    void fileUnreadable(const std::string& path) override;
+    [[nodiscard]] bool dataListOpen() const override;
+
     // The transmission dialogs of the document.
     void openManualMessage();
     void openAutoMessage();
-    DocumentContents snapshot();
-    void apply(DocumentContents&& contents, FrameStore& frames);
-    // The document is now the file at `path`, unmodified.
-    void documentStored(const QString& path);
     // The capture poll gave up on the adapter.
     void adapterLost();
     // Runs `task` now, or once no long task's progress window is shown.
@@ -87,7 +94,7 @@ private:
     LanguageEnvironment& m_languages;
     LanguageManager m_language;
     std::unique_ptr<MainFrame> m_frame;
-    std::unique_ptr<CDataDoc> m_document;
+    DocumentSession m_session;
     ExportLogChoice m_logExport;  // the last export's choice, offered again
     RecentFiles m_recent;
 };

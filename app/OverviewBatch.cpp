@@ -1,6 +1,6 @@
 #include "app/OverviewBatch.h"
 
-#include "capture/DocumentFile.h"
+#include "document/DocumentFile.h"
 #include "overview/OverviewCsv.h"
 
 #include <cstdio>

@@ -6,7 +6,7 @@
 #include <QTranslator>
 
 QString installQtTranslations(platform::LANGID language) {
-    const QString name = QString::fromStdString(platform::posixName(language));
+    QString name = QString::fromStdString(platform::posixName(language));
     if (name.isEmpty() || name.startsWith(QLatin1String("en"))) return {};
     // Owned by the application object, so they go with it.
     auto* translator = new QTranslator(QCoreApplication::instance());

@@ -1,7 +1,7 @@
 // Korvane: the CAN-bus monitor and analyser.
 
 #include "app/BatchMode.h"
-#include "app/Icons.h"
+#include "resources/Icons.h"
 #include "app/MonitorApp.h"
 #include "platform/SingleInstance.h"
 

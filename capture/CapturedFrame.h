@@ -17,6 +17,7 @@ struct CapturedFrame {
     std::uint32_t identifier = 0;
     std::uint8_t data[8] = {};
     std::uint32_t wraps = 0;
+    bool operator==(const CapturedFrame&) const = default;
 };
 
 static_assert(sizeof(CapturedFrame) == 44, "the store's memory budget counts on 44-byte records");

@@ -87,7 +87,8 @@ int scrolledPosition(const ScrollBarState& bar, ScrollAction action, bool ctrl, 
 
 std::int64_t wheelScaled(std::int64_t resolution, bool forward, double factor) {
     if (forward) {
-        return std::max<std::int64_t>(1, static_cast<std::int64_t>(resolution / factor));
+        return std::max<std::int64_t>(
+            1, static_cast<std::int64_t>(static_cast<double>(resolution) / factor));
     }
     std::int64_t n = static_cast<std::int64_t>(static_cast<double>(resolution) * factor);
     if (n == resolution) ++n;

@@ -91,6 +91,12 @@ template <typename T>
 // The new position of a scroll bar after `action`, clamped to its range.
 [[nodiscard]] int scrolledPosition(const ScrollBarState& bar, ScrollAction action, bool ctrl,
                                    int thumb);
+// One turn of the mouse wheel over a plot, and the keys held with it.
+struct WheelTurn {
+    bool forward = false;  // away from the user
+    bool ctrl = false;
+    bool shift = false;
+};
 // Wheel scaling of a resolution: forward divides, back multiplies (at least one more).
 [[nodiscard]] std::int64_t wheelScaled(std::int64_t resolution, bool forward, double factor);
 

@@ -331,16 +331,16 @@ CurveWindowRecord YxCurveEditor::accepted(bool xMulti, bool yMulti) const {
     return r;
 }
 
-std::string defaultWindowName(int kind, int counter) {
-    return (kind == 2 ? "yx - " : "yt - ") + std::to_string(counter);
+std::string defaultWindowName(ChartKind kind, int counter) {
+    return (kind == ChartKind::kYx ? "yx - " : "yt - ") + std::to_string(counter);
 }
 
-CurveWindowRecord newWindowRecord(int kind, const std::string& name) {
+CurveWindowRecord newWindowRecord(ChartKind kind, const std::string& name) {
     CurveWindowRecord r;
-    r.flags = kind == 2 ? (window_flags::kYx | window_flags::kChart | window_flags::kXMulti |
-                           window_flags::kYMulti)
-                        : (window_flags::kYt | window_flags::kChart | window_flags::kAutoMove |
-                           window_flags::kYMulti);
+    r.flags = kind == ChartKind::kYx ? (window_flags::kYx | window_flags::kChart |
+                                        window_flags::kXMulti | window_flags::kYMulti)
+                                     : (window_flags::kYt | window_flags::kChart |
+                                        window_flags::kAutoMove | window_flags::kYMulti);
     r.timeOrigin = 0;
     r.timeResolution = 40;
     r.name.set(limitName(name));

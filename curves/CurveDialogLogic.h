@@ -104,9 +104,9 @@ private:
     const CurveSettingsFile* m_settings;
 };
 
-// "New Curve Window": the default names and the record OK builds. Kind 2 is y(x), else y(t).
-[[nodiscard]] std::string defaultWindowName(int kind, int counter);
-[[nodiscard]] CurveWindowRecord newWindowRecord(int kind, const std::string& name);
+// "New Curve Window": the default names and the record OK builds.
+[[nodiscard]] std::string defaultWindowName(ChartKind kind, int counter);
+[[nodiscard]] CurveWindowRecord newWindowRecord(ChartKind kind, const std::string& name);
 
 // A window name a user typed for a new or renamed window: shows the message and returns false when
 // it is empty or names another window already.

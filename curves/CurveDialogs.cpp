@@ -149,7 +149,7 @@ std::array<bool, 8> ByteBoxes::ticked() const {
     return t;
 }
 
-NewCurveWindowDialog::NewCurveWindowDialog(int kind, int counter, QWidget* parent)
+NewCurveWindowDialog::NewCurveWindowDialog(ChartKind kind, int counter, QWidget* parent)
     : QDialog(parent) {
     setWindowTitle(uiLabel("New Curve Window"));
     setMinimumWidth(300);
@@ -160,18 +160,18 @@ NewCurveWindowDialog::NewCurveWindowDialog(int kind, int counter, QWidget* paren
     m_name = nameEdit(this);
     form->addRow(uiLabel("Name:"), m_name);
     form->addRow(okCancel(this));
-    (kind == 2 ? m_yx : m_yt)->setChecked(true);
+    (kind == ChartKind::kYx ? m_yx : m_yt)->setChecked(true);
     m_name->setText(QString::fromStdString(defaultWindowName(kind, counter)));
     connect(m_yt, &QRadioButton::clicked, this, [this, counter] {
-        m_name->setText(QString::fromStdString(defaultWindowName(1, counter)));
+        m_name->setText(QString::fromStdString(defaultWindowName(ChartKind::kYt, counter)));
     });
     connect(m_yx, &QRadioButton::clicked, this, [this, counter] {
-        m_name->setText(QString::fromStdString(defaultWindowName(2, counter)));
+        m_name->setText(QString::fromStdString(defaultWindowName(ChartKind::kYx, counter)));
     });
 }
 
-int NewCurveWindowDialog::kind() const {
-    return m_yx->isChecked() ? 2 : 1;
+ChartKind NewCurveWindowDialog::kind() const {
+    return m_yx->isChecked() ? ChartKind::kYx : ChartKind::kYt;
 }
 
 std::string NewCurveWindowDialog::name() const {

@@ -50,8 +50,8 @@ private:
 
 class NewCurveWindowDialog final : public QDialog {
 public:
-    NewCurveWindowDialog(int kind, int counter, QWidget* parent = nullptr);
-    [[nodiscard]] int kind() const;  // 1 y(t), 2 y(x)
+    NewCurveWindowDialog(ChartKind kind, int counter, QWidget* parent = nullptr);
+    [[nodiscard]] ChartKind kind() const;
     [[nodiscard]] std::string name() const;
 
 private:

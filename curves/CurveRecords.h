@@ -50,6 +50,9 @@ struct XYCurveDefinition {
     bool operator==(const XYCurveDefinition&) const = default;
 };
 
+// The two kinds of chart window.
+enum class ChartKind { kYt, kYx };
+
 struct CurveWindowRecord {
     static constexpr std::uint32_t kDataList = 0x1;
     static constexpr std::uint32_t kYt = 0x2;

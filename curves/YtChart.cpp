@@ -175,9 +175,10 @@ bool YtChart::zoom(const PixelRect& r) {
     return true;
 }
 
-void YtChart::wheel(bool forward, bool ctrl, bool shift) {
-    const double factor = shift ? 2.0 : 1.1;
-    if (ctrl) {
+void YtChart::wheel(chart::WheelTurn turn) {
+    const bool forward = turn.forward;
+    const double factor = turn.shift ? 2.0 : 1.1;
+    if (turn.ctrl) {
         record.timeResolution = chart::clampTo<std::uint32_t>(
             chart::wheelScaled(record.timeResolution, forward, factor));
         return;

@@ -55,7 +55,7 @@ public:
     void pan(int pressX, int pressY, int releaseX, int releaseY);
     // Returns whether the rectangle zoomed (more than one division each way, a defined curve).
     bool zoom(const PixelRect& rectangle);
-    void wheel(bool forward, bool ctrl, bool shift);
+    void wheel(chart::WheelTurn turn);
     // Fits every defined curve to the range of its values (one shared scale with "Single").
     void adjustAll(const YtScan& scan);
     // The value at pixel row `y` for a slot, as the curve's mapping reads it.

@@ -151,14 +151,14 @@ bool YxChart::zoom(const PixelRect& r) {
     return zoomed;
 }
 
-void YxChart::wheel(bool forward, bool ctrl, bool shift, int mouseX, int mouseY) {
-    const double factor = shift ? 2.0 : 1.1;
+void YxChart::wheel(chart::WheelTurn turn, int mouseX, int mouseY) {
+    const double factor = turn.shift ? 2.0 : 1.1;
     for (int i = 0; i < 4; ++i) {
         if (!defined(i)) continue;
         XYCurveDefinition& d = def(i);
         const std::int64_t old = d.resolution;
-        const std::int64_t next = chart::wheelScaled(old, forward, factor);
-        if (ctrl && cell > 0) {
+        const std::int64_t next = chart::wheelScaled(old, turn.forward, factor);
+        if (turn.ctrl && cell > 0) {
             // The value under the mouse stays under the mouse.
             const std::int64_t col = std::clamp((mouseX - plot.left) / cell, 0, xDivisions);
             const std::int64_t row = std::clamp((plot.bottom - mouseY) / cell, 0, yDivisions);

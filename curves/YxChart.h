@@ -38,7 +38,7 @@ public:
     void pan(int pressX, int pressY, int releaseX, int releaseY);
     bool zoom(const PixelRect& rectangle);
     // Without Ctrl every resolution scales; with Ctrl about the point under the mouse.
-    void wheel(bool forward, bool ctrl, bool shift, int mouseX = 0, int mouseY = 0);
+    void wheel(chart::WheelTurn turn, int mouseX = 0, int mouseY = 0);
     void adjust(const YxScan& scan);
     [[nodiscard]] std::int64_t mouseValue(int slot, Axis axis, int pixel) const;
 

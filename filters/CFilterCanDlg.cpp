@@ -88,11 +88,11 @@ void CFilterCanDlg::showState() {
 }
 
 void CFilterCanDlg::showData() {
-    showFrame(m_logic.frame(), m_logic.hex(), m_dataFrame, m_remoteFrame, m_size, m_data);
+    showFrame(m_logic.frame(), m_logic.hex(), m_dataFrame, m_remoteFrame, m_size, *m_data);
 }
 
 void CFilterCanDlg::typedData(int byte, const QString& typed) {
-    showTypedByte(m_data, byte, m_logic.typeData(byte, typed.toStdString()));
+    showTypedByte(*m_data, byte, m_logic.typeData(byte, typed.toStdString()));
 }
 
 void CFilterCanDlg::openAdvanced() {

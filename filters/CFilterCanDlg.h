@@ -25,7 +25,7 @@ public:
     [[nodiscard]] QPushButton* advancedButton() const { return m_advanced; }
     [[nodiscard]] QLineEdit* identifierEdit() const { return m_identifierEdit; }
     [[nodiscard]] QComboBox* sizeList() const { return m_size; }
-    [[nodiscard]] QLineEdit* dataEdit(int byte) const { return m_data[byte]; }
+    [[nodiscard]] QLineEdit* dataEdit(int byte) const { return m_data->edit(byte); }
     [[nodiscard]] QRadioButton* dataFrameRadio() const { return m_dataFrame; }
     [[nodiscard]] QRadioButton* remoteFrameRadio() const { return m_remoteFrame; }
 
@@ -44,5 +44,5 @@ private:
     QRadioButton* m_dataFrame;
     QRadioButton* m_remoteFrame;
     QComboBox* m_size;
-    std::array<QLineEdit*, 8> m_data{};
+    DataEditRow* m_data = nullptr;
 };

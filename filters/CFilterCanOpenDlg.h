@@ -15,7 +15,7 @@ class QComboBox;
 
 class CFilterCanOpenDlg final : public FilterDialogFor<CanOpenFilterLogic> {
 public:
-    CFilterCanOpenDlg(MessageService& messages, std::uint32_t& hexDisplay,
+    CFilterCanOpenDlg(MessageService& messages, bool& hexDisplay,
                       QWidget* parent = nullptr);
 
     void open(const FilterState& filter);
@@ -26,7 +26,7 @@ public:
     [[nodiscard]] QComboBox* functionCodeList() const { return m_functionCode; }
     [[nodiscard]] QComboBox* nodeIdList() const { return m_nodeId; }
     [[nodiscard]] QComboBox* sizeList() const { return m_size; }
-    [[nodiscard]] QLineEdit* dataEdit(int byte) const { return m_data[byte]; }
+    [[nodiscard]] QLineEdit* dataEdit(int byte) const { return m_data->edit(byte); }
     [[nodiscard]] QRadioButton* dataFrameRadio() const { return m_dataFrame; }
     [[nodiscard]] QRadioButton* remoteFrameRadio() const { return m_remoteFrame; }
 
@@ -46,5 +46,5 @@ private:
     QComboBox* m_size;
     QRadioButton* m_dataFrame;
     QRadioButton* m_remoteFrame;
-    std::array<QLineEdit*, 8> m_data{};
+    DataEditRow* m_data = nullptr;
 };

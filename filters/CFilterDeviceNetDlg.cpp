@@ -1,38 +1,18 @@
 #include "filters/CFilterDeviceNetDlg.h"
 
-#include <QButtonGroup>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
-#include <QSignalBlocker>
-
-namespace {
-
-QComboBox* macList(int id, const QString& all) {
-    auto* box = withId(new QComboBox, id);
-    box->setEditable(true);
-    box->setInsertPolicy(QComboBox::NoInsert);
-    box->addItem(all);
-    return box;
-}
-
-void setEditText(QComboBox* box, const QString& wanted) {
-    if (box->currentText() == wanted) return;
-    const QSignalBlocker block(box);
-    box->setEditText(wanted);
-}
-
-}  // namespace
 
 CFilterDeviceNetDlg::CFilterDeviceNetDlg(MessageService& messages, QWidget* parent)
     : FilterDialogFor(ConditionTableKind::kDeviceNet, "Filter in DeviceNet Protocol", parent, true,
                       messages),
-      m_source(macList(1043, text("ALL"))),
-      m_destination(macList(1044, text("ALL"))),
-      m_method1(withId(new QRadioButton(text("Method 1:")), 1041)),
-      m_method2(withId(new QRadioButton(text("Method 2:")), 1042)),
+      m_source(allOrTypedList(1043)),
+      m_destination(allOrTypedList(1044)),
+      m_method1(methodRadio(1)),
+      m_method2(methodRadio(2)),
       m_group(withId(new QComboBox, 1045)),
       m_messageId(withId(new QComboBox, 1046)),
       m_method2List(withId(new QComboBox, 1047)) {
@@ -41,9 +21,10 @@ CFilterDeviceNetDlg::CFilterDeviceNetDlg(MessageService& messages, QWidget* pare
     for (int item = 0; item < DeviceNetFilterLogic::kMethod2Items; ++item) {
         m_method2List->addItem(text(DeviceNetFilterLogic::namedMessage(item).text));
     }
-    auto* methods = new QButtonGroup(this);
-    methods->addButton(m_method1);
-    methods->addButton(m_method2);
+    groupMethods(m_method1, m_method2, [this](int method) {
+        m_logic.setMethod(method);
+        showState();
+    });
 
     QGridLayout* grid = conditionGrid();
     grid->addWidget(new QLabel(text("MAC ID:")), 0, 0);
@@ -61,10 +42,6 @@ CFilterDeviceNetDlg::CFilterDeviceNetDlg(MessageService& messages, QWidget* pare
     grid->setColumnStretch(2, 1);
     grid->setColumnStretch(4, 1);
 
-    connect(m_method1, &QRadioButton::toggled, this, [this](bool on) {
-        m_logic.setMethod(on ? 1 : 2);
-        showState();
-    });
     connect(m_group, &QComboBox::activated, this, [this](int item) {
         m_logic.selectGroup(item + 1);
         showState();
@@ -76,10 +53,10 @@ CFilterDeviceNetDlg::CFilterDeviceNetDlg(MessageService& messages, QWidget* pare
         showState();
     });
     connect(m_source, &QComboBox::editTextChanged, this, [this](const QString& t) {
-        setEditText(m_source, shownText(m_logic.typeSource(logicText(t))));
+        setEditTextQuietly(m_source, shownText(m_logic.typeSource(logicText(t))));
     });
     connect(m_destination, &QComboBox::editTextChanged, this, [this](const QString& t) {
-        setEditText(m_destination, shownText(m_logic.typeDestination(logicText(t))));
+        setEditTextQuietly(m_destination, shownText(m_logic.typeDestination(logicText(t))));
     });
 }
 
@@ -93,12 +70,7 @@ void CFilterDeviceNetDlg::open(const FilterState& filter) {
 
 void CFilterDeviceNetDlg::showState() {
     const bool method1 = m_logic.method() == 1;
-    {
-        const QSignalBlocker a(m_method1);
-        const QSignalBlocker b(m_method2);
-        m_method1->setChecked(method1);
-        m_method2->setChecked(!method1);
-    }
+    showMethod(m_logic.method(), m_method1, m_method2);
     m_group->setEnabled(method1);
     m_messageId->setEnabled(method1);
     m_method2List->setEnabled(!method1);
@@ -111,8 +83,8 @@ void CFilterDeviceNetDlg::showState() {
     m_method2List->setCurrentIndex(m_logic.method2Item());
     m_source->setEnabled(m_logic.macListsEnabled());
     m_destination->setEnabled(m_logic.macListsEnabled());
-    setEditText(m_source, shownText(m_logic.sourceText()));
-    setEditText(m_destination, shownText(m_logic.destinationText()));
+    setEditTextQuietly(m_source, shownText(m_logic.sourceText()));
+    setEditTextQuietly(m_destination, shownText(m_logic.destinationText()));
     setRadix(m_logic.hex());
     setEditDelete(m_logic.editEnabled(), m_logic.deleteEnabled());
 }

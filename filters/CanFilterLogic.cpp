@@ -10,13 +10,12 @@ constexpr std::uint32_t kExtendedLimit = 0x1FFFFFFF;
 }  // namespace
 
 CanFilterLogic::CanFilterLogic(MessageService& messages, AdvancedIdentifierClicks& clicks)
-    : m_messages(messages),
+    : FilterLogicBase(messages, ConditionProtocol::kCan),
       m_clicks(clicks),
-      m_list(messages),
       m_frame({strings::kInvalidCharacter, strings::kByteRangeHex, strings::kByteRangeDecimal}) {}
 
 void CanFilterLogic::open(const FilterState& filter, int frameType) {
-    m_list.open(filter);
+    openList(filter);
     m_standard = frameType == 1;
     m_hex = true;
     m_identifier = Identifier::kAll;
@@ -27,8 +26,6 @@ void CanFilterLogic::open(const FilterState& filter, int frameType) {
     m_advancedMask = 0;
     m_advancedBits = 0;
     m_frame.reset();
-    m_editEnabled = false;
-    m_deleteEnabled = false;
 }
 
 void CanFilterLogic::selectIdentifier(Identifier choice) {
@@ -101,8 +98,7 @@ FilterCondition CanFilterLogic::build() const {
 }
 
 bool CanFilterLogic::add(const std::vector<bool>& checks) {
-    m_list.takeChecks(checks);
-    return m_list.add(ConditionProtocol::kCan, build());
+    return addCondition(checks, build());
 }
 
 bool CanFilterLogic::edit(const std::vector<bool>& checks) {
@@ -115,26 +111,13 @@ bool CanFilterLogic::edit(const std::vector<bool>& checks) {
         c.advancedBits = selected->advancedBits;
     }
     m_advancedAccepted = false;
-    m_list.takeChecks(checks);
-    return m_list.replaceSelected(ConditionProtocol::kCan, c);
-}
-
-bool CanFilterLogic::remove() {
-    if (!m_list.removeSelected()) return false;
-    m_editEnabled = false;
-    m_deleteEnabled = false;
-    return true;
+    return replaceCondition(checks, c);
 }
 
 void CanFilterLogic::clickRow(int row) {
-    if (!m_list.select(row)) return;
-    m_editEnabled = true;
-    m_deleteEnabled = true;
-    const FilterCondition& c = *m_list.selected();
-    if (protocolOf(c) != ConditionProtocol::kCan) {
-        m_editEnabled = false;
-        return;
-    }
+    const FilterCondition* clicked = clickListRow(row);
+    if (clicked == nullptr) return;
+    const FilterCondition& c = *clicked;
     if (c.has(FCF_ADVANCED_ID)) {
         m_identifier = Identifier::kAdvanced;
         m_clicks.setFrom(c.advancedMask, c.advancedBits);

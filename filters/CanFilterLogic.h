@@ -10,11 +10,12 @@
 #include "filters/ConditionListEditor.h"
 #include "filters/ConditionTable.h"
 #include "filters/FilterInput.h"
+#include "filters/FilterLogicBase.h"
 
 #include <string>
 #include <vector>
 
-class CanFilterLogic {
+class CanFilterLogic final : public FilterLogicBase {
 public:
     enum class Identifier { kAll = 0, kAdvanced = 1, kCustom = 2 };
 
@@ -24,8 +25,6 @@ public:
     // configured frame type: 1 standard, anything else extended.
     void open(const FilterState& filter, int frameType);
 
-    [[nodiscard]] ConditionListEditor& list() { return m_list; }
-    [[nodiscard]] const ConditionListEditor& list() const { return m_list; }
     [[nodiscard]] bool standard() const { return m_standard; }
     [[nodiscard]] bool hex() const { return m_hex; }
     [[nodiscard]] Identifier identifier() const { return m_identifier; }
@@ -35,8 +34,6 @@ public:
     [[nodiscard]] bool identifierEditShown() const { return m_identifier == Identifier::kCustom; }
     [[nodiscard]] FrameFields& frame() { return m_frame; }
     [[nodiscard]] const FrameFields& frame() const { return m_frame; }
-    [[nodiscard]] bool editEnabled() const { return m_editEnabled; }
-    [[nodiscard]] bool deleteEnabled() const { return m_deleteEnabled; }
     [[nodiscard]] int identifierLimit() const { return m_hex ? 8 : 9; }
     [[nodiscard]] AdvancedIdentifierClicks& clicks() { return m_clicks; }
 
@@ -53,16 +50,13 @@ public:
     // `checks` are the table's check boxes.
     bool add(const std::vector<bool>& checks);
     bool edit(const std::vector<bool>& checks);
-    bool remove();
     void clickRow(int row);
 
     [[nodiscard]] FilterCondition build() const;
     [[nodiscard]] std::vector<ConditionTableRow> rows() const;
 
 private:
-    MessageService& m_messages;
     AdvancedIdentifierClicks& m_clicks;
-    ConditionListEditor m_list;
     FrameFields m_frame;
     bool m_standard = true;
     bool m_hex = true;
@@ -73,6 +67,4 @@ private:
     bool m_advancedAccepted = false;
     std::uint32_t m_advancedMask = 0;
     std::uint32_t m_advancedBits = 0;
-    bool m_editEnabled = false;
-    bool m_deleteEnabled = false;
 };

@@ -2,22 +2,19 @@
 
 #include "resources/StringTable.h"
 
-CanOpenFilterLogic::CanOpenFilterLogic(MessageService& messages, std::uint32_t& hexDisplay)
-    : m_messages(messages),
+CanOpenFilterLogic::CanOpenFilterLogic(MessageService& messages, bool& hexDisplay)
+    : FilterLogicBase(messages, ConditionProtocol::kCanOpen),
       m_hexDisplay(hexDisplay),
-      m_list(messages),
       m_frame({strings::kInvalidCharacter, strings::kByteRangeHexCanOpen,
                strings::kByteRangeDecimal}) {}
 
 void CanOpenFilterLogic::open(const FilterState& filter) {
-    m_list.open(filter);
+    openList(filter);
     m_method = 1;
     m_cobId = {};
     m_nodeId = {};
     m_functionCode = kFree;
     m_frame.reset();
-    m_editEnabled = false;
-    m_deleteEnabled = false;
 }
 
 std::vector<std::string> CanOpenFilterLogic::functionCodeItems() const {
@@ -100,7 +97,7 @@ void CanOpenFilterLogic::rewrite(Id& id) const {
 }
 
 void CanOpenFilterLogic::setHex(bool hexRadix) {
-    m_hexDisplay = hexRadix ? 1 : 0;
+    m_hexDisplay = hexRadix;
     rewrite(m_cobId);
     rewrite(m_nodeId);
     m_frame.rewrite(hexRadix);
@@ -131,29 +128,18 @@ FilterCondition CanOpenFilterLogic::build() const {
 }
 
 bool CanOpenFilterLogic::add(const std::vector<bool>& checks) {
-    m_list.takeChecks(checks);
-    return m_list.add(ConditionProtocol::kCanOpen, build());
+    return addCondition(checks, build());
 }
 
 bool CanOpenFilterLogic::edit(const std::vector<bool>& checks) {
     if (m_list.selected() == nullptr || !m_editEnabled) return false;
-    m_list.takeChecks(checks);
-    return m_list.replaceSelected(ConditionProtocol::kCanOpen, build());
-}
-
-bool CanOpenFilterLogic::remove() {
-    if (!m_list.removeSelected()) return false;
-    m_editEnabled = false;
-    m_deleteEnabled = false;
-    return true;
+    return replaceCondition(checks, build());
 }
 
 void CanOpenFilterLogic::clickRow(int row) {
-    if (!m_list.select(row)) return;
-    m_deleteEnabled = true;
-    const FilterCondition& c = *m_list.selected();
-    m_editEnabled = protocolOf(c) == ConditionProtocol::kCanOpen;
-    if (!m_editEnabled) return;
+    const FilterCondition* clicked = clickListRow(row);
+    if (clicked == nullptr) return;
+    const FilterCondition& c = *clicked;
     const auto idOf = [this](bool given, std::uint32_t value, std::uint32_t limit) {
         // Values no dialog writes (a foreign file) load as free.
         return given && value <= limit ? Id{static_cast<int>(value), numberText(value, hex())}

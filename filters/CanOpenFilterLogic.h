@@ -9,24 +9,23 @@
 #include "filters/ConditionListEditor.h"
 #include "filters/ConditionTable.h"
 #include "filters/FilterInput.h"
+#include "filters/FilterLogicBase.h"
 
 #include <string>
 #include <vector>
 
-class CanOpenFilterLogic {
+class CanOpenFilterLogic final : public FilterLogicBase {
 public:
     static constexpr int kFree = -1;
     static constexpr std::uint32_t kCobIdLimit = 2047;
     static constexpr std::uint32_t kNodeIdLimit = 127;
 
-    // `hexDisplay` is the program-wide radix flag (1: Hex); the dialog reads and sets it.
-    CanOpenFilterLogic(MessageService& messages, std::uint32_t& hexDisplay);
+    // `hexDisplay` is the program-wide Hex/Decimal choice; the dialog reads and sets it.
+    CanOpenFilterLogic(MessageService& messages, bool& hexDisplay);
 
     void open(const FilterState& filter);
 
-    [[nodiscard]] ConditionListEditor& list() { return m_list; }
-    [[nodiscard]] const ConditionListEditor& list() const { return m_list; }
-    [[nodiscard]] bool hex() const { return m_hexDisplay != 0; }
+    [[nodiscard]] bool hex() const { return m_hexDisplay; }
     [[nodiscard]] int method() const { return m_method; }
     [[nodiscard]] int cobId() const { return m_cobId.value; }
     [[nodiscard]] int functionCode() const { return m_functionCode; }
@@ -35,8 +34,6 @@ public:
     [[nodiscard]] const std::string& nodeIdText() const { return m_nodeId.text; }
     [[nodiscard]] FrameFields& frame() { return m_frame; }
     [[nodiscard]] const FrameFields& frame() const { return m_frame; }
-    [[nodiscard]] bool editEnabled() const { return m_editEnabled; }
-    [[nodiscard]] bool deleteEnabled() const { return m_deleteEnabled; }
     // "ALL" then the function codes 0 .. 15 in the current radix.
     [[nodiscard]] std::vector<std::string> functionCodeItems() const;
     [[nodiscard]] int functionCodeItem() const { return m_functionCode + 1; }
@@ -53,7 +50,6 @@ public:
 
     bool add(const std::vector<bool>& checks);
     bool edit(const std::vector<bool>& checks);
-    bool remove();
     void clickRow(int row);
 
     [[nodiscard]] FilterCondition build() const;
@@ -67,14 +63,10 @@ private:
     std::string typeId(Id& id, const std::string& text, std::uint32_t limit);
     void rewrite(Id& id) const;
 
-    MessageService& m_messages;
-    std::uint32_t& m_hexDisplay;
-    ConditionListEditor m_list;
+    bool& m_hexDisplay;
     FrameFields m_frame;
     int m_method = 1;
     Id m_cobId;
     Id m_nodeId;
     int m_functionCode = kFree;
-    bool m_editEnabled = false;
-    bool m_deleteEnabled = false;
 };

@@ -5,16 +5,12 @@
 // these rows.
 
 #include "filters/FilterCondition.h"
+#include "widgets/ConditionTableRow.h"
 
 #include <string>
 #include <vector>
 
 enum class ConditionTableKind { kCan, kDeviceNet, kCanOpen };
-
-struct ConditionTableRow {
-    bool checked = false;            // the row's check box: FCF_ENABLED
-    std::vector<std::string> cells;  // "Index", "Protocol", then the dialog's own columns
-};
 
 [[nodiscard]] std::vector<std::string> conditionTableHeaders(ConditionTableKind kind);
 // Column widths in percent of the control's client width less 15 pixels.
@@ -23,7 +19,3 @@ struct ConditionTableRow {
 [[nodiscard]] std::vector<int> conditionTableWidths(ConditionTableKind kind, int clientWidth);
 [[nodiscard]] std::vector<ConditionTableRow> fillConditionTable(
     ConditionTableKind kind, const std::vector<FilterCondition>& conditions, bool hex);
-
-// Row background colours of the table: the clicked row, and every other row.
-inline constexpr unsigned kSelectedRowColour = 0xEFEFEF;
-inline constexpr unsigned kRowColour = 0xFFFFFF;

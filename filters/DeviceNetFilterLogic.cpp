@@ -59,11 +59,14 @@ int DeviceNetFilterLogic::messageIdCount(int group) {
     }
 }
 
+// Unlike the CAN and CANopen dialogs, the DeviceNet dialog has always left "Edit" on for a clicked
+// row of another protocol: Edit then puts the DeviceNet condition of the controls in that row's
+// place. Users may rely on it, so it stays.
 DeviceNetFilterLogic::DeviceNetFilterLogic(MessageService& messages)
-    : m_messages(messages), m_list(messages) {}
+    : FilterLogicBase(messages, ConditionProtocol::kDeviceNet, OtherProtocolRows::kEditOn) {}
 
 void DeviceNetFilterLogic::open(const FilterState& filter) {
-    m_list.open(filter);
+    openList(filter);
     m_hex = true;
     m_method = 1;
     m_group = 1;
@@ -71,8 +74,6 @@ void DeviceNetFilterLogic::open(const FilterState& filter) {
     m_method2Item = 0;
     m_source = {};
     m_destination = {};
-    m_editEnabled = false;
-    m_deleteEnabled = false;
 }
 
 std::vector<std::string> DeviceNetFilterLogic::messageIdItems() const {
@@ -192,29 +193,18 @@ FilterCondition DeviceNetFilterLogic::build() const {
 }
 
 bool DeviceNetFilterLogic::add(const std::vector<bool>& checks) {
-    m_list.takeChecks(checks);
-    return m_list.add(ConditionProtocol::kDeviceNet, build());
+    return addCondition(checks, build());
 }
 
 bool DeviceNetFilterLogic::edit(const std::vector<bool>& checks) {
     if (m_list.selected() == nullptr) return false;
-    m_list.takeChecks(checks);
-    return m_list.replaceSelected(ConditionProtocol::kDeviceNet, build());
-}
-
-bool DeviceNetFilterLogic::remove() {
-    if (!m_list.removeSelected()) return false;
-    m_editEnabled = false;
-    m_deleteEnabled = false;
-    return true;
+    return replaceCondition(checks, build());
 }
 
 void DeviceNetFilterLogic::clickRow(int row) {
-    if (!m_list.select(row)) return;
-    m_editEnabled = true;
-    m_deleteEnabled = true;
-    const FilterCondition& c = *m_list.selected();
-    if (protocolOf(c) != ConditionProtocol::kDeviceNet) return;
+    const FilterCondition* clicked = clickListRow(row);
+    if (clicked == nullptr) return;
+    const FilterCondition& c = *clicked;
     const int group = groupOf(c);
     const int messageId = c.has(FCF_DN_MSGID) ? static_cast<int>(c.dnMessageId) : kFree;
     m_method = 1;

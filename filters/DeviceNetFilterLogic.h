@@ -7,11 +7,12 @@
 
 #include "filters/ConditionListEditor.h"
 #include "filters/ConditionTable.h"
+#include "filters/FilterLogicBase.h"
 
 #include <string>
 #include <vector>
 
-class DeviceNetFilterLogic {
+class DeviceNetFilterLogic final : public FilterLogicBase {
 public:
     static constexpr int kFree = -1;
     static constexpr int kMethod2Items = 17;
@@ -28,8 +29,6 @@ public:
 
     void open(const FilterState& filter);
 
-    [[nodiscard]] ConditionListEditor& list() { return m_list; }
-    [[nodiscard]] const ConditionListEditor& list() const { return m_list; }
     [[nodiscard]] bool hex() const { return m_hex; }
     [[nodiscard]] int method() const { return m_method; }
     [[nodiscard]] int group() const { return m_group; }
@@ -40,8 +39,6 @@ public:
     [[nodiscard]] const std::string& destinationText() const { return m_destination.text; }
     [[nodiscard]] bool macListsEnabled() const { return m_group != 4; }
     [[nodiscard]] int method2Item() const { return m_method2Item; }
-    [[nodiscard]] bool editEnabled() const { return m_editEnabled; }
-    [[nodiscard]] bool deleteEnabled() const { return m_deleteEnabled; }
 
     // "ALL" then the message IDs of the group, in the current radix.
     [[nodiscard]] std::vector<std::string> messageIdItems() const;
@@ -60,7 +57,6 @@ public:
 
     bool add(const std::vector<bool>& checks);
     bool edit(const std::vector<bool>& checks);
-    bool remove();
     void clickRow(int row);
 
     [[nodiscard]] FilterCondition build() const;
@@ -75,8 +71,6 @@ private:
     void rewriteMac(MacId& mac) const;
     void applyGroup(int group);
 
-    MessageService& m_messages;
-    ConditionListEditor m_list;
     bool m_hex = true;
     int m_method = 1;
     int m_group = 1;
@@ -84,6 +78,4 @@ private:
     int m_method2Item = 0;
     MacId m_source;
     MacId m_destination;
-    bool m_editEnabled = false;
-    bool m_deleteEnabled = false;
 };

@@ -41,13 +41,6 @@ std::string FilterDialogBase::logicText(const QString& shown) {
     return shown.toStdString();
 }
 
-QLineEdit* FilterDialogBase::dataEdit(int controlId) {
-    auto* edit = withId(new QLineEdit, controlId);
-    edit->setMaxLength(2);
-    edit->setFixedWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 12);
-    return edit;
-}
-
 FilterDialogBase::FilterDialogBase(ConditionTableKind kind, const char* title, QWidget* parent)
     : QDialog(parent),
       m_group(new QGroupBox(text("Set filter condition"))),
@@ -164,7 +157,7 @@ void FilterDialogBase::setTextQuietly(QLineEdit* edit, const std::string& text) 
 
 void FilterDialogBase::showFrame(const FrameFields& frame, bool hex, QRadioButton* dataFrame,
                                  QRadioButton* remoteFrame, QComboBox* size,
-                                 const std::array<QLineEdit*, 8>& data) {
+                                 const DataEditRow& data) {
     {
         const QSignalBlocker a(dataFrame);
         const QSignalBlocker b(remoteFrame);
@@ -173,35 +166,60 @@ void FilterDialogBase::showFrame(const FrameFields& frame, bool hex, QRadioButto
     }
     size->setCurrentIndex(frame.sizeItem());
     for (int i = 0; i < 8; ++i) {
-        QLineEdit* edit = data[static_cast<std::size_t>(i)];
+        QLineEdit* edit = data.edit(i);
         edit->setMaxLength(FrameFields::dataLimit(hex));
         setTextQuietly(edit, frame.dataText(i));
         edit->setEnabled(frame.dataEnabled(i));
     }
 }
 
-void FilterDialogBase::showTypedByte(const std::array<QLineEdit*, 8>& data, int byte,
+void FilterDialogBase::showTypedByte(const DataEditRow& data, int byte,
                                      const FrameFields::Typed& typed) {
-    setTextQuietly(data[static_cast<std::size_t>(byte)], typed.text);
-    if (typed.moveFocus && byte < 7) {
-        QLineEdit* next = data[static_cast<std::size_t>(byte) + 1];
-        next->setFocus();
-        next->selectAll();
-    }
+    setTextQuietly(data.edit(byte), typed.text);
+    if (typed.moveFocus) data.handOn(byte);
 }
 
 QHBoxLayout* FilterDialogBase::dataRow(
-    std::array<QLineEdit*, 8>& data,
-    const std::function<void(int byte, const QString& text)>& typed) {
-    static constexpr int kDataIds[8] = {1033, 1018, 1019, 1020, 1021, 1022, 1023, 1024};
+    DataEditRow*& data, const std::function<void(int byte, const QString& text)>& typed) {
     auto* row = new QHBoxLayout;
     row->addWidget(new QLabel(text("Data:")));
-    for (int i = 0; i < 8; ++i) {
-        QLineEdit* edit = dataEdit(kDataIds[i]);
-        data[static_cast<std::size_t>(i)] = edit;
-        row->addWidget(edit);
-        connect(edit, &QLineEdit::textEdited, this, [typed, i](const QString& t) { typed(i, t); });
-    }
+    data = new DataEditRow({1033, 1018, 1019, 1020, 1021, 1022, 1023, 1024}, 0, this);
+    data->setMaxLength(2);
+    data->placeIn(row);
+    data->onTyped(typed);
     row->addStretch();
     return row;
+}
+
+QRadioButton* FilterDialogBase::methodRadio(int method) {
+    return withId(new QRadioButton(text(method == 1 ? "Method 1:" : "Method 2:")), 1040 + method);
+}
+
+void FilterDialogBase::groupMethods(QRadioButton* method1, QRadioButton* method2,
+                                    const std::function<void(int method)>& chosen) {
+    auto* methods = new QButtonGroup(this);
+    methods->addButton(method1);
+    methods->addButton(method2);
+    connect(method1, &QRadioButton::toggled, this, [chosen](bool on) { chosen(on ? 1 : 2); });
+}
+
+void FilterDialogBase::showMethod(int method, QRadioButton* method1, QRadioButton* method2) {
+    const QSignalBlocker a(method1);
+    const QSignalBlocker b(method2);
+    method1->setChecked(method == 1);
+    method2->setChecked(method != 1);
+}
+
+QComboBox* FilterDialogBase::allOrTypedList(int controlId) {
+    auto* box = withId(new QComboBox, controlId);
+    box->setEditable(true);
+    box->setInsertPolicy(QComboBox::NoInsert);
+    box->addItem(text("ALL"));
+    return box;
+}
+
+void FilterDialogBase::setEditTextQuietly(QComboBox* box, const QString& wanted) {
+    if (box->currentText() == wanted) return;
+    const QSignalBlocker block(box);
+    box->setEditText(wanted);
 }

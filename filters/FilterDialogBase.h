@@ -7,7 +7,9 @@
 // Thread: the user-interface thread.
 
 #include "filters/ConditionListEditor.h"
-#include "filters/ConditionTableCtrl.h"
+#include "filters/ConditionTable.h"
+#include "widgets/ConditionTableCtrl.h"
+#include "widgets/DataEditRow.h"
 #include "filters/FilterInput.h"
 
 #include <QDialog>
@@ -72,19 +74,27 @@ protected:
     // value, whatever the language shows.
     static QString shownText(const std::string& logicText);
     static std::string logicText(const QString& shown);
-    static QLineEdit* dataEdit(int controlId);
     // Sets an edit's text without letting it report a change.
     static void setTextQuietly(QLineEdit* edit, const std::string& text);
     // The "Frame:" radios, the "Size:" list and the data edits of the CAN and CANopen dialogs.
     static void showFrame(const FrameFields& frame, bool hex, QRadioButton* dataFrame,
-                          QRadioButton* remoteFrame, QComboBox* size,
-                          const std::array<QLineEdit*, 8>& data);
+                          QRadioButton* remoteFrame, QComboBox* size, const DataEditRow& data);
     // The "Data:" row of eight edits (ids 1033, 1018 to 1024); `typed` hears each edit's text.
-    QHBoxLayout* dataRow(std::array<QLineEdit*, 8>& data,
+    QHBoxLayout* dataRow(DataEditRow*& data,
                          const std::function<void(int byte, const QString& text)>& typed);
     // What typing left in data edit `byte`; a complete byte moves on to the next edit.
-    static void showTypedByte(const std::array<QLineEdit*, 8>& data, int byte,
-                              const FrameFields::Typed& typed);
+    static void showTypedByte(const DataEditRow& data, int byte, const FrameFields::Typed& typed);
+
+    // The DeviceNet and CANopen dialogs: "Method 1:" and "Method 2:" (ids 1041, 1042), one of
+    // them chosen at a time, and `chosen` told of the user's choice.
+    static QRadioButton* methodRadio(int method);
+    void groupMethods(QRadioButton* method1, QRadioButton* method2,
+                      const std::function<void(int method)>& chosen);
+    static void showMethod(int method, QRadioButton* method1, QRadioButton* method2);
+    // An editable list whose first item is "ALL", for a value typed or "ALL" chosen.
+    static QComboBox* allOrTypedList(int controlId);
+    // Sets a list's edit text without letting it report a change.
+    static void setEditTextQuietly(QComboBox* box, const QString& text);
 
 private:
     QGroupBox* m_group;

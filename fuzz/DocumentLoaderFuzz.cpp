@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the document loader as a file: it must never crash, never allocate
 // from an unchecked count, and always end with a result.
 
-#include "capture/DocumentFile.h"
+#include "document/DocumentFile.h"
 
 #include <cstdio>
 #include <string>

@@ -1,7 +1,7 @@
 #include "overview/BusLoad.h"
 
+#include "capture/AdapterClock.h"
 #include "interop/BusTiming.h"
-#include "interop/LogTime.h"
 
 #include <algorithm>
 
@@ -80,7 +80,7 @@ BusLoad::Bin& BusLoad::binAt(std::uint64_t index) {
 }
 
 void BusLoad::add(const CapturedFrame& frame, std::size_t position) {
-    const std::uint64_t end = std::max(captureTimeUs(frame), m_latestUs);
+    const std::uint64_t end = std::max(adapterTimeUs(frame), m_latestUs);
     m_latestUs = end;
     const std::uint64_t busy = busTimeUs(canFrameBits(frame.identifier, frame.format != 0,
                                                       frame.status == 1, frame.length, frame.data),

@@ -1,6 +1,6 @@
 #include "overview/BusOverview.h"
 
-#include "interop/LogTime.h"
+#include "capture/AdapterClock.h"
 
 #include <array>
 #include <cstring>
@@ -98,7 +98,7 @@ std::ptrdiff_t BusOverview::find(std::uint32_t identifier, bool extended) const 
 }
 
 std::uint64_t BusOverview::timeOf(const CapturedFrame& frame) const {
-    const std::uint64_t us = captureTimeUs(frame);
+    const std::uint64_t us = adapterTimeUs(frame);
     return m_clock == OverviewClock::kMilliseconds ? us / 1000 : us;
 }
 

@@ -10,7 +10,7 @@
 // store, or its generation moved on), a row list that shrank, or a switch between the two kinds
 // of input starts the overview afresh; a filter rebuilt with other conditions needs reset().
 //
-// Times are the frames' adapter times with the clock's wraps counted (captureTimeUs, as the log
+// Times are the frames' adapter times with the clock's wraps counted (adapterTimeUs, as the log
 // export counts them), in microseconds, or in whole milliseconds as curve times are. Periods are
 // differences of consecutive times of one identifier and are negative where a time went back
 // (frames sent by hand carry no time).

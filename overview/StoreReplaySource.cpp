@@ -1,8 +1,25 @@
 #include "overview/StoreReplaySource.h"
 
-#include "interop/LogTime.h"
+#include "capture/AdapterClock.h"
 
 #include <algorithm>
+#include <cstring>
+
+namespace {
+
+// The frame as a log carries it, timed as the log export times it.
+LogFrame logFrameOf(const CapturedFrame& f) {
+    LogFrame l;
+    l.timeUs = adapterTimeUs(f);
+    l.identifier = f.identifier;
+    l.extended = f.format != 0;
+    l.remote = f.status == 1;
+    l.length = f.length > 8 ? 8 : f.length;
+    std::memcpy(l.data, f.data, 8);
+    return l;
+}
+
+}  // namespace
 
 StoreReplaySource::StoreReplaySource(const FrameStore& store)
     : m_store(store), m_total(store.count()) {}
@@ -19,7 +36,7 @@ bool StoreReplaySource::next(LogFrame& frame) {
     if (m_next >= m_total) return false;
     const std::size_t position = m_positions ? (*m_positions)[m_next] : m_next;
     ++m_next;
-    frame = toLogFrame(m_store.at(position));
+    frame = logFrameOf(m_store.at(position));
     return true;
 }
 

@@ -33,7 +33,7 @@ SingleInstance::~SingleInstance() {
     if (m_server) m_server->close();
 }
 
-bool SingleInstance::acquire(std::function<void()> raiseRequested) {
+bool SingleInstance::acquire(const std::function<void()>& raiseRequested) {
     m_refusal.clear();
     const QString socketPath = folder(&m_refusal) + "/" + m_name + ".instance";
     if (!m_refusal.isEmpty()) {

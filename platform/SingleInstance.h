@@ -24,7 +24,7 @@ public:
     // True for the first instance, which then listens for later ones. False when another instance
     // runs; it has been asked to raise its window.
     // Also false, with refusal() saying why, when the runtime folder is not private to this user.
-    bool acquire(std::function<void()> raiseRequested);
+    bool acquire(const std::function<void()>& raiseRequested);
     [[nodiscard]] const QString& refusal() const { return m_refusal; }
 
 private:

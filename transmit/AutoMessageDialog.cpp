@@ -1,6 +1,6 @@
 #include "transmit/AutoMessageDialog.h"
 
-#include "filters/ConditionTableCtrl.h"
+#include "widgets/ConditionTableCtrl.h"
 #include "resources/StringTable.h"
 #include "transmit/TransmitStrings.h"
 #include "transmit/TransmitWidgets.h"
@@ -23,7 +23,7 @@ using transmitui::text;
 
 namespace {
 
-constexpr int kDataIds[8] = {1033, 1018, 1019, 1020, 1021, 1022, 1023, 1024};
+constexpr std::array<int, 8> kDataIds = {1033, 1018, 1019, 1020, 1021, 1022, 1023, 1024};
 
 std::vector<std::string> headers() {
     return {strings::loadString(strings::kColumnIndex), strings::loadString(strings::kColumnType),
@@ -42,6 +42,7 @@ AutoMessageDialog::AutoMessageDialog(AutoMessageSetup& logic, QWidget* parent)
       m_dataFrame(new QRadioButton(text("Data Frame"))),
       m_remote(new QRadioButton(text("Remote Frame"))),
       m_size(new QComboBox),
+      m_data(new DataEditRow(kDataIds, 40, this)),
       m_add(new QPushButton(text("Add"))),
       m_edit(new QPushButton(text("Edit"))),
       m_delete(new QPushButton(text("Delete"))),
@@ -96,23 +97,17 @@ AutoMessageDialog::AutoMessageDialog(AutoMessageSetup& logic, QWidget* parent)
     grid->addWidget(new QLabel(text("Size:")), 2, 5);
     grid->addWidget(m_size, 2, 6, 1, 2);
     grid->addWidget(new QLabel(text("Data:")), 3, 0);
+    m_data->placeIn(grid, 3, 1);
     for (int i = 0; i < 8; ++i) {
-        auto* edit = new QLineEdit;
-        edit->setObjectName(QString::number(kDataIds[i]));
-        edit->setFixedWidth(40);
-        m_data[static_cast<std::size_t>(i)] = edit;
-        grid->addWidget(edit, 3, 1 + i);
         transmitui::watchEntry(
-            edit,
+            m_data->edit(i),
             [this, i](const std::string& t, std::size_t cursor) {
                 return m_logic.typeData(i, t, cursor);
             },
             [this, i](const EntryOutcome& outcome) {
                 if (outcome.messages.empty() &&
-                    outcome.text.size() >= dataEntryLimit(m_logic.hex()) && i + 1 < 8) {
-                    QLineEdit* next = m_data[static_cast<std::size_t>(i + 1)];
-                    next->setFocus();
-                    next->selectAll();
+                    outcome.text.size() >= dataEntryLimit(m_logic.hex())) {
+                    m_data->handOn(i);
                 }
             });
     }
@@ -221,7 +216,7 @@ void AutoMessageDialog::showFields() {
     m_size->setCurrentIndex(m_logic.size());
     const int limit = static_cast<int>(dataEntryLimit(m_logic.hex()));
     for (int i = 0; i < 8; ++i) {
-        QLineEdit* edit = m_data[static_cast<std::size_t>(i)];
+        QLineEdit* edit = m_data->edit(i);
         edit->setMaxLength(limit);
         edit->setText(QString::fromStdString(m_logic.dataText(i)));
     }
@@ -230,7 +225,7 @@ void AutoMessageDialog::showFields() {
 
 void AutoMessageDialog::enableData() {
     for (int i = 0; i < 8; ++i)
-        m_data[static_cast<std::size_t>(i)]->setEnabled(m_logic.dataEnabled(i));
+        m_data->edit(i)->setEnabled(m_logic.dataEnabled(i));
 }
 
 void AutoMessageDialog::refill() {

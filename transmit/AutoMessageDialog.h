@@ -6,6 +6,7 @@
 // Thread: the user-interface thread.
 
 #include "transmit/AutoMessageSetup.h"
+#include "widgets/DataEditRow.h"
 
 #include <QDialog>
 
@@ -24,9 +25,7 @@ public:
 
     [[nodiscard]] ConditionTableCtrl* itemList() const { return m_list; }
     [[nodiscard]] QLineEdit* identifierEdit() const { return m_identifier; }
-    [[nodiscard]] QLineEdit* dataEdit(int byte) const {
-        return m_data[static_cast<std::size_t>(byte)];
-    }
+    [[nodiscard]] QLineEdit* dataEdit(int byte) const { return m_data->edit(byte); }
     [[nodiscard]] QPushButton* addButton() const { return m_add; }
     [[nodiscard]] QPushButton* editButton() const { return m_edit; }
     [[nodiscard]] QPushButton* deleteButton() const { return m_delete; }
@@ -48,7 +47,7 @@ private:
     QRadioButton* m_dataFrame;
     QRadioButton* m_remote;
     QComboBox* m_size;
-    std::array<QLineEdit*, 8> m_data{};
+    DataEditRow* m_data = nullptr;
     QPushButton* m_add;
     QPushButton* m_edit;
     QPushButton* m_delete;

@@ -5,12 +5,12 @@
 
 #include <algorithm>
 
-AutoMessageSetup::AutoMessageSetup(Document document, std::uint32_t& hexFlag, int frameType,
+AutoMessageSetup::AutoMessageSetup(Document document, bool& hexDisplay, int frameType,
                                    Services services)
     : m_items(document.items),
       m_interval(document.interval),
       m_cycle(document.cycle),
-      m_hexFlag(hexFlag),
+      m_hexDisplay(hexDisplay),
       m_frameType(frameType == 2 ? 2 : 1),
       m_services(services) {
     // The spins cannot show more.
@@ -20,7 +20,7 @@ AutoMessageSetup::AutoMessageSetup(Document document, std::uint32_t& hexFlag, in
 
 void AutoMessageSetup::setHex(bool hex) {
     m_hex = hex;
-    m_hexFlag = hex ? 1 : 0;
+    m_hexDisplay = hex;
 }
 
 std::string AutoMessageSetup::identifierText() const {

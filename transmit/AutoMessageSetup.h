@@ -49,8 +49,8 @@ public:
         MessageService& messages;
     };
 
-    // `hexFlag` is the program-wide Hex/Decimal choice; the dialog itself always opens in Hex.
-    AutoMessageSetup(Document document, std::uint32_t& hexFlag, int frameType, Services services);
+    // `hexDisplay` is the program-wide Hex/Decimal choice; the dialog itself always opens in Hex.
+    AutoMessageSetup(Document document, bool& hexDisplay, int frameType, Services services);
 
     // Hex / Decimal: sets the program-wide flag and the radix of the fields and the list.
     void setHex(bool hex);
@@ -107,7 +107,7 @@ private:
     std::vector<AutoMessageItem>& m_items;
     std::uint32_t& m_interval;
     std::uint32_t& m_cycle;
-    std::uint32_t& m_hexFlag;
+    bool& m_hexDisplay;
     const int m_frameType;
     Services m_services;
     bool m_hex = true;

@@ -4,11 +4,11 @@
 
 #include <algorithm>
 
-ManualMessage::ManualMessage(std::array<ManualBuffer, 2>& documentBuffers, std::uint32_t& hexFlag,
+ManualMessage::ManualMessage(std::array<ManualBuffer, 2>& documentBuffers, bool& hexDisplay,
                              int frameType, Services services)
     : m_document(documentBuffers),
       m_buffers(documentBuffers),
-      m_hexFlag(hexFlag),
+      m_hexDisplay(hexDisplay),
       m_frameType(frameType == 2 ? 2 : 1),
       m_services(services) {
     // A size from a damaged document cannot be selected in the size list.

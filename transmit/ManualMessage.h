@@ -31,14 +31,14 @@ public:
         MessageService& messages;
     };
 
-    // `hexFlag` is the program-wide Hex/Decimal choice (1 = hexadecimal); `frameType` the device
-    // frame type (1 standard, 2 extended).
-    ManualMessage(std::array<ManualBuffer, 2>& documentBuffers, std::uint32_t& hexFlag,
+    // `hexDisplay` is the program-wide Hex/Decimal choice; `frameType` the device frame type (1
+    // standard, 2 extended).
+    ManualMessage(std::array<ManualBuffer, 2>& documentBuffers, bool& hexDisplay,
                   int frameType, Services services);
 
-    [[nodiscard]] bool hex() const { return m_hexFlag == 1; }
+    [[nodiscard]] bool hex() const { return m_hexDisplay; }
     // Hex / Decimal: sets the program-wide flag; the texts below follow.
-    void setHex(bool hex) { m_hexFlag = hex ? 1 : 0; }
+    void setHex(bool hex) { m_hexDisplay = hex; }
 
     [[nodiscard]] const ManualBuffer& buffer(int b) const { return m_buffers.at(index(b)); }
     [[nodiscard]] std::string identifierText(int b) const;
@@ -61,7 +61,7 @@ private:
 
     std::array<ManualBuffer, 2>& m_document;
     std::array<ManualBuffer, 2> m_buffers;
-    std::uint32_t& m_hexFlag;
+    bool& m_hexDisplay;
     const int m_frameType;
     Services m_services;
 };

@@ -19,7 +19,7 @@ namespace {
 
 constexpr int kIdentifierIds[2] = {1108, 1109};
 constexpr int kSizeIds[2] = {1010, 1011};
-constexpr int kDataIds[2][8] = {{1033, 1018, 1019, 1020, 1021, 1022, 1023, 1024},
+constexpr std::array<int, 8> kDataIds[2] = {{1033, 1018, 1019, 1020, 1021, 1022, 1023, 1024},
                                 {1034, 1035, 1036, 1037, 1038, 1039, 1040, 1041}};
 constexpr int kFrameIds[2][2] = {{1113, 1114}, {1115, 1116}};
 
@@ -78,24 +78,18 @@ QWidget* ManualMessageDialog::makeBuffer(int b) {
     grid->addWidget(new QLabel(text("Size:")), 0, 4);
     grid->addWidget(c.size, 0, 5, 1, 2);
     grid->addWidget(new QLabel(text("Data:")), 1, 0);
+    c.data = new DataEditRow(kDataIds[b], 40, this);
+    c.data->placeIn(grid, 1, 1);
     for (int i = 0; i < 8; ++i) {
-        auto* edit = new QLineEdit;
-        edit->setObjectName(QString::number(kDataIds[b][i]));
-        edit->setFixedWidth(40);
-        c.data[static_cast<std::size_t>(i)] = edit;
-        grid->addWidget(edit, 1, 1 + i);
         transmitui::watchEntry(
-            edit,
+            c.data->edit(i),
             [this, b, i](const std::string& t, std::size_t cursor) {
                 return m_logic.typeData(b, i, t, cursor);
             },
             [this, b, i](const EntryOutcome& outcome) {
-                // A full edit hands the focus on, its neighbour's text selected for overtyping.
                 if (outcome.messages.empty() &&
-                    outcome.text.size() >= dataEntryLimit(m_logic.hex()) && i + 1 < 8) {
-                    QLineEdit* next = m_buffers[index(b)].data[static_cast<std::size_t>(i + 1)];
-                    next->setFocus();
-                    next->selectAll();
+                    outcome.text.size() >= dataEntryLimit(m_logic.hex())) {
+                    m_buffers[index(b)].data->handOn(i);
                 }
             });
     }
@@ -132,7 +126,7 @@ QWidget* ManualMessageDialog::makeBuffer(int b) {
 
 void ManualMessageDialog::enableData(int b) {
     for (int i = 0; i < 8; ++i) {
-        m_buffers[index(b)].data[static_cast<std::size_t>(i)]->setEnabled(
+        m_buffers[index(b)].data->edit(i)->setEnabled(
             m_logic.dataEnabled(b, i));
     }
 }
@@ -143,7 +137,7 @@ void ManualMessageDialog::showAll() {
         BufferControls& c = m_buffers[index(b)];
         c.identifier->setText(QString::fromStdString(m_logic.identifierText(b)));
         for (int i = 0; i < 8; ++i) {
-            QLineEdit* edit = c.data[static_cast<std::size_t>(i)];
+            QLineEdit* edit = c.data->edit(i);
             edit->setMaxLength(limit);
             edit->setText(QString::fromStdString(m_logic.dataText(b, i)));
         }

@@ -6,6 +6,7 @@
 // Thread: the user-interface thread.
 
 #include "transmit/ManualMessage.h"
+#include "widgets/DataEditRow.h"
 
 #include <QDialog>
 
@@ -22,7 +23,7 @@ public:
 
     [[nodiscard]] QLineEdit* identifierEdit(int b) const { return m_buffers[index(b)].identifier; }
     [[nodiscard]] QLineEdit* dataEdit(int b, int byte) const {
-        return m_buffers[index(b)].data[static_cast<std::size_t>(byte)];
+        return m_buffers[index(b)].data->edit(byte);
     }
     [[nodiscard]] QComboBox* sizeList(int b) const { return m_buffers[index(b)].size; }
     [[nodiscard]] QRadioButton* remoteButton(int b) const { return m_buffers[index(b)].remote; }
@@ -34,7 +35,7 @@ private:
     struct BufferControls {
         QLineEdit* identifier = nullptr;
         QComboBox* size = nullptr;
-        std::array<QLineEdit*, 8> data{};
+        DataEditRow* data = nullptr;
         QRadioButton* dataFrame = nullptr;
         QRadioButton* remote = nullptr;
         QPushButton* send = nullptr;

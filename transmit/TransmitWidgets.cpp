@@ -41,7 +41,7 @@ QString stringText(std::uint32_t id) {
 }
 
 void watchEntry(QLineEdit* edit, std::function<EntryOutcome(const std::string&, std::size_t)> check,
-                std::function<void(const EntryOutcome&)> after) {
+                const std::function<void(const EntryOutcome&)>& after) {
     QObject::connect(edit, &QLineEdit::textEdited, edit, [edit, check, after](const QString& t) {
         const EntryOutcome outcome =
             check(t.toStdString(), static_cast<std::size_t>(edit->cursorPosition()));

@@ -19,6 +19,6 @@ QString stringText(std::uint32_t id);
 // an edit left empty with "0" (reported to `check` like a change).
 void watchEntry(QLineEdit* edit,
                 std::function<EntryOutcome(const std::string& text, std::size_t cursor)> check,
-                std::function<void(const EntryOutcome&)> after = {});
+                const std::function<void(const EntryOutcome&)>& after = {});
 
 }  // namespace transmitui

@@ -78,8 +78,8 @@ void CViewChart::zoom(const PixelRect& rectangle) {
     syncScrollBars();
 }
 
-void CViewChart::wheel(bool forward, bool ctrl, bool shift, int, int) {
-    m_chart.wheel(forward, ctrl, shift);
+void CViewChart::wheel(chart::WheelTurn turn, int, int) {
+    m_chart.wheel(turn);
 }
 
 void CViewChart::scroll(Qt::Orientation orientation, ScrollAction action, bool ctrl, int thumb) {

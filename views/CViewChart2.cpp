@@ -60,8 +60,8 @@ void CViewChart2::zoom(const PixelRect& rectangle) {
     syncScrollBars();
 }
 
-void CViewChart2::wheel(bool forward, bool ctrl, bool shift, int x, int y) {
-    m_chart.wheel(forward, ctrl, shift, x, y);
+void CViewChart2::wheel(chart::WheelTurn turn, int x, int y) {
+    m_chart.wheel(turn, x, y);
     m_chart.computeScrollRanges(m_scan);
     syncScrollBars();
 }

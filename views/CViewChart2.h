@@ -30,7 +30,7 @@ protected:
     void relayout(int width, int height) override { m_chart.layout(width, height); }
     void pan(int pressX, int pressY, int releaseX, int releaseY) override;
     void zoom(const PixelRect& rectangle) override;
-    void wheel(bool forward, bool ctrl, bool shift, int x, int y) override;
+    void wheel(chart::WheelTurn turn, int x, int y) override;
     void scroll(Qt::Orientation orientation, ScrollAction action, bool ctrl, int thumb) override;
     void updateMouseValues(int x, int y, bool inside) override;
     [[nodiscard]] ScrollBarState& bar(Qt::Orientation orientation) override {

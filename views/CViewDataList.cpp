@@ -1,6 +1,6 @@
 #include "views/CViewDataList.h"
 
-#include "app/ProgressWindow.h"
+#include "widgets/ProgressWindow.h"
 #include "resources/CommandIds.h"
 #include "platform/ProgramSettings.h"
 #include "resources/Menus.h"

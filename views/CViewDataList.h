@@ -8,7 +8,7 @@
 
 #include "framework/CommandRouting.h"
 #include "framework/MessageService.h"
-#include "app/ProgramState.h"
+#include "document/ProgramState.h"
 #include "filters/CFilterCanDlg.h"
 #include "filters/CFilterCanOpenDlg.h"
 #include "filters/CFilterDeviceNetDlg.h"

@@ -172,8 +172,10 @@ void ChartView::mouseReleaseEvent(QMouseEvent* event) {
 void ChartView::wheelEvent(QWheelEvent* event) {
     const QPoint at = event->position().toPoint();
     if (!plotRect().contains(at.x(), at.y()) || event->angleDelta().y() == 0) return;
-    wheel(event->angleDelta().y() > 0, (event->modifiers() & Qt::ControlModifier) != 0,
-          (event->modifiers() & Qt::ShiftModifier) != 0, at.x(), at.y());
+    wheel({.forward = event->angleDelta().y() > 0,
+           .ctrl = (event->modifiers() & Qt::ControlModifier) != 0,
+           .shift = (event->modifiers() & Qt::ShiftModifier) != 0},
+          at.x(), at.y());
     storeRecord();
     update();
 }

@@ -78,7 +78,7 @@ protected:
     virtual void relayout(int width, int height) = 0;
     virtual void pan(int pressX, int pressY, int releaseX, int releaseY) = 0;
     virtual void zoom(const PixelRect& rectangle) = 0;
-    virtual void wheel(bool forward, bool ctrl, bool shift, int x, int y) = 0;
+    virtual void wheel(chart::WheelTurn turn, int x, int y) = 0;
     virtual void scroll(Qt::Orientation orientation, ScrollAction action, bool ctrl, int thumb) = 0;
     virtual void updateMouseValues(int x, int y, bool inside) = 0;
     [[nodiscard]] virtual ScrollBarState& bar(Qt::Orientation orientation) = 0;

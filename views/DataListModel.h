@@ -5,7 +5,7 @@
 //
 // Thread: the user-interface thread.
 
-#include "app/ProgramState.h"
+#include "document/ProgramState.h"
 #include "views/DataListCells.h"
 
 #include <QAbstractTableModel>

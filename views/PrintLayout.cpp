@@ -86,8 +86,6 @@ std::string deviceNetLine(const CapturedFrame& f, std::uint32_t row) {
             line += mac(r.source) + "   --";
             break;
         case 2:
-            line += mac(r.source) + mac(r.destination);
-            break;
         case 3:
             line += mac(r.source) + mac(r.destination);
             break;

@@ -5,8 +5,8 @@
 //
 // Thread: the user-interface thread, or a batch run.
 
-#include "capture/DocumentFile.h"
 #include "filters/FilterState.h"
+#include "framework/Progress.h"
 #include "views/DataListCells.h"
 
 #include <ctime>

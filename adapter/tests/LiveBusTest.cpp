@@ -509,7 +509,7 @@ TEST(SocketCanLinkQuery, TellsWhetherAnInterfaceIsThereAndUp) {
 std::string findVcan() {
     std::error_code ec;
     for (const auto& e : std::filesystem::directory_iterator("/sys/class/net", ec)) {
-        const std::string name = e.path().filename();
+        std::string name = e.path().filename();
         std::ifstream type(e.path() / "type"), flags(e.path() / "flags");
         int t = 0;
         std::string f;
@@ -668,7 +668,7 @@ TEST(LiveAdapter, TakesTheBusTimesOfARealBusAndItsSetUpVerdict) {
     }
     ASSERT_EQ(records.size(), 20u * 19);
     for (std::uint32_t i = 0; i < 20; ++i) {
-        const std::uint8_t* rec = &records[i * 19];
+        const std::uint8_t* rec = &records[std::size_t{i} * 19];
         const std::uint32_t ms =
             std::uint32_t{rec[2]} << 14 | std::uint32_t{rec[3]} << 6 | rec[4] >> 2;
         const std::uint32_t us = (rec[4] & 0x03u) << 8 | rec[5];

@@ -1,5 +1,5 @@
 #include "app/CurveBatch.h"
-#include "capture/DocumentFile.h"
+#include "document/DocumentFile.h"
 #include "curves/CurveDialogLogic.h"
 #include "curves/CurveFlags.h"
 
@@ -21,7 +21,7 @@ protected:
         ASSERT_NE(mkdtemp(pattern), nullptr);
         m_dir = pattern;
         DocumentContents contents;
-        CurveWindowRecord w = newWindowRecord(1, "speed chart");
+        CurveWindowRecord w = newWindowRecord(ChartKind::kYt, "speed chart");
         w.yt[0].flags = curve_flags::kDefined | curve_flags::kYReverse | 0x03;
         w.yt[0].identifier = 0x185;
         w.yt[0].name.set("ramp");
@@ -42,6 +42,7 @@ protected:
     int run(std::vector<std::string> args) {
         args.insert(args.begin(), "Korvane");
         std::vector<char*> argv;
+        argv.reserve(args.size() + 1);
         for (std::string& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
         return runCurveBatch(static_cast<int>(args.size()), argv.data());

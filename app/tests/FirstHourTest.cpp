@@ -2,9 +2,9 @@
 // are no documents, Clear All of unsaved frames and the recent-file list.
 
 #include "app/Help.h"
-#include "app/Icons.h"
+#include "resources/Icons.h"
 #include "app/MonitorApp.h"
-#include "app/ProgressWindow.h"
+#include "widgets/ProgressWindow.h"
 #include "app/WindowLayout.h"
 #include "device/DeviceDialogs.h"
 #include "platform/ProgramSettings.h"

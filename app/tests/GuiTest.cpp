@@ -1,7 +1,7 @@
 // The program's windows, headless, with a scripted adapter and a recorder for message boxes.
 
 #include "app/MonitorApp.h"
-#include "app/ProgressWindow.h"
+#include "widgets/ProgressWindow.h"
 #include "device/DeviceDialogs.h"
 #include "framework/DocumentTemplate.h"
 #include "platform/SingleInstance.h"
@@ -210,8 +210,10 @@ TEST_F(GuiTest, TreePopupsAndTheReadingCommandsOfTheDataListItem) {
     ASSERT_EQ(dataListNode->childCount(), 1);
     EXPECT_EQ(m_frame->treeRightClick(dataListNode), 209u);
     EXPECT_EQ(m_frame->treeRightClick(dataListNode->child(0)), 199u);
+    EXPECT_EQ(m_frame->treeRightClick(root->child(2)), 209u);
+    EXPECT_EQ(m_frame->newWindowKind(), ChartKind::kYx);
     EXPECT_EQ(m_frame->treeRightClick(root->child(1)), 209u);
-    EXPECT_EQ(m_frame->newWindowKind(), 1);
+    EXPECT_EQ(m_frame->newWindowKind(), ChartKind::kYt);
     m_frame->routeCommand(ID_POPUP_CANOPEN);
     EXPECT_EQ(m_frame->dataList()->reading(), ProtocolReading::kCanOpen);
 }

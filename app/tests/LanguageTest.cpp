@@ -206,7 +206,7 @@ TEST(Translation, TheListAndTheFilterDialogsSpeakChineseAndExportsStayEnglish) {
     source->setEditText(QStringLiteral("1F"));
     EXPECT_EQ(source->currentText(), "1F");
     EXPECT_EQ(messages.shown().size(), 1u);
-    std::uint32_t hex = 1;
+    bool hex = true;
     CFilterCanOpenDlg canOpen(messages, hex);
     canOpen.open(FilterState{});
     EXPECT_EQ(canOpen.cobIdList()->currentText(), all);

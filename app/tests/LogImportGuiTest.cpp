@@ -1,7 +1,7 @@
 // Logs through the program: File > Import..., File > Export As Log... and their messages.
 
 #include "app/MonitorApp.h"
-#include "interop/LogTime.h"
+#include "document/LogTime.h"
 #include "resources/CommandIds.h"
 #include "resources/StringTable.h"
 #include "views/CViewDataList.h"
@@ -242,7 +242,7 @@ TEST(ExportLogChoice, TheInterfaceNameIsCheckedBeforeAnythingIsWritten) {
 
 TEST(SkippedLinesMessage, SaysHowManyOfWhichKindAndTheFirstLine) {
     LogReadResult read;
-    EXPECT_TRUE(skippedLinesMessage(read).isEmpty());
+    EXPECT_TRUE(skippedLinesMessage(read).empty());
     read.skip(17, SkipReason::kTooLong, {});
     read.skip(20, SkipReason::kTooLong, {});
     read.skip(30, SkipReason::kCutShort, {});

@@ -1,5 +1,5 @@
 #include "app/BatchMode.h"
-#include "capture/DocumentFile.h"
+#include "document/DocumentFile.h"
 
 #include <gtest/gtest.h>
 

@@ -55,7 +55,7 @@ protected:
     void TearDown() override { std::filesystem::remove_all(m_dir.toStdString()); }
 
     QString saved(const char* name, const DocumentContents& contents, const FrameStore& frames) {
-        const QString path = m_dir + "/" + name;
+        QString path = m_dir + "/" + name;
         EXPECT_TRUE(saveDocument(path.toStdString(), contents, frames, frames.count(), nullptr).ok);
         return path;
     }

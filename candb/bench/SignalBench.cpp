@@ -11,7 +11,7 @@
 
 #include "candb/DbcReader.h"
 #include "candb/SignalCsvExport.h"
-#include "capture/DocumentFile.h"
+#include "document/DocumentFile.h"
 #include "curves/ExtractValue.h"
 
 #include <benchmark/benchmark.h>

@@ -1,5 +1,5 @@
 #include "capture/AdapterClock.h"
-#include "capture/CDataDoc.h"
+#include "document/CDataDoc.h"
 #include "capture/CapturePoll.h"
 #include "resources/StringTable.h"
 

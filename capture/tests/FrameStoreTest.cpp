@@ -29,8 +29,7 @@ CapturedFrame frameFor(std::uint32_t i) {
 }
 
 bool isFrameFor(const CapturedFrame& f, std::uint32_t i) {
-    const CapturedFrame e = frameFor(i);
-    return std::memcmp(&f, &e, sizeof f) == 0;
+    return f == frameFor(i);
 }
 
 std::string outOfRangeText(const FrameStore& store, std::size_t position) {

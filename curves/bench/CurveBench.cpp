@@ -179,9 +179,11 @@ int main(int argc, char** argv) {
     chart.record.timeOrigin = 0;
     chart.record.timeResolution = span / 50 + 1;
     std::vector<double> redraws;
+    redraws.reserve(20);
     for (int i = 0; i < 20; ++i) redraws.push_back(paintOnce(image, chart, scan, store, true));
     report("redraw, all samples in view (per-column first/min/max/last)", redraws);
     std::vector<double> full;
+    full.reserve(2);
     for (int i = 0; i < 2; ++i) full.push_back(paintOnce(image, chart, scan, store, false));
     report("redraw, all samples in view, every point drawn", full);
     chart.record.timeOrigin = span / 2;

@@ -49,7 +49,7 @@ TEST(YtChartLayout, FitsWholeDivisionsAndCollapsesWhenTooNarrow) {
 
 TEST(YtChartTime, AutoMoveKeepsTheNewestSampleInTheLastDivision) {
     YtChart c = ytChart();
-    c.autoMove(40 * 49);  // below 50 divisions: T0 stays 0
+    c.autoMove(40ULL * 49);  // below 50 divisions: T0 stays 0
     EXPECT_EQ(c.record.timeOrigin, 0u);
     c.autoMove(40 * 60 + 7);
     EXPECT_EQ(c.record.timeOrigin, 40u * 11);
@@ -166,22 +166,22 @@ TEST(YtChartZoom, RectangleOfMoreThanOneDivisionZooms) {
 TEST(YtChartWheel, ScalesByTheFactorAndNeverStandsStill) {
     YtChart c = ytChart();
     c.record.yt[0].resolution = 1;
-    c.wheel(false, false, false);  // 1 x 1.1 = 1, unchanged: 2
+    c.wheel({});  // 1 x 1.1 = 1, unchanged: 2
     EXPECT_EQ(c.record.yt[0].resolution, 2);
     c.record.yt[0].resolution = 1;
-    c.wheel(true, false, false);  // 1 / 1.1 = 0, raised to 1
+    c.wheel({.forward = true});  // 1 / 1.1 = 0, raised to 1
     EXPECT_EQ(c.record.yt[0].resolution, 1);
-    c.wheel(false, false, true);  // Shift: factor 2
+    c.wheel({.shift = true});  // Shift: factor 2
     EXPECT_EQ(c.record.yt[0].resolution, 2);
-    c.wheel(true, true, false);  // Ctrl: the time
+    c.wheel({.forward = true, .ctrl = true});  // Ctrl: the time
     EXPECT_EQ(c.record.timeResolution, 36u);
     c.record.timeResolution = 1;
-    c.wheel(true, true, false);
+    c.wheel({.forward = true, .ctrl = true});
     EXPECT_EQ(c.record.timeResolution, 1u);
     // Wheel back stops where origin + 50 divisions would leave the value range.
     c.record.yt[0].originSigned = 0x7FFFFFFF - 50 * 100;
     c.record.yt[0].resolution = 100;
-    c.wheel(false, false, true);
+    c.wheel({.shift = true});
     EXPECT_EQ(c.record.yt[0].resolution, 101);  // limited to 100, unchanged: + 1
 }
 
@@ -315,6 +315,6 @@ TEST(YxChartArithmetic, ZoomPanAdjustAndTheMouseValue) {
     EXPECT_EQ(d.xOriginSigned, 16);
     EXPECT_EQ(d.yOriginUnsigned, 50u);
     EXPECT_EQ(d.resolution, 5);  // max(ceil(230 / 50), ceil(200 / 50))
-    c.wheel(false, false, false);
+    c.wheel({});
     EXPECT_EQ(d.resolution, 6);
 }

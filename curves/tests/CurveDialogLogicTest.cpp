@@ -20,9 +20,9 @@ TEST(TypedNumbers, ReadCharacterByCharacter) {
     EXPECT_EQ(readTypedNumber("7G", 16), 0x70u);
     EXPECT_EQ(readTypedNumber("1a", 16), 0x1Au);
     EXPECT_EQ(readTypedNumber("1a", 10), 10u);
-    // Long texts wrap as 32-bit numbers do, without overflow.
-    EXPECT_EQ(readTypedNumber("99999999999999999999999", 10),
-              readTypedNumber("99999999999999999999999", 10));
+    // Long texts wrap as 32-bit numbers do, without overflow: 10^23 - 1 modulo 2^32.
+    EXPECT_EQ(readTypedNumber("99999999999999999999999", 10), 0xF67FFFFFu);
+    EXPECT_EQ(readTypedNumber("100000000FF", 16), 0xFFu);
     EXPECT_TRUE(isDecimalText("-12"));
     EXPECT_FALSE(isDecimalText("12a"));
 }
@@ -30,7 +30,7 @@ TEST(TypedNumbers, ReadCharacterByCharacter) {
 namespace {
 
 CurveWindowRecord ytWindow() {
-    return newWindowRecord(1, "yt - 0");
+    return newWindowRecord(ChartKind::kYt, "yt - 0");
 }
 
 YtCurveForm ytForm(const std::string& name) {
@@ -154,7 +154,7 @@ TEST(YtCurveDialog, OkWithoutAddKeepsTheTimeResolution) {
 
 TEST(YxCurveDialog, ChecksInOrderAndBuildsTheDefinition) {
     MessageRecorder messages;
-    YxCurveEditor editor(newWindowRecord(2, "yx - 1"), messages, nullptr);
+    YxCurveEditor editor(newWindowRecord(ChartKind::kYx, "yx - 1"), messages, nullptr);
     struct Case {
         void (*spoil)(YxCurveForm&);
         std::uint32_t message;
@@ -215,7 +215,7 @@ TEST(CurveDialogs, AcceptedCurvesLandInTheSettingsFile) {
     EXPECT_EQ(platform::GetPrivateProfileStringA("CurveYT", "WinOrgY", "", 64, path), "-3");
     EXPECT_EQ(platform::GetPrivateProfileStringA("CurveYT", "YFLAGS", "", 64, path),
               std::to_string(static_cast<std::int32_t>(yt.record().yt[0].flags)));
-    YxCurveEditor yx(newWindowRecord(2, "p"), messages, &settings);
+    YxCurveEditor yx(newWindowRecord(ChartKind::kYx, "p"), messages, &settings);
     YxCurveForm g;
     g.name = "pair";
     g.yIdentifier = "2A";
@@ -227,12 +227,12 @@ TEST(CurveDialogs, AcceptedCurvesLandInTheSettingsFile) {
 }
 
 TEST(CurveWindows, NewRecordsDefaultNamesAndRefusedNames) {
-    EXPECT_EQ(defaultWindowName(0, 0), "yt - 0");
-    EXPECT_EQ(defaultWindowName(2, 3), "yx - 3");
-    const CurveWindowRecord yt = newWindowRecord(1, "a");
+    EXPECT_EQ(defaultWindowName(ChartKind::kYt, 0), "yt - 0");
+    EXPECT_EQ(defaultWindowName(ChartKind::kYx, 3), "yx - 3");
+    const CurveWindowRecord yt = newWindowRecord(ChartKind::kYt, "a");
     EXPECT_EQ(yt.flags, 0x8Au | 0x20u);
     EXPECT_EQ(yt.timeResolution, 40u);
-    EXPECT_EQ(newWindowRecord(2, "b").flags, 0x0Cu | 0x60u);
+    EXPECT_EQ(newWindowRecord(ChartKind::kYx, "b").flags, 0x0Cu | 0x60u);
     MessageRecorder messages;
     EXPECT_FALSE(acceptWindowName("", {}, messages));
     EXPECT_EQ(messages.shown().back().stringId, strings::kMustInputName);

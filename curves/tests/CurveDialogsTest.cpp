@@ -33,7 +33,7 @@ TEST(CurveDialogWidgets, ReverseMirrorsTheByteBoxes) {
 
 TEST(CurveDialogWidgets, YtDialogStartsFromTheTemplateAndAddsToTheList) {
     MessageRecorder messages;
-    CurveWindowRecord r = newWindowRecord(1, "yt - 0");
+    CurveWindowRecord r = newWindowRecord(ChartKind::kYt, "yt - 0");
     r.timeResolution = 25;
     YtCurveDialog dialog(r, messages, nullptr);
     YtCurveForm f = dialog.form();
@@ -59,12 +59,12 @@ TEST(CurveDialogWidgets, YtDialogStartsFromTheTemplateAndAddsToTheList) {
 }
 
 TEST(CurveDialogWidgets, NewWindowDialogNamesByType) {
-    NewCurveWindowDialog dialog(0, 4);
-    EXPECT_EQ(dialog.kind(), 1);
+    NewCurveWindowDialog dialog(ChartKind::kYt, 4);
+    EXPECT_EQ(dialog.kind(), ChartKind::kYt);
     EXPECT_EQ(dialog.name(), "yt - 4");
-    NewCurveWindowDialog yx(2, 5);
+    NewCurveWindowDialog yx(ChartKind::kYx, 5);
     EXPECT_EQ(yx.name(), "yx - 5");
-    EXPECT_EQ(yx.kind(), 2);
+    EXPECT_EQ(yx.kind(), ChartKind::kYx);
 }
 
 // The application lives exactly as long as the tests: one destroyed at exit outlives Qt's own.

@@ -36,7 +36,7 @@ TEST(CurveCsv, YtRowsInFrameOrderWithTheChartsReading) {
     CapturedFrame wrapped = frameOf(0x181, {0xFF, 0xFF, 0xFF, 0xFF}, 5);
     wrapped.wraps = 1;
     store.append(wrapped);
-    CurveWindowRecord w = newWindowRecord(1, "w");
+    CurveWindowRecord w = newWindowRecord(ChartKind::kYt, "w");
     w.yt[1].flags = cf::kDefined | cf::kYSigned | 0x03;  // slot 1: signed, two bytes
     w.yt[1].identifier = 0x181;
     w.yt[1].name.set("speed, \"front\"");
@@ -59,7 +59,7 @@ TEST(CurveCsv, YxRowsOnePerPairing) {
     store.append(frameOf(0x1, {7}));
     store.append(frameOf(0x2, {0xFF}));
     store.append(frameOf(0x80, {}));
-    CurveWindowRecord w = newWindowRecord(2, "p");
+    CurveWindowRecord w = newWindowRecord(ChartKind::kYx, "p");
     w.yx[0].flags = cf::kDefined | 0x01 | (0x01 << 12);
     w.yx[0].xIdentifier = 1;
     w.yx[0].yIdentifier = 2;
@@ -74,7 +74,7 @@ TEST(CurveCsv, FileIsReplacedWholeOrNotAtAll) {
     const std::string path = std::string(pattern) + "/out.csv";
     FrameStore store;
     store.append(frameOf(0x181, {1}, 0));
-    CurveWindowRecord w = newWindowRecord(1, "w");
+    CurveWindowRecord w = newWindowRecord(ChartKind::kYt, "w");
     w.yt[0].flags = cf::kDefined | 0x01;
     w.yt[0].identifier = 0x181;
     w.yt[0].name.set("a");
@@ -106,7 +106,7 @@ TEST(CurveCsv, PlantedLinksNeitherRedirectNorReplaceTheExport) {
     };
     FrameStore store;
     store.append(frameOf(0x181, {1}, 0));
-    CurveWindowRecord w = newWindowRecord(1, "w");
+    CurveWindowRecord w = newWindowRecord(ChartKind::kYt, "w");
     w.yt[0].flags = cf::kDefined | 0x01;
     w.yt[0].identifier = 0x181;
     w.yt[0].name.set("a");
@@ -159,7 +159,7 @@ TEST(CurveInfoList, ColumnsToggleToTheEndWithStatisticsInOrder) {
 }
 
 TEST(CurveInfoList, RowsAndCellsOfTheActiveChart) {
-    CurveWindowRecord yx = newWindowRecord(2, "p");
+    CurveWindowRecord yx = newWindowRecord(ChartKind::kYx, "p");
     for (int i : {0, 2}) {
         XYCurveDefinition& d = yx.yx[static_cast<std::size_t>(i)];
         d.flags = cf::kDefined | cf::kShow | 0x01 | (0x01 << 12) | cf::kXSigned;
@@ -184,5 +184,5 @@ TEST(CurveInfoList, RowsAndCellsOfTheActiveChart) {
     EXPECT_EQ(infoCell(C::kMinValue, yx, rows[1], &st), "-5");
     EXPECT_EQ(infoCell(C::kMaxIndex, yx, rows[1], &st), "8");
     EXPECT_EQ(infoCell(C::kMinValue, yx, rows[0], &st), "4294967291");  // Y is unsigned
-    EXPECT_EQ(infoRows(newWindowRecord(1, "t")).size(), 0u);
+    EXPECT_EQ(infoRows(newWindowRecord(ChartKind::kYt, "t")).size(), 0u);
 }

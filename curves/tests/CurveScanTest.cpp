@@ -62,7 +62,7 @@ TEST(ExtractValue, FrameTimeCountsTheClocksWholeRoundPerWrap) {
     f.micros = 999;
     EXPECT_EQ(FrameTimeMs(f), 2u * 4194304 + 3 * 60000 + 4 * 1000 + 5);
     f.wraps = 0xFFFFFFFF;  // far past 32 bits of milliseconds
-    EXPECT_EQ(FrameTimeMs(f), 0xFFFFFFFFull * 4194304 + 3 * 60000 + 4 * 1000 + 5);
+    EXPECT_EQ(FrameTimeMs(f), 0xFFFFFFFFull * 4194304 + 3ull * 60000 + 4ull * 1000 + 5);
 }
 
 TEST(YtScan, SamplesMatchingFramesWithRunningExtremes) {

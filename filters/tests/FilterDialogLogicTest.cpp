@@ -279,7 +279,7 @@ class CanOpenLogic : public ::testing::Test {
 protected:
     MessageRecorder messages;
     FilterState filter;
-    std::uint32_t hexDisplay = 1;
+    bool hexDisplay = true;
     CanOpenFilterLogic logic{messages, hexDisplay};
 };
 
@@ -292,7 +292,7 @@ TEST_F(CanOpenLogic, IdsAreCheckedAgainstTheirLimitsInTheProgramsRadix) {
     EXPECT_EQ(ids(messages).back(), strings::kCharacterHex);
 
     logic.setHex(false);
-    EXPECT_EQ(hexDisplay, 0u);
+    EXPECT_FALSE(hexDisplay);
     EXPECT_EQ(logic.nodeIdText(), "8");
     EXPECT_EQ(logic.typeCobId("2048"), "204");
     EXPECT_EQ(messages.shown().back().text, "The ID data must be in the range of 0 ~ 2047");
@@ -306,7 +306,7 @@ TEST_F(CanOpenLogic, IdsAreCheckedAgainstTheirLimitsInTheProgramsRadix) {
     EXPECT_EQ(logic.cobId(), CanOpenFilterLogic::kFree);
 
     // A second dialog opened later shows the program's radix.
-    hexDisplay = 0;
+    hexDisplay = false;
     CanOpenFilterLogic other(messages, hexDisplay);
     other.open(filter);
     EXPECT_FALSE(other.hex());
@@ -467,6 +467,29 @@ TEST(DeviceNetLogic, MethodOneStartsAgainFromGroupOneAndEditReplacesTheRow) {
     EXPECT_EQ(logic.messageIdItems()[48], "47");
     EXPECT_TRUE(logic.remove());
     EXPECT_FALSE(logic.deleteEnabled());
+}
+
+TEST(DeviceNetLogic, EditStaysOnForARowOfAnotherProtocolAndPutsTheDeviceNetConditionThere) {
+    MessageRecorder messages;
+    FilterState filter;
+    FilterCondition can;
+    can.flags = FCF_CAN | FCF_ENABLED | FCF_ID;
+    can.identifier = 0x123;
+    filter.conditions.push_back(can);
+    DeviceNetFilterLogic logic(messages);
+    logic.open(filter);
+    logic.clickRow(5);  // beside the rows: nothing changes
+    EXPECT_FALSE(logic.editEnabled());
+    EXPECT_FALSE(logic.deleteEnabled());
+    logic.selectGroup(2);
+    logic.clickRow(0);
+    EXPECT_TRUE(logic.editEnabled());
+    EXPECT_TRUE(logic.deleteEnabled());
+    EXPECT_EQ(logic.group(), 2);  // a CAN row loads nothing into the controls
+    ASSERT_TRUE(logic.edit({true}));
+    const FilterCondition& c = logic.list().conditions()[0];
+    EXPECT_EQ(protocolOf(c), ConditionProtocol::kDeviceNet);
+    EXPECT_TRUE(c.has(FCF_DN_GROUP2));
 }
 
 }  // namespace

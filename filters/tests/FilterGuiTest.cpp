@@ -234,7 +234,7 @@ TEST_F(FilterGuiTest, CanOpenDialogFromThePopupAndTheBatchExportOfTheSavedDocume
         click(dialog->okButton());
     });
     m_frame->routeCommand(ID_POPUP_FILTER);
-    EXPECT_EQ(m_app.state().hexDisplay, 0u);  // the program-wide radix
+    EXPECT_FALSE(m_app.state().hexDisplay);  // the program-wide radix
     ASSERT_EQ(rows(), 2);                     // Hide: 0x201 and 0x581
     EXPECT_EQ(identifierCell(0), "201");
     EXPECT_EQ(identifierCell(1), "581");
@@ -297,7 +297,7 @@ TEST_F(FilterGuiTest, TypingFillsAByteThenMovesOnAndALeftCobIdIsWrittenInTheRadi
         dialog->reject();
     });
     m_frame->routeCommand(ID_DATALIST_FILTER);
-    EXPECT_EQ(m_app.state().hexDisplay, 0u);
+    EXPECT_FALSE(m_app.state().hexDisplay);
     EXPECT_TRUE(m_app.state().filter.conditions.empty());
 }
 

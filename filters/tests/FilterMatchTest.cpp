@@ -293,7 +293,7 @@ TEST(SameCondition, IgnoresOnlyTheCheckBox) {
     b.data[5] = 0x11;
     EXPECT_TRUE(sameCondition(ConditionProtocol::kCan, a, b));
 
-    for (auto change : std::vector<std::function<void(FilterCondition&)>>{
+    for (const auto& change : std::vector<std::function<void(FilterCondition&)>>{
              [](FilterCondition& c) { c.identifier = 0x124; },
              [](FilterCondition& c) { c.data[0] = 0x56; },
              [](FilterCondition& c) { c.remote = 1; },

@@ -5,8 +5,8 @@
 // capture is tshark printing each frame's identifier. Each peer runs as a child process and is
 // timed here; the ratio says how many times longer it took than Korvane's import.
 
-#include "interop/LogImport.h"
-#include "interop/LogTime.h"
+#include "document/LogImport.h"
+#include "document/LogTime.h"
 
 #include <chrono>
 #include <cstdio>

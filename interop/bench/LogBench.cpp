@@ -3,8 +3,8 @@
 // Prints frames per second for each step and the process's peak memory. The candump log it
 // writes is kept so that other readers can be timed on the same file.
 
-#include "interop/LogImport.h"
-#include "interop/LogTime.h"
+#include "document/LogImport.h"
+#include "document/LogTime.h"
 
 #include <chrono>
 #include <cstdio>

@@ -9,7 +9,7 @@
 #include "overview/BusOverview.h"
 #include "overview/OverviewOrder.h"
 
-#include "interop/LogTime.h"
+#include "capture/AdapterClock.h"
 
 #include <benchmark/benchmark.h>
 
@@ -36,7 +36,7 @@ CapturedFrame busFrame(std::uint32_t i, std::mt19937& rng) {
     f.data[0] = static_cast<std::uint8_t>(i);
     f.data[1] = static_cast<std::uint8_t>(i >> 14);
     f.data[7] = static_cast<std::uint8_t>(slot);
-    setCaptureTime(f, std::uint64_t{i} * 50);
+    setAdapterTimeUs(f, std::uint64_t{i} * 50);
     return f;
 }
 
@@ -115,7 +115,7 @@ void BM_SortTwoThousandRows(benchmark::State& state) {
     for (std::uint32_t i = 0; i < 20'000; ++i) {
         CapturedFrame f;
         f.identifier = rng() % 2'000;
-        setCaptureTime(f, std::uint64_t{i} * 100 + rng() % 50);
+        setAdapterTimeUs(f, std::uint64_t{i} * 100 + rng() % 50);
         store.append(f);
     }
     BusOverview overview;

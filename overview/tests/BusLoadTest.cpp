@@ -1,7 +1,7 @@
 #include "overview/BusLoad.h"
 
 #include "interop/BusTiming.h"
-#include "interop/LogTime.h"
+#include "capture/AdapterClock.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@ namespace {
 // frame and interframe space: 53 bits, 106 us at 500 kbit/s.
 CapturedFrame zeroFrameEndingAt(std::uint64_t us) {
     CapturedFrame f;
-    setCaptureTime(f, us);
+    setAdapterTimeUs(f, us);
     return f;
 }
 

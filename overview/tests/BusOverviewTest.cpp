@@ -1,7 +1,7 @@
 #include "overview/BusOverview.h"
 #include "overview/OverviewOrder.h"
 
-#include "interop/LogTime.h"
+#include "capture/AdapterClock.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@ namespace {
 CapturedFrame frame(std::uint32_t identifier, std::uint64_t us,
                     std::initializer_list<std::uint8_t> data = {}, bool extended = false) {
     CapturedFrame f;
-    setCaptureTime(f, us);
+    setAdapterTimeUs(f, us);
     f.identifier = identifier;
     f.format = extended ? 1 : 0;
     f.length = static_cast<std::uint8_t>(data.size());

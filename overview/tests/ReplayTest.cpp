@@ -3,7 +3,7 @@
 #include "overview/ReplaySender.h"
 #include "overview/StoreReplaySource.h"
 
-#include "interop/LogTime.h"
+#include "capture/AdapterClock.h"
 
 #include <gtest/gtest.h>
 
@@ -164,7 +164,7 @@ TEST(StoreReplaySource, GivesTheStoresFramesOrTheRowsShownWithTheirTimes) {
     FrameStore store;
     for (std::uint32_t i = 0; i < 4; ++i) {
         CapturedFrame f;
-        setCaptureTime(f, 1'000'000 + i * 2'500);
+        setAdapterTimeUs(f, 1'000'000 + i * 2'500);
         f.identifier = 0x10 + i;
         f.format = i == 3 ? 1 : 0;
         f.status = i == 2 ? 1 : 0;

@@ -92,8 +92,9 @@ VirtualUsbBus::Port* VirtualUsbBus::portOf(DEVICE_OBJECT* device) {
 
 DEVICE_OBJECT* VirtualUsbBus::plug(UsbDeviceFunction& function) {
     DEVICE_OBJECT* pdo = nullptr;
-    if (!NT_SUCCESS(IoCreateDevice(&m_driver, sizeof(Port*), nullptr, FILE_DEVICE_UNKNOWN, 0, false,
-                                   &pdo))) {
+    // The device extension holds the pointer to the port.
+    if (!NT_SUCCESS(IoCreateDevice(&m_driver, sizeof(Port*),  // NOLINT(bugprone-sizeof-expression)
+                                   nullptr, FILE_DEVICE_UNKNOWN, 0, false, &pdo))) {
         return nullptr;
     }
     auto* port = new Port;

@@ -2,10 +2,10 @@
 // that goes away mid-capture, Capture after the host restarted, and the log of a capture across
 // a restart.
 
-#include "capture/CDataDoc.h"
+#include "document/CDataDoc.h"
 #include "capture/CapturePoll.h"
 #include "device/DeviceSetup.h"
-#include "interop/LogConvert.h"
+#include "document/LogConvert.h"
 #include "tests/support/HostProcess.h"
 #include "tests/support/ScriptedAdapter.h"
 

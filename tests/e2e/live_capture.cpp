@@ -2,7 +2,7 @@
 // a user does (Setup, Capture, Stop), and saves the capture as a document. The peer tests take
 // their live capture from here.
 
-#include "capture/CDataDoc.h"
+#include "document/CDataDoc.h"
 #include "device/DeviceSetup.h"
 #include "tests/support/HostProcess.h"
 #include "tests/support/ScriptedAdapter.h"

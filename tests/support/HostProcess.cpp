@@ -21,6 +21,7 @@ pid_t spawn(const std::string& program, std::vector<std::string> arguments,
     arguments.insert(arguments.begin(), program);
     // Made before the fork: the child of a process with threads may not allocate.
     std::vector<char*> argv;
+    argv.reserve(arguments.size() + 1);
     for (auto& a : arguments) argv.push_back(a.data());
     argv.push_back(nullptr);
     std::vector<char*> env;

@@ -1,6 +1,6 @@
 #include "transmit/AutoMessageSetup.h"
 
-#include "capture/CDataDoc.h"
+#include "document/CDataDoc.h"
 #include "resources/CommandIds.h"
 #include "transmit/tests/TransmitFakes.h"
 
@@ -32,7 +32,7 @@ protected:
     std::vector<AutoMessageItem> m_items;
     std::uint32_t m_interval = 1;
     std::uint32_t m_cycle = 1;
-    std::uint32_t m_hex = 0;
+    bool m_hex = false;
     SendingDevice m_device;
     CaptureState m_state;
     MessageRecorder m_messages;
@@ -49,11 +49,11 @@ TEST_F(AutoMessageTest, OpensInHexWithTheDeviceFormatAndDefaultFields) {
     EXPECT_FALSE(s.remote());
     EXPECT_TRUE(s.dataEnabled(7));
     EXPECT_FALSE(s.editEnabled());
-    EXPECT_EQ(m_hex, 0u);  // the program's choice changes only when the user picks one
+    EXPECT_FALSE(m_hex);  // the program's choice changes only when the user picks one
     s.setHex(false);
-    EXPECT_EQ(m_hex, 0u);
+    EXPECT_FALSE(m_hex);
     s.setHex(true);
-    EXPECT_EQ(m_hex, 1u);
+    EXPECT_TRUE(m_hex);
 }
 
 TEST_F(AutoMessageTest, AddMakesTickedItemsAndTheListShowsThemInEitherRadix) {

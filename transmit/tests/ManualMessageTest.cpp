@@ -19,7 +19,7 @@ protected:
     }
 
     std::array<ManualBuffer, 2> m_document{};
-    std::uint32_t m_hex = 1;
+    bool m_hex = true;
     SendingDevice m_device;
     FrameStore m_store;
     CaptureState m_state;
@@ -33,7 +33,7 @@ TEST_F(ManualMessageTest, OpensOnACopyInTheProgramRadixWithEditsEnabledBySizeAnd
     m_document[0].size = 3;
     m_document[0].data = {0xFE, 7, 0, 0, 0, 0, 0, 0};
     m_document[1].remote = 1;
-    m_hex = 0;
+    m_hex = false;
     ManualMessage dialog = open(1);
     EXPECT_EQ(dialog.identifierText(0), "427");
     EXPECT_EQ(dialog.dataText(0, 0), "254");
@@ -42,7 +42,7 @@ TEST_F(ManualMessageTest, OpensOnACopyInTheProgramRadixWithEditsEnabledBySizeAnd
     for (int i = 0; i < 8; ++i) EXPECT_FALSE(dialog.dataEnabled(1, i)) << i;
 
     dialog.setHex(true);
-    EXPECT_EQ(m_hex, 1u);
+    EXPECT_TRUE(m_hex);
     EXPECT_EQ(dialog.identifierText(0), "1AB");
     EXPECT_EQ(dialog.dataText(0, 0), "FE");
     dialog.setSize(0, 0);
@@ -136,7 +136,7 @@ TEST_F(ManualMessageTest, AFailedSendLeavesTheStoreAloneAndNamesItsBuffer) {
 TEST_F(ManualMessageTest, AnIdentifierTooWideForTheFrameTypeIsNeverSent) {
     // Typed while the device sent extended frames, then the device was set to standard.
     m_document[0].identifier = 0x1FFFFFFF;
-    m_hex = 0;
+    m_hex = false;
     ManualMessage dialog = open(1);
     EXPECT_FALSE(dialog.send(0));
     EXPECT_TRUE(m_device.sent.empty());

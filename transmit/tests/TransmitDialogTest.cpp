@@ -1,7 +1,7 @@
 // The two transmission dialogs on screen: what the user types and clicks reaches the logic, and
 // the controls follow it.
 
-#include "filters/ConditionTableCtrl.h"
+#include "widgets/ConditionTableCtrl.h"
 #include "transmit/AutoMessageDialog.h"
 #include "transmit/ManualMessageDialog.h"
 #include "transmit/tests/TransmitFakes.h"
@@ -30,7 +30,7 @@ protected:
     FrameStore m_store;
     CaptureState m_state;
     MessageRecorder m_messages;
-    std::uint32_t m_hex = 1;
+    bool m_hex = true;
 };
 
 void type(QLineEdit* edit, const QString& text) {
@@ -74,7 +74,7 @@ TEST_F(TransmitDialogTest, ManualMessageTypingSizesAndSending) {
     EXPECT_EQ(m_store.count(), 1u);
 
     dialog.decimalButton()->setChecked(true);
-    EXPECT_EQ(m_hex, 0u);
+    EXPECT_FALSE(m_hex);
     EXPECT_EQ(dialog.identifierEdit(0)->text(), "128");
     EXPECT_EQ(dialog.dataEdit(0, 0)->text(), "171");
     EXPECT_EQ(dialog.dataEdit(0, 0)->maxLength(), 3);

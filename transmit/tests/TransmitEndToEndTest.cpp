@@ -2,7 +2,7 @@
 // its emulated adapters, checked in the adapter's transfer log and, with two adapters on one
 // bus, in what vexacap captures on the other adapter.
 
-#include "capture/CDataDoc.h"
+#include "document/CDataDoc.h"
 #include "resources/CommandIds.h"
 #include "tests/support/HostProcess.h"
 #include "tests/support/ScriptedAdapter.h"
@@ -60,6 +60,7 @@ public:
             const int fd = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             ::dup2(fd, 1);
             std::vector<char*> argv;
+            argv.reserve(arguments.size() + 1);
             for (auto& a : arguments) argv.push_back(a.data());
             argv.push_back(nullptr);
             ::execv(VEXACAP_PATH, argv.data());
@@ -94,7 +95,7 @@ protected:
     FrameStore m_store;
     CaptureState m_state;
     MessageRecorder m_messages;
-    std::uint32_t m_hex = 1;
+    bool m_hex = true;
 };
 
 }  // namespace

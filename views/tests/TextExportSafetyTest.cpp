@@ -62,7 +62,7 @@ TEST_F(ExportSafety, AnExportCutShortByASizeLimitKeepsThePreviousOne) {
     const std::string previous = text(path);
     const pid_t child = ::fork();
     if (child == 0) {
-        const rlimit limit{32 * 1024, 32 * 1024};
+        const rlimit limit{rlim_t{32} * 1024, rlim_t{32} * 1024};
         ::setrlimit(RLIMIT_FSIZE, &limit);
         const ExportResult r = exportFrames(path, 50'000);  // a few megabytes
         ::_exit(r.status == ExportResult::kWriteFailed && !r.detail.empty() ? 0 : 1);

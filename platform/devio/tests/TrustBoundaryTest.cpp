@@ -84,7 +84,7 @@ public:
     // True when the host has dropped this connection.
     bool dropped(int withinMs = 3000) {
         std::uint8_t byte = 0;
-        timeval tv{withinMs / 1000, (withinMs % 1000) * 1000};
+        timeval tv{withinMs / 1000, suseconds_t{withinMs % 1000} * 1000};
         ::setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
         return ::recv(m_fd, &byte, 1, 0) == 0;
     }

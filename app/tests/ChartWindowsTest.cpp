@@ -1,0 +1,214 @@
+// The chart windows' commands against a recorded host: New Window, Rename, Delete, and the windows
+// a document brings.
+
+#include "app/ChartWindows.h"
+#include "curves/CurveDialogLogic.h"
+#include "resources/CommandIds.h"
+#include "resources/CurveCommandIds.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QTableWidget>
+
+#include <algorithm>
+
+namespace {
+
+class RecordingHost final : public ChartWindowsHost {
+public:
+    explicit RecordingHost(QMdiArea* area) : m_area(area) {}
+
+    [[nodiscard]] QMdiArea* chartArea() const override { return m_area; }
+    [[nodiscard]] std::vector<CurveWindowRecord>* windowRecords() const override {
+        return documentOpen ? &records : nullptr;
+    }
+    void windowRecordsChanged(const std::vector<CurveWindowRecord>& windows) override {
+        tree.clear();
+        for (const CurveWindowRecord& r : windows) tree.push_back(r.name.text());
+    }
+    [[nodiscard]] ChartKind newWindowKind() const override { return kind; }
+    void setNewWindowKind(ChartKind k) override { kind = k; }
+    void showStatus(const QString& text) override { status = text; }
+
+    std::optional<NewChartWindow> askNewWindow(ChartKind offered, int counter) override {
+        offers.emplace_back(offered, counter);
+        return newWindow;
+    }
+    std::optional<std::string> askNewName(const std::string&) override { return newName; }
+    std::optional<CurveWindowRecord> askCurves(const CurveWindowRecord& record,
+                                               ChartKind) override {
+        return record;
+    }
+    bool askDelete() override {
+        ++deleteQuestions;
+        return deleteAnswer;
+    }
+    std::string askCsvPath(const std::string&) override { return {}; }
+
+    bool documentOpen = true;
+    mutable std::vector<CurveWindowRecord> records;
+    std::vector<std::string> tree;
+    ChartKind kind = ChartKind::kYt;
+    QString status;
+    std::optional<NewChartWindow> newWindow;
+    std::optional<std::string> newName;
+    bool deleteAnswer = false;
+    int deleteQuestions = 0;
+    std::vector<std::pair<ChartKind, int>> offers;
+
+private:
+    QMdiArea* m_area;
+};
+
+class ChartWindowsTest : public ::testing::Test {
+protected:
+    ChartWindowsTest() {
+        auto host = std::make_unique<RecordingHost>(&m_area);
+        m_host = host.get();
+        m_charts = std::make_unique<ChartWindows>(std::move(host), m_state, m_messages, &m_info);
+    }
+    ~ChartWindowsTest() override { m_charts.reset(); }
+
+    void newWindow(ChartKind kind, const std::string& name) {
+        m_host->newWindow = NewChartWindow{kind, name};
+        m_charts->OnNewWindow(ID_POPUP_NEW_WINDOW);
+    }
+    // The chart windows the MDI area shows, by title.
+    std::vector<std::string> shownWindows() {
+        QApplication::processEvents();
+        std::vector<std::string> titles;
+        for (QMdiSubWindow* w : m_area.subWindowList()) {
+            if (dynamic_cast<ChartView*>(w->widget()) != nullptr) {
+                titles.push_back(w->windowTitle().toStdString());
+            }
+        }
+        std::sort(titles.begin(), titles.end());
+        return titles;
+    }
+    std::vector<std::string> recordNames() const {
+        std::vector<std::string> names;
+        for (const CurveWindowRecord& r : m_host->records) names.push_back(r.name.text());
+        return names;
+    }
+
+    // The windows go before the state their views read.
+    ProgramState m_state;
+    MessageRecorder m_messages;
+    QMdiArea m_area;
+    QTableWidget m_info;
+    RecordingHost* m_host = nullptr;
+    std::unique_ptr<ChartWindows> m_charts;
+};
+
+}  // namespace
+
+TEST_F(ChartWindowsTest, NewWindowAddsTheRecordOpensItsWindowAndOffersItsKindNextTime) {
+    newWindow(ChartKind::kYx, "plot");
+    EXPECT_EQ(recordNames(), std::vector<std::string>{"plot"});
+    EXPECT_NE(m_host->records[0].flags & window_flags::kYx, 0u);
+    EXPECT_EQ(m_host->tree, std::vector<std::string>{"plot"});
+    EXPECT_EQ(shownWindows(), std::vector<std::string>{"plot"});
+    ASSERT_NE(m_charts->viewNamed("plot"), nullptr);
+    EXPECT_EQ(m_charts->windowCounter(), 1);
+
+    newWindow(ChartKind::kYt, "speed");
+    ASSERT_EQ(m_host->offers.size(), 2u);
+    EXPECT_EQ(m_host->offers[1], std::make_pair(ChartKind::kYx, 1));
+    EXPECT_EQ(m_host->kind, ChartKind::kYt);
+    EXPECT_EQ(shownWindows(), (std::vector<std::string>{"plot", "speed"}));
+
+    // A taken name, a cancelled dialog and a closed document add nothing.
+    newWindow(ChartKind::kYt, "plot");
+    EXPECT_EQ(m_messages.shown().size(), 1u);
+    m_host->newWindow.reset();
+    m_charts->OnNewWindow(ID_POPUP_NEW_WINDOW);
+    m_host->documentOpen = false;
+    newWindow(ChartKind::kYt, "other");
+    EXPECT_EQ(m_host->offers.size(), 4u);
+    EXPECT_EQ(recordNames(), (std::vector<std::string>{"plot", "speed"}));
+    EXPECT_EQ(m_charts->windowCounter(), 2);
+}
+
+TEST_F(ChartWindowsTest, ADoubleClickOnAKindsNodeOffersANewWindowOfThatKind) {
+    m_host->newWindow = NewChartWindow{ChartKind::kYx, "xy"};
+    m_charts->activateOrCreate("y(x)", ChartKind::kYx, true);
+    ASSERT_EQ(m_host->offers.size(), 1u);
+    EXPECT_EQ(m_host->offers[0].first, ChartKind::kYx);
+    EXPECT_EQ(recordNames(), std::vector<std::string>{"xy"});
+}
+
+TEST_F(ChartWindowsTest, RenameChangesTheRecordTheWindowAndTheTreeButNotToATakenName) {
+    newWindow(ChartKind::kYt, "a");
+    newWindow(ChartKind::kYt, "b");
+    m_charts->selectWindow("a");
+    m_host->newName = "c";
+    m_charts->OnRename(ID_YT_RENAME);
+    EXPECT_EQ(recordNames(), (std::vector<std::string>{"c", "b"}));
+    EXPECT_EQ(m_host->tree, (std::vector<std::string>{"c", "b"}));
+    EXPECT_EQ(shownWindows(), (std::vector<std::string>{"b", "c"}));
+    ASSERT_NE(m_charts->viewNamed("c"), nullptr);
+    EXPECT_EQ(m_charts->viewNamed("a"), nullptr);
+
+    m_host->newName = "b";
+    m_charts->OnRename(ID_YT_RENAME);
+    EXPECT_EQ(recordNames(), (std::vector<std::string>{"c", "b"}));
+    EXPECT_FALSE(m_messages.shown().empty());
+
+    // A name is cut to what the record holds.
+    m_host->newName = std::string(40, 'n');
+    m_charts->OnRename(ID_YT_RENAME);
+    EXPECT_EQ(recordNames()[0], std::string(kMaxNameLength, 'n'));
+}
+
+TEST_F(ChartWindowsTest, DeleteAsksThenRemovesTheRecordAndClosesItsWindow) {
+    newWindow(ChartKind::kYt, "a");
+    newWindow(ChartKind::kYx, "b");
+    m_charts->selectWindow("a");
+    m_charts->OnDelete(ID_YT_DELETE);
+    EXPECT_EQ(m_host->deleteQuestions, 1);
+    EXPECT_EQ(recordNames(), (std::vector<std::string>{"a", "b"}));
+
+    m_host->deleteAnswer = true;
+    m_charts->selectWindow("a");
+    m_charts->OnDelete(ID_YT_DELETE);
+    EXPECT_EQ(recordNames(), std::vector<std::string>{"b"});
+    EXPECT_EQ(m_host->tree, std::vector<std::string>{"b"});
+    EXPECT_EQ(shownWindows(), std::vector<std::string>{"b"});
+}
+
+TEST_F(ChartWindowsTest, ADocumentsChartWindowsOpenInPlaceOfTheOpenOnesUpToTheLimit) {
+    newWindow(ChartKind::kYt, "old");
+    CurveWindowRecord dataList;
+    dataList.flags = CurveWindowRecord::kDataList;
+    dataList.name.set("dl");
+    m_host->records = {dataList, newWindowRecord(ChartKind::kYt, "t"),
+                       newWindowRecord(ChartKind::kYx, "x")};
+    m_charts->documentChanged();
+    EXPECT_EQ(shownWindows(), (std::vector<std::string>{"t", "x"}));
+    EXPECT_TRUE(m_host->status.isEmpty());
+
+    m_host->records.clear();
+    for (int i = 0; i < 40; ++i) {
+        std::string name = "w";
+        name += std::to_string(i);
+        m_host->records.push_back(newWindowRecord(ChartKind::kYt, name));
+    }
+    m_charts->documentChanged();
+    EXPECT_EQ(shownWindows().size(), ChartWindows::kMaxWindowsOpenedWithDocument);
+    EXPECT_EQ(m_host->status,
+              "32 of the document's 40 chart windows are open; double-click a name under y(t) "
+              "or y(x) to open its window.");
+    // One left closed opens when asked for by name.
+    m_charts->activateOrCreate("w39", ChartKind::kYt, false);
+    EXPECT_NE(m_charts->viewNamed("w39"), nullptr);
+}
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

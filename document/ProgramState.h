@@ -1,0 +1,21 @@
+#pragma once
+
+// The state the whole program shares for as long as it runs: the frame store, the capture state,
+// the application flags, the filter, the adapter's settings and the Hex/Decimal choice. One
+// instance, owned by the application object.
+
+#include "capture/CaptureState.h"
+#include "capture/FrameStore.h"
+#include "device/DeviceSettings.h"
+#include "filters/AdvancedIdentifier.h"
+#include "filters/FilterState.h"
+
+struct ProgramState {
+    FrameStore store;
+    CaptureState capture;
+    ApplicationFlags flags;
+    FilterState filter;
+    DeviceSettings device;
+    bool hexDisplay = true;  // the dialogs enter and show numbers in hexadecimal
+    AdvancedIdentifierClicks advancedIdClicks;  // the CAN filter's bit states, kept between openings
+};
