@@ -33,6 +33,7 @@ class RecentFiles;
 class CDataDoc;
 class CViewDataList;
 class ChartWindows;
+class OverviewWindows;
 class LanguageManager;
 class LanguageEnvironment;
 struct MenuItem;
@@ -90,6 +91,8 @@ public:
     // Chart windows, curve commands and the curve information list.
     void setNewWindowKind(int kind) { m_newWindowKind = kind; }
     [[nodiscard]] ChartWindows* chartWindows() const { return m_charts.get(); }
+    // The overview window and what its rows do.
+    [[nodiscard]] OverviewWindows* overviewWindows() const { return m_overviews.get(); }
     [[nodiscard]] QTableWidget* curveInfoList() const { return m_curveInfoList; }
 
     // Menus of the current state (resource 130 with a document, 128 without).
@@ -165,5 +168,6 @@ private:
     QTimer m_updateTimer;
     std::function<bool()> m_closeQuery;
     std::unique_ptr<ChartWindows> m_charts;
+    std::unique_ptr<OverviewWindows> m_overviews;
     const RecentFiles* m_recentFiles = nullptr;
 };

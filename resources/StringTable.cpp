@@ -2,6 +2,7 @@
 
 #include "resources/CommandIds.h"
 #include "resources/CurveStrings.h"
+#include "resources/OverviewCommandIds.h"
 
 #include <algorithm>
 #include <atomic>
@@ -208,6 +209,19 @@ constexpr Entry kTable[] = {
      "%1 frames of the log go back in time: each was given the time of the frame before it.\n"
      "The first is record %2."},
     {kSkippedRecordTooLong, "too long"},
+    {kOverviewTitle, "Overview"},
+    {kOverviewColumnCount, "Count"},
+    {kOverviewColumnMeanPeriod, "Mean Period(ms)"},
+    {kOverviewColumnMinPeriod, "Min Period(ms)"},
+    {kOverviewColumnMaxPeriod, "Max Period(ms)"},
+    {kOverviewOnlyFiltered, "Only filtered frames"},
+    {kOverviewFilterOn, "Filter on this identifier"},
+    {kOverviewPlotBytes, "Plot bytes..."},
+    {kOverviewCopy, "Copy"},
+    {kOverviewSummary, "%1 identifiers, %2 frames"},
+    {kOverviewReading, "reading frames: %1%"},
+    {ID_WINDOW_OVERVIEW,
+     "Show one line per identifier with its cycle times, and the bus load over time\nOverview"},
     {kInvalidData, "Invalid data"},
     {kRemoteFrame, "Remote Frame"},
     {kStandard, "Standard"},
