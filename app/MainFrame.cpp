@@ -253,7 +253,7 @@ void MainFrame::createBars() {
     connect(m_tree, &QTreeWidget::itemDoubleClicked, this,
             [this](QTreeWidgetItem* item) { treeDoubleClick(item); });
     m_charts = std::make_unique<ChartWindows>(*this, m_state, m_messages, m_curveInfoList);
-    m_overviews = std::make_unique<OverviewWindows>(*this, m_state, m_messages);
+    m_overviews = std::make_unique<OverviewWindows>(*this, m_state, m_device, m_messages);
 }
 
 void MainFrame::setDocument(CDataDoc* document) {
@@ -261,6 +261,7 @@ void MainFrame::setDocument(CDataDoc* document) {
     if (document != nullptr) {
         document->setStartRefusedHandler(
             [this] { statusBar()->showMessage(text(strings::kAdapterNeedsSetup)); });
+        m_overviews->watch(document);
     }
     // The caption carries the document's title and its modified mark.
     setWindowTitle(document == nullptr ? text(strings::kProgramName)

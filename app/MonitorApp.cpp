@@ -1,6 +1,7 @@
 #include "app/MonitorApp.h"
 
 #include "app/AboutDialog.h"
+#include "app/OverviewWindows.h"
 #include "app/ChartWindows.h"
 #include "framework/DocumentTemplate.h"
 #include "app/ProgressWindow.h"
@@ -57,7 +58,8 @@ const CommandMap<MonitorApp>& commandMap() {
 }  // namespace
 
 MonitorApp::MonitorApp(VexaDevice* device, MessageService* messages, LanguageEnvironment* languages)
-    : m_device(device != nullptr ? *device : m_libraryDevice),
+    : m_lockedDevice(device != nullptr ? *device : m_libraryDevice),
+      m_device(m_lockedDevice),
       m_messages(messages != nullptr ? *messages : m_qtMessages),
       m_systemLanguages(programDirectory().toStdString()),
       m_languages(languages != nullptr ? *languages : m_systemLanguages),
@@ -229,6 +231,7 @@ void MonitorApp::apply(DocumentContents&& c, FrameStore& frames) {
     if (m_document == nullptr) createDocument();
     // No batch of the capture running now may land among the loaded frames.
     m_state.capture.capturing = 0;
+    m_frame->overviewWindows()->storeReplacing();
     m_state.flags.set(ApplicationFlags::kClearing);
     m_state.store.swap(frames);
     m_state.capture.wrapCount = 0;

@@ -13,6 +13,7 @@
 #include "app/QtMessageService.h"
 #include "app/RecentFiles.h"
 #include "capture/CDataDoc.h"
+#include "capture/LockedVexaDevice.h"
 
 #include <QStringList>
 #include <functional>
@@ -80,6 +81,8 @@ private:
 private:
     ProgramState m_state;
     VexaLibraryDevice m_libraryDevice;
+    // A replay sends from its own thread: the program's commands take turns with it.
+    LockedVexaDevice m_lockedDevice;
     VexaDevice& m_device;
     QtMessageService m_qtMessages;
     MessageService& m_messages;
