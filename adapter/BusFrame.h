@@ -50,6 +50,9 @@ public:
         (void)workMode;
         return true;
     }
+    // The adapter was told to start capturing, at `busUs` on the bus clock. Called under the
+    // adapter's lock, so never while next() or pop() run.
+    virtual void captureStarted(std::uint64_t busUs) { (void)busUs; }
     // False while the bus's interface is gone (unplugged, taken down). Thread: any.
     [[nodiscard]] virtual bool present() const { return true; }
 };

@@ -276,6 +276,7 @@ EmulatedAdapter::Block EmulatedAdapter::handleCommand(std::span<const std::uint8
                     // before it would show up as minutes-old data.
                     m_rx.clear();
                     m_lostSinceRead = 0;
+                    if (m_source) m_source->captureStarted(nowUs());
                 }
                 ok = true;
             }

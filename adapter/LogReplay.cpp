@@ -62,9 +62,19 @@ bool LogReplay::next(BusFrame& frame, std::uint64_t& wantedAtUs) {
         wantedAtUs = kNothingYetUs;
         return true;
     }
+    if (!m_startUs) {
+        frame = BusFrame{};
+        wantedAtUs = kNothingYetUs;
+        return true;
+    }
     frame = m_ahead.front().frame;
-    wantedAtUs = m_ahead.front().atUs;
+    wantedAtUs = *m_startUs + m_ahead.front().atUs;
     return true;
+}
+
+void LogReplay::captureStarted(std::uint64_t busUs) {
+    std::lock_guard lock(m_mutex);
+    if (!m_startUs) m_startUs = busUs;
 }
 
 void LogReplay::pop() {

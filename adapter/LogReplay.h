@@ -5,6 +5,8 @@
 // same little memory and the bus never waits for the file. Lines (or records) that give no frame
 // are counted and reported by the reader, not fatal; a frame earlier than the one before it goes on the bus right after
 // that one. Looping reopens the log and starts the next round a millisecond after the last frame.
+// The log starts when the adapter first starts capturing, so a user sees it from its first frame;
+// later starts find it where it is.
 //
 // Threads: next() and pop() from the bus thread; the report comes on the reader's thread.
 
@@ -16,6 +18,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -43,6 +46,7 @@ public:
     // While the reader is behind, the frame is no frame and wants the bus at kNothingYetUs.
     bool next(BusFrame& frame, std::uint64_t& wantedAtUs) override;
     void pop() override;
+    void captureStarted(std::uint64_t busUs) override;
 
     // Frames read and not yet on the bus.
     [[nodiscard]] std::size_t framesAhead() const;
@@ -65,5 +69,6 @@ private:
     std::deque<Entry> m_ahead;
     bool m_readerDone = false;
     bool m_stop = false;
+    std::optional<std::uint64_t> m_startUs;  // on the bus clock, from the first capture on
     std::thread m_reader;  // last: started when everything else is there
 };

@@ -244,6 +244,7 @@ bool MonitorApp::importLogFile(const QString& path) {
     dataList.flags = CurveWindowRecord::kDataList;
     dataList.name.set("dl");
     contents.windows.push_back(dataList);
+    contents.extensions.anchors = std::move(result.anchors);
     apply(std::move(contents), frames);
     // Not saved yet: Save asks for a name.
     m_document->SetPathName({});
@@ -259,11 +260,13 @@ bool MonitorApp::importLogFile(const QString& path) {
 
 bool MonitorApp::exportLogFile(const QString& path, const ExportLogChoice& choice) {
     const DisplayIndexList* rows = choice.shownRows ? &m_state.filter.displayIndexList : nullptr;
+    LogExportOptions options = choice.options;
+    options.anchors = m_state.capture.anchors.snapshot();
     LogExportResult result;
     {
         ShownProgress progress(m_frame.get());
-        result = ::exportLog(path.toStdString(), choice.options, m_state.store, rows,
-                             std::time(nullptr), &progress);
+        result = ::exportLog(path.toStdString(), options, m_state.store, rows, std::time(nullptr),
+                             &progress);
     }
     if (!result) {
         m_messages.showText(

@@ -446,6 +446,9 @@ void MainFrame::OnSetup(unsigned) {
 void MainFrame::OnDeviceInformation(unsigned) {
     DeviceInformation information(m_device, m_messages);
     information.framesLostCount = m_state.capture.framesLost.load();
+    if (const auto start = m_state.capture.anchors.last()) {
+        information.captureStartUs = start->timeOfDayUs;
+    }
     DeviceInformationDialog dialog(information, this);
     dialog.exec();
 }

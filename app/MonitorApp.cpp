@@ -21,6 +21,8 @@
 #include <QStatusBar>
 #include <QTimer>
 
+#include <utility>
+
 namespace {
 
 const DocumentTemplate& dataListTemplate() {
@@ -153,6 +155,7 @@ void MonitorApp::newDocument() {
     if (m_state.store.count() > 0) {
         m_state.store.clear();
     }
+    m_state.capture.anchors.clear();
     m_state.capture.framesLost = 0;
     createDocument();
     CurveWindowRecord dataList;
@@ -175,6 +178,7 @@ DocumentContents MonitorApp::snapshot() {
     c.conditions = m_state.filter.conditions;
     c.activeWord = m_state.filter.activeWord;
     c.filterMode = static_cast<std::uint32_t>(m_state.filter.mode);
+    c.extensions.anchors = m_state.capture.anchors.snapshot();
     return c;
 }
 
@@ -233,6 +237,8 @@ void MonitorApp::apply(DocumentContents&& c, FrameStore& frames) {
     m_state.store.swap(frames);
     m_state.capture.wrapCount = 0;
     m_state.capture.lastTime = AdapterTime{};
+    // The anchors live beside the store; the document keeps only what it does not read.
+    m_state.capture.anchors.replace(std::exchange(c.extensions.anchors, {}));
     m_state.capture.framesLost = 0;
     m_state.device.baudRate = static_cast<std::int32_t>(c.baudRate);
     m_state.device.workMode = static_cast<std::int32_t>(c.workMode);

@@ -29,6 +29,7 @@ void CDataDoc::OnCapture() {
     }
     const bool started = m_device.runVexa();
     if (started) {
+        m_state.anchors.startRun();
         m_state.capturing.store(1);
     } else {
         m_messages.showMessage(strings::kCannotRunDevice);
@@ -70,6 +71,7 @@ void CDataDoc::OnClearAll() {
     // After clear() has taken the store's write lock no tick can still be counting wraps.
     m_state.wrapCount = 0;
     m_state.lastTime = AdapterTime{};
+    m_state.anchors.clear();
     m_state.framesLost.store(0);
     m_flags.reset(ApplicationFlags::kClearing);
     // The file no longer matches what the document holds.

@@ -51,9 +51,11 @@ int CapturePoll::pollBatch() {
     for (std::size_t i = 0; i < n; ++i) {
         frames[i] = toCapturedFrame(records[i], 0);
     }
+    // The host's clock as the batch is read dates the first frame of a run.
+    const std::int64_t readAtUs = m_timeOfDay();
     try {
-        const std::size_t appended =
-            m_store.appendBatch(frames, n, [this](CapturedFrame* batch, std::size_t size) {
+        const std::size_t appended = m_store.appendBatch(
+            frames, n, [this, readAtUs](CapturedFrame* batch, std::size_t size) {
                 // Stop or Clear All may have come while the batch was being read: it is dropped.
                 if (m_state.capturing.load() == 0 || m_flags.test(ApplicationFlags::kClearing)) {
                     return false;
@@ -66,6 +68,7 @@ int CapturePoll::pollBatch() {
                     m_state.lastTime = t;
                     batch[i].wraps = m_state.wrapCount;
                 }
+                m_state.anchors.frameTaken(m_store.count(), batch[0], readAtUs);
                 return true;
             });
         if (appended > 0 && m_state.pendingChanges.load() == 0) {

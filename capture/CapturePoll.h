@@ -37,6 +37,9 @@ public:
     using Clock = std::function<std::chrono::steady_clock::time_point()>;
     // Tests move time on by hand.
     void setClock(Clock clock) { m_clock = std::move(clock); }
+    // The host's clock that anchors a capture run to the time of day, in microseconds since 1970.
+    using TimeOfDayClock = std::function<std::int64_t()>;
+    void setTimeOfDayClock(TimeOfDayClock clock) { m_timeOfDay = std::move(clock); }
 
     void tick();
 
@@ -54,6 +57,7 @@ private:
     std::function<void()> m_onOutOfMemory;
     std::function<void()> m_onAdapterLost;
     Clock m_clock = [] { return std::chrono::steady_clock::now(); };
+    TimeOfDayClock m_timeOfDay = [] { return hostTimeOfDayUs(); };
     // Consecutive failed reads and when the first of them began (timer thread only).
     int m_failures = 0;
     std::chrono::steady_clock::time_point m_firstFailure;

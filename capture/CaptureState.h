@@ -1,5 +1,7 @@
 #pragma once
 
+#include "capture/TimeAnchors.h"
+
 #include <atomic>
 #include <cstdint>
 
@@ -31,6 +33,8 @@ struct CaptureState {
     std::atomic<std::uint64_t> framesLost{0};
     std::uint32_t wrapCount = 0;
     AdapterTime lastTime;
+    // The time of day of the store's frames; emptied and refilled with the store.
+    TimeAnchorList anchors;
 };
 
 // The program-wide flags word.

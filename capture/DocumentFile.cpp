@@ -245,6 +245,8 @@ FileResult saveDocument(const std::string& path, const DocumentContents& d, cons
     putBuffer(ar, d.manual[1]);
     ar.putU32(static_cast<std::uint32_t>(d.windows.size()));
     for (const CurveWindowRecord& w : d.windows) putWindow(ar, w);
+    const std::vector<std::uint8_t> extensions = encodeExtensionBlock(d.extensions, frameCount);
+    if (!extensions.empty()) ar.putBytes(extensions.data(), extensions.size());
     const bool ok = ar.commit();
     if (progress != nullptr) progress->end();
     return ok ? FileResult{} : failure(ar.error());
@@ -373,6 +375,19 @@ FileResult loadBody(CArchiveReader& ar, const std::string& path, std::uint32_t f
     }
     for (std::uint32_t i = 0; i < windowCount && ar.ok(); ++i) {
         c.windows.push_back(getWindow(ar));
+    }
+    if (ar.ok()) {
+        const ExtensionReadResult extensions = readExtensionBlock(ar, frameCount, c.extensions);
+        if (!extensions.ok) {
+            if (progress != nullptr) progress->end();
+            if (extensions.newer) {
+                return failure("The file " + path +
+                               " holds additions of a newer Korvane that this program cannot "
+                               "read.");
+            }
+            return failure("The file " + path + " is damaged: " + extensions.damage +
+                           ", so it cannot be read.");
+        }
     }
     if (progress != nullptr) progress->end();
     if (!ar.ok()) {

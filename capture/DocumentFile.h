@@ -2,7 +2,8 @@
 
 // The document file (".krv"): a header of 21 fields, then the frames, the filter conditions, the
 // automatic message items, the two manual buffers and the window records, little-endian, in one
-// pass.
+// pass; then, only when the document has something to add, its extension block
+// (DocumentExtensions.h).
 //
 // Reading checks the version and that the counts fit the file before anything is allocated or
 // changed, and fills temporaries; the caller applies them only when the whole file was read.
@@ -11,6 +12,7 @@
 // Thread: the user-interface thread (or a batch run); the store being saved may be appended to by
 // the capture poll meanwhile.
 
+#include "capture/DocumentExtensions.h"
 #include "capture/FrameStore.h"
 #include "curves/CurveRecords.h"
 #include "filters/FilterCondition.h"
@@ -43,6 +45,8 @@ struct DocumentContents {
     std::vector<AutoMessageItem> items;
     std::array<ManualBuffer, 2> manual{};
     std::vector<CurveWindowRecord> windows;
+    // What follows the last window record; nothing in a document that has nothing to add.
+    DocumentExtensions extensions;
 };
 
 inline constexpr std::size_t kHeaderBytes = 82;

@@ -84,6 +84,5 @@ std::int64_t readingValue(const CapturedFrame& frame, std::uint32_t flags, Axis 
 }
 
 std::uint64_t FrameTimeMs(const CapturedFrame& frame) {
-    return frame.wraps * kTimeStampWrapMs + std::uint64_t{frame.minutes} * 60000 +
-           std::uint64_t{frame.seconds} * 1000 + frame.millis;
+    return adapterTimeMs(frame);
 }

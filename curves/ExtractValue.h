@@ -2,6 +2,7 @@
 
 // Values out of frame data, and the time of a frame. Pure functions of one record.
 
+#include "capture/AdapterClock.h"
 #include "capture/CapturedFrame.h"
 #include "curves/CurveFlags.h"
 
@@ -54,8 +55,8 @@ private:
     bool m_halved = false;
 };
 
-// The adapter's time stamp counts 22 bits of milliseconds, so each counted wrap is this long.
-inline constexpr std::uint64_t kTimeStampWrapMs = 4'194'304;
+// Each counted wrap of the adapter's clock is this long (see AdapterClock.h).
+inline constexpr std::uint64_t kTimeStampWrapMs = kAdapterClockRoundMs;
 
 // Milliseconds since the start of the capture. 64 bits: 32 would run out after 49.7 days.
 [[nodiscard]] std::uint64_t FrameTimeMs(const CapturedFrame& frame);

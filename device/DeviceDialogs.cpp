@@ -75,11 +75,15 @@ DeviceInformationDialog::DeviceInformationDialog(DeviceInformation& information,
       m_status(new QLineEdit),
       m_baudRate(new QLineEdit),
       m_firmware(new QLineEdit),
-      m_framesLost(new QLineEdit) {
+      m_framesLost(new QLineEdit),
+      m_captureStarted(new QLineEdit) {
     setWindowTitle(QString::fromStdString(uiText("Device Information")));
     information.open();
-    for (QLineEdit* e : {m_status, m_baudRate, m_firmware, m_framesLost}) e->setReadOnly(true);
+    for (QLineEdit* e : {m_status, m_baudRate, m_firmware, m_framesLost, m_captureStarted}) {
+        e->setReadOnly(true);
+    }
     m_framesLost->setText(QString::fromStdString(information.framesLost));
+    m_captureStarted->setText(QString::fromStdString(information.captureStarted));
     m_status->setText(QString::fromStdString(uiText(information.status.c_str())));
     m_baudRate->setText(QString::fromStdString(information.baudRate));
     m_firmware->setText(QString::fromStdString(information.firmware));
@@ -89,6 +93,7 @@ DeviceInformationDialog::DeviceInformationDialog(DeviceInformation& information,
     form->addRow(QString::fromStdString(uiText("Baud Rate(Kbps):")), m_baudRate);
     form->addRow(QString::fromStdString(uiText("Firmware:")), m_firmware);
     form->addRow(QString::fromStdString(uiText("Lost frames:")), m_framesLost);
+    form->addRow(QString::fromStdString(uiText("Capture started:")), m_captureStarted);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(group);
     layout->addWidget(okCancel(this, false));
@@ -105,4 +110,7 @@ QString DeviceInformationDialog::firmware() const {
 }
 QString DeviceInformationDialog::framesLost() const {
     return m_framesLost->text();
+}
+QString DeviceInformationDialog::captureStarted() const {
+    return m_captureStarted->text();
 }

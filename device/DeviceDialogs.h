@@ -39,10 +39,12 @@ public:
     [[nodiscard]] QString baudRate() const;
     [[nodiscard]] QString firmware() const;
     [[nodiscard]] QString framesLost() const;
+    [[nodiscard]] QString captureStarted() const;
 
 private:
     QLineEdit* m_status;
     QLineEdit* m_baudRate;
     QLineEdit* m_firmware;
     QLineEdit* m_framesLost;
+    QLineEdit* m_captureStarted;
 };

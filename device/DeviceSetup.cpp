@@ -81,6 +81,8 @@ bool DeviceSetup::ok() {
     if (sent) {
         m_state.deviceReady = 1;
         m_state.downloaded = 0;  // after a set-up the cyclic set must be downloaded again
+        // A set-up may follow a re-powered adapter, whose clock started again.
+        m_state.anchors.startRun();
     } else {
         m_messages.showMessage(strings::kFailToSetupDevice, MessageIcon::kStop,
                                strings::kSetupInformationCaption);
@@ -101,6 +103,7 @@ void DeviceInformation::open() {
     baudRate.clear();
     firmware.clear();
     framesLost = std::to_string(framesLostCount);
+    captureStarted = captureStartUs ? formatTimeOfDay(*captureStartUs, false) : std::string();
     if (!m_device.getVexaInfo(info)) {
         m_messages.showMessage(strings::kCommunicationError);
         return;

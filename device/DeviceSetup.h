@@ -10,6 +10,7 @@
 #include "capture/VexaDevice.h"
 #include "device/DeviceSettings.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,10 @@ public:
     // The program's own count of frames the adapter dropped, shown whatever the adapter answers.
     std::uint64_t framesLostCount = 0;
     std::string framesLost;
+    // When the document's last capture run started (its newest time anchor), shown in local time
+    // whatever the adapter answers; empty when the document has no time of day.
+    std::optional<std::int64_t> captureStartUs;
+    std::string captureStarted;
 
 private:
     VexaDevice& m_device;

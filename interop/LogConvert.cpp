@@ -74,6 +74,7 @@ ConvertResult convertFile(const std::string& in, const std::string& out, std::ti
         }
         result.warning = imported.read.summary();
         addLine(result.warning, movedOnText(imported));
+        contents.extensions.anchors = imported.anchors;
     }
     if (to == FileKind::kDocument) {
         if (from != FileKind::kDocument) {
@@ -91,6 +92,7 @@ ConvertResult convertFile(const std::string& in, const std::string& out, std::ti
     }
     LogExportOptions options;
     (void)logFormatOf(to, options.format);
+    options.anchors = contents.extensions.anchors;
     const LogExportResult written = exportLog(out, options, store, nullptr, when, nullptr);
     if (!written) return failure("cannot write " + out + ": " + written.error);
     result.frames = written.frames;

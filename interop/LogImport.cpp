@@ -1,5 +1,6 @@
 #include "interop/LogImport.h"
 
+#include "interop/LogAnchors.h"
 #include "interop/LogReader.h"
 #include "interop/LogTime.h"
 #include "interop/LogWriter.h"
@@ -33,14 +34,15 @@ LogImportResult importLog(const std::string& path, LogFormat format, FrameStore&
     std::size_t n = 0;
     LogFrame frame;
     bool placing = false;
-    LogTimeline timeline(0);
+    AnchoredTimeline timeline(0, std::nullopt);
     try {
         while (reader->next(frame)) {
             if (!placing) {
-                timeline = LogTimeline(reader->clockZeroUs());
+                timeline = AnchoredTimeline(reader->clockZeroUs(), reader->timeOfDayAtZeroUs());
                 placing = true;
             }
-            batch[n++] = timeline.place(frame);
+            const auto position = static_cast<std::uint32_t>(frames.count() + n);
+            batch[n++] = timeline.place(frame, position);
             if (timeline.movedOn() != result.movedOn) {
                 if (result.movedOn == 0) result.firstMovedOnLine = reader->result().lines;
                 result.movedOn = timeline.movedOn();
@@ -64,6 +66,8 @@ LogImportResult importLog(const std::string& path, LogFormat format, FrameStore&
         result.detail = result.read.error;
     } else if (result.read.frames == 0) {
         result.status = LogImportResult::kNoFrames;
+    } else {
+        result.anchors = timeline.takeAnchors();
     }
     return result;
 }
@@ -75,8 +79,15 @@ LogExportResult exportLog(const std::string& path, const LogExportOptions& optio
     if (!validInterfaceName(options.interfaceName)) {
         return {false, "the interface name " + options.interfaceName + " cannot be written", 0, 0};
     }
+    ExportClock clock(options.anchors, options.format);
+    const auto [date, millis] = clock.headerDate(when);
     const std::unique_ptr<LogWriter> writer =
-        makeLogWriter(options.format, path, options.interfaceName, when);
+        makeLogWriter(options.format, path, options.interfaceName, date, millis);
+    const auto logFrame = [&clock](std::uint32_t position, const CapturedFrame& f) {
+        LogFrame l = toLogFrame(f);
+        l.timeUs = clock.timeUs(position, f);
+        return l;
+    };
     if (!writer->ok()) return {false, writer->error(), 0, 0};
     const std::uint32_t count = store.count();
     const std::uint64_t total = rows != nullptr ? rows->size() : count;
@@ -89,7 +100,7 @@ LogExportResult exportLog(const std::string& path, const LogExportOptions& optio
             if (position < count) {
                 const CapturedFrame& f = store.at(position);
                 if (writable(f)) {
-                    writer->write(toLogFrame(f));
+                    writer->write(logFrame(position, f));
                     ++result.frames;
                 } else {
                     ++result.unwritable;
@@ -101,7 +112,7 @@ LogExportResult exportLog(const std::string& path, const LogExportOptions& optio
         store.visit(0, count, [&](const CapturedFrame* frames, std::size_t n, std::size_t first) {
             for (std::size_t i = 0; i < n; ++i) {
                 if (writable(frames[i])) {
-                    writer->write(toLogFrame(frames[i]));
+                    writer->write(logFrame(static_cast<std::uint32_t>(first + i), frames[i]));
                     ++result.frames;
                 } else {
                     ++result.unwritable;

@@ -6,11 +6,13 @@
 
 #include "capture/DocumentFile.h"
 #include "capture/FrameStore.h"
+#include "capture/TimeAnchors.h"
 #include "filters/FilterState.h"
 #include "interop/LogFrame.h"
 
 #include <ctime>
 #include <string>
+#include <vector>
 
 struct LogImportResult {
     enum Status { kOk, kCannotOpen, kReadFailed, kNoFrames, kOutOfMemory };
@@ -21,6 +23,8 @@ struct LogImportResult {
     // frame on a wall clock): each took the time of the frame before it.
     std::uint64_t movedOn = 0;
     std::uint64_t firstMovedOnLine = 0;  // the first one's line, 1-based
+    // The times of day the log tells, for the new document; none when it tells none.
+    std::vector<TimeAnchor> anchors;
     [[nodiscard]] bool ok() const { return status == kOk; }
 };
 
@@ -33,6 +37,8 @@ struct LogImportResult {
 struct LogExportOptions {
     LogFormat format = LogFormat::kCandump;
     std::string interfaceName = "can0";
+    // The time anchors of the store's frames; without them the log keeps the capture's clock.
+    std::vector<TimeAnchor> anchors;
 };
 
 struct LogExportResult {
@@ -44,7 +50,7 @@ struct LogExportResult {
 };
 
 // Writes the frames of the rows (store positions), or with `rows` null every frame of the store.
-// The ASC header is dated `when`.
+// The ASC header is dated `when`, or with anchors the first anchor's moment.
 [[nodiscard]] LogExportResult exportLog(const std::string& path, const LogExportOptions& options,
                                         const FrameStore& store, const DisplayIndexList* rows,
                                         std::time_t when, Progress* progress);

@@ -1,5 +1,6 @@
 #include "interop/LogReader.h"
 
+#include "interop/AscDate.h"
 #include "interop/BlfReader.h"
 #include "interop/PcapReader.h"
 
@@ -187,6 +188,7 @@ std::unique_ptr<LogReader> makeLogReader(LogFormat format) {
 
 void CandumpReader::firstFrame(const LogFrame& frame) {
     m_clockZeroUs = frame.timeUs >= kWallClockFromUs ? frame.timeUs : 0;
+    if (m_clockZeroUs != 0) m_timeOfDayAtZeroUs = static_cast<std::int64_t>(m_clockZeroUs);
 }
 
 LineLogReader::Parse CandumpReader::parseLine(std::string_view line, LogFrame& f,
@@ -275,6 +277,10 @@ LineLogReader::Parse CandumpReader::parseLine(std::string_view line, LogFrame& f
 
 // ---- ASC ----------------------------------------------------------------------------------
 
+void AscReader::firstFrame(const LogFrame&) {
+    m_timeOfDayAtZeroUs = m_dateUs;
+}
+
 LineLogReader::Parse AscReader::parseLine(std::string_view line, LogFrame& f, SkipReason& reason,
                                           const char*& detail) {
     const auto malformed = [&](const char* why) {
@@ -294,6 +300,14 @@ LineLogReader::Parse AscReader::parseLine(std::string_view line, LogFrame& f, Sk
                 if (equalsNoCase(w, "relative")) m_relative = true;
             }
             return Parse::kNothing;
+        }
+        if (equalsNoCase(first, "date") || equalsNoCase(first, "begin")) {
+            const bool triggerBlock = isAscTriggerBlockLine(line);
+            if (const auto date = ascHeaderDateUs(line);
+                date && (triggerBlock || !m_dateOfTriggerBlock)) {
+                m_dateUs = date;
+                m_dateOfTriggerBlock = triggerBlock;
+            }
         }
         for (const char* header : {"date", "internal", "no", "begin", "end"}) {
             if (equalsNoCase(first, header)) return Parse::kNothing;

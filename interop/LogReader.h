@@ -12,6 +12,7 @@
 #include "interop/LogFrame.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -37,9 +38,16 @@ public:
     // their first frame, ASC logs and candump logs on a capture's own clock from their zero.
     // Known once the first frame has been read.
     [[nodiscard]] std::uint64_t clockZeroUs() const { return m_clockZeroUs; }
+    // The time of day (microseconds since 1970 UTC) at the log's clock zero, when the log tells
+    // it: a candump log on a wall clock, an ASC log with a date that reads. Known once the first
+    // frame has been read.
+    [[nodiscard]] std::optional<std::int64_t> timeOfDayAtZeroUs() const {
+        return m_timeOfDayAtZeroUs;
+    }
 
 protected:
     std::uint64_t m_clockZeroUs = 0;
+    std::optional<std::int64_t> m_timeOfDayAtZeroUs;
     LogReadResult m_result;
 };
 
@@ -86,7 +94,11 @@ protected:
     Parse parseLine(std::string_view line, LogFrame& frame, SkipReason& reason,
                     const char*& detail) override;
 
+    void firstFrame(const LogFrame& frame) override;
+
 private:
+    std::optional<std::int64_t> m_dateUs;  // of the header; a trigger block's date wins
+    bool m_dateOfTriggerBlock = false;
     bool m_decimal = false;
     bool m_relative = false;
     bool m_timeOverflow = false;  // relative times summed past kMaxTimeUs: later ones are too

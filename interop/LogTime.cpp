@@ -3,20 +3,11 @@
 #include <cstring>
 
 std::uint64_t captureTimeUs(const CapturedFrame& f) {
-    const std::uint64_t ms = std::uint64_t{f.wraps} * kAdapterWrapMs +
-                             std::uint64_t{f.minutes} * 60'000 + std::uint64_t{f.seconds} * 1000 +
-                             f.millis;
-    return ms * 1000 + (f.micros > 999 ? 999 : f.micros);
+    return adapterTimeUs(f);
 }
 
 void setCaptureTime(CapturedFrame& f, std::uint64_t us) {
-    const std::uint64_t ms = us / 1000;
-    const std::uint64_t inRound = ms % kAdapterWrapMs;
-    f.wraps = static_cast<std::uint32_t>(ms / kAdapterWrapMs);
-    f.minutes = static_cast<std::uint32_t>(inRound / 60'000);
-    f.seconds = static_cast<std::uint32_t>(inRound / 1000 % 60);
-    f.millis = static_cast<std::uint32_t>(inRound % 1000);
-    f.micros = static_cast<std::uint32_t>(us % 1000);
+    setAdapterTimeUs(f, us);
 }
 
 LogFrame toLogFrame(const CapturedFrame& f) {

@@ -3,12 +3,13 @@
 // A log's time on the capture's clock: the adapter's time fields (minutes, seconds, millis,
 // micros) and the wrap count of its 22-bit millisecond counter.
 
+#include "capture/AdapterClock.h"
 #include "capture/CapturedFrame.h"
 #include "interop/LogFrame.h"
 
 #include <cstdint>
 
-inline constexpr std::uint64_t kAdapterWrapMs = 4'194'304;  // the 22-bit counter's round
+inline constexpr std::uint64_t kAdapterWrapMs = kAdapterClockRoundMs;  // the clock's round
 
 // Microseconds since the capture started. Micros beyond 999 (the adapter counts to 1023) stay
 // within their millisecond so that times keep their order.

@@ -1,5 +1,6 @@
 #include "interop/LogWriter.h"
 
+#include "interop/AscDate.h"
 #include "interop/BlfWriter.h"
 #include "interop/PcapWriter.h"
 
@@ -124,21 +125,10 @@ int formatAscLine(char* out, const LogFrame& f, unsigned channel) {
     return l.length();
 }
 
-std::string ascHeader(std::time_t when) {
-    // Written in English whatever the locale: readers parse these words.
-    static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-    static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    std::tm t{};
-    localtime_r(&when, &t);
-    const int hour12 = t.tm_hour % 12 == 0 ? 12 : t.tm_hour % 12;
-    char date[96];
-    std::snprintf(date, sizeof date, "%s %s %02d %02d:%02d:%02d.000 %s %d", kDays[t.tm_wday % 7],
-                  kMonths[t.tm_mon % 12], t.tm_mday, hour12, t.tm_min, t.tm_sec,
-                  t.tm_hour < 12 ? "am" : "pm", t.tm_year + 1900);
-    return std::string("date ") + date +
-           "\nbase hex  timestamps absolute\nno internal events logged\n" + "Begin Triggerblock " +
-           date + "\n";
+std::string ascHeader(std::time_t when, int millis) {
+    const std::string date = formatAscDate(std::int64_t{when} * 1'000'000 + millis * 1000);
+    return "date " + date + "\nbase hex  timestamps absolute\nno internal events logged\n" +
+           "Begin Triggerblock " + date + "\n";
 }
 
 LineLogWriter::LineLogWriter(const std::string& path, std::string interfaceName)
@@ -153,9 +143,10 @@ int CandumpWriter::format(char* out, const LogFrame& frame) {
     return formatCandumpLine(out, frame, m_interface);
 }
 
-AscWriter::AscWriter(const std::string& path, std::string interfaceName, std::time_t when)
+AscWriter::AscWriter(const std::string& path, std::string interfaceName, std::time_t when,
+                     int millis)
     : LineLogWriter(path, std::move(interfaceName)), m_channel(ascChannel(m_interface)) {
-    put(ascHeader(when));
+    put(ascHeader(when, millis));
 }
 
 int AscWriter::format(char* out, const LogFrame& frame) {
@@ -167,10 +158,11 @@ void AscWriter::finish() {
 }
 
 std::unique_ptr<LogWriter> makeLogWriter(LogFormat format, const std::string& path,
-                                         const std::string& interfaceName, std::time_t when) {
+                                         const std::string& interfaceName, std::time_t when,
+                                         int millis) {
     switch (format) {
         case LogFormat::kAsc:
-            return std::make_unique<AscWriter>(path, interfaceName, when);
+            return std::make_unique<AscWriter>(path, interfaceName, when, millis);
         case LogFormat::kBlf:
             return std::make_unique<BlfWriter>(path, interfaceName, when);
         case LogFormat::kPcap:

@@ -63,8 +63,9 @@ protected:
 
 class AscWriter final : public LineLogWriter {
 public:
-    // `when` dates the header; the channel follows the interface name ("canN" is channel N+1).
-    AscWriter(const std::string& path, std::string interfaceName, std::time_t when);
+    // `when` and `millis` date the header; the channel follows the interface name ("canN" is
+    // channel N+1).
+    AscWriter(const std::string& path, std::string interfaceName, std::time_t when, int millis = 0);
 
 protected:
     int format(char* out, const LogFrame& frame) override;
@@ -77,13 +78,14 @@ private:
 // A writer of the format; `when` dates the ASC header and the BLF measurement's start.
 [[nodiscard]] std::unique_ptr<LogWriter> makeLogWriter(LogFormat format, const std::string& path,
                                                        const std::string& interfaceName,
-                                                       std::time_t when);
+                                                       std::time_t when, int millis = 0);
 
 // One line of each format with its line end, in `out` (kMaxLine bytes); returns its length.
 int formatCandumpLine(char* out, const LogFrame& frame, std::string_view interfaceName);
 int formatAscLine(char* out, const LogFrame& frame, unsigned channel);
-// The ASC header dated `when` (local time), and the channel an interface name stands for.
-[[nodiscard]] std::string ascHeader(std::time_t when);
+// The ASC header dated `when` and `millis` (local time), and the channel an interface name stands
+// for.
+[[nodiscard]] std::string ascHeader(std::time_t when, int millis = 0);
 [[nodiscard]] unsigned ascChannel(std::string_view interfaceName);
 // An interface name a candump log can carry: 1 to 15 characters of letters, digits, '_', '-', '.'.
 [[nodiscard]] bool validInterfaceName(std::string_view name);

@@ -192,3 +192,17 @@ std::string dataListCellText(const FilterState& filter, const FrameStore& store,
     }
     return dataListCell(store.at(position), row, column, reading);
 }
+
+std::string dataListTimeOfDay(const FilterState& filter, const FrameStore& store,
+                              const ApplicationFlags& flags, const TimeAnchorList& anchors,
+                              std::uint32_t row) {
+    if (flags.test(ApplicationFlags::kClearing) || !filter.displayIndexList.contains(row)) {
+        return {};
+    }
+    const std::uint32_t position = filter.displayIndexList.at(row);
+    if (position >= store.count()) {
+        return {};
+    }
+    const std::optional<std::int64_t> us = anchors.timeOfDayUs(position, store.at(position));
+    return us ? formatTimeOfDay(*us) : std::string();
+}

@@ -33,3 +33,10 @@ struct DataListColumn {
 [[nodiscard]] std::string dataListCellText(const FilterState& filter, const FrameStore& store,
                                            const ApplicationFlags& flags, std::uint32_t row,
                                            int column, ProtocolReading reading);
+
+// The tool tip of a row's time cell: the frame's time of day in local time, or nothing when the
+// document has no time of day (an older file) or the row is gone.
+// Thread: the user-interface thread.
+[[nodiscard]] std::string dataListTimeOfDay(const FilterState& filter, const FrameStore& store,
+                                            const ApplicationFlags& flags,
+                                            const TimeAnchorList& anchors, std::uint32_t row);

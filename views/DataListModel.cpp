@@ -64,6 +64,12 @@ int DataListModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant DataListModel::data(const QModelIndex& index, int role) const {
+    if (role == Qt::ToolTipRole && index.isValid() && index.column() == kTimeColumn) {
+        const std::string day =
+            dataListTimeOfDay(m_state.filter, m_state.store, m_state.flags, m_state.capture.anchors,
+                              static_cast<std::uint32_t>(index.row()));
+        return day.empty() ? QVariant() : QVariant(QString::fromStdString(day));
+    }
     if (role != Qt::DisplayRole || !index.isValid()) {
         return {};
     }

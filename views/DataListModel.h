@@ -26,6 +26,9 @@ public:
     // Drops every row shown and takes the display list's (a filter rebuilt over the same store).
     void resetRows();
 
+    // The time column of every reading; its tool tip is the row's time of day.
+    static constexpr int kTimeColumn = 1;
+
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;

@@ -2,10 +2,12 @@
 
 #include <QAbstractItemModel>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QToolTip>
 
 VirtualTableView::VirtualTableView(QWidget* parent)
     : QAbstractScrollArea(parent), m_header(new QHeaderView(Qt::Horizontal, this)) {
@@ -151,6 +153,29 @@ void VirtualTableView::paintEvent(QPaintEvent*) {
             p.drawLine(x, 0, x, bottom);
         }
     }
+}
+
+QModelIndex VirtualTableView::indexAt(QPoint point) const {
+    if (m_model == nullptr || point.y() < 0) return {};
+    const int row = firstVisibleRow() + point.y() / m_rowHeight;
+    const int column = m_header->logicalIndexAt(point.x());
+    if (row >= rowCount() || column < 0) return {};
+    return m_model->index(row, column);
+}
+
+bool VirtualTableView::viewportEvent(QEvent* event) {
+    if (event->type() != QEvent::ToolTip) return QAbstractScrollArea::viewportEvent(event);
+    auto* help = static_cast<QHelpEvent*>(event);
+    const QModelIndex index = indexAt(help->pos());
+    const QString text =
+        index.isValid() ? m_model->data(index, Qt::ToolTipRole).toString() : QString();
+    if (text.isEmpty()) {
+        QToolTip::hideText();
+        event->ignore();
+    } else {
+        QToolTip::showText(help->globalPos(), text, viewport());
+    }
+    return true;
 }
 
 void VirtualTableView::mousePressEvent(QMouseEvent* event) {

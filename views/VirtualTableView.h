@@ -7,6 +7,7 @@
 // Thread: the user-interface thread.
 
 #include <QAbstractScrollArea>
+#include <QModelIndex>
 
 #include <functional>
 #include <utility>
@@ -31,8 +32,12 @@ public:
     void scrollToRow(int row);
     void scrollToBottom();
     void setGridLines(bool on);
+    // The cell under a point of the viewport; invalid where there is none.
+    [[nodiscard]] QModelIndex indexAt(QPoint point) const;
 
 protected:
+    // Tool tips come from the model's ToolTipRole of the cell under the mouse.
+    bool viewportEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;

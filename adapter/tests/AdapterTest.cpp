@@ -1,6 +1,7 @@
 #include "adapter/EmulatedAdapter.h"
 #include "adapter/FullLoadGenerator.h"
 #include "adapter/LogReplay.h"
+#include "capture/AdapterClock.h"
 #include "interop/LogWriter.h"
 
 #include <gtest/gtest.h>
@@ -45,18 +46,21 @@ TEST(FrameBits, StuffingAndTheFrameLayout) {
 
 namespace {
 
-// A replay of `text` through a fresh reader of `Reader` for each round.
+// A replay of `text` through a fresh reader of `Reader` for each round, started as the adapter
+// starts it when capturing first starts (at 0 on the bus clock) unless `started` is false.
 template <class Reader>
-std::unique_ptr<LogReplay> replayOf(std::string text, bool loop,
-                                    LogReplay::Report report = nullptr) {
+std::unique_ptr<LogReplay> replayOf(std::string text, bool loop, LogReplay::Report report = nullptr,
+                                    bool started = true) {
     auto bytes = std::make_shared<std::string>(std::move(text));
-    return std::make_unique<LogReplay>(
+    auto replay = std::make_unique<LogReplay>(
         [bytes](std::string&) -> std::unique_ptr<LogReader> {
             auto reader = std::make_unique<Reader>();
             reader->openMemory(*bytes);
             return reader;
         },
         loop, std::move(report));
+    if (started) replay->captureStarted(0);
+    return replay;
 }
 
 // The replay's next frame, once its reader has one; false at its end.
@@ -183,6 +187,7 @@ TEST(Replay, BlfAndPcapLogsAreTakenByTheirExtension) {
         std::string error;
         auto replay = LogReplay::openFile(path, false, nullptr, error);
         ASSERT_TRUE(replay) << error;
+        replay->captureStarted(0);
         BusFrame f;
         std::uint64_t first = 0, at = 0;
         ASSERT_TRUE(nextFrame(*replay, f, first)) << name;
@@ -204,6 +209,27 @@ TEST(Replay, BlfAndPcapLogsAreTakenByTheirExtension) {
     EXPECT_FALSE(LogReplay::openFile(text, false, nullptr, error));
     EXPECT_EQ(error, "not a BLF log: it does not begin with \"LOGG\"");
     std::system((std::string("rm -rf ") + dir).c_str());
+}
+
+TEST(Replay, TheLogWaitsForTheFirstCaptureAndLaterOnesFindItWhereItIs) {
+    auto replay = replayOf<CandumpReader>(
+        "(1700000000.000000) can0 101#01\n(1700000000.250000) can0 102#02\n", false, nullptr,
+        false);
+    for (int i = 0; i < 2000 && replay->framesAhead() < 2; ++i) std::this_thread::sleep_for(1ms);
+    ASSERT_EQ(replay->framesAhead(), 2u);
+    BusFrame f;
+    std::uint64_t at = 0;
+    ASSERT_TRUE(replay->next(f, at));
+    EXPECT_EQ(at, BusSource::kNothingYetUs) << "read, but not on the bus before a capture";
+    replay->captureStarted(7'000'000);
+    ASSERT_TRUE(nextFrame(*replay, f, at));
+    EXPECT_EQ(f.identifier, 0x101u);
+    EXPECT_EQ(at, 7'000'000u);
+    replay->pop();
+    replay->captureStarted(9'000'000);  // Stop and Capture again: the log goes on at its pace
+    ASSERT_TRUE(nextFrame(*replay, f, at));
+    EXPECT_EQ(f.identifier, 0x102u);
+    EXPECT_EQ(at, 7'250'000u);
 }
 
 TEST(Replay, OnlyRegularFilesAreReplayed) {
@@ -298,6 +324,9 @@ TEST(EmulatedAdapter, AnswersCommandsAndReportsItsSettings) {
     EXPECT_EQ(ep.command({0x04})[2], 2);
     EXPECT_EQ(ep.command({0x7E})[1], 0x00);  // unknown command
 }
+
+// The program counts a wrap of the adapter's clock as the round the adapter really runs.
+static_assert(EmulatedAdapter::kClockWrapMs == kAdapterClockRoundMs);
 
 TEST(EmulatedAdapter, DeliversCapturedFramesAsRecords) {
     BusFrame f;
@@ -414,6 +443,26 @@ TEST(EmulatedAdapter, ANewCaptureStartsFromAnEmptyReceiveBuffer) {
     const auto commandMs =
         std::chrono::duration_cast<std::chrono::milliseconds>(command - afterPowerOn).count();
     EXPECT_GE(static_cast<long long>(frameMs) + 2, commandMs);
+}
+
+TEST(EmulatedAdapter, AReplayedLogIsCapturedFromItsFirstFrameHoweverLongAfterPowerOn) {
+    auto replay = replayOf<CandumpReader>(
+        "(1700000000.000000) can0 101#01\n(1700000000.001000) can0 102#02\n", false, nullptr,
+        false);
+    EmulatedAdapter adapter(std::move(replay), {});
+    Endpoints ep(adapter);
+    ep.command({0x01, 0x05, 0, 0, 0, 0x01, 0xF4, 1});
+    std::this_thread::sleep_for(100ms);  // the bus runs; nobody captures yet
+    ep.command({0x03, 0x01, 0x01});
+    std::vector<std::uint32_t> ids;
+    for (int i = 0; i < 500 && ids.size() < 2; ++i) {
+        const std::vector<std::uint8_t> read = ep.dataRead();
+        for (std::size_t r = 0; r + 19 <= read.size(); r += r % 64 == 38 ? 26 : 19) {
+            if (read[r + 2] != 0xFF) ids.push_back(std::uint32_t{read[r + 6]} << 8 | read[r + 7]);
+        }
+        std::this_thread::sleep_for(1ms);
+    }
+    EXPECT_EQ(ids, (std::vector<std::uint32_t>{0x101, 0x102}));
 }
 
 namespace {

@@ -9,7 +9,11 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
+#include <QHeaderView>
+#include <QHelpEvent>
 #include <QRadioButton>
+#include <QToolTip>
 
 #include <cstdio>
 #include <filesystem>
@@ -190,6 +194,38 @@ TEST_F(LogImportGuiTest, ExportWritesTheShownRowsOrAllFramesInEitherFormat) {
               std::string::npos);
     EXPECT_FALSE(m_app.exportLogFile(path("no/such/folder.log"), choice));
     EXPECT_EQ(m_messages.shown().back().icon, MessageIcon::kStop);
+}
+
+TEST_F(LogImportGuiTest, ALogsTimeOfDayGoesThroughTheDocumentToTheToolTipAndTheExport) {
+    const std::string log = "(1700000000.000000) can0 123#1122\n(1700000000.500001) can0 124#\n";
+    ASSERT_TRUE(m_app.importLogFile(write("day.log", log)));
+    MainFrame& frame = m_app.mainFrame();
+    frame.show();
+    frame.dataList()->onTimer();
+    DataListModel& model = frame.dataList()->model();
+    ASSERT_EQ(model.rowCount(), 2);
+    const QString day = QString::fromStdString(formatTimeOfDay(1'700'000'000'500'001));
+    EXPECT_EQ(model.data(model.index(1, DataListModel::kTimeColumn), Qt::ToolTipRole), day);
+    EXPECT_FALSE(model.data(model.index(1, 0), Qt::ToolTipRole).isValid());
+    // The list shows it under the mouse.
+    VirtualTableView& list = frame.dataList()->list();
+    const QPoint at(list.header()->sectionViewportPosition(1) + 4, list.rowHeight() + 2);
+    QHelpEvent help(QEvent::ToolTip, at, list.viewport()->mapToGlobal(at));
+    QApplication::sendEvent(list.viewport(), &help);
+    EXPECT_EQ(QToolTip::text(), day);
+    QToolTip::hideText();
+
+    // Saved and opened again, the document still knows the time of day.
+    ASSERT_TRUE(m_app.saveDocument(path("day.krv")));
+    m_app.state().capture.anchors.clear();
+    EXPECT_FALSE(model.data(model.index(1, 1), Qt::ToolTipRole).isValid());
+    ASSERT_TRUE(m_app.openDocument(path("day.krv")));
+    frame.dataList()->onTimer();
+    EXPECT_EQ(model.data(model.index(1, 1), Qt::ToolTipRole), day);
+    ExportLogChoice choice;
+    choice.shownRows = false;
+    ASSERT_TRUE(m_app.exportLogFile(path("day-out.log"), choice));
+    EXPECT_EQ(read("day-out.log"), log);
 }
 
 TEST(ExportLogChoice, TheInterfaceNameIsCheckedBeforeAnythingIsWritten) {

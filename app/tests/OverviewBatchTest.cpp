@@ -80,7 +80,7 @@ TEST_F(OverviewBatch, WritesOneRowPerIdentifierOfTheDocument) {
     EXPECT_EQ(readFile(out),
               "identifier,format,count,first_ms,last_ms,mean_period_ms,min_period_ms,"
               "max_period_ms,last_length,last_data\n"
-              "80,standard,4,0,4194309,1398103.000,100,4194109,0,\n"
+              "80,standard,4,0,4177925,1392641.667,100,4177725,0,\n"
               "181,standard,3,10,230,110.000,100,120,3,10 02 FF\n"
               "181,extended,1,15,15,,,,1,AB\n"
               "601,standard,1,150,150,,,,4,\n"

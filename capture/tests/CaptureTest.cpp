@@ -1,3 +1,4 @@
+#include "capture/AdapterClock.h"
 #include "capture/CDataDoc.h"
 #include "capture/CapturePoll.h"
 #include "resources/StringTable.h"
@@ -145,6 +146,40 @@ TEST_F(CapturePollTest, CountsAWrapWhenTheTimeStampStartsAgain) {
     EXPECT_EQ(m_state.wrapCount, 1u);
     EXPECT_EQ(m_state.pendingChanges.load(), 1u);
     EXPECT_EQ(m_store.at(1).data[1], 0x22);
+}
+
+TEST_F(CapturePollTest, TheAdaptersLastMillisecondAndItsNextRoundAreOneMillisecondApart) {
+    // The adapter's clock goes round at 0x3FC000 ms (69-37-920): a count with a high byte of 0xFF
+    // would read as an empty record.
+    m_device.queue({at(69, 37, 919, 500), at(0, 0, 0, 500)});
+    m_poll.tick();
+    ASSERT_EQ(m_store.count(), 2u);
+    EXPECT_EQ(m_store.at(1).wraps, 1u);
+    EXPECT_EQ(adapterTimeUs(m_store.at(1)) - adapterTimeUs(m_store.at(0)), 1000u);
+    EXPECT_EQ(adapterTimeMs(m_store.at(1)), 4'177'920u);
+}
+
+TEST_F(CapturePollTest, EachRunIsAnchoredToTheHostsClockAsItsFirstFrameIsRead) {
+    constexpr std::int64_t kDay = 1'700'000'000'000'000;
+    std::int64_t now = kDay;
+    m_poll.setTimeOfDayClock([&] { return now; });
+    m_device.queue({at(0, 5, 250, 500), at(0, 5, 251)});
+    m_poll.tick();
+    now += 9'000;
+    m_device.queue({at(0, 5, 260)});
+    m_poll.tick();
+    // The adapter was powered again: its clock starts over, which the poll counts as a wrap.
+    m_state.anchors.startRun();
+    now = kDay + 90'000'000;
+    m_device.queue({at(0, 0, 12), at(0, 1, 12)});
+    m_poll.tick();
+    ASSERT_EQ(m_store.count(), 5u);
+    EXPECT_EQ(m_store.at(3).wraps, 1u);
+    const std::vector<TimeAnchor> expected = {{0, kDay, 5'250'500, 0},
+                                              {3, kDay + 90'000'000, 12'000, 1}};
+    EXPECT_EQ(m_state.anchors.snapshot(), expected);
+    EXPECT_EQ(m_state.anchors.timeOfDayUs(2, m_store.at(2)), kDay + 9'500);
+    EXPECT_EQ(m_state.anchors.timeOfDayUs(4, m_store.at(4)), kDay + 91'000'000);
 }
 
 TEST_F(CapturePollTest, FallingMicrosWithinOneMillisecondAreNoWrap) {
@@ -298,6 +333,7 @@ TEST_F(DataDocTest, ClearAllWhileCapturingIsRefused) {
     m_device.queue({at(69, 54, 303), at(0, 0, 5)});
     waitFor([&] { return m_store.count() == 2; });
     ASSERT_EQ(m_store.count(), 2u);
+    ASSERT_EQ(m_state.anchors.snapshot().size(), 1u);  // Capture began a run
     int cleared = 0;
     doc.addClearListener([&] {
         EXPECT_TRUE(m_flags.test(ApplicationFlags::kClearing));
@@ -316,6 +352,7 @@ TEST_F(DataDocTest, ClearAllWhileCapturingIsRefused) {
     EXPECT_EQ(cleared, 1);
     EXPECT_FALSE(m_flags.test(ApplicationFlags::kClearing));
     EXPECT_EQ(m_state.wrapCount, 0u);
+    EXPECT_FALSE(m_state.anchors.last().has_value());  // the time of day goes with the frames
 
     // The next frame starts the time line afresh.
     doc.OnCapture();

@@ -68,7 +68,7 @@ TEST(YtChartTime, AutoMoveKeepsTheNewestSampleInTheLastDivision) {
 TEST(YtChartTime, TimesRunOnAcrossClockWrapsAndPast32Bits) {
     // The adapter's clock at its last millisecond, then again at 0: the next round.
     FrameStore store;
-    CapturedFrame last = frameOf(0x181, {1}, 54303);
+    CapturedFrame last = frameOf(0x181, {1}, 37919);  // 69-37-919
     last.minutes = 69;
     store.append(last);
     CapturedFrame next = frameOf(0x181, {2}, 1);
@@ -84,9 +84,9 @@ TEST(YtChartTime, TimesRunOnAcrossClockWrapsAndPast32Bits) {
     ASSERT_TRUE(scan.scan(store, ApplicationFlags{}));
     const auto& samples = scan.slot(0).samples;
     ASSERT_EQ(samples.size(), 3u);
-    EXPECT_EQ(samples[0].timeMs(), 4194303u);
-    EXPECT_EQ(samples[1].timeMs(), 4194305u);
-    const std::uint64_t lateTime = 1100ull * 4194304 + 7;
+    EXPECT_EQ(samples[0].timeMs(), 4177919u);
+    EXPECT_EQ(samples[1].timeMs(), 4177921u);
+    const std::uint64_t lateTime = 1100ull * 4177920 + 7;
     EXPECT_EQ(samples[2].timeMs(), lateTime);
     EXPECT_EQ(scan.newestTime(), lateTime);
 
@@ -98,7 +98,7 @@ TEST(YtChartTime, TimesRunOnAcrossClockWrapsAndPast32Bits) {
     EXPECT_GE(line.front().x, c.plot.right - c.dx);
     EXPECT_LE(line.front().x, c.plot.right);
     EXPECT_LT(line.back().x, c.plot.left);   // the earlier samples lie far left of the plot
-    EXPECT_EQ(c.timeLabel(0), "35-32-440");  // T0 = 4613732440 ms, within its hour
+    EXPECT_EQ(c.timeLabel(0), "35-10-040");  // T0 = 4595710040 ms, within its hour
     c.computeScrollRanges(scan, lateTime);
     EXPECT_EQ(c.hbar.position, static_cast<int>(c.record.timeOrigin / 40));
     c.hScroll(ScrollAction::kLineBack, false);

@@ -49,8 +49,8 @@ TEST(CurveCsv, YtRowsInFrameOrderWithTheChartsReading) {
               "0,1500,raw,4294836224\n"
               "2,1700,\"speed, \"\"front\"\"\",16\n"
               "2,1700,raw,1048576\n"
-              "3,4194309,\"speed, \"\"front\"\"\",-1\n"  // one round of the 22-bit clock on
-              "3,4194309,raw,4294967295\n");
+              "3,4177925,\"speed, \"\"front\"\"\",-1\n"  // one round of the adapter clock on
+              "3,4177925,raw,4294967295\n");
 }
 
 TEST(CurveCsv, YxRowsOnePerPairing) {

@@ -82,7 +82,11 @@ TEST_F(DeviceSetupTest, AnUnlistedBaudRateBecomesTheTenthEntryAndIsSent) {
     EXPECT_EQ(s.baudRateIndex, 9);
     EXPECT_EQ(s.workModeIndex, 1);
     EXPECT_EQ(s.frameTypeIndex, 1);
+    m_state.anchors.frameTaken(0, {}, 0);  // the run so far has its anchor
+    ASSERT_FALSE(m_state.anchors.runPending());
     ASSERT_TRUE(s.ok());
+    // A set-up may follow a re-powered adapter whose clock started again: a new run begins.
+    EXPECT_TRUE(m_state.anchors.runPending());
     EXPECT_EQ(m_device.sent, (std::vector<int>{0, 33, 1, 2}));
     EXPECT_EQ(m_state.deviceReady.load(), 1u);
     EXPECT_EQ(m_settings.baudRate, 33);
@@ -122,7 +126,9 @@ TEST_F(DeviceSetupTest, ARefusedSetupTellsTheUserAndStillWritesTheFile) {
     DeviceSetup s = setup();
     s.open();
     s.baudRateIndex = 8;
+    m_state.anchors.frameTaken(0, {}, 0);
     EXPECT_FALSE(s.ok());
+    EXPECT_FALSE(m_state.anchors.runPending());
     ASSERT_EQ(m_messages.shown().size(), 1u);
     EXPECT_EQ(m_messages.shown()[0].stringId, strings::kFailToSetupDevice);
     EXPECT_EQ(m_messages.shown()[0].icon, MessageIcon::kStop);
@@ -147,9 +153,12 @@ TEST_F(DeviceSetupTest, InformationShowsStatusBaudRateAndFirmware) {
     info.open();
     EXPECT_EQ(info.status, "Run");
     EXPECT_EQ(info.firmware, "V2.10");
+    EXPECT_EQ(info.captureStarted, "");  // a document without a time of day
     m_device.present = false;
+    info.captureStartUs = 1'700'000'000'000'000;
     info.open();
     EXPECT_EQ(info.status, "");
+    EXPECT_EQ(info.captureStarted, formatTimeOfDay(1'700'000'000'000'000, false));
     ASSERT_EQ(m_messages.shown().size(), 1u);
     EXPECT_EQ(m_messages.shown()[0].stringId, strings::kCommunicationError);
 }

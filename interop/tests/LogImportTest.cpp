@@ -61,18 +61,18 @@ CapturedFrame captured(std::uint32_t wraps, std::uint32_t m, std::uint32_t s, st
 
 TEST(LogTime, TheAdapterClockAndItsWrapCount) {
     CapturedFrame f;
-    setCaptureTime(f, 4'194'303'999);  // the counter's last microsecond
+    setCaptureTime(f, 4'177'919'999);  // the clock's last microsecond before it goes round
     EXPECT_EQ(f.wraps, 0u);
     EXPECT_EQ(f.minutes, 69u);
-    EXPECT_EQ(f.seconds, 54u);
-    EXPECT_EQ(f.millis, 303u);
+    EXPECT_EQ(f.seconds, 37u);
+    EXPECT_EQ(f.millis, 919u);
     EXPECT_EQ(f.micros, 999u);
-    setCaptureTime(f, 4'194'309'005);
+    setCaptureTime(f, 4'177'925'005);
     EXPECT_EQ(f.wraps, 1u);
     EXPECT_EQ(f.minutes, 0u);
     EXPECT_EQ(f.millis, 5u);
     EXPECT_EQ(f.micros, 5u);
-    EXPECT_EQ(captureTimeUs(f), 4'194'309'005u);
+    EXPECT_EQ(captureTimeUs(f), 4'177'925'005u);
     // Micros the adapter counts past 999 stay inside their millisecond.
     EXPECT_LT(captureTimeUs(captured(0, 0, 0, 1, 1023)), captureTimeUs(captured(0, 0, 0, 2, 0)));
 }
@@ -104,9 +104,9 @@ TEST_F(Files, ImportStartsAWallClockLogAtZeroAndCountsTheSkips) {
     const std::string path = write("in.log",
                                    "(1700000000.250000) can0 123#11\n"
                                    "(1700000000.100000) can0 124#\n"
-                                   "(1700004194.554000) can0 125#R2\n"
+                                   "(1700004178.170000) can0 125#R2\n"
                                    "bad line\n"
-                                   "(1700004194.600000) can0 001##1\n");
+                                   "(1700004178.200000) can0 001##1\n");
     FrameStore store;
     Percents progress;
     const LogImportResult r = importLog(path, LogFormat::kCandump, store, &progress);
@@ -115,7 +115,7 @@ TEST_F(Files, ImportStartsAWallClockLogAtZeroAndCountsTheSkips) {
     EXPECT_EQ(captureTimeUs(store.at(0)), 0u);
     EXPECT_EQ(captureTimeUs(store.at(1)), 0u);
     const CapturedFrame& third = store.at(2);
-    EXPECT_EQ(third.wraps, 1u);  // 4194.304 s on, the adapter counter went round once
+    EXPECT_EQ(third.wraps, 1u);  // 4177.920 s on, the adapter's clock went round once
     EXPECT_EQ(third.millis, 0u);
     EXPECT_EQ(third.status, 1u);
     EXPECT_EQ(third.length, 2);

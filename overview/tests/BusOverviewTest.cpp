@@ -47,11 +47,11 @@ const OverviewRow& rowOf(const BusOverview& o, std::uint32_t identifier, bool ex
 
 TEST(BusOverview, PeriodsAcrossAClockWrapCountTheWrapsLength) {
     FrameStore store;
-    // 69-54-300 on the first round of the 22-bit clock, then 00-00-010 on the second.
+    // 69-37-916 on the first round of the adapter's clock, then 00-00-010 on the second.
     CapturedFrame before = frame(0x100, 0, {1});
     before.minutes = 69;
-    before.seconds = 54;
-    before.millis = 300;
+    before.seconds = 37;
+    before.millis = 916;
     CapturedFrame after = frame(0x100, 0, {2});
     after.millis = 10;
     after.wraps = 1;
@@ -63,8 +63,8 @@ TEST(BusOverview, PeriodsAcrossAClockWrapCountTheWrapsLength) {
     us.update(store);
     const OverviewRow& r = rowOf(us, 0x100);
     EXPECT_EQ(r.count, 3u);
-    EXPECT_EQ(r.firstTime, 4'194'300'000u);
-    EXPECT_EQ(r.lastTime, (4'194'304u + 30u) * 1000u);
+    EXPECT_EQ(r.firstTime, 4'177'916'000u);
+    EXPECT_EQ(r.lastTime, (4'177'920u + 30u) * 1000u);
     EXPECT_EQ(r.minPeriod, 14'000);
     EXPECT_EQ(r.maxPeriod, 20'000);
     EXPECT_DOUBLE_EQ(r.meanPeriod(), 17'000.0);
@@ -72,7 +72,7 @@ TEST(BusOverview, PeriodsAcrossAClockWrapCountTheWrapsLength) {
     BusOverview ms(OverviewClock::kMilliseconds);
     ms.update(store);
     EXPECT_EQ(rowOf(ms, 0x100).minPeriod, 14);
-    EXPECT_EQ(rowOf(ms, 0x100).lastTime, 4'194'334u);
+    EXPECT_EQ(rowOf(ms, 0x100).lastTime, 4'177'950u);
 }
 
 TEST(BusOverview, ASingleFrameHasNoPeriodsAndIsNeverQuiet) {

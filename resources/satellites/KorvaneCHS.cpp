@@ -406,6 +406,7 @@ constexpr TextEntry kTexts[] = {
     {"MouseValue", "\u9f20\u6807\u503c"},
     {"Grid Lines", "\u7f51\u683c\u7ebf"},
     {"Lost frames:", "\u4e22\u5931\u5e27\u6570\uff1a"},
+    {"Capture started:", "\u91c7\u96c6\u5f00\u59cb\u65f6\u95f4\uff1a"},
     {"Run", "\u8fd0\u884c"},
     {"Stop", "\u505c\u6b62"},
     {"Monitor ACK mode", "\u76d1\u542c\u5e94\u7b54\u6a21\u5f0f"},

@@ -1,9 +1,11 @@
 // The capture poll on the real library and driver host: a new capture after a pause, a host
-// that goes away mid-capture, and Capture after the host restarted.
+// that goes away mid-capture, Capture after the host restarted, and the log of a capture across
+// a restart.
 
 #include "capture/CDataDoc.h"
 #include "capture/CapturePoll.h"
 #include "device/DeviceSetup.h"
+#include "interop/LogConvert.h"
 #include "tests/support/HostProcess.h"
 #include "tests/support/ScriptedAdapter.h"
 
@@ -11,7 +13,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <fstream>
 #include <thread>
+#include <vector>
 
 using namespace std::chrono_literals;
 
@@ -130,4 +134,80 @@ TEST_F(CaptureEndToEnd, AfterTheHostRestartedCaptureStaysOffUntilSetupAgain) {
     EXPECT_EQ(m_state.capturing.load(), 1u);
     EXPECT_EQ(messages.shown().size(), 1u);
     doc.OnStop();
+}
+
+TEST_F(CaptureEndToEnd, ALogOfACaptureAcrossAHostRestartKeepsTheRealPauseBetweenItsRuns) {
+    const std::string ini = m_dir.path() + "/Configure.ini";
+    MessageRecorder messages;
+    const auto setUp = [&] {
+        DeviceSetup setup(m_device, m_settings, m_state, messages, ini);
+        setup.open();
+        setup.searchAdapter();
+        return setup.ok();
+    };
+    CDataDoc doc(m_device, m_store, m_state, m_flags, messages);
+    // The host's clock when the store last grew: the document's timer reads every millisecond.
+    const auto watchUntil = [&](std::uint32_t frames, std::int64_t& grewAtUs) {
+        const auto end = std::chrono::steady_clock::now() + 5s;
+        std::uint32_t seen = m_store.count();
+        while (seen < frames && std::chrono::steady_clock::now() < end) {
+            std::this_thread::sleep_for(200us);
+            if (m_store.count() != seen) {
+                grewAtUs = hostTimeOfDayUs();
+                seen = m_store.count();
+            }
+        }
+        return seen >= frames;
+    };
+    std::int64_t lastOfRun1 = 0, firstOfRun2 = 0;
+    std::uint32_t run1 = 0;
+    {
+        HostProcess host(ADP4021D_PATH, m_dir.path(), {"--quiet", "--source", "demo"});
+        ASSERT_TRUE(host.ready());
+        ASSERT_TRUE(setUp());
+        doc.OnCapture();
+        ASSERT_TRUE(watchUntil(30, lastOfRun1));
+        doc.OnStop();
+        run1 = m_store.count();
+        host.stop();
+    }
+    std::this_thread::sleep_for(1200ms);
+    HostProcess host(ADP4021D_PATH, m_dir.path(), {"--quiet", "--source", "demo"});
+    ASSERT_TRUE(host.ready());
+    doc.OnCapture();  // refused: the adapter lost its set-up with its host
+    ASSERT_EQ(m_state.capturing.load(), 0u);
+    ASSERT_TRUE(setUp());
+    doc.OnCapture();
+    ASSERT_TRUE(watchUntil(run1 + 1, firstOfRun2));
+    std::int64_t later = 0;
+    ASSERT_TRUE(watchUntil(run1 + 20, later));
+    doc.OnStop();
+    // The adapter's clock started again with its host: the poll counted that as a wrap.
+    ASSERT_EQ(m_store.at(run1).wraps, m_store.at(run1 - 1).wraps + 1);
+
+    const std::string document = m_dir.path() + "/cap.krv";
+    DocumentContents contents;
+    contents.extensions.anchors = m_state.anchors.snapshot();
+    ASSERT_EQ(contents.extensions.anchors.size(), 2u);
+    ASSERT_TRUE(saveDocument(document, contents, m_store, m_store.count(), nullptr).ok);
+    const ConvertResult converted = convertFile(document, m_dir.path() + "/cap.log", 0);
+    ASSERT_TRUE(converted.ok) << converted.error;
+    std::vector<std::int64_t> times;
+    std::ifstream log(m_dir.path() + "/cap.log");
+    std::string line;
+    while (std::getline(log, line)) {
+        long long seconds = 0, micros = 0;
+        ASSERT_EQ(std::sscanf(line.c_str(), "(%lld.%lld)", &seconds, &micros), 2) << line;
+        times.push_back(seconds * 1'000'000 + micros);
+    }
+    ASSERT_EQ(times.size(), m_store.count());
+    for (std::size_t i = 1; i < times.size(); ++i) {
+        ASSERT_GE(times[i], times[i - 1]) << "frame " << i;
+    }
+    // Times of day: the first frame was read moments before the first watch saw it.
+    EXPECT_NEAR(static_cast<double>(times[run1]), static_cast<double>(firstOfRun2), 50'000);
+    const std::int64_t pause = firstOfRun2 - lastOfRun1;
+    EXPECT_NEAR(static_cast<double>(times[run1] - times[run1 - 1]), static_cast<double>(pause),
+                50'000);
+    EXPECT_GT(pause, 1'200'000);
 }
