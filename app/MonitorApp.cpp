@@ -1,6 +1,8 @@
 #include "app/MonitorApp.h"
 
 #include "app/AboutDialog.h"
+#include "app/CanDatabases.h"
+#include "candb/DocumentSignals.h"
 #include "app/ChartWindows.h"
 #include "framework/DocumentTemplate.h"
 #include "app/ProgressWindow.h"
@@ -157,6 +159,7 @@ void MonitorApp::newDocument() {
     }
     m_state.capture.anchors.clear();
     m_state.capture.framesLost = 0;
+    m_state.databases.clear();
     createDocument();
     CurveWindowRecord dataList;
     dataList.flags = CurveWindowRecord::kDataList;
@@ -164,6 +167,7 @@ void MonitorApp::newDocument() {
     m_document->contents.windows.push_back(dataList);
     m_frame->createDataList(QStringLiteral("dl"));
     m_frame->chartWindows()->documentChanged();
+    m_frame->canDatabases()->documentChanged();
 }
 
 DocumentContents MonitorApp::snapshot() {
@@ -179,6 +183,7 @@ DocumentContents MonitorApp::snapshot() {
     c.activeWord = m_state.filter.activeWord;
     c.filterMode = static_cast<std::uint32_t>(m_state.filter.mode);
     c.extensions.anchors = m_state.capture.anchors.snapshot();
+    putDocumentSignals(c.extensions, m_state.databases);
     return c;
 }
 
@@ -239,6 +244,7 @@ void MonitorApp::apply(DocumentContents&& c, FrameStore& frames) {
     m_state.capture.lastTime = AdapterTime{};
     // The anchors live beside the store; the document keeps only what it does not read.
     m_state.capture.anchors.replace(std::exchange(c.extensions.anchors, {}));
+    const std::vector<std::string> unread = takeDocumentSignals(c.extensions, m_state.databases);
     m_state.capture.framesLost = 0;
     m_state.device.baudRate = static_cast<std::int32_t>(c.baudRate);
     m_state.device.workMode = static_cast<std::int32_t>(c.workMode);
@@ -262,6 +268,14 @@ void MonitorApp::apply(DocumentContents&& c, FrameStore& frames) {
     FilterStep(m_state.filter, m_state.store, m_state.flags);
     m_frame->dataList()->onTimer();
     m_frame->chartWindows()->documentChanged();
+    m_frame->canDatabases()->documentChanged();
+    for (const std::string& why : unread) {
+        m_messages.showText(
+            QString::fromStdString(strings::loadString(strings::kDocumentDatabasesUnreadable))
+                .arg(QString::fromStdString(why))
+                .toStdString(),
+            MessageIcon::kWarning);
+    }
     m_state.capture.pendingChanges = 0;
     m_state.capture.deviceReady = deviceReady;
     m_state.capture.capturing = capturing;
