@@ -2,6 +2,7 @@
 
 #include "app/CMDIChildWndDataList.h"
 #include "app/MainFrame.h"
+#include "app/SignalCurveSource.h"
 #include "capture/CDataDoc.h"
 #include "curves/CurveCsvExport.h"
 #include "curves/CurveDialogs.h"
@@ -75,7 +76,8 @@ ChartWindows::ChartWindows(MainFrame& frame, ProgramState& state, MessageService
 }
 
 ChartWindows::~ChartWindows() {
-    for (QMdiSubWindow* w : m_frame.mdiArea()->subWindowList()) {
+    // Closed windows wait for their deferred deletion outside the window list; they go too.
+    for (QMdiSubWindow* w : m_frame.mdiArea()->findChildren<QMdiSubWindow*>()) {
         if (auto* view = dynamic_cast<ChartView*>(w->widget())) view->setHost(nullptr);
     }
 }
@@ -140,6 +142,7 @@ ChartView* ChartWindows::openWindow(const CurveWindowRecord& record) {
     const std::string name = record.name.text();
     view->setWindowName(name);
     view->setRecord(record);
+    attachSignals(*view, m_state);
     frame->setWidget(view);
     frame->setWindowTitle(QString::fromStdString(name));
     frame->setWindowKind(yt ? CMDIChildWndDataList::kYtChart : CMDIChildWndDataList::kYxChart);
@@ -224,19 +227,27 @@ void ChartWindows::OnCurve(unsigned id) {
     const CurveSettingsFile settings(
         configureIniPath(QCoreApplication::applicationDirPath().toStdString()));
     CurveWindowRecord result;
+    // The document's databases offer their signals; a curve may take one instead of bytes.
+    const CurveSignalCatalog catalog = signalCatalog(*m_state.databases.decoder());
+    CurveSignalRefs values = signalRefs(m_state.signalCurves, *found, 0);
+    CurveSignalRefs xValues = signalRefs(m_state.signalCurves, *found, 1);
     if (kind == window_flags::kYt) {
-        YtCurveDialog dialog(*found, m_messages, &settings, &m_frame);
+        YtCurveDialog dialog(*found, m_messages, &settings, &m_frame, catalog, values);
         if (dialog.exec() != QDialog::Accepted) return;
         result = dialog.result();
+        values = dialog.signalResult();
     } else {
-        YxCurveDialog dialog(*found, m_messages, &settings, &m_frame);
+        YxCurveDialog dialog(*found, m_messages, &settings, &m_frame, catalog, values, xValues);
         if (dialog.exec() != QDialog::Accepted) return;
         result = dialog.result();
+        values = dialog.ySignalResult();
+        xValues = dialog.xSignalResult();
     }
     // Looked up again: the dialog ran the event loop.
     CurveWindowRecord* record = chartRecord(name);
     if (record == nullptr) return;
     *record = result;
+    storeSignalRefs(m_state.signalCurves, result, values, xValues);
     m_frame.rebuildTree(*records());
     // Views whose definitions changed take them over and start sampling again.
     for (QMdiSubWindow* w : m_frame.mdiArea()->subWindowList()) {
@@ -249,6 +260,7 @@ void ChartWindows::OnCurve(unsigned id) {
             r->timeResolution != mine.timeResolution) {
             view->setRecord(*r);
         }
+        if (view->windowName() == name) attachSignals(*view, m_state);
     }
     refreshInfoList();
 }
@@ -284,6 +296,7 @@ void ChartWindows::OnRename(unsigned) {
     CurveWindowRecord* record = chartRecord(name);
     if (record == nullptr) return;
     record->name.set(renamed);
+    m_state.signalCurves.renameWindow(name, record->name.text());
     if (ChartView* view = viewNamed(name)) {
         view->setWindowName(renamed);
         frameOf(view)->setWindowTitle(QString::fromStdString(renamed));
@@ -333,7 +346,17 @@ void ChartWindows::OnExportCurves(unsigned) {
                    .toStdString();
     }
     if (path.empty()) return;
-    const CsvResult result = exportCurveValues(path, view->record(), m_state.store);
+    CurveSignals values{}, xValues{};
+    for (std::size_t i = 0; i < 4; ++i) {
+        const auto keep = [](const CurveSignal* s) {
+            // The view's signals live as long as it does; the export is over before it can go.
+            return std::shared_ptr<const CurveSignal>(std::shared_ptr<const CurveSignal>(), s);
+        };
+        values[i] = keep(view->signal(static_cast<int>(i), Axis::kY));
+        xValues[i] = keep(view->signal(static_cast<int>(i), Axis::kX));
+    }
+    const CsvResult result =
+        exportCurveValues(path, view->record(), m_state.store, values, xValues);
     if (!result.ok) {
         m_messages.showText("Cannot write " + path + ": " + result.error, MessageIcon::kStop);
     }
@@ -401,10 +424,19 @@ void ChartWindows::refreshInfoList() {
         const CurveInfoRow& row = rows[r];
         const Axis axis = row.axis == "X" ? Axis::kX : Axis::kY;
         for (std::size_t c = 0; c < order.size(); ++c) {
-            const std::string text =
+            std::string text =
                 order[c] == CurveInfoColumns::kMouseValue
                     ? view->mouseText(row.slot, axis)
                     : infoCell(order[c], record, row, view->statistics(row.slot, axis));
+            // A curve of a database signal shows its extremes as physical values.
+            const CurveSignal* signal = view->signal(row.slot, axis);
+            const CurveStatistics* st = view->statistics(row.slot, axis);
+            if (signal != nullptr && st != nullptr && st->hasFirst &&
+                (order[c] == CurveInfoColumns::kMinValue ||
+                 order[c] == CurveInfoColumns::kMaxValue)) {
+                text = signal->text(order[c] == CurveInfoColumns::kMinValue ? st->minimum
+                                                                            : st->maximum);
+            }
             const QString cell = QString::fromStdString(text);
             QTableWidgetItem* item = m_infoList->item(static_cast<int>(r), static_cast<int>(c));
             if (item == nullptr) {
