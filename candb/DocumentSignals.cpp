@@ -20,17 +20,21 @@ void take(DocumentExtensions& extensions, ExtensionTag tag, Part& into,
 }  // namespace
 
 std::vector<std::string> takeDocumentSignals(DocumentExtensions& extensions,
-                                             CanDatabaseSet& databases, SignalCurves& curves) {
+                                             CanDatabaseSet& databases, SignalCurves& curves,
+                                             SignalFilterList& filter) {
     std::vector<std::string> problems;
     databases.clear();
     curves = {};
+    filter = {};
     take(extensions, ExtensionTag::kCanDatabases, databases, problems);
     take(extensions, ExtensionTag::kSignalCurves, curves, problems);
+    take(extensions, ExtensionTag::kSignalFilters, filter, problems);
     return problems;
 }
 
 void putDocumentSignals(DocumentExtensions& extensions, const CanDatabaseSet& databases,
-                        const SignalCurves& curves) {
+                        const SignalCurves& curves, const SignalFilterList& filter) {
     putExtension(extensions, ExtensionTag::kCanDatabases, databases.encode());
     putExtension(extensions, ExtensionTag::kSignalCurves, curves.encode());
+    putExtension(extensions, ExtensionTag::kSignalFilters, filter.encode());
 }
