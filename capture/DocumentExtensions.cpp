@@ -202,7 +202,7 @@ ExtensionReadResult decodeExtensionBlock(std::span<const std::uint8_t> bytes,
             if (anchorsRead) return damaged("its extension block holds its time anchors twice");
             anchorsRead = true;
             std::uint32_t layout = 0;
-            const ExtensionReadResult read =
+            ExtensionReadResult read =
                 decodeTimeAnchors(payload, frameCount, e.anchors, layout);
             if (!read.ok) return read;
             if (layout > kTimeAnchorsLayout) {
