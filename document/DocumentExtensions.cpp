@@ -10,7 +10,6 @@ namespace {
 
 constexpr std::size_t kBlockHeaderBytes = 16;    // magic, version, record count
 constexpr std::size_t kRecordHeaderBytes = 8;    // tag, payload length
-constexpr std::size_t kAnchorsHeaderBytes = 12;  // layout, entry size, count
 constexpr std::uint32_t kMaxAnchorEntryBytes = 4096;
 
 class Writer {

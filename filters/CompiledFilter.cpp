@@ -6,7 +6,6 @@
 
 namespace {
 
-constexpr std::uint64_t kIdentifier = 0xFFFFFFFFull;
 constexpr std::uint64_t kStatus = 0xFFFFFFFFull << 32;
 constexpr std::uint64_t kFormat = 0xFF;
 constexpr std::uint64_t kLength = 0xFF00;
