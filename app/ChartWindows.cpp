@@ -216,6 +216,14 @@ ChartView* ChartWindows::openWindow(const CurveWindowRecord& record) {
     return view;
 }
 
+bool ChartWindows::scansComplete() const {
+    for (QMdiSubWindow* w : m_host->chartArea()->subWindowList()) {
+        const auto* view = dynamic_cast<const ChartView*>(w->widget());
+        if (view != nullptr && !view->scanComplete()) return false;
+    }
+    return true;
+}
+
 void ChartWindows::documentChanged() {
     for (QMdiSubWindow* w : m_host->chartArea()->subWindowList()) {
         if (dynamic_cast<ChartView*>(w->widget()) != nullptr) {

@@ -82,6 +82,10 @@ public:
     // and open when asked for. Each window holds its own samples, so thousands would not fit.
     static constexpr std::size_t kMaxWindowsOpenedWithDocument = 32;
 
+    // Whether every open chart window has read all the frames now in the store. A large document
+    // is read in steps after its windows open or their curves change; this says when that is done.
+    [[nodiscard]] bool scansComplete() const;
+
     // The document was created, emptied or loaded: its chart windows replace the open ones.
     void documentChanged();
     // A right click on a chart window's tree item makes it the current one.

@@ -53,15 +53,15 @@ std::size_t YtSlot::memoryInUse() const {
     return samples.memoryInUse() + m_blocks.memoryInUse() + m_superBlocks.memoryInUse();
 }
 
-bool YtScan::scan(const FrameStore& store, const ApplicationFlags& flags) {
-    std::uint32_t size = 0;
-    if (!prepare(store, flags, size)) return false;
-
+bool YtScan::scan(const FrameStore& store, const ApplicationFlags& flags, std::uint32_t limit) {
     int active[4];
     int n = 0;
     for (int i = 0; i < 4; ++i) {
         if (m_slots[static_cast<std::size_t>(i)].defined()) active[n++] = i;
     }
+    // Without a curve there is nothing to read: the whole store is passed at once.
+    std::uint32_t size = 0;
+    if (!prepare(store, flags, n > 0 ? limit : kAll, size)) return false;
     const ValueReader readers[4] = {{m_slots[0].definition.flags, Axis::kY},
                                     {m_slots[1].definition.flags, Axis::kY},
                                     {m_slots[2].definition.flags, Axis::kY},
@@ -113,9 +113,11 @@ void YxSlot::clear() {
     sync = {};
 }
 
-bool YxScan::scan(const FrameStore& store, const ApplicationFlags& flags) {
+bool YxScan::scan(const FrameStore& store, const ApplicationFlags& flags, std::uint32_t limit) {
+    const bool any = std::any_of(m_slots.begin(), m_slots.end(),
+                                 [](const YxSlot& s) { return s.defined(); });
     std::uint32_t size = 0;
-    if (!prepare(store, flags, size)) return false;
+    if (!prepare(store, flags, any ? limit : kAll, size)) return false;
 
     bool changed = false;
     for (YxSlot& s : m_slots) {

@@ -6,6 +6,10 @@
 // Thread: the user-interface thread (the owning view's timer). The store is read by index up to
 // the count read at the start of a scan; appends on the capture thread never move records.
 //
+// A scan may stop after any number of frames and go on later from there: the samples, extremes
+// and pairings come out the same however the frames are split, so a large store is read in
+// short steps that never hold the window up.
+//
 // Memory: a y(t) sample is the three u32 of `CurveSample`, held in fixed chunks so that growing
 // never copies nor doubles; a small summary per block of samples (the drawn minimum and maximum)
 // lets a zoomed-out redraw skip whole blocks.
@@ -15,6 +19,7 @@
 #include "curves/CurveRecords.h"
 #include "curves/ExtractValue.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -151,15 +156,28 @@ public:
     [[nodiscard]] const Slot& slot(int i) const { return m_slots[static_cast<std::size_t>(i)]; }
     [[nodiscard]] Slot& slot(int i) { return m_slots[static_cast<std::size_t>(i)]; }
     [[nodiscard]] std::uint32_t scanPosition() const { return m_position; }
+    // Whether every frame of the store as it is now has been looked at (a store emptied or
+    // replaced since counts as not looked at).
+    [[nodiscard]] bool complete(const FrameStore& store) const {
+        return m_generationKnown && store.generation() == m_generation &&
+               m_position >= store.count();
+    }
+
+    // Every frame at once; no limit.
+    static constexpr std::uint32_t kAll = UINT32_MAX;
 
 protected:
     // The end of the frames to look at now; false while the store is being emptied. Samples hold
     // store indices, so a store emptied or replaced since the last scan starts the scan over.
-    bool prepare(const FrameStore& store, const ApplicationFlags& flags, std::uint32_t& size) {
+    // At most `limit` frames are taken from the scan position on.
+    bool prepare(const FrameStore& store, const ApplicationFlags& flags, std::uint32_t limit,
+                 std::uint32_t& size) {
         if (flags.test(ApplicationFlags::kClearing)) return false;
         const std::uint64_t generation = store.generation();
         size = store.count();
         if ((m_generationKnown && generation != m_generation) || size < m_position) reset();
+        size = static_cast<std::uint32_t>(
+            std::min<std::uint64_t>(size, std::uint64_t{m_position} + limit));
         m_generation = generation;
         m_generationKnown = true;
         return true;
@@ -177,8 +195,8 @@ class YtScan final : public CurveScanSlots<YtSlot, CurveDefinition> {
 public:
     // Looks at the frames appended since the last scan. Does nothing while the store is being
     // emptied; starts over by itself when the store was emptied or replaced since the last scan.
-    // Returns whether a sample was appended.
-    bool scan(const FrameStore& store, const ApplicationFlags& flags);
+    // Returns whether a sample was appended. `limit` bounds the frames looked at in this call.
+    bool scan(const FrameStore& store, const ApplicationFlags& flags, std::uint32_t limit = kAll);
 
     // Largest time of the newest sample over the slots with samples (0 with none).
     [[nodiscard]] std::uint64_t newestTime() const;
@@ -200,6 +218,7 @@ struct YxSlot {
 
 class YxScan final : public CurveScanSlots<YxSlot, XYCurveDefinition> {
 public:
-    // Returns whether a statistic changed (a pairing was made).
-    bool scan(const FrameStore& store, const ApplicationFlags& flags);
+    // Returns whether a statistic changed (a pairing was made). `limit` bounds the frames looked
+    // at in this call.
+    bool scan(const FrameStore& store, const ApplicationFlags& flags, std::uint32_t limit = kAll);
 };

@@ -16,6 +16,7 @@ void CViewChart::setRecord(const CurveWindowRecord& record) {
     m_chart.vbar = {};
     syncScrollBars();
     update();
+    rescanFromStart();
 }
 
 const CurveStatistics* CViewChart::statistics(int slot, Axis axis) const {
@@ -27,27 +28,29 @@ std::uint64_t CViewChart::lastFrameTime() const {
     return n == 0 ? 0 : FrameTimeMs(m_store.at(n - 1));
 }
 
-void CViewChart::rescan() {
-    if (m_flags.test(ApplicationFlags::kClearing)) return;
-    const std::size_t before = m_scan.slot(0).samples.size() + m_scan.slot(1).samples.size() +
-                               m_scan.slot(2).samples.size() + m_scan.slot(3).samples.size();
-    const bool appended = m_scan.scan(m_store, m_flags);
-    if (appended) {
-        if (m_chart.autoMoveOn()) {
-            m_chart.autoMove(m_scan.newestTime());
-            storeRecord();
-        }
-        m_chart.computeScrollRanges(m_scan, lastFrameTime());
-        syncScrollBars();
-    }
-    const std::size_t after = m_scan.slot(0).samples.size() + m_scan.slot(1).samples.size() +
-                              m_scan.slot(2).samples.size() + m_scan.slot(3).samples.size();
+ChartView::ScanStep CViewChart::readFrames(std::uint32_t frames) {
+    std::size_t before = 0;
+    for (int i = 0; i < 4; ++i) before += m_scan.slot(i).samples.size();
+    ScanStep step;
+    step.appended = m_scan.scan(m_store, m_flags, frames);
+    std::size_t after = 0;
+    for (int i = 0; i < 4; ++i) after += m_scan.slot(i).samples.size();
     // A reset (store emptied or replaced) also changes what is drawn.
-    if (appended || after != before) update();
+    step.redraw = after != before;
+    return step;
+}
+
+void CViewChart::followScan() {
+    if (m_chart.autoMoveOn()) {
+        m_chart.autoMove(m_scan.newestTime());
+        storeRecord();
+    }
+    m_chart.computeScrollRanges(m_scan, lastFrameTime());
+    syncScrollBars();
 }
 
 void CViewChart::tick() {
-    rescan();
+    scanSoon();
     if (m_host != nullptr) m_host->chartTicked(this);
 }
 
@@ -85,7 +88,7 @@ void CViewChart::wheel(chart::WheelTurn turn, int, int) {
 void CViewChart::scroll(Qt::Orientation orientation, ScrollAction action, bool ctrl, int thumb) {
     if (orientation == Qt::Horizontal) {
         m_chart.hScroll(action, ctrl, thumb);
-        rescan();
+        scanSoon();
     } else {
         m_chart.vScroll(action, ctrl, thumb);
     }

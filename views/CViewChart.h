@@ -19,6 +19,7 @@ public:
     [[nodiscard]] const CurveWindowRecord& record() const override { return m_chart.record; }
     [[nodiscard]] const CurveStatistics* statistics(int slot, Axis axis) const override;
     void tick() override;
+    [[nodiscard]] bool scanComplete() const override { return m_scan.complete(m_store); }
     void paintChart(QPainter& painter) override;
     void adjust() override;
 
@@ -37,9 +38,10 @@ protected:
     [[nodiscard]] ScrollBarState& bar(Qt::Orientation orientation) override {
         return orientation == Qt::Horizontal ? m_chart.hbar : m_chart.vbar;
     }
+    ScanStep readFrames(std::uint32_t frames) override;
+    void followScan() override;
 
 private:
-    void rescan();
     [[nodiscard]] std::uint64_t lastFrameTime() const;
 
     YtChart m_chart;

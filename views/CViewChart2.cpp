@@ -15,6 +15,7 @@ void CViewChart2::setRecord(const CurveWindowRecord& record) {
     m_chart.vbar = {};
     syncScrollBars();
     update();
+    rescanFromStart();
 }
 
 const CurveStatistics* CViewChart2::statistics(int slot, Axis axis) const {
@@ -22,18 +23,24 @@ const CurveStatistics* CViewChart2::statistics(int slot, Axis axis) const {
     return axis == Axis::kX ? &s.xStatistics : &s.yStatistics;
 }
 
+ChartView::ScanStep CViewChart2::readFrames(std::uint32_t frames) {
+    std::size_t before = 0;
+    for (int i = 0; i < 4; ++i) before += m_scan.slot(i).samples.size();
+    ScanStep step;
+    step.appended = m_scan.scan(m_store, m_flags, frames);
+    std::size_t after = 0;
+    for (int i = 0; i < 4; ++i) after += m_scan.slot(i).samples.size();
+    step.redraw = after != before;
+    return step;
+}
+
+void CViewChart2::followScan() {
+    m_chart.computeScrollRanges(m_scan);
+    syncScrollBars();
+}
+
 void CViewChart2::tick() {
-    if (!m_flags.test(ApplicationFlags::kClearing)) {
-        std::size_t before = 0;
-        for (int i = 0; i < 4; ++i) before += m_scan.slot(i).samples.size();
-        if (m_scan.scan(m_store, m_flags)) {
-            m_chart.computeScrollRanges(m_scan);
-            syncScrollBars();
-        }
-        std::size_t after = 0;
-        for (int i = 0; i < 4; ++i) after += m_scan.slot(i).samples.size();
-        if (after != before) update();
-    }
+    scanSoon();
     if (m_host != nullptr) m_host->chartTicked(this);
 }
 

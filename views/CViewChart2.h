@@ -18,6 +18,7 @@ public:
     [[nodiscard]] const CurveWindowRecord& record() const override { return m_chart.record; }
     [[nodiscard]] const CurveStatistics* statistics(int slot, Axis axis) const override;
     void tick() override;
+    [[nodiscard]] bool scanComplete() const override { return m_scan.complete(m_store); }
     void paintChart(QPainter& painter) override;
     void adjust() override;
 
@@ -36,6 +37,8 @@ protected:
     [[nodiscard]] ScrollBarState& bar(Qt::Orientation orientation) override {
         return orientation == Qt::Horizontal ? m_chart.hbar : m_chart.vbar;
     }
+    ScanStep readFrames(std::uint32_t frames) override;
+    void followScan() override;
 
 private:
     YxChart m_chart;

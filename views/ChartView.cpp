@@ -1,6 +1,7 @@
 #include "views/ChartView.h"
 
 #include "resources/CommandIds.h"
+#include "views/ChartScanTicker.h"
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -21,7 +22,8 @@ ChartView::ChartView(FrameStore& store, const ApplicationFlags& flags, ChartHost
       m_host(host),
       m_hbar(new QScrollBar(Qt::Horizontal, this)),
       m_vbar(new QScrollBar(Qt::Vertical, this)),
-      m_corner(new QPushButton(QStringLiteral("A"), this)) {
+      m_corner(new QPushButton(QStringLiteral("A"), this)),
+      m_ticker(ChartScanTicker::shared()) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
     setMinimumSize(200, 150);
@@ -40,7 +42,46 @@ ChartView::ChartView(FrameStore& store, const ApplicationFlags& flags, ChartHost
 
 ChartView::~ChartView() {
     m_timer.stop();
+    m_ticker->forget(this);
     if (m_host != nullptr) m_host->chartGone(this);
+}
+
+namespace {
+
+// How often a picture still being read is redrawn.
+constexpr std::chrono::milliseconds kCatchUpRedraw{250};
+
+}  // namespace
+
+bool ChartView::scanUntil(std::chrono::steady_clock::time_point deadline,
+                          std::uint32_t chunkFrames) {
+    using Clock = std::chrono::steady_clock;
+    // Nothing can be read while the store is being emptied; the next tick goes on.
+    if (m_flags.test(ApplicationFlags::kClearing)) return true;
+    ScanStep step;
+    do {
+        const ScanStep chunk = readFrames(chunkFrames);
+        step.appended |= chunk.appended;
+        step.redraw |= chunk.redraw;
+    } while (!scanComplete() && Clock::now() < deadline);
+    if (step.appended) followScan();
+    m_redrawOwed |= step.appended || step.redraw;
+    const bool complete = scanComplete();
+    const Clock::time_point now = Clock::now();
+    if (m_redrawOwed && (complete || now - m_lastRedraw >= kCatchUpRedraw)) {
+        m_redrawOwed = false;
+        m_lastRedraw = now;
+        update();
+    }
+    return complete;
+}
+
+void ChartView::scanSoon() {
+    m_ticker->scan(this);
+}
+
+void ChartView::rescanFromStart() {
+    m_ticker->request(this);
 }
 
 void ChartView::storeRecord() {

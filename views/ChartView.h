@@ -5,6 +5,9 @@
 // the one drawing routine, and the link to the main frame. The arithmetic is the chart classes';
 // the view only forwards input and paints.
 //
+// Reading the store goes in steps handed out by the shared ChartScanTicker: a large store is
+// drawn as far as it has been read, and the window stays responsive meanwhile.
+//
 // Thread: the user-interface thread.
 
 #include "capture/CaptureState.h"
@@ -18,12 +21,15 @@
 #include <QWidget>
 
 #include <array>
+#include <chrono>
+#include <memory>
 #include <string>
 
 class QPainter;
 class QPrinter;
 class QPushButton;
 class QScrollBar;
+class ChartScanTicker;
 class ChartView;
 
 // The main frame as the chart views see it.
@@ -60,6 +66,11 @@ public:
     }
     // Scan and redraw.
     virtual void tick() = 0;
+    // Whether every frame now in the store has been read into the curves.
+    [[nodiscard]] virtual bool scanComplete() const = 0;
+    // Reads chunks of `chunkFrames` frames until the store is read or the deadline passed (at
+    // least one chunk), then follows and redraws. Returns whether the store is read.
+    bool scanUntil(std::chrono::steady_clock::time_point deadline, std::uint32_t chunkFrames);
     // The one drawing routine, at the view's own layout.
     virtual void paintChart(QPainter& painter) = 0;
     // Fits all curves to their values (the corner button).
@@ -82,6 +93,20 @@ protected:
     virtual void scroll(Qt::Orientation orientation, ScrollAction action, bool ctrl, int thumb) = 0;
     virtual void updateMouseValues(int x, int y, bool inside) = 0;
     [[nodiscard]] virtual ScrollBarState& bar(Qt::Orientation orientation) = 0;
+
+    // What one chunk of reading did.
+    struct ScanStep {
+        bool appended = false;  // new samples: the chart follows them
+        bool redraw = false;    // something else drawn changed (the samples started over)
+    };
+    // Reads at most `frames` frames on from where the curves stopped.
+    virtual ScanStep readFrames(std::uint32_t frames) = 0;
+    // After a step that appended: Auto Move, scroll ranges.
+    virtual void followScan() = 0;
+    // Reads now within the shared slice; what is left is read in later passes.
+    void scanSoon();
+    // The curves start over: reading begins at the next pass.
+    void rescanFromStart();
 
     // After the chart changed its settings: the document's record takes them over.
     void storeRecord();
@@ -111,6 +136,10 @@ private:
     QScrollBar* m_vbar;
     QPushButton* m_corner;
     QTimer m_timer;
+    std::shared_ptr<ChartScanTicker> m_ticker;
+    // While a large store is read the picture is redrawn now and then, not after every step.
+    bool m_redrawOwed = false;
+    std::chrono::steady_clock::time_point m_lastRedraw{};
     std::array<std::array<std::string, 2>, 4> m_mouse{};
     bool m_panning = false;
     bool m_zooming = false;
