@@ -5,6 +5,8 @@
 #include "curves/CurveDialogLogic.h"
 #include "resources/CommandIds.h"
 #include "resources/CurveCommandIds.h"
+#include "views/CViewChart.h"
+#include "views/ChartScanTicker.h"
 
 #include <gtest/gtest.h>
 
@@ -40,7 +42,10 @@ public:
     std::optional<std::string> askNewName(const std::string&) override { return newName; }
     std::optional<CurveWindowRecord> askCurves(const CurveWindowRecord& record,
                                                ChartKind) override {
-        return record;
+        if (!curves) return record;
+        CurveWindowRecord r = *curves;
+        r.name = record.name;
+        return r;
     }
     bool askDelete() override {
         ++deleteQuestions;
@@ -55,6 +60,7 @@ public:
     QString status;
     std::optional<NewChartWindow> newWindow;
     std::optional<std::string> newName;
+    std::optional<CurveWindowRecord> curves;  // what the curve dialog's OK leaves
     bool deleteAnswer = false;
     int deleteQuestions = 0;
     std::vector<std::pair<ChartKind, int>> offers;
@@ -204,6 +210,54 @@ TEST_F(ChartWindowsTest, ADocumentsChartWindowsOpenInPlaceOfTheOpenOnesUpToTheLi
     // One left closed opens when asked for by name.
     m_charts->activateOrCreate("w39", ChartKind::kYt, false);
     EXPECT_NE(m_charts->viewNamed("w39"), nullptr);
+}
+
+TEST_F(ChartWindowsTest, TheWindowsSayWhenTheyHaveReadALargeStore) {
+    // One chunk per round of events, so that a small store already takes many rounds.
+    const std::shared_ptr<ChartScanTicker> ticker = ChartScanTicker::shared();
+    ticker->setSlice({}, 1000);
+    for (std::uint32_t n = 0; n < 50000; ++n) {
+        CapturedFrame f;
+        f.identifier = n % 2 == 0 ? 0x181 : 0x281;
+        f.length = 1;
+        f.data[0] = static_cast<std::uint8_t>(n * 7);
+        f.millis = n % 1000;
+        m_state.store.append(f);
+    }
+    CurveWindowRecord speed = newWindowRecord(ChartKind::kYt, "speed");
+    speed.yt[0].flags = curve_flags::kDefined | curve_flags::kShow | 0x01;
+    speed.yt[0].identifier = 0x181;
+    m_host->records = {speed, newWindowRecord(ChartKind::kYt, "empty"),
+                       newWindowRecord(ChartKind::kYx, "pairs")};
+    const auto runUntilRead = [&] {
+        int rounds = 0;
+        while (!m_charts->scansComplete() && rounds < 10000) {
+            QApplication::processEvents();
+            ++rounds;
+        }
+        return rounds;
+    };
+    m_charts->documentChanged();
+    EXPECT_FALSE(m_charts->scansComplete());
+    EXPECT_GT(runUntilRead(), 10);
+    EXPECT_TRUE(m_charts->scansComplete());
+    const auto* view = dynamic_cast<const CViewChart*>(m_charts->viewNamed("speed"));
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(view->scan().slot(0).samples.size(), 25000u);
+
+    // A curve defined on the second window is read in steps too.
+    m_host->curves = speed;
+    m_host->curves->yt[1] = speed.yt[0];
+    m_host->curves->yt[1].identifier = 0x281;
+    m_charts->selectWindow("empty");
+    m_charts->OnCurve(ID_YT_CURVE);
+    EXPECT_FALSE(m_charts->scansComplete());
+    EXPECT_GT(runUntilRead(), 10);
+    view = dynamic_cast<const CViewChart*>(m_charts->viewNamed("empty"));
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(view->scan().slot(1).samples.size(), 25000u);
+    EXPECT_EQ(view->scan().slot(1).statistics.maximum, 255);
+    ticker->setSlice(ChartScanTicker::kSlice, ChartScanTicker::kChunkFrames);
 }
 
 int main(int argc, char** argv) {
