@@ -114,8 +114,8 @@ void YxSlot::clear() {
 }
 
 bool YxScan::scan(const FrameStore& store, const ApplicationFlags& flags, std::uint32_t limit) {
-    const bool any = std::any_of(m_slots.begin(), m_slots.end(),
-                                 [](const YxSlot& s) { return s.defined(); });
+    const bool any =
+        std::any_of(m_slots.begin(), m_slots.end(), [](const YxSlot& s) { return s.defined(); });
     std::uint32_t size = 0;
     if (!prepare(store, flags, any ? limit : kAll, size)) return false;
 

@@ -103,6 +103,25 @@ public:
         return m_chunks.size() * (kChunk * sizeof(T) + sizeof(std::unique_ptr<T[]>));
     }
 
+    // Reading in order, for range-for.
+    class const_iterator {
+    public:
+        const_iterator(const ChunkedSequence* sequence, std::size_t i)
+            : m_sequence(sequence), m_i(i) {}
+        const T& operator*() const { return (*m_sequence)[m_i]; }
+        const_iterator& operator++() {
+            ++m_i;
+            return *this;
+        }
+        bool operator==(const const_iterator&) const = default;
+
+    private:
+        const ChunkedSequence* m_sequence;
+        std::size_t m_i;
+    };
+    [[nodiscard]] const_iterator begin() const { return {this, 0}; }
+    [[nodiscard]] const_iterator end() const { return {this, m_size}; }
+
 private:
     std::vector<std::unique_ptr<T[]>> m_chunks;
     std::size_t m_size = 0;
@@ -205,8 +224,10 @@ public:
 
 struct YxSlot {
     XYCurveDefinition definition;
-    std::vector<XYSample> samples;
-    std::vector<CurvePoint> points;  // one per sample, in drawing values
+    // In chunks like the y(t) samples: a growing curve never copies itself, which would hold a
+    // step of the scan up for as long as the copy takes.
+    ChunkedSequence<XYSample> samples;
+    ChunkedSequence<CurvePoint> points;  // one per sample, in drawing values
     CurveStatistics xStatistics;
     CurveStatistics yStatistics;
     SyncState sync;

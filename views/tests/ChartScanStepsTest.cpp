@@ -145,9 +145,9 @@ TEST_F(ChartScanSteps, ViewsShareTheStepsAndEndAsOneScanWould) {
     std::uint32_t yxWhenYtDone = 0;
     runUntilIdle([&] {
         if (yt.scanComplete() && yxWhenYtDone == 0) yxWhenYtDone = yx.scan().scanPosition();
-        EXPECT_LE(yt.scan().scanPosition() - std::min(yt.scan().scanPosition(),
-                                                      yx.scan().scanPosition()),
-                  2 * kChunk);
+        EXPECT_LE(
+            yt.scan().scanPosition() - std::min(yt.scan().scanPosition(), yx.scan().scanPosition()),
+            2 * kChunk);
     });
     EXPECT_GE(yxWhenYtDone + 2 * kChunk, m_store.count());
     EXPECT_TRUE(yt.scanComplete());
