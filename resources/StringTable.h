@@ -64,6 +64,8 @@ inline constexpr std::uint32_t kSaveChanges = 5244;
 inline constexpr std::uint32_t kCannotSaveDocument = 5245;
 // A document with more chart windows than open at once.
 inline constexpr std::uint32_t kChartWindowsLeftClosed = 5246;
+// A chart window still reading a large store: frames read, frames in the store.
+inline constexpr std::uint32_t kChartReadingFrames = 5680;
 // Logs of other CAN tools.
 inline constexpr std::uint32_t kLogLinesSkipped = 5260;
 inline constexpr std::uint32_t kSkippedErrorFrame = 5261;  // one per reason, in reason order

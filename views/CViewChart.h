@@ -20,6 +20,7 @@ public:
     [[nodiscard]] const CurveStatistics* statistics(int slot, Axis axis) const override;
     void tick() override;
     [[nodiscard]] bool scanComplete() const override { return m_scan.complete(m_store); }
+    [[nodiscard]] std::uint32_t framesRead() const override { return m_scan.scanPosition(); }
     void paintChart(QPainter& painter) override;
     void adjust() override;
 

@@ -1,6 +1,7 @@
 #include "views/ChartView.h"
 
 #include "resources/CommandIds.h"
+#include "resources/StringTable.h"
 #include "views/ChartScanTicker.h"
 
 #include <QApplication>
@@ -67,6 +68,7 @@ bool ChartView::scanUntil(std::chrono::steady_clock::time_point deadline,
     if (step.appended) followScan();
     m_redrawOwed |= step.appended || step.redraw;
     const bool complete = scanComplete();
+    m_reading = !complete;
     const Clock::time_point now = Clock::now();
     if (m_redrawOwed && (complete || now - m_lastRedraw >= kCatchUpRedraw)) {
         m_redrawOwed = false;
@@ -136,11 +138,26 @@ void ChartView::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), Qt::white);
     paintChart(p);
+    if (m_reading) paintReading(p);
     if (m_zooming) {
         p.setPen(QPen(Qt::black, 0, Qt::DashLine));
         p.drawRect(QRect(QPoint(m_zoomRect.left, m_zoomRect.top),
                          QPoint(m_zoomRect.right, m_zoomRect.bottom)));
     }
+}
+
+void ChartView::paintReading(QPainter& p) {
+    const QString text = QString::fromStdString(strings::loadString(strings::kChartReadingFrames))
+                             .arg(framesRead())
+                             .arg(m_store.count());
+    const PixelRect& plot = plotRect();
+    const QRect box = p.fontMetrics().boundingRect(text).adjusted(-4, -2, 4, 2);
+    const QRect at = box.translated(plot.left + 6 - box.left(), plot.top + 6 - box.top());
+    p.fillRect(at, QColor(255, 255, 225));
+    p.setPen(Qt::darkGray);
+    p.drawRect(at);
+    p.setPen(Qt::black);
+    p.drawText(at, Qt::AlignCenter, text);
 }
 
 void ChartView::resizeEvent(QResizeEvent*) {

@@ -68,6 +68,10 @@ public:
     virtual void tick() = 0;
     // Whether every frame now in the store has been read into the curves.
     [[nodiscard]] virtual bool scanComplete() const = 0;
+    // How many frames of the store the curves have read.
+    [[nodiscard]] virtual std::uint32_t framesRead() const = 0;
+    // Still catching up with a store larger than one step: the window says how far it got.
+    [[nodiscard]] bool reading() const { return m_reading; }
     // Reads chunks of `chunkFrames` frames until the store is read or the deadline passed (at
     // least one chunk), then follows and redraws. Returns whether the store is read.
     bool scanUntil(std::chrono::steady_clock::time_point deadline, std::uint32_t chunkFrames);
@@ -129,6 +133,8 @@ protected:
 
 private:
     void onScrollAction(Qt::Orientation orientation, int action);
+    // Not printed: only the window says it is still reading.
+    void paintReading(QPainter& p);
     void OnPrint(unsigned id);
 
     std::string m_name;
@@ -139,6 +145,7 @@ private:
     std::shared_ptr<ChartScanTicker> m_ticker;
     // While a large store is read the picture is redrawn now and then, not after every step.
     bool m_redrawOwed = false;
+    bool m_reading = false;
     std::chrono::steady_clock::time_point m_lastRedraw{};
     std::array<std::array<std::string, 2>, 4> m_mouse{};
     bool m_panning = false;

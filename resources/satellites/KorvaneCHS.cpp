@@ -75,6 +75,7 @@ constexpr StringEntry kStrings[] = {
      "\u6e05\u9664\u5417\uff1f"},
     {5242, "\u4e0e\u9002\u914d\u5668\u7684\u8fde\u63a5\u5df2\u65ad\u5f00"},
     {5243, "\u4e22\u5931\uff1a%1"},
+    {5680, "\u6b63\u5728\u8bfb\u53d6\u62a5\u6587\uff1a%1 / %2"},
     {6000, "\u65e0\u6548\u6570\u636e"},
     {6001, "\u8fdc\u7a0b\u5e27"},
     {6002, "\u6807\u51c6\u5e27"},

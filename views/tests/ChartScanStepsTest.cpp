@@ -135,6 +135,8 @@ TEST_F(ChartScanSteps, ViewsShareTheStepsAndEndAsOneScanWould) {
     yt.tick();
     EXPECT_EQ(yt.scan().scanPosition(), kChunk);
     EXPECT_FALSE(yt.scanComplete());
+    EXPECT_TRUE(yt.reading());
+    EXPECT_EQ(yt.framesRead(), kChunk);
     EXPECT_GT(yt.scan().slot(0).samples.size(), 0u);
     EXPECT_GT(yt.chart().hbar.maximum, 0);
     // The slice of this round of events is spent: the second view waits for its turn.
@@ -152,6 +154,7 @@ TEST_F(ChartScanSteps, ViewsShareTheStepsAndEndAsOneScanWould) {
     EXPECT_GE(yxWhenYtDone + 2 * kChunk, m_store.count());
     EXPECT_TRUE(yt.scanComplete());
     EXPECT_TRUE(yx.scanComplete());
+    EXPECT_FALSE(yt.reading());
     expectSameCurves(yt, oneScan(m_store));
     YxScan pairs;
     pairs.setDefinitions(yxRecord().yx);
