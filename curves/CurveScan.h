@@ -224,10 +224,10 @@ public:
 
 struct YxSlot {
     XYCurveDefinition definition;
-    // In chunks like the y(t) samples: a growing curve never copies itself, which would hold a
-    // step of the scan up for as long as the copy takes.
-    ChunkedSequence<XYSample> samples;
-    ChunkedSequence<CurvePoint> points;  // one per sample, in drawing values
+    // In chunks: a growing curve never copies itself, which would hold a step of the scan up for
+    // as long as the copy takes. Smaller chunks than y(t): many windows hold a few pairings each.
+    ChunkedSequence<XYSample, 12> samples;
+    ChunkedSequence<CurvePoint, 12> points;  // one per sample, in drawing values
     CurveStatistics xStatistics;
     CurveStatistics yStatistics;
     SyncState sync;

@@ -58,7 +58,10 @@ bool ChartView::scanUntil(std::chrono::steady_clock::time_point deadline,
                           std::uint32_t chunkFrames) {
     using Clock = std::chrono::steady_clock;
     // Nothing can be read while the store is being emptied; the next tick goes on.
-    if (m_flags.test(ApplicationFlags::kClearing)) return true;
+    if (m_flags.test(ApplicationFlags::kClearing)) {
+        m_reading = false;
+        return true;
+    }
     ScanStep step;
     do {
         const ScanStep chunk = readFrames(chunkFrames);
