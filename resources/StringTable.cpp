@@ -208,6 +208,7 @@ constexpr Entry kTable[] = {
      "%1 frames of the log go back in time: each was given the time of the frame before it.\n"
      "The first is record %2."},
     {kSkippedRecordTooLong, "too long"},
+    {kWaitingForAdapter, "Waiting for the adapter's answer..."},
     {kInvalidData, "Invalid data"},
     {kRemoteFrame, "Remote Frame"},
     {kStandard, "Standard"},
