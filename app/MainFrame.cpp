@@ -476,7 +476,6 @@ bool MainFrame::heldByDevice(unsigned id) const {
         case ID_OPTIONS_SETUP:
         case ID_OPTIONS_DEVICE_INFORMATION:
         case ID_FUNCTIONS_CAPTURE:
-        case ID_FUNCTIONS_STOP:
         case ID_AUTO_START:
         case ID_AUTO_STOP:
             return true;

@@ -3,7 +3,8 @@
 // The capture document: owns the capture timer and carries the Capture, Stop and Clear All
 // commands of the Functions menu.
 //
-// Thread: the user-interface thread, except the poll, which runs on the capture timer's thread.
+// Thread: the user-interface thread, except the poll, which runs on the capture timer's thread,
+// and the adapter's commands, which run on the device thread and answer on this one.
 
 #include "framework/CommandRouting.h"
 #include "framework/MessageService.h"
