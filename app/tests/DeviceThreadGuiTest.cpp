@@ -5,6 +5,7 @@
 #include "resources/CommandIds.h"
 #include "resources/StringTable.h"
 #include "tests/support/DeviceAnswers.h"
+#include "tests/support/RecordingDevice.h"
 
 #include <gtest/gtest.h>
 
@@ -14,8 +15,6 @@
 #include <QStatusBar>
 #include <QTimer>
 
-#include <condition_variable>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -23,67 +22,6 @@
 using namespace std::chrono_literals;
 
 namespace {
-
-// Records every command with its thread; RunVexa can be held until released, as a host stopped
-// with SIGSTOP holds it.
-class WedgedDevice final : public VexaDevice {
-public:
-    bool recvData(std::int32_t& a, std::int32_t& b, std::int32_t& count, ReceivedFrame*) override {
-        a = b = count = 0;
-        return true;
-    }
-    bool runVexa() override {
-        std::unique_lock lock(m_mutex);
-        record("run");
-        m_changed.wait(lock, [&] { return !m_holding; });
-        return m_starts;
-    }
-    bool stopVexa() override { return answer("stop"); }
-    bool vexaInit() override { return answer("init"); }
-    bool setVexa(int, int baud, int, int) override { return answer("set " + std::to_string(baud)); }
-    bool getVexaInfo(Info&) override { return answer("info"); }
-    bool sendSingleData(const TxMessage& m) override {
-        return answer("send " + std::to_string(m.identifier));
-    }
-    bool stopMultiData() override { return answer("stopMulti"); }
-
-    void hold() {
-        std::lock_guard lock(m_mutex);
-        m_holding = true;
-    }
-    void release(bool starts) {
-        std::lock_guard lock(m_mutex);
-        m_starts = starts;
-        m_holding = false;
-        m_changed.notify_all();
-    }
-    std::vector<std::string> calls() const {
-        std::lock_guard lock(m_mutex);
-        return m_calls;
-    }
-    std::vector<std::thread::id> threads() const {
-        std::lock_guard lock(m_mutex);
-        return m_threads;
-    }
-
-private:
-    bool answer(const std::string& name) {
-        std::lock_guard lock(m_mutex);
-        record(name);
-        return true;
-    }
-    void record(const std::string& name) {
-        m_calls.push_back(name);
-        m_threads.push_back(std::this_thread::get_id());
-    }
-
-    mutable std::mutex m_mutex;
-    std::condition_variable m_changed;
-    bool m_holding = false;
-    bool m_starts = true;
-    std::vector<std::string> m_calls;
-    std::vector<std::thread::id> m_threads;
-};
 
 class DeviceThreadGuiTest : public ::testing::Test {
 protected:
@@ -101,7 +39,7 @@ protected:
     QString status() const { return m_frame->statusBar()->currentMessage(); }
     static QString text(std::uint32_t id) { return QString::fromStdString(strings::loadString(id)); }
 
-    WedgedDevice m_device;
+    RecordingDevice m_device;
     MessageRecorder m_messages;
     MonitorApp m_app{&m_device, &m_messages};
     MainFrame* m_frame = nullptr;
@@ -112,7 +50,8 @@ protected:
 TEST_F(DeviceThreadGuiTest, AHeldCaptureLeavesTheWindowRunningBusyAndARefusalLeavesCaptureOff) {
     m_app.newDocument();
     m_app.state().capture.deviceReady = 1;
-    m_device.hold();
+    m_device.hold("run");
+    m_device.refuse({"run"});
     m_frame->routeCommand(ID_FUNCTIONS_CAPTURE);
 
     // The window's thread goes on: a 10 ms timer keeps ticking while RunVexa is held.
@@ -145,7 +84,7 @@ TEST_F(DeviceThreadGuiTest, AHeldCaptureLeavesTheWindowRunningBusyAndARefusalLea
     EXPECT_FALSE(shown(strings::kCannotRunDevice));
     EXPECT_EQ(m_app.state().capture.capturing.load(), 0u);
 
-    m_device.release(false);
+    m_device.release();
     ASSERT_TRUE(awaitAnswers(m_frame->deviceCommands()));
     EXPECT_TRUE(shown(strings::kCannotRunDevice));
     EXPECT_EQ(m_app.state().capture.capturing.load(), 0u);
@@ -155,7 +94,7 @@ TEST_F(DeviceThreadGuiTest, AHeldCaptureLeavesTheWindowRunningBusyAndARefusalLea
     EXPECT_FALSE(m_frame->action(ID_FUNCTIONS_STOP)->isEnabled());
 
     // Answered, the next Capture starts.
-    m_device.release(true);
+    m_device.refuse({});
     m_frame->routeCommand(ID_FUNCTIONS_CAPTURE);
     ASSERT_TRUE(awaitAnswers(m_frame->deviceCommands()));
     EXPECT_EQ(m_app.state().capture.capturing.load(), 1u);
@@ -169,7 +108,7 @@ TEST_F(DeviceThreadGuiTest, CommandsFromTheWindowRunInOrderOnOneThreadAndAnswerI
     const auto note = [&](const char* what) {
         return [&answered, what](bool) { answered.push_back(what); };
     };
-    m_device.hold();
+    m_device.hold("run");
     commands.runVexa(note("run"));
     commands.setVexa(0, 250, 0, 1, note("set"));
     TxMessage m{};
@@ -179,9 +118,10 @@ TEST_F(DeviceThreadGuiTest, CommandsFromTheWindowRunInOrderOnOneThreadAndAnswerI
     }
     commands.stopMultiData(note("stopMulti"));
     commands.getVexaInfo([&](bool, const VexaDevice::Info&) { answered.push_back("info"); });
+    ASSERT_TRUE(m_device.waitUntilHolding(5s));
     QCoreApplication::processEvents();
     EXPECT_TRUE(answered.empty());
-    m_device.release(true);
+    m_device.release();
     ASSERT_TRUE(awaitAnswers(commands));
 
     // The start-up's open comes first; then the commands as the window sent them.
@@ -198,7 +138,7 @@ TEST_F(DeviceThreadGuiTest, CommandsFromTheWindowRunInOrderOnOneThreadAndAnswerI
 }
 
 TEST(DeviceThreadExit, ClosingWhileACommandWaitsEndsOnceItIsAnsweredAndStillStopsTheAdapter) {
-    WedgedDevice device;
+    RecordingDevice device;
     MessageRecorder messages;
     std::thread releaser;
     {
@@ -206,11 +146,12 @@ TEST(DeviceThreadExit, ClosingWhileACommandWaitsEndsOnceItIsAnsweredAndStillStop
         ASSERT_TRUE(app.InitInstance({}));
         app.newDocument();
         app.state().capture.deviceReady = 1;
-        device.hold();
+        device.hold("run");
         app.mainFrame().routeCommand(ID_FUNCTIONS_CAPTURE);
+        ASSERT_TRUE(device.waitUntilHolding(5s));
         releaser = std::thread([&] {
             std::this_thread::sleep_for(100ms);
-            device.release(true);
+            device.release();
         });
     }
     releaser.join();

@@ -3,6 +3,7 @@
 
 #include "capture/DeviceCommands.h"
 #include "capture/DeviceThread.h"
+#include "tests/support/RecordingDevice.h"
 
 #include <gtest/gtest.h>
 
@@ -11,89 +12,11 @@
 #include <deque>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 using namespace std::chrono_literals;
 
 namespace {
-
-// Records each command and the thread it came on; one command may be held until released.
-class RecordingDevice final : public VexaDevice {
-public:
-    bool recvData(std::int32_t&, std::int32_t&, std::int32_t&, ReceivedFrame*) override {
-        return false;
-    }
-    bool runVexa() override { return call("run", runs); }
-    bool stopVexa() override { return call("stop", true); }
-    bool vexaInit() override { return call("init", true); }
-    bool setVexa(int, int baud, int, int) override {
-        return call("set " + std::to_string(baud), true);
-    }
-    bool getVexaInfo(Info& info) override {
-        info.version = 0x0102;
-        return call("info", true);
-    }
-    bool sendSingleData(const TxMessage& m) override {
-        return call("send " + std::to_string(m.identifier), true);
-    }
-    bool setMultiData(const TxMessage*, int count, int, int) override {
-        return call("setMulti " + std::to_string(count), true);
-    }
-    bool runMultiData() override { return call("runMulti", true); }
-    bool stopMultiData() override { return call("stopMulti", true); }
-
-    // The next call of `name` waits until release().
-    void hold(const std::string& name) {
-        std::lock_guard lock(m_mutex);
-        m_held = name;
-    }
-    void release() {
-        std::lock_guard lock(m_mutex);
-        m_held.clear();
-        m_changed.notify_all();
-    }
-    bool waitUntilHolding(std::chrono::milliseconds limit) {
-        std::unique_lock lock(m_mutex);
-        return m_changed.wait_for(lock, limit, [&] { return m_holding; });
-    }
-    std::vector<std::string> calls() const {
-        std::lock_guard lock(m_mutex);
-        return m_calls;
-    }
-    std::vector<std::thread::id> threads() const {
-        std::lock_guard lock(m_mutex);
-        return m_threads;
-    }
-    int returned() const {
-        std::lock_guard lock(m_mutex);
-        return m_returned;
-    }
-    bool runs = true;
-
-private:
-    bool call(const std::string& name, bool answer) {
-        std::unique_lock lock(m_mutex);
-        m_calls.push_back(name);
-        m_threads.push_back(std::this_thread::get_id());
-        if (name == m_held) {
-            m_holding = true;
-            m_changed.notify_all();
-            m_changed.wait(lock, [&] { return m_held.empty(); });
-            m_holding = false;
-        }
-        ++m_returned;
-        return answer;
-    }
-
-    mutable std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::string m_held;
-    bool m_holding = false;
-    std::vector<std::string> m_calls;
-    std::vector<std::thread::id> m_threads;
-    int m_returned = 0;
-};
 
 // The owner's event loop: answers queue here and run when the test drains them.
 class AnswerQueue {
@@ -141,33 +64,20 @@ TEST(DeviceThread, CommandsRunInOrderOnOneThreadAndAnswersComeBackInOrder) {
 
     std::vector<std::string> expected;
     std::vector<std::string> answered;
-    commands.vexaInit([&](bool) { answered.push_back("init"); });
-    expected.push_back("init");
-    for (int i = 0; i < 40; ++i) {
-        switch (i % 4) {
-            case 0:
-                commands.setVexa(0, 100 + i, 0, 1, [&, i](bool) {
-                    answered.push_back("set " + std::to_string(100 + i));
-                });
-                expected.push_back("set " + std::to_string(100 + i));
-                break;
-            case 1:
-                commands.runVexa([&](bool) { answered.push_back("run"); });
-                expected.push_back("run");
-                break;
-            case 2:
-                commands.sendSingleData(frame(std::uint32_t(i)), [&, i](bool) {
-                    answered.push_back("send " + std::to_string(i));
-                });
-                expected.push_back("send " + std::to_string(i));
-                break;
-            default:
-                commands.getVexaInfo([&](bool, const VexaDevice::Info& info) {
-                    EXPECT_EQ(info.version, 0x0102);
-                    answered.push_back("info");
-                });
-                expected.push_back("info");
-        }
+    const auto note = [&](std::string what) {
+        expected.push_back(what);
+        return [&answered, what](bool) { answered.push_back(what); };
+    };
+    commands.vexaInit(note("init"));
+    for (int i = 0; i < 10; ++i) {
+        commands.setVexa(0, 100 + i, 0, 1, note("set " + std::to_string(100 + i)));
+        commands.runVexa(note("run"));
+        commands.sendSingleData(frame(std::uint32_t(i)), note("send " + std::to_string(i)));
+        expected.push_back("info");
+        commands.getVexaInfo([&](bool, const VexaDevice::Info& info) {
+            EXPECT_EQ(info.version, 0x0102);
+            answered.push_back("info");
+        });
     }
     // vexaInit is not waited for; the other forty are.
     EXPECT_EQ(commands.waiting(), 40);
@@ -192,8 +102,8 @@ TEST(DeviceThread, AHeldCommandLeavesTheCallerFreeAndTheQueueBehindItWaits) {
     DeviceThread thread(device, answers.poster());
     DeviceCommands commands(thread);
     device.hold("run");
+    device.refuse({"run"});
     std::vector<std::string> answered;
-    device.runs = false;
     commands.runVexa([&](bool ok) { answered.push_back(ok ? "ran" : "refused"); });
     commands.sendSingleData(frame(7), [&](bool) { answered.push_back("sent"); });
     ASSERT_TRUE(device.waitUntilHolding(5s));
