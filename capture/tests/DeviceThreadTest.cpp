@@ -162,20 +162,6 @@ TEST(DeviceThread, CloseLeavesAWedgedCommandBehindAndRunsNothingAfterIt) {
     EXPECT_EQ(answers.drain(0, 0ms), 0);
 }
 
-TEST(DeviceCommands, WithoutAThreadEachCommandAnswersBeforeItReturns) {
-    RecordingDevice device;
-    DeviceCommands commands(device);
-    std::vector<bool> busy;
-    commands.setWaitingChanged([&](bool waiting) { busy.push_back(waiting); });
-    bool answered = false;
-    commands.setMultiData({frame(1), frame(2)}, 5, 3, [&](bool ok) { answered = ok; });
-    EXPECT_TRUE(answered);
-    EXPECT_EQ(commands.waiting(), 0);
-    EXPECT_EQ(busy, (std::vector<bool>{true, false}));
-    EXPECT_EQ(device.calls(), std::vector<std::string>{"setMulti 2"});
-    EXPECT_EQ(device.threads().at(0), std::this_thread::get_id());
-}
-
 TEST(DeviceCommands, AnAnswerForAnOwnerThatWentIsDropped) {
     RecordingDevice device;
     AnswerQueue answers;
