@@ -15,15 +15,15 @@
 #include "views/CViewDataList.h"
 
 #include <QAction>
-#include <QApplication>
-#include <QPointer>
 #include <QActionGroup>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QToolBar>
