@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 
@@ -28,6 +29,24 @@
 #include <unistd.h>
 
 using namespace std::chrono_literals;
+
+namespace {
+
+// Every thread of `pid` has stopped (the signal takes effect on each thread in its own time).
+bool stopped(pid_t pid) {
+    const auto tasks = std::filesystem::path("/proc") / std::to_string(pid) / "task";
+    std::error_code ec;
+    for (const auto& task : std::filesystem::directory_iterator(tasks, ec)) {
+        std::ifstream stat(task.path() / "stat");
+        std::string line;
+        std::getline(stat, line);
+        const auto end = line.rfind(')');
+        if (end == std::string::npos || end + 2 >= line.size() || line[end + 2] != 'T') return false;
+    }
+    return !ec;
+}
+
+}  // namespace
 
 TEST(DeviceHostGui, AStoppedHostHoldsOnlyCaptureAndTheWindowGoesOn) {
     TempRuntimeDir dir;
@@ -48,6 +67,7 @@ TEST(DeviceHostGui, AStoppedHostHoldsOnlyCaptureAndTheWindowGoesOn) {
     ASSERT_TRUE(*setUp);
 
     ASSERT_EQ(::kill(host.pid(), SIGSTOP), 0);
+    ASSERT_TRUE(processUntil([&] { return stopped(host.pid()); }, 5s));
     frame.routeCommand(ID_FUNCTIONS_CAPTURE);
     int ticks = 0;
     QElapsedTimer clock;
