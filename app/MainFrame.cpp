@@ -16,12 +16,14 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QToolBar>
@@ -75,7 +77,7 @@ const CommandMap<MainFrame>& commandMap() {
 
 }  // namespace
 
-MainFrame::MainFrame(ProgramState& state, VexaDevice& device, MessageService& messages)
+MainFrame::MainFrame(ProgramState& state, DeviceCommands& device, MessageService& messages)
     : m_state(state), m_device(device), m_messages(messages), m_mdi(new QMdiArea(this)) {
     setWindowTitle(text(strings::kProgramName));
     setCentralWidget(m_mdi);
@@ -86,10 +88,11 @@ MainFrame::MainFrame(ProgramState& state, VexaDevice& device, MessageService& me
     createToolBar();
     createStatusBar();
     createBars();
-    // Opened once; the result shows nowhere and does not mark the adapter as set up. A slow or
-    // crowded host must not keep the window from appearing, so it is opened beside the event
-    // loop; the first command that could reach the device waits for it (see routeCommand).
-    m_deviceOpening = std::thread([this] { m_device.vexaInit(); });
+    // Opened once; the result shows nowhere and does not mark the adapter as set up. It is the
+    // device thread's first command, so every later one finds the adapter opened.
+    m_device.vexaInit();
+    m_device.setWaitingChanged([this](bool waiting) { showDeviceWait(waiting); });
+    m_device.setAnswered([this] { updateCommandUI(); });
     connect(&m_timer, &QTimer::timeout, this, &MainFrame::onTimer);
     m_timer.start(kTimerMs);
     // The framework's idle update of menu items and buttons.
@@ -105,7 +108,9 @@ MainFrame::MainFrame(ProgramState& state, VexaDevice& device, MessageService& me
 
 MainFrame::~MainFrame() {
     platform::setProfileWriteFailureHandler(nullptr);
-    awaitDevice();
+    m_device.setWaitingChanged(nullptr);
+    m_device.setAnswered(nullptr);
+    if (m_deviceWaitShown) QApplication::restoreOverrideCursor();
     // Children going away must not call back into a frame that is being destroyed.
     m_charts.reset();
     m_timer.stop();
@@ -337,13 +342,7 @@ std::vector<CommandTarget*> MainFrame::route() const {
     return chain;
 }
 
-void MainFrame::awaitDevice() {
-    if (m_deviceOpening.joinable()) m_deviceOpening.join();
-}
-
 void MainFrame::routeCommand(unsigned id) {
-    // The device library takes commands from one thread at a time.
-    awaitDevice();
     // A command runs only while its update handler enables it, as a menu item would allow.
     CmdUI ui{id};
     bool known = false;
@@ -353,7 +352,7 @@ void MainFrame::routeCommand(unsigned id) {
             break;
         }
     }
-    if (!known || !ui.enabled) return;
+    if (!known || !ui.enabled || heldByDevice(id)) return;
     for (CommandTarget* target : route()) {
         if (target->OnCmdMsg(id)) break;
     }
@@ -371,7 +370,7 @@ void MainFrame::updateCommandUI() {
                 break;
             }
         }
-        action->setEnabled(known && ui.enabled);
+        action->setEnabled(known && ui.enabled && !heldByDevice(id));
         action->setCheckable(ui.checked.has_value());
         if (ui.checked.has_value()) action->setChecked(*ui.checked);
     }
@@ -455,14 +454,49 @@ void MainFrame::clearAdapterNeedsSetup() {
     }
 }
 
-void MainFrame::OnDeviceInformation(unsigned) {
-    DeviceInformation information(m_device, m_messages);
-    information.framesLostCount = m_state.capture.framesLost.load();
-    if (const auto start = m_state.capture.anchors.last()) {
-        information.captureStartUs = start->timeOfDayUs;
+void MainFrame::showDeviceWait(bool waiting) {
+    if (waiting == m_deviceWaitShown) return;
+    m_deviceWaitShown = waiting;
+    const QString said = text(strings::kWaitingForAdapter);
+    if (waiting) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        statusBar()->showMessage(said);
+    } else {
+        QApplication::restoreOverrideCursor();
+        if (statusBar()->currentMessage() == said) {
+            statusBar()->showMessage(QString::fromStdString(uiText("Ready")));
+        }
     }
-    DeviceInformationDialog dialog(information, this);
-    dialog.exec();
+    updateCommandUI();
+}
+
+bool MainFrame::heldByDevice(unsigned id) const {
+    if (m_device.waiting() == 0) return false;
+    switch (id) {
+        case ID_OPTIONS_SETUP:
+        case ID_OPTIONS_DEVICE_INFORMATION:
+        case ID_FUNCTIONS_CAPTURE:
+        case ID_AUTO_START:
+        case ID_AUTO_STOP:
+            return true;
+        default:
+            return false;
+    }
+}
+
+void MainFrame::OnDeviceInformation(unsigned) {
+    auto information = std::make_shared<DeviceInformation>(m_device, m_messages);
+    information->framesLostCount = m_state.capture.framesLost.load();
+    if (const auto start = m_state.capture.anchors.last()) {
+        information->captureStartUs = start->timeOfDayUs;
+    }
+    // The dialog opens with the adapter's answer (after message 5025 when there is none).
+    QPointer<MainFrame> self(this);
+    information->open([self, information] {
+        if (self == nullptr) return;
+        DeviceInformationDialog dialog(*information, self);
+        dialog.exec();
+    });
 }
 
 void MainFrame::OnPopupReading(unsigned id) {

@@ -8,7 +8,7 @@
 
 #include "app/CMDIChildWndDataList.h"
 #include "app/CoolBar.h"
-#include "capture/VexaDevice.h"
+#include "capture/DeviceCommands.h"
 #include "curves/CurveRecords.h"
 #include "document/ProgramState.h"
 #include "framework/CommandRouting.h"
@@ -19,7 +19,6 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <thread>
 
 class QAction;
 class QLabel;
@@ -49,7 +48,9 @@ public:
         kImageDataListItem = 6
     };
 
-    MainFrame(ProgramState& state, VexaDevice& device, MessageService& messages);
+    // The adapter's commands go through `device` (the program's device thread): the window never
+    // waits for an answer.
+    MainFrame(ProgramState& state, DeviceCommands& device, MessageService& messages);
     ~MainFrame() override;
 
     // The application object is last in the command route.
@@ -67,8 +68,7 @@ public:
     // Creates the data list window of the document with `caption`, registers it and names it in
     // the tree.
     CViewDataList* createDataList(const QString& caption);
-    // Waits until the device opened at start-up is ready for commands.
-    void awaitDevice();
+    [[nodiscard]] DeviceCommands& deviceCommands() { return m_device; }
     [[nodiscard]] CViewDataList* dataList() const { return m_dataList; }
     [[nodiscard]] CMDIChildWndDataList* dataListFrame() const { return m_dataListFrame; }
 
@@ -135,9 +135,14 @@ private:
     QTreeWidgetItem* treeItemFor(const QString& caption, QTreeWidgetItem* node) const;
     // The status bar's word that the adapter needs Setup goes once it was set up or captures.
     void clearAdapterNeedsSetup();
+    // While a command waits for the adapter: the wait cursor, the status bar says so and the
+    // commands that depend on the answer are disabled.
+    void showDeviceWait(bool waiting);
+    [[nodiscard]] bool heldByDevice(unsigned id) const;
 
     ProgramState& m_state;
-    VexaDevice& m_device;
+    DeviceCommands& m_device;
+    bool m_deviceWaitShown = false;
     MessageService& m_messages;
     CommandTarget* m_app = nullptr;
     LanguageManager* m_language = nullptr;
@@ -162,7 +167,6 @@ private:
     int m_protocolShown = 0;
     CViewDataList* m_dataList = nullptr;
     CMDIChildWndDataList* m_dataListFrame = nullptr;
-    std::thread m_deviceOpening;
     QTimer m_timer;
     QTimer m_updateTimer;
     std::function<bool()> m_closeQuery;

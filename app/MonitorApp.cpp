@@ -59,6 +59,12 @@ const CommandMap<MonitorApp>& commandMap() {
 
 MonitorApp::MonitorApp(VexaDevice* device, MessageService* messages, LanguageEnvironment* languages)
     : m_device(device != nullptr ? *device : m_libraryDevice),
+      m_deviceThread(m_device,
+                     [this](DeviceThread::Completion done) {
+                         QMetaObject::invokeMethod(&m_deviceAnswers, std::move(done),
+                                                   Qt::QueuedConnection);
+                     }),
+      m_deviceCommands(m_deviceThread),
       m_messages(messages != nullptr ? *messages : m_qtMessages),
       m_systemLanguages(programDirectory().toStdString()),
       m_languages(languages != nullptr ? *languages : m_systemLanguages),
@@ -84,7 +90,7 @@ QString MonitorApp::programDirectory() {
 bool MonitorApp::InitInstance(const QStringList& arguments) {
     m_language.chooseLanguage();
     installQtTranslations(m_language.current());
-    m_frame = std::make_unique<MainFrame>(m_state, m_device, m_messages);
+    m_frame = std::make_unique<MainFrame>(m_state, m_deviceCommands, m_messages);
     m_frame->setLanguage(&m_language, &m_languages);
     m_qtMessages.setParent(m_frame.get());
     m_frame->setApplicationTarget(this);
@@ -107,6 +113,7 @@ bool MonitorApp::InitInstance(const QStringList& arguments) {
 }
 
 void MonitorApp::documentCreated(CDataDoc& document) {
+    document.setDeviceCommands(&m_deviceCommands);
     document.setTransmitDialogs([this] { openManualMessage(); }, [this] { openAutoMessage(); });
     MainFrame* frame = m_frame.get();
     MessageService* messages = &m_messages;
@@ -163,7 +170,7 @@ bool MonitorApp::dataListOpen() const {
 
 void MonitorApp::openManualMessage() {
     ManualMessage logic(document()->contents.manual, m_state.hexDisplay, m_state.device.frameType,
-                        {m_device, m_state.store, m_state.capture, m_messages});
+                        {m_deviceCommands, m_state.store, m_state.capture, m_messages});
     ManualMessageDialog dialog(logic, m_frame.get());
     dialog.exec();
 }
@@ -171,7 +178,7 @@ void MonitorApp::openManualMessage() {
 void MonitorApp::openAutoMessage() {
     DocumentContents& c = document()->contents;
     AutoMessageSetup logic({c.items, c.interval, c.cycle}, m_state.hexDisplay,
-                           m_state.device.frameType, {m_device, m_state.capture, m_messages});
+                           m_state.device.frameType, {m_deviceCommands, m_state.capture, m_messages});
     AutoMessageDialog dialog(logic, m_frame.get());
     dialog.exec();
 }

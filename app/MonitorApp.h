@@ -16,6 +16,7 @@
 #include "document/CDataDoc.h"
 #include "document/DocumentSession.h"
 
+#include <QObject>
 #include <QStringList>
 #include <functional>
 #include <memory>
@@ -88,6 +89,11 @@ private:
     ProgramState m_state;
     VexaLibraryDevice m_libraryDevice;
     VexaDevice& m_device;
+    // The adapter's commands run on one device thread; their answers are queued to this object
+    // on the window's thread (and dropped once it is gone).
+    QObject m_deviceAnswers;
+    DeviceThread m_deviceThread;
+    DeviceCommands m_deviceCommands;
     QtMessageService m_qtMessages;
     MessageService& m_messages;
     SystemLanguageEnvironment m_systemLanguages;

@@ -13,7 +13,8 @@ public:
     // Thread: the capture timer's thread.
     virtual bool recvData(std::int32_t& statusA, std::int32_t& statusB, std::int32_t& count,
                           ReceivedFrame* frames) = 0;
-    // Thread: the user-interface thread.
+    // Thread: the one device thread (DeviceThread); the windows reach these through
+    // DeviceCommands.
     virtual bool runVexa() = 0;
     virtual bool stopVexa() = 0;
     virtual bool vexaInit() = 0;

@@ -7,6 +7,7 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QPointer>
 #include <QVBoxLayout>
 
 namespace {
@@ -49,25 +50,43 @@ DeviceSetupDialog::DeviceSetupDialog(DeviceSetup& setup, QWidget* parent)
     form->addRow(QString::fromStdString(uiText("Frame Type:")), m_frameType);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(group);
-    layout->addWidget(okCancel(this, true));
+    m_buttons = okCancel(this, true);
+    layout->addWidget(m_buttons);
     connect(&m_timer, &QTimer::timeout, this, &DeviceSetupDialog::onTimer);
     m_timer.start(1000);
 }
 
 void DeviceSetupDialog::onTimer() {
-    m_setup.searchAdapter();
-    fill(m_usbDevice, m_setup.usbDevices(), m_setup.usbDevices().empty() ? -1 : 0);
+    QPointer<DeviceSetupDialog> self(this);
+    m_setup.searchAdapter([self] {
+        if (self == nullptr) return;
+        const auto& found = self->m_setup.usbDevices();
+        fill(self->m_usbDevice, found, found.empty() ? -1 : 0);
+    });
 }
 
 void DeviceSetupDialog::accept() {
+    if (m_setup.sending()) return;
     m_setup.workModeIndex = m_workMode->currentIndex();
     m_setup.baudRateIndex = m_baudRate->currentIndex();
     m_setup.frameTypeIndex = m_frameType->currentIndex();
-    // After a refusal the dialog stays open for another try.
-    if (m_setup.ok()) {
-        m_timer.stop();
-        QDialog::accept();
-    }
+    m_buttons->setEnabled(false);
+    QPointer<DeviceSetupDialog> self(this);
+    m_setup.ok([self](bool sent) {
+        if (self == nullptr) return;
+        self->m_buttons->setEnabled(true);
+        // After a refusal the dialog stays open for another try.
+        if (sent) {
+            self->m_timer.stop();
+            self->QDialog::accept();
+        }
+    });
+}
+
+void DeviceSetupDialog::reject() {
+    // The settings are on their way: the answer decides.
+    if (m_setup.sending()) return;
+    QDialog::reject();
 }
 
 DeviceInformationDialog::DeviceInformationDialog(DeviceInformation& information, QWidget* parent)
@@ -78,7 +97,6 @@ DeviceInformationDialog::DeviceInformationDialog(DeviceInformation& information,
       m_framesLost(new QLineEdit),
       m_captureStarted(new QLineEdit) {
     setWindowTitle(QString::fromStdString(uiText("Device Information")));
-    information.open();
     for (QLineEdit* e : {m_status, m_baudRate, m_firmware, m_framesLost, m_captureStarted}) {
         e->setReadOnly(true);
     }

@@ -9,6 +9,7 @@
 #include <QTimer>
 
 class QComboBox;
+class QDialogButtonBox;
 class QLineEdit;
 
 class DeviceSetupDialog final : public QDialog {
@@ -19,12 +20,17 @@ public:
     [[nodiscard]] QComboBox* workMode() const { return m_workMode; }
     [[nodiscard]] QComboBox* baudRate() const { return m_baudRate; }
     [[nodiscard]] QComboBox* frameType() const { return m_frameType; }
-    // The one-second adapter search.
+    // The one-second adapter search; the list fills when the adapter answers.
     void onTimer();
+    // Sends the settings; the dialog closes when the adapter took them. Until it answered, OK and
+    // Cancel wait.
     void accept() override;
+    void reject() override;
+    [[nodiscard]] QDialogButtonBox* buttons() const { return m_buttons; }
 
 private:
     DeviceSetup& m_setup;
+    QDialogButtonBox* m_buttons = nullptr;
     QComboBox* m_usbDevice;
     QComboBox* m_workMode;
     QComboBox* m_baudRate;
@@ -34,6 +40,7 @@ private:
 
 class DeviceInformationDialog final : public QDialog {
 public:
+    // Shows what `information` holds: open it first.
     DeviceInformationDialog(DeviceInformation& information, QWidget* parent = nullptr);
     [[nodiscard]] QString status() const;
     [[nodiscard]] QString baudRate() const;

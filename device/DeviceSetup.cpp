@@ -12,7 +12,7 @@ using platform::GetPrivateProfileStringA;
 using platform::profileNumber;
 using platform::WritePrivateProfileStringA;
 
-DeviceSetup::DeviceSetup(VexaDevice& device, DeviceSettings& settings, CaptureState& state,
+DeviceSetup::DeviceSetup(DeviceCommands& device, DeviceSettings& settings, CaptureState& state,
                          MessageService& messages, std::string iniPath)
     : m_device(device),
       m_settings(settings),
@@ -59,14 +59,21 @@ void DeviceSetup::open() {
     }
 }
 
-void DeviceSetup::searchAdapter() {
-    m_usbDevices.clear();
-    if (m_device.vexaInit()) {
-        m_usbDevices.push_back("ADP4021");
-    }
+void DeviceSetup::searchAdapter(std::function<void()> done) {
+    if (m_searching) return;
+    m_searching = true;
+    m_device.vexaInit(DeviceCommands::whileAlive(m_alive, [this, done](bool found) {
+        m_searching = false;
+        m_usbDevices.clear();
+        if (found) {
+            m_usbDevices.push_back("ADP4021");
+        }
+        if (done) done();
+    }));
 }
 
-bool DeviceSetup::ok() {
+void DeviceSetup::ok(std::function<void(bool)> done) {
+    if (m_sending) return;
     m_settings.workMode = workModeIndex >= 0 ? workModeIndex : 0;
     if (baudRateIndex >= 0 && baudRateIndex < 9) {
         m_settings.baudRate = kStandardBaudRates[baudRateIndex];
@@ -76,8 +83,16 @@ bool DeviceSetup::ok() {
     // With nothing selected the frame type stays standard.
     m_settings.frameType = frameTypeIndex >= 0 ? frameTypeIndex + 1 : 1;
 
-    const bool sent =
-        m_device.setVexa(0, m_settings.baudRate, m_settings.workMode, m_settings.frameType);
+    m_sending = true;
+    m_device.setVexa(0, m_settings.baudRate, m_settings.workMode, m_settings.frameType,
+                     DeviceCommands::whileAlive(m_alive, [this, done](bool sent) {
+                         m_sending = false;
+                         answered(sent);
+                         if (done) done(sent);
+                     }));
+}
+
+void DeviceSetup::answered(bool sent) {
     if (sent) {
         m_state.deviceReady = 1;
         m_state.downloaded = 0;  // after a set-up the cyclic set must be downloaded again
@@ -94,21 +109,25 @@ bool DeviceSetup::ok() {
                                m_iniPath);
     WritePrivateProfileStringA(kSection, "Frame Type", strprintf("%d", m_settings.frameType - 1),
                                m_iniPath);
-    return sent;
 }
 
-void DeviceInformation::open() {
-    VexaDevice::Info info;
+void DeviceInformation::open(std::function<void()> done) {
     status.clear();
     baudRate.clear();
     firmware.clear();
     framesLost = std::to_string(framesLostCount);
     captureStarted = captureStartUs ? formatTimeOfDay(*captureStartUs, false) : std::string();
-    if (!m_device.getVexaInfo(info)) {
-        m_messages.showMessage(strings::kCommunicationError);
-        return;
-    }
-    status = info.status == 1 ? "Run" : "Stop";
-    baudRate = strprintf("%d", info.baudRate);
-    firmware = strprintf("V%d.%02d", (info.version >> 8) & 0xFF, info.version & 0xFF);
+    m_device.getVexaInfo(
+        [alive = std::weak_ptr<bool>(m_alive), this, done](bool ok, const VexaDevice::Info& info) {
+            if (alive.expired()) return;
+            if (!ok) {
+                m_messages.showMessage(strings::kCommunicationError);
+            } else {
+                status = info.status == 1 ? "Run" : "Stop";
+                baudRate = strprintf("%d", info.baudRate);
+                firmware =
+                    strprintf("V%d.%02d", (info.version >> 8) & 0xFF, info.version & 0xFF);
+            }
+            if (done) done();
+        });
 }

@@ -8,18 +8,18 @@
 
 CDataDoc::CDataDoc(VexaDevice& device, FrameStore& store, CaptureState& state,
                    ApplicationFlags& flags, MessageService& messages)
-    : m_device(device),
-      m_store(store),
+    : m_store(store),
       m_state(state),
       m_flags(flags),
       m_messages(messages),
-      m_poll(device, store, state, flags) {
+      m_poll(device, store, state, flags),
+      m_directCommands(device) {
     m_timer.start(std::chrono::milliseconds(1), [this] { m_poll.tick(); });
 }
 
 CDataDoc::~CDataDoc() {
     m_timer.stop();
-    m_device.stopVexa();
+    m_commands->stopVexa();
 }
 
 void CDataDoc::OnCapture() {
@@ -27,22 +27,26 @@ void CDataDoc::OnCapture() {
         m_messages.showMessage(strings::kDeviceError, MessageIcon::kStop);
         return;
     }
-    const bool started = m_device.runVexa();
-    if (started) {
-        m_state.anchors.startRun();
-        m_state.capturing.store(1);
-    } else {
-        m_messages.showMessage(strings::kCannotRunDevice);
-    }
-    if (m_onCaptureChanged) {
-        m_onCaptureChanged();
-    }
-    // An adapter that refuses to start (its host restarted, it was plugged in again) has lost
-    // its set-up: capture stays off so that Setup can be opened, and the owner says Setup is
-    // needed.
-    if (!started && m_onStartRefused) {
-        m_onStartRefused();
-    }
+    if (m_starting) return;
+    m_starting = true;
+    m_commands->runVexa(DeviceCommands::whileAlive(m_alive, [this](bool started) {
+        m_starting = false;
+        if (started) {
+            m_state.anchors.startRun();
+            m_state.capturing.store(1);
+        } else {
+            m_messages.showMessage(strings::kCannotRunDevice);
+        }
+        if (m_onCaptureChanged) {
+            m_onCaptureChanged();
+        }
+        // An adapter that refuses to start (its host restarted, it was plugged in again) has lost
+        // its set-up: capture stays off so that Setup can be opened, and the owner says Setup is
+        // needed.
+        if (!started && m_onStartRefused) {
+            m_onStartRefused();
+        }
+    }));
 }
 
 void CDataDoc::OnStop() {
@@ -95,20 +99,30 @@ void CDataDoc::OnAutoStart() {
         m_messages.showMessage(strings::kNoDataToTransmit, MessageIcon::kInformation);
         return;
     }
-    if (!m_device.runMultiData()) {
-        m_device.stopMultiData();
-        m_messages.showMessage(strings::kAutoStartFailed, MessageIcon::kWarning);
-        return;
-    }
-    m_sending = 1;
+    m_autoPending = true;
+    m_commands->runMultiData(DeviceCommands::whileAlive(m_alive, [this](bool started) {
+        if (started) {
+            m_autoPending = false;
+            m_sending = 1;
+            return;
+        }
+        m_commands->stopMultiData(DeviceCommands::whileAlive(m_alive, [this](bool) {
+            m_autoPending = false;
+            m_messages.showMessage(strings::kAutoStartFailed, MessageIcon::kWarning);
+        }));
+    }));
 }
 
 void CDataDoc::OnAutoStop() {
-    if (!m_device.stopMultiData()) {
-        m_messages.showMessage(strings::kAutoStopFailed);
-        return;
-    }
-    m_sending = 0;
+    m_autoPending = true;
+    m_commands->stopMultiData(DeviceCommands::whileAlive(m_alive, [this](bool stopped) {
+        m_autoPending = false;
+        if (!stopped) {
+            m_messages.showMessage(strings::kAutoStopFailed);
+            return;
+        }
+        m_sending = 0;
+    }));
 }
 
 void CDataDoc::OnCommand(unsigned id) {
@@ -153,10 +167,10 @@ void CDataDoc::OnUpdateCommand(CmdUI& ui) {
             ui.enabled = true;
             break;
         case ID_AUTO_START:
-            ui.enabled = m_sending == 0;
+            ui.enabled = m_sending == 0 && !m_autoPending;
             break;
         case ID_AUTO_STOP:
-            ui.enabled = m_sending == 1;
+            ui.enabled = m_sending == 1 && !m_autoPending;
             break;
         default:
             ui.enabled = false;

@@ -3,19 +3,22 @@
 // The capture document: owns the capture timer and carries the Capture, Stop and Clear All
 // commands of the Functions menu.
 //
-// Thread: the user-interface thread, except the poll, which runs on the capture timer's thread.
+// Thread: the user-interface thread, except the poll, which runs on the capture timer's thread,
+// and the adapter's commands, which run on the device thread and answer on this one.
 
 #include "framework/CommandRouting.h"
 #include "framework/MessageService.h"
 #include "framework/CDocument.h"
 #include "capture/CapturePoll.h"
 #include "capture/CaptureState.h"
+#include "capture/DeviceCommands.h"
 #include "document/DocumentFile.h"
 #include "capture/FrameStore.h"
 #include "capture/VexaDevice.h"
 #include "platform/MultimediaTimer.h"
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 class CDataDoc : public CDocument, public CommandTarget {
@@ -28,10 +31,20 @@ public:
     CDataDoc(const CDataDoc&) = delete;
     CDataDoc& operator=(const CDataDoc&) = delete;
 
+    // The adapter's commands go through `commands` (the program's device thread) once set; until
+    // then they run on the caller's thread. Its answers come back on this thread.
+    void setDeviceCommands(DeviceCommands* commands) {
+        m_commands = commands != nullptr ? commands : &m_directCommands;
+    }
+    // Capture's RunVexa, or the cyclic set's Start or Stop, is waiting for the adapter's answer.
+    [[nodiscard]] bool deviceAnswerPending() const { return m_starting || m_autoPending; }
+
     void OnCapture();
     void OnStop();
     void OnClearAll();
-    [[nodiscard]] bool OnUpdateCapture() const { return m_state.capturing.load() == 0; }
+    [[nodiscard]] bool OnUpdateCapture() const {
+        return m_state.capturing.load() == 0 && !m_starting;
+    }
     [[nodiscard]] bool OnUpdateStop() const { return m_state.capturing.load() == 1; }
 
     // Transmission: the two dialogs open through handlers the owner installs (they are windows);
@@ -76,7 +89,6 @@ public:
     DocumentContents contents;
 
 private:
-    VexaDevice& m_device;
     FrameStore& m_store;
     CaptureState& m_state;
     ApplicationFlags& m_flags;
@@ -88,5 +100,11 @@ private:
     std::function<void()> m_openManualMessage;
     std::function<void()> m_openAutoConfigure;
     std::uint8_t m_sending = 0;
+    DeviceCommands m_directCommands;
+    DeviceCommands* m_commands = &m_directCommands;
+    bool m_starting = false;
+    bool m_autoPending = false;
+    // Answers that arrive after the document has gone are dropped.
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     platform::MultimediaTimer m_timer;  // last member: it is stopped before the others go
 };

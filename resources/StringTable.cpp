@@ -209,6 +209,7 @@ constexpr Entry kTable[] = {
      "The first is record %2."},
     {kSkippedRecordTooLong, "too long"},
     {kChartReadingFrames, "Reading the frames: %1 of %2"},
+    {kWaitingForAdapter, "Waiting for the adapter's answer..."},
     {kInvalidData, "Invalid data"},
     {kRemoteFrame, "Remote Frame"},
     {kStandard, "Standard"},

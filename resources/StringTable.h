@@ -86,6 +86,8 @@ inline constexpr std::uint32_t kLogRecordSkipped = 5381;
 inline constexpr std::uint32_t kLogFrameMovedOnRecord = 5382;
 inline constexpr std::uint32_t kLogFramesMovedOnRecord = 5383;
 inline constexpr std::uint32_t kSkippedRecordTooLong = 5384;
+// The status bar while a command waits for the adapter's answer.
+inline constexpr std::uint32_t kWaitingForAdapter = 5650;
 // The filter dialogs' messages.
 inline constexpr std::uint32_t kSameCondition = 5300;
 inline constexpr std::uint32_t kIdentifierLengthHex = 5301;

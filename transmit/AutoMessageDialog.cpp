@@ -12,6 +12,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
@@ -247,5 +248,18 @@ void AutoMessageDialog::showSelection() {
 }
 
 void AutoMessageDialog::accept() {
-    if (m_logic.download()) QDialog::accept();
+    if (m_logic.downloading()) return;
+    setEnabled(false);
+    QPointer<AutoMessageDialog> self(this);
+    m_logic.download([self](bool closes) {
+        if (self == nullptr) return;
+        self->setEnabled(true);
+        if (closes) self->QDialog::accept();
+    });
+}
+
+void AutoMessageDialog::reject() {
+    // The set is on its way: the answer decides.
+    if (m_logic.downloading()) return;
+    QDialog::reject();
 }

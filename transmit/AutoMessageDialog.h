@@ -32,7 +32,8 @@ public:
     [[nodiscard]] QSpinBox* intervalSpin() const { return m_interval; }
     [[nodiscard]] QSpinBox* cycleSpin() const { return m_cycle; }
     [[nodiscard]] QRadioButton* decimalButton() const { return m_decimal; }
-    void accept() override;  // Download
+    void accept() override;  // Download; closes once the adapter took the set
+    void reject() override;
 
 private:
     void showFields();

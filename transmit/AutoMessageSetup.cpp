@@ -154,10 +154,12 @@ void AutoMessageSetup::remove() {
     m_services.state.pendingChanges = 1;
 }
 
-bool AutoMessageSetup::download() {
+void AutoMessageSetup::download(std::function<void(bool)> done) {
+    if (m_downloading) return;
     if (m_interval < 1 || m_cycle < 1) {
         m_services.messages.showMessage(strings::kIntervalCycleTooSmall);
-        return false;
+        if (done) done(false);
+        return;
     }
     std::vector<TxMessage> messages;
     for (const AutoMessageItem& item : m_items) {
@@ -170,15 +172,23 @@ bool AutoMessageSetup::download() {
         std::copy_n(item.data.begin(), std::min<std::size_t>(item.length, 8), m.data);
         messages.push_back(m);
     }
-    if (!m_services.device.setMultiData(messages.data(), static_cast<int>(messages.size()),
-                                        static_cast<int>(m_interval), static_cast<int>(m_cycle))) {
-        m_services.messages.showMessage(strings::kDownloadFailed, MessageIcon::kWarning);
-        return false;
-    }
-    m_services.state.downloaded = 1;
-    if (messages.empty()) {
-        m_services.messages.showMessage(strings::kNothingToDownload);
-        return false;
-    }
-    return true;
+    const bool empty = messages.empty();
+    m_downloading = true;
+    m_services.device.setMultiData(
+        std::move(messages), static_cast<int>(m_interval), static_cast<int>(m_cycle),
+        DeviceCommands::whileAlive(m_alive, [this, empty, done](bool taken) {
+            m_downloading = false;
+            bool closes = false;
+            if (!taken) {
+                m_services.messages.showMessage(strings::kDownloadFailed, MessageIcon::kWarning);
+            } else {
+                m_services.state.downloaded = 1;
+                if (empty) {
+                    m_services.messages.showMessage(strings::kNothingToDownload);
+                } else {
+                    closes = true;
+                }
+            }
+            if (done) done(closes);
+        }));
 }

@@ -9,13 +9,15 @@
 // Thread: the user-interface thread.
 
 #include "capture/CaptureState.h"
-#include "capture/VexaDevice.h"
+#include "capture/DeviceCommands.h"
 #include "framework/MessageService.h"
 #include "transmit/EntryCheck.h"
 #include "transmit/MessageRecords.h"
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -44,7 +46,7 @@ public:
         std::uint32_t& cycle;
     };
     struct Services {
-        VexaDevice& device;
+        DeviceCommands& device;
         CaptureState& state;
         MessageService& messages;
     };
@@ -94,8 +96,10 @@ public:
     void setInterval(std::uint32_t value) { m_interval = std::min(value, kSpinMax); }
     void setCycle(std::uint32_t value) { m_cycle = std::min(value, kSpinMax); }
 
-    // Download: true when the dialog may close.
-    bool download();
+    // Download: once the adapter answered, `done` says whether the dialog may close (at once when
+    // nothing was sent). A download while one waits is ignored.
+    void download(std::function<void(bool)> done);
+    [[nodiscard]] bool downloading() const { return m_downloading; }
 
 private:
     [[nodiscard]] bool validSelection() const {
@@ -119,4 +123,6 @@ private:
     int m_size = 8;
     std::array<std::uint8_t, 8> m_data{};
     std::array<bool, 8> m_dataEntered{true, true, true, true, true, true, true, true};
+    bool m_downloading = false;
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };

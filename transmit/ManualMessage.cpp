@@ -60,13 +60,15 @@ EntryOutcome ManualMessage::typeData(int b, int byte, const std::string& text, s
     return outcome;
 }
 
-bool ManualMessage::send(int b) {
+void ManualMessage::send(int b, std::function<void(bool)> done) {
+    if (m_sending) return;
     ManualBuffer& x = m_buffers.at(index(b));
     // A value typed under the other frame type would go out cut to 11 bits but be recorded whole.
     if (x.identifier > maxIdentifier(m_frameType)) {
         m_services.messages.showMessage(
             identifierRangeMessage(kManualIdentifierMessages, hex(), m_frameType));
-        return false;
+        if (done) done(false);
+        return;
     }
     TxMessage message{};
     message.remote = static_cast<std::int32_t>(x.remote);
@@ -79,7 +81,18 @@ bool ManualMessage::send(int b) {
     x.format = static_cast<std::uint32_t>(m_frameType - 1);
     m_document.at(index(b)) = x;
 
-    if (!m_services.device.sendSingleData(message)) {
+    m_sending = true;
+    // The frame as sent is recorded, whatever is typed while the answer is out.
+    m_services.device.sendSingleData(
+        message, DeviceCommands::whileAlive(m_alive, [this, b, x, message, done](bool taken) {
+            m_sending = false;
+            const bool ok = sent(b, x, message, taken);
+            if (done) done(ok);
+        }));
+}
+
+bool ManualMessage::sent(int b, const ManualBuffer& x, const TxMessage& message, bool taken) {
+    if (!taken) {
         m_services.messages.showMessage(
             b == 0 ? strings::kManualSendFailed1 : strings::kManualSendFailed2,
             MessageIcon::kInformation,

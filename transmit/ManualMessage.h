@@ -10,13 +10,15 @@
 
 #include "capture/CaptureState.h"
 #include "capture/FrameStore.h"
-#include "capture/VexaDevice.h"
+#include "capture/DeviceCommands.h"
 #include "framework/MessageService.h"
 #include "transmit/EntryCheck.h"
 #include "transmit/MessageRecords.h"
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 
 class ManualMessage {
@@ -25,7 +27,7 @@ public:
     static constexpr int kDataBytes = 8;
 
     struct Services {
-        VexaDevice& device;
+        DeviceCommands& device;
         FrameStore& store;
         CaptureState& state;
         MessageService& messages;
@@ -52,16 +54,23 @@ public:
     EntryOutcome typeIdentifier(int b, const std::string& text, std::size_t cursor);
     EntryOutcome typeData(int b, int byte, const std::string& text, std::size_t cursor);
 
-    // Send Buffer 1 (b = 0) or 2 (b = 1). True when the adapter took the frame.
-    bool send(int b);
+    // Send Buffer 1 (b = 0) or 2 (b = 1). `done` gets true when the adapter took the frame; it
+    // comes once the adapter answered (at once when the buffer cannot be sent). One send at a
+    // time: another while one waits is ignored.
+    void send(int b, std::function<void(bool)> done = {});
+    [[nodiscard]] bool sending() const { return m_sending; }
 
 private:
     [[nodiscard]] static std::size_t index(int b) { return static_cast<std::size_t>(b); }
     void showEntryMessages(const EntryOutcome& outcome);
+    // The adapter's answer to a send of buffer b.
+    bool sent(int b, const ManualBuffer& x, const TxMessage& message, bool taken);
 
     std::array<ManualBuffer, 2>& m_document;
     std::array<ManualBuffer, 2> m_buffers;
     bool& m_hexDisplay;
     const int m_frameType;
     Services m_services;
+    bool m_sending = false;
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };

@@ -9,6 +9,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -120,7 +121,7 @@ QWidget* ManualMessageDialog::makeBuffer(int b) {
         m_logic.setRemote(b, remote);
         enableData(b);
     });
-    connect(c.send, &QPushButton::clicked, this, [this, b] { (void)m_logic.send(b); });
+    connect(c.send, &QPushButton::clicked, this, [this, b] { sendBuffer(b); });
     return group;
 }
 
@@ -143,4 +144,21 @@ void ManualMessageDialog::showAll() {
         }
         enableData(b);
     }
+}
+
+void ManualMessageDialog::sendBuffer(int b) {
+    if (m_logic.sending()) return;
+    // Both buttons wait for the adapter's answer.
+    for (BufferControls& c : m_buffers) c.send->setEnabled(false);
+    QPointer<ManualMessageDialog> self(this);
+    m_logic.send(b, [self](bool) {
+        if (self == nullptr) return;
+        for (BufferControls& c : self->m_buffers) c.send->setEnabled(true);
+    });
+}
+
+void ManualMessageDialog::reject() {
+    // A frame on its way is recorded when the adapter took it: the dialog waits for the answer.
+    if (m_logic.sending()) return;
+    QDialog::reject();
 }

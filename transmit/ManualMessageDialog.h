@@ -30,8 +30,11 @@ public:
     [[nodiscard]] QRadioButton* hexButton() const { return m_hex; }
     [[nodiscard]] QRadioButton* decimalButton() const { return m_decimal; }
     [[nodiscard]] QPushButton* sendButton(int b) const { return m_buffers[index(b)].send; }
+    void reject() override;
 
 private:
+    // Send Buffer 1 or 2.
+    void sendBuffer(int b);
     struct BufferControls {
         QLineEdit* identifier = nullptr;
         QComboBox* size = nullptr;

@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <vector>
 
 int main(int argc, char** argv) {
@@ -37,17 +38,22 @@ int main(int argc, char** argv) {
     frame.resize(1100, 700);
     frame.show();
     frame.routeCommand(ID_FILE_NEW);
-    VexaLibraryDevice device;
     MessageRecorder messages;
-    DeviceSetup setup(device, app.state().device, app.state().capture, messages,
+    DeviceSetup setup(frame.deviceCommands(), app.state().device, app.state().capture, messages,
                       dir.path() + "/Configure.ini");
     setup.open();
     setup.baudRateIndex = 8;  // 1000 kbit/s
-    if (!setup.ok()) {
+    std::optional<bool> setUp;
+    setup.ok([&](bool answer) { setUp = answer; });
+    while (!setUp) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    if (!*setUp) {
         std::fprintf(stderr, "gui_stall_bench: the adapter refused the set-up\n");
         return 1;
     }
     frame.routeCommand(ID_FUNCTIONS_CAPTURE);
+    while (frame.deviceCommands().waiting() > 0) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
 
     std::vector<qint64> gaps;
     QElapsedTimer clock;

@@ -2,6 +2,7 @@
 // are no documents, Clear All of unsaved frames and the recent-file list.
 
 #include "app/Help.h"
+#include "tests/support/DeviceAnswers.h"
 #include "resources/Icons.h"
 #include "app/MonitorApp.h"
 #include "widgets/ProgressWindow.h"
@@ -180,8 +181,10 @@ TEST_F(FirstHourTest, FramesLostInTheAdapterShowInTheStatusBarAndDeviceInformati
     ASSERT_TRUE(waitUntil([&] { return m_app.state().capture.framesLost.load() == 42; }));
     m_frame->onTimer();
     EXPECT_EQ(m_frame->statusPane(110), "Lost: 42");
-    DeviceInformation information(m_device, m_messages);
+    DeviceInformation information(m_frame->deviceCommands(), m_messages);
     information.framesLostCount = m_app.state().capture.framesLost.load();
+    information.open();
+    ASSERT_TRUE(awaitAnswers(m_frame->deviceCommands()));
     DeviceInformationDialog dialog(information);
     EXPECT_EQ(dialog.framesLost(), "42");
     EXPECT_EQ(dialog.status(), "Run");

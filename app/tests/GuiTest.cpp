@@ -8,6 +8,7 @@
 #include "resources/CommandIds.h"
 #include "resources/StringTable.h"
 #include "views/CViewDataList.h"
+#include "tests/support/DeviceAnswers.h"
 
 #include <gtest/gtest.h>
 
@@ -158,6 +159,7 @@ TEST_F(GuiTest, CapturedFramesReachTheListInEveryReading) {
     m_frame->routeCommand(ID_FILE_NEW);
     m_app.state().capture.deviceReady = 1;
     m_frame->routeCommand(ID_FUNCTIONS_CAPTURE);
+    ASSERT_TRUE(awaitAnswers(m_frame->deviceCommands()));
     EXPECT_EQ(m_app.state().capture.capturing.load(), 1u);
     m_device.queue({received(0x41C), received(0x5FF), received(0x18FF1021, 1)});
     for (int i = 0; i < 200 && m_app.state().store.count() < 3; ++i) QTest::qWait(5);
@@ -235,7 +237,7 @@ TEST_F(GuiTest, SetupDialogStaysOpenWhenTheAdapterRefuses) {
     const std::string ini = (std::filesystem::temp_directory_path() / "gui-Configure.ini").string();
     std::filesystem::remove(ini);
     m_device.present = false;
-    DeviceSetup setup(m_device, m_app.state().device, m_app.state().capture, m_messages, ini);
+    DeviceSetup setup(m_frame->deviceCommands(), m_app.state().device, m_app.state().capture, m_messages, ini);
     DeviceSetupDialog dialog(setup);
     dialog.show();
     EXPECT_EQ(dialog.usbDevice()->count(), 0);
@@ -243,14 +245,17 @@ TEST_F(GuiTest, SetupDialogStaysOpenWhenTheAdapterRefuses) {
     EXPECT_EQ(dialog.baudRate()->currentText(), "500");
     EXPECT_EQ(dialog.frameType()->currentText(), "Standard");
     dialog.accept();
+    ASSERT_TRUE(awaitAnswers(m_frame->deviceCommands()));
     EXPECT_EQ(shownIds().back(), strings::kFailToSetupDevice);
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_TRUE(std::filesystem::exists(ini));
 
     m_device.present = true;
     dialog.onTimer();
+    ASSERT_TRUE(processUntil([&] { return dialog.usbDevice()->count() == 1; }));
     EXPECT_EQ(dialog.usbDevice()->currentText(), "ADP4021");
     dialog.accept();
+    ASSERT_TRUE(awaitAnswers(m_frame->deviceCommands()));
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(m_app.state().capture.deviceReady.load(), 1u);
     std::filesystem::remove(ini);
@@ -260,7 +265,9 @@ TEST_F(GuiTest, DeviceInformationShowsTheAdaptersAnswer) {
     m_device.info.status = 2;
     m_device.info.baudRate = 500;
     m_device.info.version = 0x0105;
-    DeviceInformation information(m_device, m_messages);
+    DeviceInformation information(m_frame->deviceCommands(), m_messages);
+    information.open();
+    ASSERT_TRUE(awaitAnswers(m_frame->deviceCommands()));
     DeviceInformationDialog dialog(information);
     EXPECT_EQ(dialog.status(), "Stop");
     EXPECT_EQ(dialog.baudRate(), "500");

@@ -2,6 +2,7 @@
 // must be set up again after its host restarted.
 
 #include "app/LanguageManager.h"
+#include "tests/support/DeviceAnswers.h"
 #include "app/MonitorApp.h"
 #include "app/RecentFiles.h"
 #include "device/DeviceDialogs.h"
@@ -118,6 +119,10 @@ TEST_F(SettingsGuiTest, ACaptureTheAdapterRefusesLeavesCaptureOffAndSetupOpens) 
     // Set up before its host restarted; the adapter has forgotten it since.
     m_app.state().capture.deviceReady = 1;
     frame.routeCommand(ID_FUNCTIONS_CAPTURE);
+    // The window goes on while the adapter answers: Capture waits for the answer.
+    frame.updateCommandUI();
+    EXPECT_FALSE(frame.action(ID_FUNCTIONS_CAPTURE)->isEnabled());
+    ASSERT_TRUE(awaitAnswers(frame.deviceCommands()));
     EXPECT_TRUE(shown(strings::kCannotRunDevice));
     EXPECT_EQ(m_app.state().capture.capturing.load(), 0u);
     EXPECT_TRUE(frame.action(ID_FUNCTIONS_CAPTURE)->isEnabled());
@@ -146,6 +151,7 @@ TEST_F(SettingsGuiTest, TheWordThatTheAdapterNeedsSetupGoesOnceItIsSetUpOrCaptur
 
     // Set up again through Options > Setup.
     frame.routeCommand(ID_FUNCTIONS_CAPTURE);
+    ASSERT_TRUE(awaitAnswers(frame.deviceCommands()));
     ASSERT_EQ(statusMessage(), needsSetup);
     QTimer::singleShot(0, [] {
         if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
@@ -157,9 +163,11 @@ TEST_F(SettingsGuiTest, TheWordThatTheAdapterNeedsSetupGoesOnceItIsSetUpOrCaptur
 
     // Or set up by other means, and capturing.
     frame.routeCommand(ID_FUNCTIONS_CAPTURE);
+    ASSERT_TRUE(awaitAnswers(frame.deviceCommands()));
     ASSERT_EQ(statusMessage(), needsSetup);
     m_device.starts = true;
     frame.routeCommand(ID_FUNCTIONS_CAPTURE);
+    ASSERT_TRUE(awaitAnswers(frame.deviceCommands()));
     ASSERT_EQ(m_app.state().capture.capturing.load(), 1u);
     EXPECT_NE(statusMessage(), needsSetup);
     frame.routeCommand(ID_FUNCTIONS_STOP);

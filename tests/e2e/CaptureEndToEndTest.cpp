@@ -101,10 +101,13 @@ TEST_F(CaptureEndToEnd, AfterTheHostRestartedCaptureStaysOffUntilSetupAgain) {
     const std::string ini = m_dir.path() + "/Configure.ini";
     MessageRecorder messages;
     const auto setUp = [&] {
-        DeviceSetup setup(m_device, m_settings, m_state, messages, ini);
+        DeviceCommands commands(m_device);
+        DeviceSetup setup(commands, m_settings, m_state, messages, ini);
         setup.open();
         setup.searchAdapter();
-        return setup.ok();
+        bool closes = false;
+        setup.ok([&](bool answer) { closes = answer; });
+        return closes;
     };
     CDataDoc doc(m_device, m_store, m_state, m_flags, messages);
     int refusals = 0;
@@ -140,10 +143,13 @@ TEST_F(CaptureEndToEnd, ALogOfACaptureAcrossAHostRestartKeepsTheRealPauseBetween
     const std::string ini = m_dir.path() + "/Configure.ini";
     MessageRecorder messages;
     const auto setUp = [&] {
-        DeviceSetup setup(m_device, m_settings, m_state, messages, ini);
+        DeviceCommands commands(m_device);
+        DeviceSetup setup(commands, m_settings, m_state, messages, ini);
         setup.open();
         setup.searchAdapter();
-        return setup.ok();
+        bool closes = false;
+        setup.ok([&](bool answer) { closes = answer; });
+        return closes;
     };
     CDataDoc doc(m_device, m_store, m_state, m_flags, messages);
     // The host's clock when the store last grew: the document's timer reads every millisecond.

@@ -31,10 +31,13 @@ int main(int argc, char** argv) {
     ApplicationFlags flags;
     DeviceSettings settings;
     MessageRecorder messages;
-    DeviceSetup setup(device, settings, state, messages, dir.path() + "/Configure.ini");
+    DeviceCommands commands(device);
+    DeviceSetup setup(commands, settings, state, messages, dir.path() + "/Configure.ini");
     setup.open();
     setup.searchAdapter();
-    if (!setup.ok()) {
+    bool setUp = false;
+    setup.ok([&](bool answer) { setUp = answer; });
+    if (!setUp) {
         std::fprintf(stderr, "live_capture: the adapter refused its set-up\n");
         return 1;
     }

@@ -24,6 +24,7 @@ public:
     HostProcess& operator=(const HostProcess&) = delete;
 
     [[nodiscard]] bool ready() const { return m_ready; }
+    [[nodiscard]] pid_t pid() const { return m_pid; }
     // SIGTERM, then waits; the exit status (-1 if it had to be killed).
     int stop();
 

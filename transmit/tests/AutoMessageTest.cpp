@@ -12,7 +12,7 @@ class AutoMessageTest : public ::testing::Test {
 protected:
     AutoMessageSetup open(int frameType = 1) {
         return AutoMessageSetup({m_items, m_interval, m_cycle}, m_hex, frameType,
-                                {m_device, m_state, m_messages});
+                                {m_commands, m_state, m_messages});
     }
     // An item as Add makes it from entry fields.
     static void type(AutoMessageSetup& s, const std::string& id, int size, int firstByte) {
@@ -34,6 +34,7 @@ protected:
     std::uint32_t m_cycle = 1;
     bool m_hex = false;
     SendingDevice m_device;
+    DeviceCommands m_commands{m_device};
     CaptureState m_state;
     MessageRecorder m_messages;
 };
@@ -143,7 +144,7 @@ TEST_F(AutoMessageTest, DownloadSendsTheTickedItemsInListOrder) {
     s.setCycle(300);  // beyond the spin
     EXPECT_EQ(m_interval, 10u);
     EXPECT_EQ(m_cycle, 255u);
-    EXPECT_TRUE(s.download());
+    EXPECT_TRUE(downloadNow(s));
     ASSERT_EQ(m_device.downloads.size(), 1u);
     const auto& d = m_device.downloads[0];
     ASSERT_EQ(d.messages.size(), 5u);
@@ -162,18 +163,18 @@ TEST_F(AutoMessageTest, DownloadSendsTheTickedItemsInListOrder) {
 TEST_F(AutoMessageTest, DownloadRefusalsKeepTheDialogOpen) {
     AutoMessageSetup s = open();
     s.setInterval(0);
-    EXPECT_FALSE(s.download());
+    EXPECT_FALSE(downloadNow(s));
     EXPECT_TRUE(m_device.downloads.empty());
     s.setInterval(1);
     s.setCycle(0);
-    EXPECT_FALSE(s.download());
+    EXPECT_FALSE(downloadNow(s));
     EXPECT_TRUE(m_device.downloads.empty());
 
     // Nothing ticked: an empty set goes to the adapter, then the message.
     s.setCycle(1);
     s.add();
     s.toggleTick(0);
-    EXPECT_FALSE(s.download());
+    EXPECT_FALSE(downloadNow(s));
     ASSERT_EQ(m_device.downloads.size(), 1u);
     EXPECT_TRUE(m_device.downloads[0].messages.empty());
     EXPECT_EQ(m_state.downloaded.load(), 1u);
@@ -181,7 +182,7 @@ TEST_F(AutoMessageTest, DownloadRefusalsKeepTheDialogOpen) {
     m_state.downloaded = 0;
     m_device.accept = false;
     s.toggleTick(0);
-    EXPECT_FALSE(s.download());
+    EXPECT_FALSE(downloadNow(s));
     EXPECT_EQ(m_state.downloaded.load(), 0u);
     EXPECT_EQ(shownIds(), std::vector<std::uint32_t>({5122, 5122, 5011, 5010}));
     EXPECT_EQ(m_messages.shown().back().icon, MessageIcon::kWarning);
@@ -197,6 +198,7 @@ protected:
         return ui.enabled;
     }
     SendingDevice m_device;
+    DeviceCommands m_commands{m_device};
     FrameStore m_store;
     CaptureState m_state;
     ApplicationFlags m_flags;

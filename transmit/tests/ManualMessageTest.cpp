@@ -10,7 +10,7 @@ class ManualMessageTest : public ::testing::Test {
 protected:
     ManualMessage open(int frameType) {
         return ManualMessage(m_document, m_hex, frameType,
-                             {m_device, m_store, m_state, m_messages});
+                             {m_commands, m_store, m_state, m_messages});
     }
     std::vector<std::uint32_t> shownIds() const {
         std::vector<std::uint32_t> ids;
@@ -21,6 +21,7 @@ protected:
     std::array<ManualBuffer, 2> m_document{};
     bool m_hex = true;
     SendingDevice m_device;
+    DeviceCommands m_commands{m_device};
     FrameStore m_store;
     CaptureState m_state;
     MessageRecorder m_messages;
@@ -73,7 +74,7 @@ TEST_F(ManualMessageTest, ASendBuildsTheMessageWritesTheBufferBackAndRecordsTheF
     (void)dialog.typeData(1, 0, "DE", 2);
     (void)dialog.typeData(1, 1, "AD", 2);
     (void)dialog.typeData(1, 2, "77", 2);  // beyond the size: kept, not sent
-    ASSERT_TRUE(dialog.send(1));
+    ASSERT_TRUE(sendNow(dialog, 1));
 
     ASSERT_EQ(m_device.sent.size(), 1u);
     const TxMessage& m = m_device.sent[0];
@@ -105,7 +106,7 @@ TEST_F(ManualMessageTest, ARemoteFrameGoesWithItsSizeAndStoredDataAndRecordsStat
     m_document[0].size = 4;
     m_document[0].data = {1, 2, 3, 4, 5, 0, 0, 0};
     ManualMessage dialog = open(2);
-    ASSERT_TRUE(dialog.send(0));
+    ASSERT_TRUE(sendNow(dialog, 0));
     const TxMessage& m = m_device.sent.at(0);
     EXPECT_EQ(m.remote, 1);
     EXPECT_EQ(m.format, 1);
@@ -121,8 +122,8 @@ TEST_F(ManualMessageTest, AFailedSendLeavesTheStoreAloneAndNamesItsBuffer) {
     m_store.append(CapturedFrame{});  // a captured frame that must survive
     m_device.accept = false;
     ManualMessage dialog = open(1);
-    EXPECT_FALSE(dialog.send(0));
-    EXPECT_FALSE(dialog.send(1));
+    EXPECT_FALSE(sendNow(dialog, 0));
+    EXPECT_FALSE(sendNow(dialog, 1));
     EXPECT_EQ(m_store.count(), 1u);
     EXPECT_EQ(m_state.pendingChanges.load(), 0u);
     ASSERT_EQ(m_messages.shown().size(), 2u);
@@ -138,7 +139,7 @@ TEST_F(ManualMessageTest, AnIdentifierTooWideForTheFrameTypeIsNeverSent) {
     m_document[0].identifier = 0x1FFFFFFF;
     m_hex = false;
     ManualMessage dialog = open(1);
-    EXPECT_FALSE(dialog.send(0));
+    EXPECT_FALSE(sendNow(dialog, 0));
     EXPECT_TRUE(m_device.sent.empty());
     EXPECT_EQ(m_store.count(), 0u);
     EXPECT_EQ(shownIds(), std::vector<std::uint32_t>({5084}));
@@ -148,6 +149,6 @@ TEST_F(ManualMessageTest, AnIdentifierTooWideForTheFrameTypeIsNeverSent) {
 TEST_F(ManualMessageTest, ASizeFromADamagedDocumentIsCutToEight) {
     m_document[0].size = 200;
     ManualMessage dialog = open(1);
-    ASSERT_TRUE(dialog.send(0));
+    ASSERT_TRUE(sendNow(dialog, 0));
     EXPECT_EQ(m_device.sent.at(0).length, 8);
 }

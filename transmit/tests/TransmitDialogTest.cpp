@@ -27,6 +27,7 @@ protected:
         return ids;
     }
     SendingDevice m_device;
+    DeviceCommands m_commands{m_device};
     FrameStore m_store;
     CaptureState m_state;
     MessageRecorder m_messages;
@@ -42,7 +43,7 @@ void type(QLineEdit* edit, const QString& text) {
 
 TEST_F(TransmitDialogTest, ManualMessageTypingSizesAndSending) {
     std::array<ManualBuffer, 2> buffers{};
-    ManualMessage logic(buffers, m_hex, 1, {m_device, m_store, m_state, m_messages});
+    ManualMessage logic(buffers, m_hex, 1, {m_commands, m_store, m_state, m_messages});
     ManualMessageDialog dialog(logic);
     dialog.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
@@ -89,7 +90,7 @@ TEST_F(TransmitDialogTest, ManualMessageTypingSizesAndSending) {
 TEST_F(TransmitDialogTest, AutoMessageListSelectionAndDownload) {
     std::vector<AutoMessageItem> items;
     std::uint32_t interval = 0, cycle = 3;
-    AutoMessageSetup logic({items, interval, cycle}, m_hex, 2, {m_device, m_state, m_messages});
+    AutoMessageSetup logic({items, interval, cycle}, m_hex, 2, {m_commands, m_state, m_messages});
     AutoMessageDialog dialog(logic);
     dialog.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));

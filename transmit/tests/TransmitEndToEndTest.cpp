@@ -8,6 +8,7 @@
 #include "tests/support/ScriptedAdapter.h"
 #include "transmit/AutoMessageSetup.h"
 #include "transmit/ManualMessage.h"
+#include "transmit/tests/TransmitFakes.h"
 
 #include <gtest/gtest.h>
 
@@ -92,6 +93,7 @@ protected:
 
     TempRuntimeDir m_dir;
     VexaLibraryDevice m_device;
+    DeviceCommands m_commands{m_device};
     FrameStore m_store;
     CaptureState m_state;
     MessageRecorder m_messages;
@@ -112,8 +114,8 @@ TEST_F(TransmitEndToEnd, AManualSendIsOneExactCommandAndARemoteFrameInTheStore) 
     buffers[1].size = 3;
     buffers[1].remote = 1;
     buffers[1].data = {0x11, 0x22, 0x33, 0x44, 0, 0, 0, 0};
-    ManualMessage manual(buffers, m_hex, 2, {m_device, m_store, m_state, m_messages});
-    ASSERT_TRUE(manual.send(1));
+    ManualMessage manual(buffers, m_hex, 2, {m_commands, m_store, m_state, m_messages});
+    ASSERT_TRUE(sendNow(manual, 1));
 
     const std::string log = readFile(file("transfers.log"));
     EXPECT_EQ(occurrences(log, logged({0x02, 3 + 6, 0x00, 0x83, 0x1A, 0xBC, 0xDE, 0xF0, 0x11, 0x22,
@@ -127,7 +129,7 @@ TEST_F(TransmitEndToEnd, AManualSendIsOneExactCommandAndARemoteFrameInTheStore) 
 
     // With the host gone the send fails and the store keeps what it had.
     EXPECT_EQ(host.stop(), 0);
-    EXPECT_FALSE(manual.send(0));
+    EXPECT_FALSE(sendNow(manual, 0));
     EXPECT_EQ(m_store.count(), 1u);
     EXPECT_EQ(shownIds(), std::vector<std::uint32_t>({5078}));
 }
@@ -143,7 +145,7 @@ TEST_F(TransmitEndToEnd, FiveTickedItemsLoadAsOneSetInTwoPacketsInListOrder) {
     CDataDoc doc(m_device, m_store, m_state, flags, m_messages);
     auto& c = doc.contents;
     AutoMessageSetup setup({c.items, c.interval, c.cycle}, m_hex, 1,
-                           {m_device, m_state, m_messages});
+                           {m_commands, m_state, m_messages});
     for (std::uint32_t i = 0; i < 6; ++i) {
         const std::string id = formatNumber(0x700 + i, true);
         (void)setup.typeIdentifier(id, id.size());
@@ -161,7 +163,7 @@ TEST_F(TransmitEndToEnd, FiveTickedItemsLoadAsOneSetInTwoPacketsInListOrder) {
 
     setup.setInterval(50);
     setup.setCycle(2);
-    ASSERT_TRUE(setup.download());
+    ASSERT_TRUE(downloadNow(setup));
     doc.OnCmdMsg(ID_AUTO_START);
     EXPECT_EQ(doc.sending(), 1);
     doc.OnCmdMsg(ID_AUTO_STOP);
@@ -202,10 +204,10 @@ TEST_F(TransmitEndToEnd, AReceiverOnTheSharedBusCapturesEveryManualFrameAndEvery
     std::array<ManualBuffer, 2> buffers{};
     buffers[1].identifier = 0x7F0;
     buffers[1].size = 0;
-    ManualMessage manual(buffers, m_hex, 1, {m_device, m_store, m_state, m_messages});
+    ManualMessage manual(buffers, m_hex, 1, {m_commands, m_store, m_state, m_messages});
     for (int i = 0; i < 200 && readFile(file("captured.txt")).find("000007F0") == std::string::npos;
          ++i) {
-        ASSERT_TRUE(manual.send(1));
+        ASSERT_TRUE(sendNow(manual, 1));
         std::this_thread::sleep_for(50ms);
     }
     ASSERT_NE(readFile(file("captured.txt")).find("000007F0"), std::string::npos);
@@ -213,13 +215,13 @@ TEST_F(TransmitEndToEnd, AReceiverOnTheSharedBusCapturesEveryManualFrameAndEvery
     for (std::uint32_t i = 0; i < 3; ++i) {
         (void)manual.typeIdentifier(0, formatNumber(0x600 + i, true), 3);
         manual.setSize(0, 1);
-        ASSERT_TRUE(manual.send(0));
+        ASSERT_TRUE(sendNow(manual, 0));
     }
     ApplicationFlags flags;
     CDataDoc doc(m_device, m_store, m_state, flags, m_messages);
     auto& c = doc.contents;
     AutoMessageSetup setup({c.items, c.interval, c.cycle}, m_hex, 1,
-                           {m_device, m_state, m_messages});
+                           {m_commands, m_state, m_messages});
     for (std::uint32_t i = 0; i < 5; ++i) {
         const std::string id = formatNumber(0x500 + i, true);
         (void)setup.typeIdentifier(id, id.size());
@@ -228,7 +230,7 @@ TEST_F(TransmitEndToEnd, AReceiverOnTheSharedBusCapturesEveryManualFrameAndEvery
     }
     setup.setInterval(10);
     setup.setCycle(20);
-    ASSERT_TRUE(setup.download());
+    ASSERT_TRUE(downloadNow(setup));
     doc.OnCmdMsg(ID_AUTO_START);
     // 20 rounds of 10 ms; the receiver is given time on a loaded machine, then a little more to
     // show that nothing beyond the set's 100 frames comes.

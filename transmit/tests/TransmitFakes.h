@@ -3,7 +3,12 @@
 // A device that records what the transmission code asks of it and answers as told.
 
 #include "capture/VexaDevice.h"
+#include "transmit/AutoMessageSetup.h"
+#include "transmit/ManualMessage.h"
 
+#include <gtest/gtest.h>
+
+#include <optional>
 #include <vector>
 
 class SendingDevice final : public VexaDevice {
@@ -44,3 +49,19 @@ public:
     std::vector<Download> downloads;
     std::vector<std::string> calls;
 };
+
+// A send or a download through DeviceCommands without a device thread: the answer is there when
+// the call returns.
+inline bool sendNow(ManualMessage& manual, int b) {
+    std::optional<bool> answer;
+    manual.send(b, [&](bool ok) { answer = ok; });
+    EXPECT_TRUE(answer.has_value()) << "the send was not answered";
+    return answer.value_or(false);
+}
+
+inline bool downloadNow(AutoMessageSetup& setup) {
+    std::optional<bool> answer;
+    setup.download([&](bool closes) { answer = closes; });
+    EXPECT_TRUE(answer.has_value()) << "the download was not answered";
+    return answer.value_or(false);
+}
