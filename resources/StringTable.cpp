@@ -208,8 +208,8 @@ constexpr Entry kTable[] = {
      "%1 frames of the log go back in time: each was given the time of the frame before it.\n"
      "The first is record %2."},
     {kSkippedRecordTooLong, "too long"},
-    {kChartReadingFrames, "Reading the frames: %1 of %2"},
     {kWaitingForAdapter, "Waiting for the adapter's answer..."},
+    {kChartReadingFrames, "Reading the frames: %1 of %2"},
     {kInvalidData, "Invalid data"},
     {kRemoteFrame, "Remote Frame"},
     {kStandard, "Standard"},
