@@ -13,6 +13,7 @@
 #include "resources/StringTable.h"
 #include "resources/UiText.h"
 #include "views/CViewDataList.h"
+#include "widgets/ProgressWindow.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -92,6 +93,8 @@ MainFrame::MainFrame(ProgramState& state, VexaDevice& device, MessageService& me
     m_deviceOpening = std::thread([this] { m_device.vexaInit(); });
     connect(&m_timer, &QTimer::timeout, this, &MainFrame::onTimer);
     m_timer.start(kTimerMs);
+    m_workProgress = std::make_unique<TaskProgressWindow>(m_state.work, this);
+    connect(&m_catchUp, &QTimer::timeout, this, &MainFrame::filterCatchUp);
     // The framework's idle update of menu items and buttons.
     connect(&m_updateTimer, &QTimer::timeout, this, &MainFrame::updateCommandUI);
     m_updateTimer.start(250);
@@ -105,6 +108,7 @@ MainFrame::MainFrame(ProgramState& state, VexaDevice& device, MessageService& me
 
 MainFrame::~MainFrame() {
     platform::setProfileWriteFailureHandler(nullptr);
+    m_catchUp.stop();
     awaitDevice();
     // Children going away must not call back into a frame that is being destroyed.
     m_charts.reset();
@@ -301,13 +305,54 @@ void MainFrame::onTimer() {
         text(strings::kFramesLostPane).arg(m_state.capture.framesLost.load()));
     // A capture running again means the adapter was set up again: the refusal's hint is stale.
     if (m_state.capture.capturing.load() == 1) clearAdapterNeedsSetup();
-    if (!m_state.flags.test(ApplicationFlags::kClearing)) {
-        FilterStep(m_state.filter, m_state.store, m_state.flags);
-    }
+    filterCatchUp();
     if (m_dataList != nullptr && m_document != nullptr &&
         m_state.capture.pendingChanges.load() == 1) {
         m_document->SetModifiedFlag();
         setWindowModified(true);
+    }
+}
+
+void MainFrame::filterCatchUp() {
+    // A work may be reading the shown rows; it is never long, and the pass resumes after it.
+    if (m_state.flags.test(ApplicationFlags::kClearing) || m_state.work.busy()) return;
+    const std::uint32_t step = filterStepFrames(m_state.filter.conditions.size());
+    const std::uint32_t from = m_state.filter.storeGeneration == m_state.store.generation()
+                                   ? m_state.filter.processedCount
+                                   : 0;
+    FilterStep(m_state.filter, m_state.store, m_state.flags,
+               from + std::min(step, UINT32_MAX - from));
+    const bool behind = m_state.filter.processedCount < m_state.store.count();
+    if (behind && !m_catchUp.isActive()) {
+        m_catchUp.start(0);
+    } else if (!behind && m_catchUp.isActive()) {
+        m_catchUp.stop();
+    }
+}
+
+bool MainFrame::touchesDocument(unsigned id) {
+    switch (id) {
+        case ID_FILE_NEW:
+        case ID_FILE_OPEN:
+        case ID_FILE_CLOSE:
+        case ID_FILE_SAVE:
+        case ID_FILE_SAVE_AS:
+        case ID_FILE_IMPORT_LOG:
+        case ID_FILE_EXPORT_LOG:
+        case ID_FILE_PRINT:
+        case ID_FILE_PRINT_DIRECT:
+        case ID_FILE_PRINT_PREVIEW:
+        case ID_FUNCTIONS_EXPORT:
+        case ID_FUNCTIONS_CLEARALL:
+        case ID_FUNCTIONS_MANUAL_MESSAGE:
+        case ID_AUTO_CONFIGURE:
+        case ID_DATALIST_FILTER:
+        case ID_POPUP_FILTER:
+        case ID_POPUP_NEW_WINDOW:
+        case ID_APP_EXIT:
+            return true;
+        default:
+            return id >= ID_FILE_MRU_FILE1 && id < ID_FILE_MRU_FILE1 + 16;
     }
 }
 
@@ -354,6 +399,7 @@ void MainFrame::routeCommand(unsigned id) {
         }
     }
     if (!known || !ui.enabled) return;
+    if (m_state.work.busy() && touchesDocument(id)) return;
     for (CommandTarget* target : route()) {
         if (target->OnCmdMsg(id)) break;
     }
@@ -371,7 +417,7 @@ void MainFrame::updateCommandUI() {
                 break;
             }
         }
-        action->setEnabled(known && ui.enabled);
+        action->setEnabled(known && ui.enabled && !(m_state.work.busy() && touchesDocument(id)));
         action->setCheckable(ui.checked.has_value());
         if (ui.checked.has_value()) action->setChecked(*ui.checked);
     }
@@ -571,6 +617,11 @@ void MainFrame::rebuildTree(const std::vector<CurveWindowRecord>& windows) {
 }
 
 void MainFrame::closeEvent(QCloseEvent* event) {
+    // The work's Cancel comes first: the document it reads or replaces cannot go under it.
+    if (m_state.work.busy()) {
+        event->ignore();
+        return;
+    }
     if (m_closeQuery && !m_closeQuery()) {
         event->ignore();
         return;

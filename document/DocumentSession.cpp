@@ -10,6 +10,8 @@
 #include <QStringList>
 
 #include <ctime>
+#include <memory>
+#include <optional>
 #include <utility>
 
 namespace {
@@ -36,10 +38,6 @@ CurveWindowRecord dataListRecord() {
 DocumentSession::DocumentSession(ProgramState& state, VexaDevice& device,
                                  MessageService& messages, DocumentWindows& windows)
     : m_state(state), m_device(device), m_messages(messages), m_windows(windows) {}
-
-std::unique_ptr<Progress> DocumentSession::makeProgress(Run run) const {
-    return m_makeProgress ? m_makeProgress(run) : nullptr;
-}
 
 void DocumentSession::createDocument() {
     m_state.flags.set(ApplicationFlags::kDocumentExists);
@@ -95,87 +93,52 @@ void DocumentSession::stored(const std::string& path) {
     m_windows.showName(false);
 }
 
-bool DocumentSession::save(const std::string& path) {
-    if (m_document == nullptr) return false;
-    const DocumentContents contents = snapshot();
-    // Frames that arrive while the file is written still mark the document modified.
-    m_state.capture.pendingChanges = 0;
-    const std::uint32_t frames = m_state.store.count();
-    const std::unique_ptr<Progress> progress = makeProgress(Run::kDocumentFile);
-    const FileResult result =
-        ::saveDocument(path, contents, m_state.store, frames, progress.get());
-    if (!result.ok) {
-        m_state.capture.pendingChanges = 1;
-        m_messages.showText(text(strings::kCannotSaveDocument)
-                                .arg(QString::fromStdString(result.error))
-                                .toStdString(),
-                            MessageIcon::kStop);
-        return false;
-    }
-    stored(path);
-    return true;
+bool DocumentSession::waitFor(const std::function<void(Done)>& run) {
+    const auto outcome = std::make_shared<std::optional<bool>>();
+    run([outcome](bool ok) { *outcome = ok; });
+    if (!outcome->has_value() && m_wait) m_wait([outcome] { return outcome->has_value(); });
+    return outcome->value_or(false);
 }
 
 bool DocumentSession::open(const std::string& path) {
-    DocumentContents contents;
-    FrameStore frames;
-    const std::unique_ptr<Progress> progress = makeProgress(Run::kDocumentFile);
-    const FileResult result = loadDocument(path, contents, frames, progress.get());
-    if (!result.ok) {
-        // The open document, if any, stays as it was.
-        m_messages.showText(result.error, MessageIcon::kStop);
-        m_windows.fileUnreadable(path);
-        return false;
+    return waitFor([&](Done done) { open(path, std::move(done)); });
+}
+
+bool DocumentSession::save(const std::string& path) {
+    return waitFor([&](Done done) { save(path, std::move(done)); });
+}
+
+void DocumentSession::importLog(const std::string& path, Done done) {
+    if (m_state.work.busy()) {
+        done(false);
+        return;
     }
-    apply(std::move(contents), frames);
-    stored(path);
-    return true;
-}
-
-void DocumentSession::apply(DocumentContents&& c, FrameStore& frames) {
-    if (m_document == nullptr) createDocument();
-    // No batch of the capture running now may land among the loaded frames.
-    m_state.capture.capturing = 0;
-    m_state.flags.set(ApplicationFlags::kClearing);
-    m_state.store.swap(frames);
-    m_state.capture.wrapCount = 0;
-    m_state.capture.lastTime = AdapterTime{};
-    // The anchors live beside the store; the document keeps only what it does not read.
-    m_state.capture.anchors.replace(std::exchange(c.extensions.anchors, {}));
-    m_state.capture.framesLost = 0;
-    m_state.device.baudRate = static_cast<std::int32_t>(c.baudRate);
-    m_state.device.workMode = static_cast<std::int32_t>(c.workMode);
-    m_state.device.frameType = static_cast<std::int32_t>(c.frameType);
-    m_state.hexDisplay = c.hexDisplay != 0;
-    m_state.filter.conditions = c.conditions;
-    m_state.filter.mode = c.filterMode == 1 ? FilterMode::kHide : FilterMode::kShow;
-    // The active word follows the conditions that were really loaded.
-    m_state.filter.activeWord = c.activeWord;
-    m_state.filter.recomputeActive();
-    m_state.filter.displayIndexList.clear();
-    m_state.filter.processedCount = 0;
-    m_state.flags.reset(ApplicationFlags::kClearing);
-    const std::uint32_t capturing = c.capturing;
-    const std::uint32_t deviceReady = c.deviceReady;
-    m_document->contents = std::move(c);
-    m_windows.showWindowList(m_document->contents.windows);
-    FilterStep(m_state.filter, m_state.store, m_state.flags);
-    m_windows.showRows();
-    m_state.capture.pendingChanges = 0;
-    m_state.capture.deviceReady = deviceReady;
-    m_state.capture.capturing = capturing;
-    m_windows.showCaptureState();
-}
-
-bool DocumentSession::importLog(const std::string& path) {
     LogFormat format = LogFormat::kCandump;
     (void)logFormatOf(fileKindOf(path), format);
-    FrameStore frames;
-    LogImportResult result;
-    {
-        const std::unique_ptr<Progress> progress = makeProgress(Run::kLog);
-        result = ::importLog(path, format, frames, progress.get());
-    }
+    struct Read {
+        FrameStore frames;
+        LogImportResult result;
+    };
+    const auto read = std::make_shared<Read>();
+    m_state.work.start(
+        [path, format, read](Progress& progress) {
+            read->result = ::importLog(path, format, read->frames, &progress);
+            if (read->result.status != LogImportResult::kOk) read->frames.clear();
+        },
+        [this, path, read, done = std::move(done)] {
+            if (read->result.status == LogImportResult::kCancelled) {
+                done(false);
+                return;
+            }
+            imported(path, read->result, read->frames);
+            const bool ok = read->result.status == LogImportResult::kOk;
+            if (ok) m_state.work.dispose(read);
+            done(ok);
+        });
+}
+
+void DocumentSession::imported(const std::string& path, LogImportResult& result,
+                               FrameStore& frames) {
     const QString file = QString::fromStdString(path);
     QString failure;
     switch (result.status) {
@@ -201,11 +164,13 @@ bool DocumentSession::importLog(const std::string& path) {
         case LogImportResult::kOutOfMemory:
             failure = text(strings::kLogOutOfMemory);
             break;
+        case LogImportResult::kCancelled:
+            return;
     }
     if (!failure.isEmpty()) {
         // The open document, if any, stays as it was.
         m_messages.showText(failure.toStdString(), MessageIcon::kStop);
-        return false;
+        return;
     }
     // A new document: the adapter's settings stay as they are, the filter starts empty.
     DocumentContents contents;
@@ -226,31 +191,45 @@ bool DocumentSession::importLog(const std::string& path) {
     m_state.capture.pendingChanges = 1;
     const std::string report = importReport(result);
     if (!report.empty()) m_messages.showText(report, MessageIcon::kInformation);
-    return true;
 }
 
-bool DocumentSession::exportLog(const std::string& path, bool shownRows,
-                                const LogExportOptions& options) {
+void DocumentSession::exportLog(const std::string& path, bool shownRows,
+                                const LogExportOptions& options, Done done) {
+    if (m_state.work.busy()) {
+        done(false);
+        return;
+    }
+    // The rows do not change while the work runs (the filter's passes wait for it); every frame
+    // means those captured so far.
     const DisplayIndexList* rows = shownRows ? &m_state.filter.displayIndexList : nullptr;
     LogExportOptions withAnchors = options;
     withAnchors.anchors = m_state.capture.anchors.snapshot();
-    LogExportResult result;
-    {
-        const std::unique_ptr<Progress> progress = makeProgress(Run::kLog);
-        result = ::exportLog(path, withAnchors, m_state.store, rows, std::time(nullptr),
-                             progress.get());
-    }
-    if (!result) {
-        m_messages.showText(
-            text(strings::kLogCannotWrite).arg(QString::fromStdString(result.error)).toStdString(),
-            MessageIcon::kStop);
-        return false;
-    }
-    if (result.unwritable > 0) {
-        m_messages.showText(text(strings::kLogFramesLeftOut).arg(result.unwritable).toStdString(),
-                            MessageIcon::kInformation);
-    }
-    return true;
+    withAnchors.frames = m_state.store.count();
+    const auto result = std::make_shared<LogExportResult>();
+    const FrameStore* store = &m_state.store;
+    const std::time_t now = std::time(nullptr);
+    m_state.work.start(
+        [path, withAnchors = std::move(withAnchors), store, rows, now, result](Progress& progress) {
+            *result = ::exportLog(path, withAnchors, *store, rows, now, &progress);
+        },
+        [this, result, done = std::move(done)] {
+            if (!*result) {
+                if (!m_state.work.cancelRequested()) {
+                    m_messages.showText(text(strings::kLogCannotWrite)
+                                            .arg(QString::fromStdString(result->error))
+                                            .toStdString(),
+                                        MessageIcon::kStop);
+                }
+                done(false);
+                return;
+            }
+            if (result->unwritable > 0) {
+                m_messages.showText(
+                    text(strings::kLogFramesLeftOut).arg(result->unwritable).toStdString(),
+                    MessageIcon::kInformation);
+            }
+            done(true);
+        });
 }
 
 std::string skippedLinesMessage(const LogReadResult& read) {

@@ -208,6 +208,9 @@ constexpr Entry kTable[] = {
      "%1 frames of the log go back in time: each was given the time of the frame before it.\n"
      "The first is record %2."},
     {kSkippedRecordTooLong, "too long"},
+    {kCancelRun, "Cancel"},
+    {kContentUpToStart, "Frames captured after the command was given are left out."},
+    {kPrinting, "Printing data"},
     {kInvalidData, "Invalid data"},
     {kRemoteFrame, "Remote Frame"},
     {kStandard, "Standard"},
