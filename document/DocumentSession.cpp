@@ -108,6 +108,121 @@ bool DocumentSession::save(const std::string& path) {
     return waitFor([&](Done done) { save(path, std::move(done)); });
 }
 
+bool DocumentSession::importLog(const std::string& path) {
+    return waitFor([&](Done done) { importLog(path, std::move(done)); });
+}
+
+bool DocumentSession::exportLog(const std::string& path, bool shownRows,
+                                const LogExportOptions& options) {
+    return waitFor([&](Done done) { exportLog(path, shownRows, options, std::move(done)); });
+}
+
+void DocumentSession::save(const std::string& path, Done done) {
+    if (m_document == nullptr || m_state.work.busy()) {
+        done(false);
+        return;
+    }
+    // What is saved is fixed now: the frames captured so far and the settings as they are.
+    const auto contents = std::make_shared<const DocumentContents>(snapshot());
+    const std::uint32_t frames = m_state.store.count();
+    // Frames that arrive while the file is written still mark the document modified.
+    m_state.capture.pendingChanges = 0;
+    const auto result = std::make_shared<FileResult>();
+    const FrameStore* store = &m_state.store;
+    m_state.work.start(
+        [path, contents, store, frames, result](Progress& progress) {
+            *result = ::saveDocument(path, *contents, *store, frames, &progress);
+        },
+        [this, path, result, done = std::move(done)] {
+            if (!result->ok) {
+                m_state.capture.pendingChanges = 1;
+                if (!m_state.work.cancelRequested()) {
+                    m_messages.showText(text(strings::kCannotSaveDocument)
+                                            .arg(QString::fromStdString(result->error))
+                                            .toStdString(),
+                                        MessageIcon::kStop);
+                }
+                done(false);
+                return;
+            }
+            stored(path);
+            done(true);
+        });
+}
+
+void DocumentSession::open(const std::string& path, Done done) {
+    if (m_state.work.busy()) {
+        done(false);
+        return;
+    }
+    struct Loaded {
+        DocumentContents contents;
+        FrameStore frames;
+        FileResult result;
+    };
+    const auto loaded = std::make_shared<Loaded>();
+    m_state.work.start(
+        [path, loaded](Progress& progress) {
+            loaded->result = loadDocument(path, loaded->contents, loaded->frames, &progress);
+            // What was read of a file that is not taken is freed here, not on the window's thread.
+            if (!loaded->result.ok) loaded->frames.clear();
+        },
+        [this, path, loaded, done = std::move(done)] {
+            if (!loaded->result.ok) {
+                // The open document, if any, stays as it was.
+                if (!m_state.work.cancelRequested()) {
+                    m_messages.showText(loaded->result.error, MessageIcon::kStop);
+                    m_windows.fileUnreadable(path);
+                }
+                done(false);
+                return;
+            }
+            apply(std::move(loaded->contents), loaded->frames);
+            // The frames swapped out go with the loaded shell, freed off this thread.
+            m_state.work.dispose(loaded);
+            stored(path);
+            done(true);
+        });
+}
+
+void DocumentSession::apply(DocumentContents&& c, FrameStore& frames) {
+    if (m_document == nullptr) createDocument();
+    // No batch of the capture running now may land among the loaded frames.
+    m_state.capture.capturing = 0;
+    m_state.flags.set(ApplicationFlags::kClearing);
+    m_state.store.swap(frames);
+    m_state.capture.wrapCount = 0;
+    m_state.capture.lastTime = AdapterTime{};
+    // The anchors live beside the store; the document keeps only what it does not read.
+    m_state.capture.anchors.replace(std::exchange(c.extensions.anchors, {}));
+    m_state.capture.framesLost = 0;
+    m_state.device.baudRate = static_cast<std::int32_t>(c.baudRate);
+    m_state.device.workMode = static_cast<std::int32_t>(c.workMode);
+    m_state.device.frameType = static_cast<std::int32_t>(c.frameType);
+    m_state.hexDisplay = c.hexDisplay != 0;
+    m_state.filter.conditions = c.conditions;
+    m_state.filter.mode = c.filterMode == 1 ? FilterMode::kHide : FilterMode::kShow;
+    // The active word follows the conditions that were really loaded.
+    m_state.filter.activeWord = c.activeWord;
+    m_state.filter.recomputeActive();
+    m_state.filter.displayIndexList.clear();
+    m_state.filter.processedCount = 0;
+    m_state.flags.reset(ApplicationFlags::kClearing);
+    const std::uint32_t capturing = c.capturing;
+    const std::uint32_t deviceReady = c.deviceReady;
+    m_document->contents = std::move(c);
+    m_windows.showWindowList(m_document->contents.windows);
+    // The first step now; the owner's passes take the rest a step at a time.
+    if (!m_state.filter.active()) m_state.filter.displayIndexList.reserve(m_state.store.count());
+    FilterStep(m_state.filter, m_state.store, m_state.flags,
+               filterStepFrames(m_state.filter.conditions.size()));
+    m_windows.showRows();
+    m_state.capture.pendingChanges = 0;
+    m_state.capture.deviceReady = deviceReady;
+    m_state.capture.capturing = capturing;
+    m_windows.showCaptureState();
+}
+
 void DocumentSession::importLog(const std::string& path, Done done) {
     if (m_state.work.busy()) {
         done(false);

@@ -78,10 +78,12 @@ void BackgroundTask::AtomicProgress::begin(std::uint32_t captionStringId) {
     m_task.m_percent.store(0, std::memory_order_relaxed);
     m_task.m_shown.store(true, std::memory_order_relaxed);
     m_task.m_steps.fetch_add(1, std::memory_order_release);
+    if (m_task.m_observer) m_task.m_observer(0);
 }
 
 void BackgroundTask::AtomicProgress::setPercent(int percent) {
     m_task.m_percent.store(percent, std::memory_order_relaxed);
+    if (m_task.m_observer) m_task.m_observer(percent);
 }
 
 void BackgroundTask::AtomicProgress::end() {

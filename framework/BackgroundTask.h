@@ -50,6 +50,12 @@ public:
     };
     [[nodiscard]] Shown shown() const;
 
+    // Called on the worker with each percentage a run reports (after its begin, with 0): tests
+    // and benchmarks act at a known point of a run with it. Set while no work runs.
+    void setStepObserver(std::function<void(int percent)> observer) {
+        m_observer = std::move(observer);
+    }
+
     // Lets go of `garbage` off the owner's thread: freeing a large store takes a while.
     void dispose(std::shared_ptr<void> garbage);
 
@@ -70,6 +76,7 @@ private:
     void joinDisposers();
 
     Poster m_post;
+    std::function<void(int percent)> m_observer;
     std::thread m_worker;
     std::vector<std::thread> m_disposers;
     std::atomic<bool> m_cancel{false};
