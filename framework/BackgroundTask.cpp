@@ -12,6 +12,7 @@ bool BackgroundTask::start(Work work, std::function<void()> done) {
     if (m_busy) return false;
     if (m_worker.joinable()) m_worker.join();
     m_busy = true;
+    ++m_started;
     m_failed = false;
     m_cancel.store(false);
     m_shown.store(false);

@@ -38,6 +38,8 @@ public:
     [[nodiscard]] bool cancelRequested() const { return m_cancel.load(std::memory_order_relaxed); }
     // From start() until done() has returned.
     [[nodiscard]] bool busy() const { return m_busy; }
+    // Works started so far: tells a watcher that a new one began.
+    [[nodiscard]] std::uint64_t started() const { return m_started; }
     // The last work threw instead of returning.
     [[nodiscard]] bool failed() const { return m_failed; }
 
@@ -86,6 +88,7 @@ private:
     std::atomic<std::uint32_t> m_steps{0};
     bool m_busy = false;
     bool m_failed = false;
+    std::uint64_t m_started = 0;
     // Completions posted after the task is gone find it expired.
     std::shared_ptr<BackgroundTask*> m_alive = std::make_shared<BackgroundTask*>(this);
 };

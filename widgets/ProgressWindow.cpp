@@ -121,13 +121,13 @@ TaskProgressWindow::TaskProgressWindow(BackgroundTask& task, QWidget* parent)
 
 void TaskProgressWindow::poll() {
     const bool busy = m_task.busy() && m_task.threaded();
-    if (busy && !m_wasBusy) {
+    if (busy && m_task.started() != m_seen) {
         // A new work: its note and an enabled Cancel.
+        m_seen = m_task.started();
         m_window.setNote(m_noteNext ? strings::kContentUpToStart : 0);
         m_noteNext = false;
         m_window.offerCancel([this] { m_task.cancel(); });
     }
-    m_wasBusy = busy;
     if (!busy) m_noteNext = false;
     const BackgroundTask::Shown shown = m_task.shown();
     if (busy && shown.shown) {

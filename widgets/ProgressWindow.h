@@ -84,7 +84,7 @@ private:
     QTimer m_timer;
     std::uint32_t m_steps = 0;
     bool m_noteNext = false;
-    bool m_wasBusy = false;
+    std::uint64_t m_seen = 0;  // the work shown
 };
 
 // Runs the event loop of this thread until `finished` says so (a work's waiting form).
