@@ -138,6 +138,8 @@ void MonitorApp::showWindowList(const std::vector<CurveWindowRecord>& windows) {
 }
 
 void MonitorApp::showRows() {
+    // The filter's first step ran; the rest follows a step at a time from now on.
+    m_frame->filterCatchUp();
     m_frame->dataList()->onTimer();
     m_frame->chartWindows()->documentChanged();
 }

@@ -60,6 +60,7 @@ void ProgressWindow::offerCancel(std::function<void()> cancel) {
         row->addStretch();
         row->addWidget(m_cancel);
         static_cast<QVBoxLayout*>(layout())->addLayout(row);
+        resize(width(), sizeHint().height());
     }
     m_cancel->disconnect();
     connect(m_cancel, &QPushButton::clicked, this, [this, cancel = std::move(cancel)] {
@@ -73,7 +74,7 @@ void ProgressWindow::setNote(std::uint32_t stringId) {
     m_note->setText(stringId == 0 ? QString()
                                   : QString::fromStdString(strings::loadString(stringId)));
     m_note->setVisible(stringId != 0);
-    adjustSize();
+    resize(width(), sizeHint().height());
 }
 
 QString ProgressWindow::note() const {
