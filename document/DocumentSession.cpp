@@ -167,7 +167,7 @@ void DocumentSession::open(const std::string& path, Done done) {
             // What was read of a file that is not taken is freed here, not on the window's thread.
             if (!loaded->result.ok) loaded->frames.clear();
         },
-        [this, path, loaded, done = std::move(done)] {
+        [this, path, loaded, done = std::move(done)]() mutable {
             if (!loaded->result.ok) {
                 // The open document, if any, stays as it was.
                 if (!m_state.work.cancelRequested()) {
@@ -179,7 +179,7 @@ void DocumentSession::open(const std::string& path, Done done) {
             }
             apply(std::move(loaded->contents), loaded->frames);
             // The frames swapped out go with the loaded shell, freed off this thread.
-            m_state.work.dispose(loaded);
+            m_state.work.dispose(std::move(loaded));
             stored(path);
             done(true);
         });
@@ -240,14 +240,14 @@ void DocumentSession::importLog(const std::string& path, Done done) {
             read->result = ::importLog(path, format, read->frames, &progress);
             if (read->result.status != LogImportResult::kOk) read->frames.clear();
         },
-        [this, path, read, done = std::move(done)] {
+        [this, path, read, done = std::move(done)]() mutable {
             if (read->result.status == LogImportResult::kCancelled) {
                 done(false);
                 return;
             }
             imported(path, read->result, read->frames);
             const bool ok = read->result.status == LogImportResult::kOk;
-            if (ok) m_state.work.dispose(read);
+            if (ok) m_state.work.dispose(std::move(read));
             done(ok);
         });
 }

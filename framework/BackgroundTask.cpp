@@ -33,10 +33,11 @@ bool BackgroundTask::start(Work work, std::function<void()> done) {
         return true;
     }
     std::weak_ptr<BackgroundTask*> alive = m_alive;
-    m_worker = std::thread([this, run, done = std::move(done), alive] {
+    // The completion is moved along, never copied, so that what it holds goes with it alone.
+    m_worker = std::thread([this, run, done = std::move(done), alive]() mutable {
         const bool ok = run();
         m_shown.store(false);
-        m_post([alive, ok, done] {
+        m_post([alive, ok, done = std::move(done)] {
             const std::shared_ptr<BackgroundTask*> task = alive.lock();
             if (!task) return;
             BackgroundTask& self = **task;
