@@ -99,20 +99,6 @@ QColor ProgressWindow::percentColour() const {
     return m_percent->styleSheet().contains("white") ? Qt::white : Qt::black;
 }
 
-void ShownProgress::begin(std::uint32_t captionStringId) {
-    m_window.begin(captionStringId);
-    settle();
-}
-
-void ShownProgress::setPercent(int percent) {
-    m_window.setPercent(percent);
-    settle();
-}
-
-void ShownProgress::settle() {
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-}
-
 TaskProgressWindow::TaskProgressWindow(BackgroundTask& task, QWidget* parent)
     : QObject(parent), m_task(task), m_window(parent) {
     m_window.offerCancel([this] { m_task.cancel(); });

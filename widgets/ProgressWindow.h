@@ -30,8 +30,8 @@ public:
     [[nodiscard]] QString percentText() const;
     [[nodiscard]] QColor percentColour() const;
     [[nodiscard]] int updates() const { return m_updates; }
-    // A long task runs its steps under a shown progress window and lets posted events through
-    // between them; a modal message then would let the user start another command inside it.
+    // A long task's progress window is shown; a modal message then waits for the task, which
+    // reads or replaces what the message's choices would touch.
     [[nodiscard]] static bool anyShown() { return s_shown > 0; }
 
     // A Cancel button under the bar that calls `cancel` (a run on a worker can be stopped).
@@ -49,20 +49,6 @@ private:
     int m_updates = 0;
     bool m_counted = false;
     static inline int s_shown = 0;  // GUI thread only
-};
-
-// The progress window, given the event loop's turn it needs to appear and repaint: a long import
-// or export runs on this thread. User input stays queued meanwhile.
-class ShownProgress final : public Progress {
-public:
-    explicit ShownProgress(QWidget* parent) : m_window(parent) {}
-    void begin(std::uint32_t captionStringId) override;
-    void setPercent(int percent) override;
-    void end() override { m_window.end(); }
-
-private:
-    static void settle();
-    ProgressWindow m_window;
 };
 
 // The progress window of the state's work: a timer of the window's thread polls how far the
