@@ -5,6 +5,7 @@
 #include "interop/LogWriter.h"
 #include "resources/StringTable.h"
 #include "resources/UiText.h"
+#include "widgets/ProgressWindow.h"
 
 #include <QButtonGroup>
 #include <QDialogButtonBox>
@@ -133,7 +134,7 @@ void MonitorApp::OnFileImportLog(unsigned) {
     const QString path = QFileDialog::getOpenFileName(
         m_frame.get(), ui("Import"), QString(),
         ui("Logs (*.log *.asc *.blf *.pcap *.pcapng)") + ";;" + ui("All Files (*.*)"));
-    if (!path.isEmpty() && saveModified()) importLogFile(path);
+    if (!path.isEmpty() && saveModified()) m_session.importLog(path.toStdString(), [](bool) {});
 }
 
 void MonitorApp::OnFileExportLog(unsigned) {
@@ -146,5 +147,6 @@ void MonitorApp::OnFileExportLog(unsigned) {
     if (path.isEmpty()) return;
     const QString extension = QLatin1String(choiceOf(choice.options.format).extension);
     if (!path.endsWith(extension, Qt::CaseInsensitive)) path += extension;
-    exportLogFile(path, choice);
+    m_session.exportLog(path.toStdString(), choice.shownRows, choice.options, [](bool) {});
+    m_frame->workProgress().noteContentUpToStart();
 }

@@ -13,6 +13,7 @@
 #include "resources/StringTable.h"
 #include "resources/UiText.h"
 #include "views/CViewDataList.h"
+#include "widgets/ProgressWindow.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -95,6 +96,8 @@ MainFrame::MainFrame(ProgramState& state, DeviceCommands& device, MessageService
     m_device.setAnswered([this] { updateCommandUI(); });
     connect(&m_timer, &QTimer::timeout, this, &MainFrame::onTimer);
     m_timer.start(kTimerMs);
+    m_workProgress = std::make_unique<TaskProgressWindow>(m_state.work, this);
+    connect(&m_catchUp, &QTimer::timeout, this, &MainFrame::filterCatchUp);
     // The framework's idle update of menu items and buttons.
     connect(&m_updateTimer, &QTimer::timeout, this, &MainFrame::updateCommandUI);
     m_updateTimer.start(250);
@@ -111,6 +114,7 @@ MainFrame::~MainFrame() {
     m_device.setWaitingChanged(nullptr);
     m_device.setAnswered(nullptr);
     if (m_deviceWaitShown) QApplication::restoreOverrideCursor();
+    m_catchUp.stop();
     // Children going away must not call back into a frame that is being destroyed.
     m_charts.reset();
     m_timer.stop();
@@ -306,13 +310,54 @@ void MainFrame::onTimer() {
         text(strings::kFramesLostPane).arg(m_state.capture.framesLost.load()));
     // A capture running again means the adapter was set up again: the refusal's hint is stale.
     if (m_state.capture.capturing.load() == 1) clearAdapterNeedsSetup();
-    if (!m_state.flags.test(ApplicationFlags::kClearing)) {
-        FilterStep(m_state.filter, m_state.store, m_state.flags);
-    }
+    filterCatchUp();
     if (m_dataList != nullptr && m_document != nullptr &&
         m_state.capture.pendingChanges.load() == 1) {
         m_document->SetModifiedFlag();
         setWindowModified(true);
+    }
+}
+
+void MainFrame::filterCatchUp() {
+    // A work may be reading the shown rows; it is never long, and the pass resumes after it.
+    if (m_state.flags.test(ApplicationFlags::kClearing) || m_state.work.busy()) return;
+    const std::uint32_t step = filterStepFrames(m_state.filter.conditions.size());
+    const std::uint32_t from = m_state.filter.storeGeneration == m_state.store.generation()
+                                   ? m_state.filter.processedCount
+                                   : 0;
+    FilterStep(m_state.filter, m_state.store, m_state.flags,
+               from + std::min(step, UINT32_MAX - from));
+    const bool behind = m_state.filter.processedCount < m_state.store.count();
+    if (behind && !m_catchUp.isActive()) {
+        m_catchUp.start(0);
+    } else if (!behind && m_catchUp.isActive()) {
+        m_catchUp.stop();
+    }
+}
+
+bool MainFrame::touchesDocument(unsigned id) {
+    switch (id) {
+        case ID_FILE_NEW:
+        case ID_FILE_OPEN:
+        case ID_FILE_CLOSE:
+        case ID_FILE_SAVE:
+        case ID_FILE_SAVE_AS:
+        case ID_FILE_IMPORT_LOG:
+        case ID_FILE_EXPORT_LOG:
+        case ID_FILE_PRINT:
+        case ID_FILE_PRINT_DIRECT:
+        case ID_FILE_PRINT_PREVIEW:
+        case ID_FUNCTIONS_EXPORT:
+        case ID_FUNCTIONS_CLEARALL:
+        case ID_FUNCTIONS_MANUAL_MESSAGE:
+        case ID_AUTO_CONFIGURE:
+        case ID_DATALIST_FILTER:
+        case ID_POPUP_FILTER:
+        case ID_POPUP_NEW_WINDOW:
+        case ID_APP_EXIT:
+            return true;
+        default:
+            return id >= ID_FILE_MRU_FILE1 && id < ID_FILE_MRU_FILE1 + 16;
     }
 }
 
@@ -353,6 +398,7 @@ void MainFrame::routeCommand(unsigned id) {
         }
     }
     if (!known || !ui.enabled || heldByDevice(id)) return;
+    if (m_state.work.busy() && touchesDocument(id)) return;
     for (CommandTarget* target : route()) {
         if (target->OnCmdMsg(id)) break;
     }
@@ -370,7 +416,8 @@ void MainFrame::updateCommandUI() {
                 break;
             }
         }
-        action->setEnabled(known && ui.enabled && !heldByDevice(id));
+        action->setEnabled(known && ui.enabled && !heldByDevice(id) &&
+                           !(m_state.work.busy() && touchesDocument(id)));
         action->setCheckable(ui.checked.has_value());
         if (ui.checked.has_value()) action->setChecked(*ui.checked);
     }
@@ -605,6 +652,11 @@ void MainFrame::rebuildTree(const std::vector<CurveWindowRecord>& windows) {
 }
 
 void MainFrame::closeEvent(QCloseEvent* event) {
+    // The work's Cancel comes first: the document it reads or replaces cannot go under it.
+    if (m_state.work.busy()) {
+        event->ignore();
+        return;
+    }
     if (m_closeQuery && !m_closeQuery()) {
         event->ignore();
         return;

@@ -34,6 +34,7 @@ class CViewDataList;
 class ChartWindows;
 class LanguageManager;
 class LanguageEnvironment;
+class TaskProgressWindow;
 struct MenuItem;
 
 class MainFrame final : public QMainWindow, public CommandTarget {
@@ -103,6 +104,13 @@ public:
     void rebuildTree(const std::vector<CurveWindowRecord>& windows);
     // Asked before the frame closes; false keeps it open.
     void setCloseQuery(std::function<bool()> query) { m_closeQuery = std::move(query); }
+    // The progress window of the state's work (open, save, import, export, print).
+    [[nodiscard]] TaskProgressWindow& workProgress() { return *m_workProgress; }
+    // Commands that would touch the document a work is reading or replacing wait for it.
+    [[nodiscard]] static bool touchesDocument(unsigned id);
+    // The filter's pass over frames not yet looked at, a step at a time until it has caught up
+    // (after an open, the pass goes on over later ticks).
+    void filterCatchUp();
 
     bool OnCmdMsg(unsigned id) override;
     bool OnUpdateCmdUI(CmdUI& ui) override;
@@ -172,4 +180,6 @@ private:
     std::function<bool()> m_closeQuery;
     std::unique_ptr<ChartWindows> m_charts;
     const RecentFiles* m_recentFiles = nullptr;
+    std::unique_ptr<TaskProgressWindow> m_workProgress;
+    QTimer m_catchUp;
 };

@@ -70,14 +70,17 @@ MonitorApp::MonitorApp(VexaDevice* device, MessageService* messages, LanguageEnv
       m_languages(languages != nullptr ? *languages : m_systemLanguages),
       m_language(m_languages),
       m_session(m_state, m_device, m_messages, *this) {
-    m_session.setProgressMaker([this](DocumentSession::Run run) -> std::unique_ptr<Progress> {
-        QWidget* parent = m_frame.get();
-        if (run == DocumentSession::Run::kLog) return std::make_unique<ShownProgress>(parent);
-        return std::make_unique<ProgressWindow>(parent);
+    // Long runs go to a worker; what they end with comes back through the event loop.
+    m_state.work.setPoster([](std::function<void()> done) {
+        QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(done),
+                                  Qt::QueuedConnection);
     });
+    m_session.setWaiter(runEventsUntil);
 }
 
 MonitorApp::~MonitorApp() {
+    // A work still running stops first; what it would have ended with is dropped.
+    m_state.work.cancel();
     // The document stops its capture timer before the state it polls goes.
     m_frame.reset();
     m_session.close();
@@ -142,6 +145,8 @@ void MonitorApp::showWindowList(const std::vector<CurveWindowRecord>& windows) {
 }
 
 void MonitorApp::showRows() {
+    // The filter's first step ran; the rest follows a step at a time from now on.
+    m_frame->filterCatchUp();
     m_frame->dataList()->onTimer();
     m_frame->chartWindows()->documentChanged();
 }
@@ -204,17 +209,26 @@ bool MonitorApp::saveModified() {
         QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
     if (answer == QMessageBox::Cancel) return false;
     if (answer == QMessageBox::Discard) return true;
-    OnFileSave(ID_FILE_SAVE);
+    // Whatever comes next needs the outcome.
+    saveAs(ID_FILE_SAVE, true);
     return !document()->IsModified();
 }
 
 void MonitorApp::OnFileOpen(unsigned) {
     const QString path =
         QFileDialog::getOpenFileName(m_frame.get(), QString(), QString(), fileFilter());
-    if (!path.isEmpty() && saveModified()) openDocument(path);
+    if (!path.isEmpty() && saveModified()) startOpen(path);
+}
+
+void MonitorApp::startOpen(const QString& path) {
+    m_session.open(path.toStdString(), [](bool) {});
 }
 
 void MonitorApp::OnFileSave(unsigned id) {
+    saveAs(id, false);
+}
+
+void MonitorApp::saveAs(unsigned id, bool waitForSave) {
     QString path = QString::fromStdString(document()->GetPathName());
     if (id == ID_FILE_SAVE_AS || path.isEmpty()) {
         const QString extension = QString::fromStdString(dataListTemplate().extension());
@@ -224,7 +238,12 @@ void MonitorApp::OnFileSave(unsigned id) {
         if (path.isEmpty()) return;
         if (!path.endsWith(extension)) path += extension;
     }
-    saveDocument(path);
+    if (waitForSave) {
+        saveDocument(path);
+        return;
+    }
+    m_session.save(path.toStdString(), [](bool) {});
+    m_frame->workProgress().noteContentUpToStart();
 }
 
 void MonitorApp::OnUpdateNeedsDocument(CmdUI& ui) {
@@ -243,7 +262,7 @@ void MonitorApp::OnFileMru(unsigned id) {
     const int index = static_cast<int>(id - ID_FILE_MRU_FILE1);
     if (index >= m_recent.files().size()) return;
     const QString path = m_recent.files()[index];
-    if (saveModified()) openDocument(path);
+    if (saveModified()) startOpen(path);
 }
 
 void MonitorApp::OnUpdateFileMru(CmdUI& ui) {

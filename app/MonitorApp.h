@@ -33,15 +33,19 @@ public:
     bool InitInstance(const QStringList& arguments);
 
     void newDocument();
+    // The long runs go to a worker while the window stays live; these wait for the outcome (the
+    // commands do not).
     // Opens a document file: the open document is replaced only when the whole file was read.
     bool openDocument(const QString& path);
-    // Saves the document; a failed save leaves the old file as it was.
+    // Saves the document; a failed or cancelled save leaves the old file as it was.
     bool saveDocument(const QString& path);
     // A log (candump, ASC, BLF, pcap, by its extension) becomes a new document; false when it was
     // not read.
     bool importLogFile(const QString& path);
     // Writes the log of File > Export As Log...; false when the file was not written.
     bool exportLogFile(const QString& path, const ExportLogChoice& choice);
+    // Starts opening `path` and returns: the document is replaced once the file was read whole.
+    void startOpen(const QString& path);
     // Asks whether to save a modified document; false when the user cancels.
     bool saveModified();
     [[nodiscard]] MainFrame& mainFrame() { return *m_frame; }
@@ -82,6 +86,8 @@ private:
     void openAutoMessage();
     // The capture poll gave up on the adapter.
     void adapterLost();
+    // Save (ID_FILE_SAVE) or Save As, asking for a name when needed; waits for the outcome or not.
+    void saveAs(unsigned id, bool waitForSave);
     // Runs `task` now, or once no long task's progress window is shown.
     void whenIdle(std::function<void()> task);
 

@@ -232,6 +232,7 @@ FileResult saveDocument(const std::string& path, const DocumentContents& d, cons
     ProgressSteps steps(progress, frameCount);
     std::vector<std::uint8_t> block;
     store.visit(0, frameCount, [&](const CapturedFrame* frames, std::size_t n, std::size_t first) {
+        if (steps.cancelled()) return;
         block.resize(n * kFrameRecordBytes);
         for (std::size_t i = 0; i < n; ++i) {
             packFrame(block.data() + i * kFrameRecordBytes, frames[i]);
@@ -247,6 +248,11 @@ FileResult saveDocument(const std::string& path, const DocumentContents& d, cons
     for (const CurveWindowRecord& w : d.windows) putWindow(ar, w);
     const std::vector<std::uint8_t> extensions = encodeExtensionBlock(d.extensions, frameCount);
     if (!extensions.empty()) ar.putBytes(extensions.data(), extensions.size());
+    // A cancelled save is never committed: the writer's temporary goes, the old file stays.
+    if (steps.cancelled()) {
+        if (progress != nullptr) progress->end();
+        return failure("The save was cancelled.");
+    }
     const bool ok = ar.commit();
     if (progress != nullptr) progress->end();
     return ok ? FileResult{} : failure(ar.error());
@@ -340,6 +346,10 @@ FileResult loadBody(CArchiveReader& ar, const std::string& path, std::uint32_t f
     std::vector<std::uint8_t> block(std::size_t{4096} * kFrameRecordBytes);
     std::uint32_t done = 0;
     while (done < frameCount && ar.ok()) {
+        if (steps.cancelled()) {
+            if (progress != nullptr) progress->end();
+            return failure("Opening " + path + " was cancelled.");
+        }
         const std::uint32_t n = std::min<std::uint32_t>(4096, frameCount - done);
         if (!ar.getBytes(block.data(), n * kFrameRecordBytes)) break;
         CapturedFrame batch[4096];

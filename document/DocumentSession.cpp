@@ -10,6 +10,8 @@
 #include <QStringList>
 
 #include <ctime>
+#include <memory>
+#include <optional>
 #include <utility>
 
 namespace {
@@ -36,10 +38,6 @@ CurveWindowRecord dataListRecord() {
 DocumentSession::DocumentSession(ProgramState& state, VexaDevice& device,
                                  MessageService& messages, DocumentWindows& windows)
     : m_state(state), m_device(device), m_messages(messages), m_windows(windows) {}
-
-std::unique_ptr<Progress> DocumentSession::makeProgress(Run run) const {
-    return m_makeProgress ? m_makeProgress(run) : nullptr;
-}
 
 void DocumentSession::createDocument() {
     m_state.flags.set(ApplicationFlags::kDocumentExists);
@@ -95,41 +93,96 @@ void DocumentSession::stored(const std::string& path) {
     m_windows.showName(false);
 }
 
-bool DocumentSession::save(const std::string& path) {
-    if (m_document == nullptr) return false;
-    const DocumentContents contents = snapshot();
-    // Frames that arrive while the file is written still mark the document modified.
-    m_state.capture.pendingChanges = 0;
-    const std::uint32_t frames = m_state.store.count();
-    const std::unique_ptr<Progress> progress = makeProgress(Run::kDocumentFile);
-    const FileResult result =
-        ::saveDocument(path, contents, m_state.store, frames, progress.get());
-    if (!result.ok) {
-        m_state.capture.pendingChanges = 1;
-        m_messages.showText(text(strings::kCannotSaveDocument)
-                                .arg(QString::fromStdString(result.error))
-                                .toStdString(),
-                            MessageIcon::kStop);
-        return false;
-    }
-    stored(path);
-    return true;
+bool DocumentSession::waitFor(const std::function<void(Done)>& run) {
+    const auto outcome = std::make_shared<std::optional<bool>>();
+    run([outcome](bool ok) { *outcome = ok; });
+    if (!outcome->has_value() && m_wait) m_wait([outcome] { return outcome->has_value(); });
+    return outcome->value_or(false);
 }
 
 bool DocumentSession::open(const std::string& path) {
-    DocumentContents contents;
-    FrameStore frames;
-    const std::unique_ptr<Progress> progress = makeProgress(Run::kDocumentFile);
-    const FileResult result = loadDocument(path, contents, frames, progress.get());
-    if (!result.ok) {
-        // The open document, if any, stays as it was.
-        m_messages.showText(result.error, MessageIcon::kStop);
-        m_windows.fileUnreadable(path);
-        return false;
+    return waitFor([&](Done done) { open(path, std::move(done)); });
+}
+
+bool DocumentSession::save(const std::string& path) {
+    return waitFor([&](Done done) { save(path, std::move(done)); });
+}
+
+bool DocumentSession::importLog(const std::string& path) {
+    return waitFor([&](Done done) { importLog(path, std::move(done)); });
+}
+
+bool DocumentSession::exportLog(const std::string& path, bool shownRows,
+                                const LogExportOptions& options) {
+    return waitFor([&](Done done) { exportLog(path, shownRows, options, std::move(done)); });
+}
+
+void DocumentSession::save(const std::string& path, Done done) {
+    if (m_document == nullptr || m_state.work.busy()) {
+        done(false);
+        return;
     }
-    apply(std::move(contents), frames);
-    stored(path);
-    return true;
+    // What is saved is fixed now: the frames captured so far and the settings as they are.
+    const auto contents = std::make_shared<const DocumentContents>(snapshot());
+    const std::uint32_t frames = m_state.store.count();
+    // Frames that arrive while the file is written still mark the document modified.
+    m_state.capture.pendingChanges = 0;
+    const auto result = std::make_shared<FileResult>();
+    const FrameStore* store = &m_state.store;
+    m_state.work.start(
+        [path, contents, store, frames, result](Progress& progress) {
+            *result = ::saveDocument(path, *contents, *store, frames, &progress);
+        },
+        [this, path, result, done = std::move(done)] {
+            if (!result->ok) {
+                m_state.capture.pendingChanges = 1;
+                if (!m_state.work.cancelRequested()) {
+                    m_messages.showText(text(strings::kCannotSaveDocument)
+                                            .arg(QString::fromStdString(result->error))
+                                            .toStdString(),
+                                        MessageIcon::kStop);
+                }
+                done(false);
+                return;
+            }
+            stored(path);
+            done(true);
+        });
+}
+
+void DocumentSession::open(const std::string& path, Done done) {
+    if (m_state.work.busy()) {
+        done(false);
+        return;
+    }
+    struct Loaded {
+        DocumentContents contents;
+        FrameStore frames;
+        FileResult result;
+    };
+    const auto loaded = std::make_shared<Loaded>();
+    m_state.work.start(
+        [path, loaded](Progress& progress) {
+            loaded->result = loadDocument(path, loaded->contents, loaded->frames, &progress);
+            // What was read of a file that is not taken is freed here, not on the window's thread.
+            if (!loaded->result.ok) loaded->frames.clear();
+        },
+        [this, path, loaded, done = std::move(done)]() mutable {
+            if (!loaded->result.ok) {
+                // The open document, if any, stays as it was.
+                if (!m_state.work.cancelRequested()) {
+                    m_messages.showText(loaded->result.error, MessageIcon::kStop);
+                    m_windows.fileUnreadable(path);
+                }
+                done(false);
+                return;
+            }
+            apply(std::move(loaded->contents), loaded->frames);
+            // The frames swapped out go with the loaded shell, freed off this thread.
+            m_state.work.dispose(std::move(loaded));
+            stored(path);
+            done(true);
+        });
 }
 
 void DocumentSession::apply(DocumentContents&& c, FrameStore& frames) {
@@ -159,7 +212,10 @@ void DocumentSession::apply(DocumentContents&& c, FrameStore& frames) {
     const std::uint32_t deviceReady = c.deviceReady;
     m_document->contents = std::move(c);
     m_windows.showWindowList(m_document->contents.windows);
-    FilterStep(m_state.filter, m_state.store, m_state.flags);
+    // The first step now; the owner's passes take the rest a step at a time.
+    if (!m_state.filter.active()) m_state.filter.displayIndexList.reserve(m_state.store.count());
+    FilterStep(m_state.filter, m_state.store, m_state.flags,
+               filterStepFrames(m_state.filter.conditions.size()));
     m_windows.showRows();
     m_state.capture.pendingChanges = 0;
     m_state.capture.deviceReady = deviceReady;
@@ -167,15 +223,37 @@ void DocumentSession::apply(DocumentContents&& c, FrameStore& frames) {
     m_windows.showCaptureState();
 }
 
-bool DocumentSession::importLog(const std::string& path) {
+void DocumentSession::importLog(const std::string& path, Done done) {
+    if (m_state.work.busy()) {
+        done(false);
+        return;
+    }
     LogFormat format = LogFormat::kCandump;
     (void)logFormatOf(fileKindOf(path), format);
-    FrameStore frames;
-    LogImportResult result;
-    {
-        const std::unique_ptr<Progress> progress = makeProgress(Run::kLog);
-        result = ::importLog(path, format, frames, progress.get());
-    }
+    struct Read {
+        FrameStore frames;
+        LogImportResult result;
+    };
+    const auto read = std::make_shared<Read>();
+    m_state.work.start(
+        [path, format, read](Progress& progress) {
+            read->result = ::importLog(path, format, read->frames, &progress);
+            if (read->result.status != LogImportResult::kOk) read->frames.clear();
+        },
+        [this, path, read, done = std::move(done)]() mutable {
+            if (read->result.status == LogImportResult::kCancelled) {
+                done(false);
+                return;
+            }
+            imported(path, read->result, read->frames);
+            const bool ok = read->result.status == LogImportResult::kOk;
+            if (ok) m_state.work.dispose(std::move(read));
+            done(ok);
+        });
+}
+
+void DocumentSession::imported(const std::string& path, LogImportResult& result,
+                               FrameStore& frames) {
     const QString file = QString::fromStdString(path);
     QString failure;
     switch (result.status) {
@@ -201,11 +279,13 @@ bool DocumentSession::importLog(const std::string& path) {
         case LogImportResult::kOutOfMemory:
             failure = text(strings::kLogOutOfMemory);
             break;
+        case LogImportResult::kCancelled:
+            return;
     }
     if (!failure.isEmpty()) {
         // The open document, if any, stays as it was.
         m_messages.showText(failure.toStdString(), MessageIcon::kStop);
-        return false;
+        return;
     }
     // A new document: the adapter's settings stay as they are, the filter starts empty.
     DocumentContents contents;
@@ -226,31 +306,45 @@ bool DocumentSession::importLog(const std::string& path) {
     m_state.capture.pendingChanges = 1;
     const std::string report = importReport(result);
     if (!report.empty()) m_messages.showText(report, MessageIcon::kInformation);
-    return true;
 }
 
-bool DocumentSession::exportLog(const std::string& path, bool shownRows,
-                                const LogExportOptions& options) {
+void DocumentSession::exportLog(const std::string& path, bool shownRows,
+                                const LogExportOptions& options, Done done) {
+    if (m_state.work.busy()) {
+        done(false);
+        return;
+    }
+    // The rows do not change while the work runs (the filter's passes wait for it); every frame
+    // means those captured so far.
     const DisplayIndexList* rows = shownRows ? &m_state.filter.displayIndexList : nullptr;
     LogExportOptions withAnchors = options;
     withAnchors.anchors = m_state.capture.anchors.snapshot();
-    LogExportResult result;
-    {
-        const std::unique_ptr<Progress> progress = makeProgress(Run::kLog);
-        result = ::exportLog(path, withAnchors, m_state.store, rows, std::time(nullptr),
-                             progress.get());
-    }
-    if (!result) {
-        m_messages.showText(
-            text(strings::kLogCannotWrite).arg(QString::fromStdString(result.error)).toStdString(),
-            MessageIcon::kStop);
-        return false;
-    }
-    if (result.unwritable > 0) {
-        m_messages.showText(text(strings::kLogFramesLeftOut).arg(result.unwritable).toStdString(),
-                            MessageIcon::kInformation);
-    }
-    return true;
+    withAnchors.frames = m_state.store.count();
+    const auto result = std::make_shared<LogExportResult>();
+    const FrameStore* store = &m_state.store;
+    const std::time_t now = std::time(nullptr);
+    m_state.work.start(
+        [path, withAnchors = std::move(withAnchors), store, rows, now, result](Progress& progress) {
+            *result = ::exportLog(path, withAnchors, *store, rows, now, &progress);
+        },
+        [this, result, done = std::move(done)] {
+            if (!*result) {
+                if (!m_state.work.cancelRequested()) {
+                    m_messages.showText(text(strings::kLogCannotWrite)
+                                            .arg(QString::fromStdString(result->error))
+                                            .toStdString(),
+                                        MessageIcon::kStop);
+                }
+                done(false);
+                return;
+            }
+            if (result->unwritable > 0) {
+                m_messages.showText(
+                    text(strings::kLogFramesLeftOut).arg(result->unwritable).toStdString(),
+                    MessageIcon::kInformation);
+            }
+            done(true);
+        });
 }
 
 std::string skippedLinesMessage(const LogReadResult& read) {

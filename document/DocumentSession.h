@@ -4,9 +4,10 @@
 // Export As Log, and what opening or importing does to the program's state (the frames swapped
 // in, the adapter's settings and the filter taken over, the filter run again from the first
 // frame). What the user must be told goes through the message service; long runs report to the
-// progress the owner makes; the windows that show the document follow through DocumentWindows.
+// state's work (a worker thread in the program); the windows that show the document follow
+// through DocumentWindows.
 //
-// Thread: the user-interface thread.
+// Thread: the user-interface thread; the long runs' reading and writing on the state's worker.
 
 #include "capture/VexaDevice.h"
 #include "document/CDataDoc.h"
@@ -14,7 +15,6 @@
 #include "document/LogImport.h"
 #include "document/ProgramState.h"
 #include "framework/MessageService.h"
-#include "framework/Progress.h"
 
 #include <functional>
 #include <memory>
@@ -48,18 +48,18 @@ public:
 
 class DocumentSession {
 public:
-    // What runs long: a log import or export lets the progress window's own events through as it
-    // goes; a document read or written only repaints it.
-    enum class Run { kDocumentFile, kLog };
-    using ProgressMaker = std::function<std::unique_ptr<Progress>(Run run)>;
+    // The outcome of a long run, told on the session's thread once it is over.
+    using Done = std::function<void(bool ok)>;
+    // Runs the owner's event loop until `finished` says so: the waiting forms of the long runs
+    // use it when the state's work runs on a worker.
+    using Waiter = std::function<void(const std::function<bool()>& finished)>;
 
     DocumentSession(ProgramState& state, VexaDevice& device, MessageService& messages,
                     DocumentWindows& windows);
     DocumentSession(const DocumentSession&) = delete;
     DocumentSession& operator=(const DocumentSession&) = delete;
 
-    // Long runs show the progress the maker makes; without a maker they show none.
-    void setProgressMaker(ProgressMaker maker) { m_makeProgress = std::move(maker); }
+    void setWaiter(Waiter waiter) { m_wait = std::move(waiter); }
 
     [[nodiscard]] CDataDoc* document() { return m_document.get(); }
     // Destroys the document: its capture timer stops before the state it polls goes.
@@ -67,35 +67,50 @@ public:
 
     // File > New: an empty document with its data list; refused while a document exists.
     void newDocument();
-    // Opens a document file: the open document is replaced only when the whole file was read.
+
+    // The long runs go to the state's work (a worker thread in the program). Each returns at once;
+    // `done` follows once the run is over. A cancelled or failed run leaves the document, the
+    // store and the files as they were; only a failure is told to the user.
+    //
+    // Opens a document file: read into a store of its own, which takes the open document's place
+    // only when the whole file was read.
+    void open(const std::string& path, Done done);
+    // Saves the document as it is now: frames captured while the file is written are not in it,
+    // and still mark the document modified.
+    void save(const std::string& path, Done done);
+    // A log (candump, ASC, BLF, pcap, by its extension) becomes a new, unsaved document named after
+    // the file.
+    void importLog(const std::string& path, Done done);
+    // Writes the rows the data list shows (or every frame) as they are now to a log.
+    void exportLog(const std::string& path, bool shownRows, const LogExportOptions& options,
+                   Done done);
+
+    // The same, waiting for the outcome.
     bool open(const std::string& path);
-    // Saves the document; a failed save leaves the old file as it was.
     bool save(const std::string& path);
-    // A log (candump, ASC, BLF, pcap, by its extension) becomes a new, unsaved document named after the
-    // file; false, with the open document as it was, when it was not read.
     bool importLog(const std::string& path);
-    // Writes the rows the data list shows (or every frame) to a log; false when the file was not
-    // written.
     bool exportLog(const std::string& path, bool shownRows, const LogExportOptions& options);
 
     // What the document file keeps of the document and the program's state now.
     [[nodiscard]] DocumentContents snapshot() const;
     // The read `contents` and `frames` take the open document's place (a document is created when
     // there is none): the capture starts again on the new frames, the adapter's settings and the
-    // filter are the document's, and the filter runs again from the first frame.
+    // filter are the document's, and the filter runs again from the first frame (its first step
+    // now, the rest on the owner's later passes).
     void apply(DocumentContents&& contents, FrameStore& frames);
 
 private:
     void createDocument();
     // The document is now the file at `path`, unmodified.
     void stored(const std::string& path);
-    [[nodiscard]] std::unique_ptr<Progress> makeProgress(Run run) const;
+    bool waitFor(const std::function<void(Done)>& run);
+    void imported(const std::string& path, LogImportResult& result, FrameStore& frames);
 
     ProgramState& m_state;
     VexaDevice& m_device;
     MessageService& m_messages;
     DocumentWindows& m_windows;
-    ProgressMaker m_makeProgress;
+    Waiter m_wait;
     std::unique_ptr<CDataDoc> m_document;
 };
 

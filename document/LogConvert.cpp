@@ -62,6 +62,8 @@ ConvertResult convertFile(const std::string& in, const std::string& out, std::ti
                 return failure("cannot read " + in + ": " + imported.detail);
             case LogImportResult::kOutOfMemory:
                 return failure("out of memory reading " + in);
+            case LogImportResult::kCancelled:
+                return failure("reading " + in + " was cancelled");
             case LogImportResult::kNoFrames: {
                 const std::string skipped = imported.read.summary();
                 std::string text = in + " holds no CAN frame" + (skipped.empty() ? "." : ": ");

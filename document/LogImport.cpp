@@ -51,6 +51,7 @@ LogImportResult importLog(const std::string& path, LogFormat format, FrameStore&
                 frames.appendBatch(batch, n, [](CapturedFrame*, std::size_t) { return true; });
                 n = 0;
                 steps.at(reader->bytesConsumed());
+                if (steps.cancelled()) break;
             }
         }
         frames.appendBatch(batch, n, [](CapturedFrame*, std::size_t) { return true; });
@@ -60,6 +61,9 @@ LogImportResult importLog(const std::string& path, LogFormat format, FrameStore&
     }
     if (progress != nullptr) progress->end();
     result.read = reader->result();
+    if (result.status == LogImportResult::kOk && steps.cancelled()) {
+        result.status = LogImportResult::kCancelled;
+    }
     if (result.status != LogImportResult::kOk) return result;
     if (!result.read.ok) {
         result.status = LogImportResult::kReadFailed;
@@ -89,7 +93,7 @@ LogExportResult exportLog(const std::string& path, const LogExportOptions& optio
         return l;
     };
     if (!writer->ok()) return {false, writer->error(), 0, 0};
-    const std::uint32_t count = store.count();
+    const std::uint32_t count = std::min(store.count(), options.frames);
     const std::uint64_t total = rows != nullptr ? rows->size() : count;
     if (total > 0 && progress != nullptr) progress->begin(strings::kExportingData);
     ProgressSteps steps(total > 0 ? progress : nullptr, total);
@@ -106,10 +110,14 @@ LogExportResult exportLog(const std::string& path, const LogExportOptions& optio
                     ++result.unwritable;
                 }
             }
-            if ((r & 0xFFF) == 0) steps.at(r);
+            if ((r & 0xFFF) == 0) {
+                steps.at(r);
+                if (steps.cancelled()) break;
+            }
         }
     } else {
         store.visit(0, count, [&](const CapturedFrame* frames, std::size_t n, std::size_t first) {
+            if (steps.cancelled()) return;
             for (std::size_t i = 0; i < n; ++i) {
                 if (writable(frames[i])) {
                     writer->write(logFrame(static_cast<std::uint32_t>(first + i), frames[i]));
@@ -122,6 +130,11 @@ LogExportResult exportLog(const std::string& path, const LogExportOptions& optio
         });
     }
     steps.at(total);
+    // A cancelled export is not committed: the old file stays as it was.
+    if (steps.cancelled()) {
+        if (total > 0 && progress != nullptr) progress->end();
+        return {false, "cancelled", 0, 0};
+    }
     const bool committed = writer->commit();
     if (total > 0 && progress != nullptr) progress->end();
     if (!committed) return {false, writer->error(), 0, 0};

@@ -15,7 +15,7 @@
 #include <vector>
 
 struct LogImportResult {
-    enum Status { kOk, kCannotOpen, kReadFailed, kNoFrames, kOutOfMemory };
+    enum Status { kOk, kCannotOpen, kReadFailed, kNoFrames, kOutOfMemory, kCancelled };
     Status status = kOk;
     std::string detail;  // the system's reason for kCannotOpen and kReadFailed
     LogReadResult read;  // what was read and skipped
@@ -39,6 +39,8 @@ struct LogExportOptions {
     std::string interfaceName = "can0";
     // The time anchors of the store's frames; without them the log keeps the capture's clock.
     std::vector<TimeAnchor> anchors;
+    // Every frame means the frames below this count: those captured before the command.
+    std::uint32_t frames = UINT32_MAX;
 };
 
 struct LogExportResult {

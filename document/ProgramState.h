@@ -9,6 +9,7 @@
 #include "device/DeviceSettings.h"
 #include "filters/AdvancedIdentifier.h"
 #include "filters/FilterState.h"
+#include "framework/BackgroundTask.h"
 
 struct ProgramState {
     FrameStore store;
@@ -18,4 +19,8 @@ struct ProgramState {
     DeviceSettings device;
     bool hexDisplay = true;  // the dialogs enter and show numbers in hexadecimal
     AdvancedIdentifierClicks advancedIdClicks;  // the CAN filter's bit states, kept between openings
+    // The one long run of the document (open, save, import, export, print). While it is busy the
+    // window's thread neither clears nor swaps the store nor changes the shown rows, which the
+    // run may be reading; capture keeps appending. Last, so it is gone before what it reads.
+    BackgroundTask work;
 };

@@ -12,6 +12,9 @@ public:
     virtual void begin(std::uint32_t captionStringId) = 0;
     virtual void setPercent(int percent) = 0;
     virtual void end() = 0;
+    // The user asked the run to stop: it stops at its next step and leaves what it would have
+    // replaced as it was.
+    [[nodiscard]] virtual bool cancelled() const { return false; }
 };
 
 // Turns "done of total" into whole percentages and says when one changes, so a window is updated
@@ -29,6 +32,8 @@ public:
             m_progress->setPercent(percent);
         }
     }
+
+    [[nodiscard]] bool cancelled() const { return m_progress != nullptr && m_progress->cancelled(); }
 
 private:
     Progress* m_progress;

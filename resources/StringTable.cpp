@@ -208,6 +208,9 @@ constexpr Entry kTable[] = {
      "%1 frames of the log go back in time: each was given the time of the frame before it.\n"
      "The first is record %2."},
     {kSkippedRecordTooLong, "too long"},
+    {kCancelRun, "Cancel"},
+    {kContentUpToStart, "Frames captured after the command was given are left out."},
+    {kPrinting, "Printing data"},
     {kWaitingForAdapter, "Waiting for the adapter's answer..."},
     {kChartReadingFrames, "Reading the frames: %1 of %2"},
     {kInvalidData, "Invalid data"},

@@ -37,6 +37,10 @@ inline constexpr std::uint32_t kFailToSetupDevice = 5026;
 inline constexpr std::uint32_t kDeviceCapturing = 5123;
 inline constexpr std::uint32_t kCannotCloseWindow = 5132;
 inline constexpr std::uint32_t kStopDeviceFirst = 5133;
+// The progress window of a long run on the worker.
+inline constexpr std::uint32_t kCancelRun = 5600;
+inline constexpr std::uint32_t kContentUpToStart = 5601;
+inline constexpr std::uint32_t kPrinting = 5602;
 inline constexpr std::uint32_t kInvalidData = 6000;
 inline constexpr std::uint32_t kRemoteFrame = 6001;
 inline constexpr std::uint32_t kStandard = 6002;

@@ -11,6 +11,7 @@
 #include "views/PrintFont.h"
 #include "views/RowText.h"
 #include "views/TextExport.h"
+#include "framework/ReplacedFile.h"
 
 #include <QCoreApplication>
 #include <QFileDialog>
@@ -20,6 +21,7 @@
 #include <algorithm>
 #include <ctime>
 #include <memory>
+#include <optional>
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -263,19 +265,40 @@ void CViewDataList::OnDisabled(CmdUI& ui) {
 }
 
 bool CViewDataList::exportTo(const QString& path) {
-    ProgressWindow progress(this);
-    const ExportResult result =
-        exportText(path.toStdString(), reading(), m_state.filter.displayIndexList, m_state.store,
-                   std::time(nullptr), &progress);
-    if (result.status == ExportResult::kCannotOpen) {
-        m_messages.showMessage(strings::kCannotOpenFile, MessageIcon::kStop,
-                               strings::kErrorCaption);
-    } else if (result.status == ExportResult::kWriteFailed) {
-        m_messages.showText("Writing " + path.toStdString() + " failed: " + result.detail +
-                                ".\nThe exported file is incomplete.",
-                            MessageIcon::kStop, strings::kErrorCaption);
+    const auto outcome = std::make_shared<std::optional<bool>>();
+    startExport(path, [outcome](bool ok) { *outcome = ok; });
+    runEventsUntil([outcome] { return outcome->has_value(); });
+    return outcome->value_or(false);
+}
+
+void CViewDataList::startExport(const QString& path, std::function<void(bool ok)> done) {
+    if (m_state.work.busy()) {
+        done(false);
+        return;
     }
-    return result.ok();
+    // The shown rows stay as they are while the work runs (the filter's passes wait for it), so
+    // the export holds the rows there were when it was asked for.
+    const auto result = std::make_shared<ExportResult>();
+    const DisplayIndexList* rows = &m_state.filter.displayIndexList;
+    const FrameStore* store = &m_state.store;
+    const ProtocolReading shown = reading();
+    const std::time_t now = std::time(nullptr);
+    const std::string file = path.toStdString();
+    m_state.work.start(
+        [file, shown, rows, store, now, result](Progress& progress) {
+            *result = exportText(file, shown, *rows, *store, now, &progress);
+        },
+        [this, file, result, done = std::move(done)] {
+            if (result->status == ExportResult::kCannotOpen) {
+                m_messages.showMessage(strings::kCannotOpenFile, MessageIcon::kStop,
+                                       strings::kErrorCaption);
+            } else if (result->status == ExportResult::kWriteFailed) {
+                m_messages.showText("Writing " + file + " failed: " + result->detail +
+                                        ".\nThe exported file is incomplete.",
+                                    MessageIcon::kStop, strings::kErrorCaption);
+            }
+            done(result->ok());
+        });
 }
 
 void CViewDataList::OnExport(unsigned) {
@@ -289,20 +312,24 @@ void CViewDataList::OnExport(unsigned) {
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return;
     }
-    exportTo(dialog.selectedFiles().first());
+    startExport(dialog.selectedFiles().first(), [](bool) {});
+    if (auto* progress = window()->findChild<TaskProgressWindow*>()) {
+        progress->noteContentUpToStart();
+    }
 }
 
 void CViewDataList::OnPrint(unsigned id) {
-    QPrinter printer(QPrinter::HighResolution);
-    if (!printer.isValid()) {
+    auto printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
+    if (!printer->isValid()) {
         m_messages.showMessage(strings::kPrinterDcFailed);
         return;
     }
     const DataListPrinter pages(reading(), m_state.filter.displayIndexList, m_state.store,
                                 printBodyFont(reading()));
-    printer.setFromTo(1, static_cast<int>(pages.metrics(printer).pageCount));
+    printer->setFromTo(1, static_cast<int>(pages.metrics(*printer).pageCount));
     if (id == ID_FILE_PRINT_PREVIEW) {
-        QPrintPreviewDialog preview(&printer, this);
+        // The preview draws its pages inside its own dialog, on this thread.
+        QPrintPreviewDialog preview(printer.get(), this);
         connect(&preview, &QPrintPreviewDialog::paintRequested, this,
                 [&pages](QPrinter* p) { pages.print(*p); });
         preview.exec();
@@ -310,12 +337,51 @@ void CViewDataList::OnPrint(unsigned id) {
     }
     if (id == ID_FILE_PRINT) {
         // With no printer installed the dialog offers printing to a PDF file.
-        QPrintDialog dialog(&printer, this);
+        QPrintDialog dialog(printer.get(), this);
         if (dialog.exec() != QDialog::Accepted) return;
     }
-    if (!pages.print(printer)) {
-        m_messages.showMessage(strings::kPrinterDcFailed);
+    startPrint(std::move(printer), [](bool) {});
+}
+
+void CViewDataList::startPrint(std::shared_ptr<QPrinter> printer,
+                               std::function<void(bool ok)> done) {
+    if (m_state.work.busy()) {
+        done(false);
+        return;
     }
+    struct Run {
+        std::shared_ptr<QPrinter> printer;
+        std::unique_ptr<DataListPrinter> pages;
+        std::optional<ReplacedFile> file;
+        bool printed = false;
+    };
+    const auto run = std::make_shared<Run>();
+    run->printer = std::move(printer);
+    run->pages = std::make_unique<DataListPrinter>(reading(), m_state.filter.displayIndexList,
+                                                   m_state.store, printBodyFont(reading()));
+    const QString target = run->printer->outputFileName();
+    if (!target.isEmpty()) {
+        run->file.emplace(target.toStdString());
+        if (run->file->fd() < 0) {
+            m_messages.showMessage(strings::kPrinterDcFailed);
+            done(false);
+            return;
+        }
+        run->printer->setOutputFileName(QString::fromStdString(run->file->temporaryPath()));
+    }
+    m_state.work.start(
+        [run](Progress& progress) {
+            run->printed = run->pages->print(*run->printer, &progress);
+            // The printer finishes its file when it goes.
+            run->printer.reset();
+            if (run->printed && run->file && !run->file->commit()) run->printed = false;
+        },
+        [this, run, done = std::move(done)] {
+            if (!run->printed && !m_state.work.cancelRequested()) {
+                m_messages.showMessage(strings::kPrinterDcFailed);
+            }
+            done(run->printed);
+        });
 }
 
 namespace {

@@ -20,7 +20,11 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
+#include <memory>
 #include <vector>
+
+class QPrinter;
 
 class CViewDataList final : public QWidget, public CommandTarget {
 public:
@@ -65,6 +69,11 @@ public:
 
     // The export of the rows to `path`, with the progress window; messages on failure.
     bool exportTo(const QString& path);
+    // Starts the export to `path` on the state's worker; `done` follows with the outcome.
+    void startExport(const QString& path, std::function<void(bool ok)> done);
+    // Prints the rows on `printer` (set up by its dialog) on the state's worker; a printer that
+    // prints to a file writes it beside the file and puts it in place only when complete.
+    void startPrint(std::shared_ptr<QPrinter> printer, std::function<void(bool ok)> done);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -52,17 +52,17 @@ PrintMetrics DataListPrinter::metricsOn(QPagedPaintDevice& device, int resolutio
                                  body.averageCharWidth(), rowCount());
 }
 
-bool DataListPrinter::print(QPrinter& printer) const {
+bool DataListPrinter::print(QPrinter& printer, Progress* progress) const {
     std::uint32_t first = 1, last = std::numeric_limits<std::uint32_t>::max();
     if (printer.printRange() == QPrinter::PageRange && printer.fromPage() > 0) {
         first = static_cast<std::uint32_t>(printer.fromPage());
         last = static_cast<std::uint32_t>(printer.toPage());
     }
-    return printPages(printer, printer.resolution(), first, last);
+    return printPages(printer, printer.resolution(), first, last, progress);
 }
 
 bool DataListPrinter::printPages(QPagedPaintDevice& device, int resolution, std::uint32_t first,
-                                 std::uint32_t last) const {
+                                 std::uint32_t last, Progress* progress) const {
     const PrintMetrics m = metricsOn(device, resolution);
     last = std::min(m.pageCount, last);
     QPainter painter;
@@ -79,7 +79,17 @@ bool DataListPrinter::printPages(QPagedPaintDevice& device, int resolution, std:
     const QString header = QString::fromStdString(strings::loadString(printHeaderId(m_reading)));
     const std::uint32_t rows = rowCount();
     const std::uint32_t storeCount = m_store.count();
+    if (progress != nullptr && last >= first) progress->begin(strings::kPrinting);
+    ProgressSteps steps(progress, last >= first ? last - first + 1 : 0);
     for (std::uint32_t page = first; page <= last; ++page) {
+        steps.at(page - first);
+        if (steps.cancelled()) {
+            // A printer's job is dropped; a file's temporary is never put in place.
+            if (auto* printer = dynamic_cast<QPrinter*>(&device)) printer->abort();
+            painter.end();
+            if (progress != nullptr) progress->end();
+            return false;
+        }
         if (page != first) device.newPage();
         painter.setFont(title);
         text(static_cast<int>(0.3 * R), T + 400, QString::fromStdString(strings::loadString(7010)));
@@ -99,10 +109,12 @@ bool DataListPrinter::printPages(QPagedPaintDevice& device, int resolution, std:
         painter.drawLine(L + 150, B - 500, R - 150, B - 500);
     }
     painter.end();
+    if (progress != nullptr && last >= first) progress->end();
     return true;
 }
 
-DataListPrinter::FileResult DataListPrinter::printToPdf(const std::string& path) const {
+DataListPrinter::FileResult DataListPrinter::printToPdf(const std::string& path,
+                                                       Progress* progress) const {
     const auto failed = [](const std::string& why) { return FileResult{false, why}; };
     // A device or a pipe (/dev/stdout, say) cannot be replaced: it is written straight.
     struct stat st {};
@@ -126,8 +138,12 @@ DataListPrinter::FileResult DataListPrinter::printToPdf(const std::string& path)
         QPdfWriter writer(&device);
         writer.setResolution(model.resolution());
         writer.setPageLayout(model.pageLayout());
-        drawn =
-            printPages(writer, writer.resolution(), 1, std::numeric_limits<std::uint32_t>::max());
+        drawn = printPages(writer, writer.resolution(), 1,
+                           std::numeric_limits<std::uint32_t>::max(), progress);
+    }
+    if (progress != nullptr && progress->cancelled()) {
+        if (straight) ::close(fd);
+        return failed("cancelled");
     }
     const bool written = device.finish();
     if (straight) ::close(fd);

@@ -4,6 +4,7 @@
 // one line per row, footer "- Page %d of %d -".
 
 #include "filters/FilterState.h"
+#include "framework/Progress.h"
 #include "views/PrintLayout.h"
 
 #include <QFont>
@@ -22,8 +23,9 @@ public:
 
     // The metrics on that printer: the page count is known before printing.
     [[nodiscard]] PrintMetrics metrics(QPrinter& printer) const;
-    // Prints every page (or the printer's page range); false when nothing could be drawn.
-    bool print(QPrinter& printer) const;
+    // Prints every page (or the printer's page range); false when nothing could be drawn or the
+    // progress was cancelled (the print run is then aborted).
+    bool print(QPrinter& printer, Progress* progress = nullptr) const;
 
     struct FileResult {
         bool ok = true;
@@ -32,14 +34,15 @@ public:
     // Prints every page, as on a high-resolution PDF printer, into the file at `path`: written
     // beside it and put in its place only when every byte was written (see ReplacedFile.h); a
     // device or a pipe there is written straight. Any failure leaves the old file untouched.
-    [[nodiscard]] FileResult printToPdf(const std::string& path) const;
+    // A cancelled progress leaves it untouched too.
+    [[nodiscard]] FileResult printToPdf(const std::string& path, Progress* progress = nullptr) const;
 
 private:
     QFont bodyFontFor(QPaintDevice& device) const;
     QFont titleFontFor(QPaintDevice& device) const;
     [[nodiscard]] PrintMetrics metricsOn(QPagedPaintDevice& device, int resolution) const;
     bool printPages(QPagedPaintDevice& device, int resolution, std::uint32_t first,
-                    std::uint32_t last) const;
+                    std::uint32_t last, Progress* progress) const;
     [[nodiscard]] std::uint32_t rowCount() const;
 
     ProtocolReading m_reading;

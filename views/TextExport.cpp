@@ -296,6 +296,12 @@ ExportResult exportText(const std::string& path, ProtocolReading reading,
         text[n++] = '\n';
         std::fwrite(text, 1, static_cast<std::size_t>(n), file.get());
         steps.at(++written);
+        if ((written & 0xFFF) == 0 && steps.cancelled()) break;
+    }
+    // A cancelled export leaves the old file: the temporary is removed unreplaced.
+    if (steps.cancelled()) {
+        if (amount > 0 && progress != nullptr) progress->end();
+        return {ExportResult::kCancelled, "cancelled"};
     }
     if (amount > 0 && progress != nullptr) progress->end();
     line(std::string(static_cast<std::size_t>(layout.closingHyphens), '-'));

@@ -13,7 +13,7 @@
 #include <string>
 
 struct ExportResult {
-    enum Status { kOk, kCannotOpen, kWriteFailed };
+    enum Status { kOk, kCannotOpen, kWriteFailed, kCancelled };
     Status status = kOk;
     std::string detail;  // the system's reason
     [[nodiscard]] bool ok() const { return status == kOk; }

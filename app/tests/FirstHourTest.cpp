@@ -259,7 +259,10 @@ TEST_F(FirstHourTest, TheFileMenuListsTheFourLatestDocumentsAndOpensThem) {
     ASSERT_EQ(stored.files().size(), 4);
     EXPECT_TRUE(stored.files()[0].endsWith("/c.krv"));
 
+    // The command starts the open; the document is replaced once the worker read the file.
+    const auto opened = [this] { return !m_app.state().work.busy(); };
     m_frame->routeCommand(ID_FILE_MRU_FILE1 + 2);
+    runEventsUntil(opened);
     EXPECT_EQ(QString::fromStdString(m_app.document()->GetPathName()), stored.files()[2]);
     EXPECT_EQ(recentTexts().first(), "&1 d.krv");
 
@@ -270,6 +273,7 @@ TEST_F(FirstHourTest, TheFileMenuListsTheFourLatestDocumentsAndOpensThem) {
         m_app.recentFiles().files().indexOf(QRegularExpression(QStringLiteral(".*/e\\.krv"))));
     ASSERT_GE(index, 0);
     m_frame->routeCommand(ID_FILE_MRU_FILE1 + static_cast<unsigned>(index));
+    runEventsUntil(opened);
     EXPECT_EQ(m_messages.shown().size(), 1u);
     EXPECT_FALSE(recentTexts().join(' ').contains("e.krv"));
 }
