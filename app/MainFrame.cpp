@@ -1,5 +1,6 @@
 #include "app/MainFrame.h"
 
+#include "app/CanDatabases.h"
 #include "app/ChartWindows.h"
 #include "app/Help.h"
 #include "resources/Icons.h"
@@ -108,6 +109,7 @@ MainFrame::~MainFrame() {
     awaitDevice();
     // Children going away must not call back into a frame that is being destroyed.
     m_charts.reset();
+    m_canDatabases.reset();
     m_timer.stop();
     m_updateTimer.stop();
     disconnect(m_mdi, nullptr, this, nullptr);
@@ -123,7 +125,9 @@ void MainFrame::createActions() {
             }
         };
     collect(mainMenu(true));
-    for (unsigned resource : {199u, 201u, 203u, 209u}) collect(popupMenu(resource).items);
+    for (unsigned resource : {199u, 201u, 203u, 209u, CanDatabases::kPopupResource}) {
+        collect(popupMenu(resource).items);
+    }
     for (const Accelerator& a : accelerators()) ids.push_back(a.id);
     for (int i = 0; i < RecentFiles::kMaxFiles; ++i) ids.push_back(ID_FILE_MRU_FILE1 + i);
     for (unsigned id : ids) {
@@ -240,6 +244,7 @@ void MainFrame::createBars() {
     m_ytNode->setIcon(0, treeIcon(kImageYt));
     m_yxNode = new QTreeWidgetItem(m_root, {QStringLiteral("y(x)")});
     m_yxNode->setIcon(0, treeIcon(kImageYx));
+    m_canDatabases = std::make_unique<CanDatabases>(*this, m_state, m_messages, m_root);
     m_root->setExpanded(true);
 
     connect(m_tree, &QTreeWidget::customContextMenuRequested, this, [this](const QPoint& at) {
@@ -279,6 +284,7 @@ CViewDataList* MainFrame::createDataList(const QString& caption) {
     frame->showMaximized();
     m_dataList = view;
     m_dataListFrame = frame;
+    view->databasesChanged();
     if (treeItemFor(caption, m_dataListNode) == nullptr) {
         auto* item = new QTreeWidgetItem(m_dataListNode, {caption});
         item->setIcon(0, treeIcon(kImageDataListItem));
@@ -332,6 +338,7 @@ std::vector<CommandTarget*> MainFrame::route() const {
     }
     if (m_document != nullptr) chain.push_back(m_document);
     if (m_charts != nullptr) chain.push_back(m_charts.get());
+    if (m_canDatabases != nullptr) chain.push_back(m_canDatabases.get());
     chain.push_back(const_cast<MainFrame*>(this));
     if (m_app != nullptr) chain.push_back(m_app);
     return chain;
@@ -396,6 +403,10 @@ unsigned MainFrame::treeRightClick(QTreeWidgetItem* item) {
     if (item == m_ytNode) m_newWindowKind = ChartKind::kYt;
     if (item == m_yxNode) m_newWindowKind = ChartKind::kYx;
     if (m_document == nullptr) return 0;
+    if (m_canDatabases != nullptr &&
+        (item == m_canDatabases->node() || parent == m_canDatabases->node())) {
+        return m_canDatabases->rightClick(item);
+    }
     if (parent == m_dataListNode) {
         if (m_dataListFrame != nullptr && m_dataListFrame->windowTitle() == m_selectedItemText) {
             m_dataList = dynamic_cast<CViewDataList*>(m_dataListFrame->widget());

@@ -33,6 +33,7 @@ class RecentFiles;
 class CDataDoc;
 class CViewDataList;
 class ChartWindows;
+class CanDatabases;
 class LanguageManager;
 class LanguageEnvironment;
 struct MenuItem;
@@ -91,6 +92,8 @@ public:
     void setNewWindowKind(ChartKind kind) { m_newWindowKind = kind; }
     [[nodiscard]] ChartWindows* chartWindows() const { return m_charts.get(); }
     [[nodiscard]] QTableWidget* curveInfoList() const { return m_curveInfoList; }
+    // The document's CAN databases: their tree node, commands and Signals panel.
+    [[nodiscard]] CanDatabases* canDatabases() const { return m_canDatabases.get(); }
 
     // Menus of the current state (resource 130 with a document, 128 without).
     void rebuildMenus();
@@ -167,5 +170,6 @@ private:
     QTimer m_updateTimer;
     std::function<bool()> m_closeQuery;
     std::unique_ptr<ChartWindows> m_charts;
+    std::unique_ptr<CanDatabases> m_canDatabases;
     const RecentFiles* m_recentFiles = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "app/MonitorApp.h"
 
 #include "app/AboutDialog.h"
+#include "app/CanDatabases.h"
 #include "app/ChartWindows.h"
 #include "framework/DocumentTemplate.h"
 #include "widgets/ProgressWindow.h"
@@ -137,6 +138,7 @@ void MonitorApp::showWindowList(const std::vector<CurveWindowRecord>& windows) {
 void MonitorApp::showRows() {
     m_frame->dataList()->onTimer();
     m_frame->chartWindows()->documentChanged();
+    m_frame->canDatabases()->documentChanged();
 }
 
 void MonitorApp::showCaptureState() {

@@ -1,5 +1,6 @@
 #include "document/DocumentSession.h"
 
+#include "document/DocumentSignals.h"
 #include "framework/DocumentTemplate.h"
 #include "interop/LogFrame.h"
 #include "resources/StringTable.h"
@@ -65,6 +66,7 @@ void DocumentSession::newDocument() {
     }
     m_state.capture.anchors.clear();
     m_state.capture.framesLost = 0;
+    m_state.databases.clear();
     createDocument();
     m_document->contents.windows.push_back(dataListRecord());
     m_windows.showWindowList(m_document->contents.windows);
@@ -84,6 +86,7 @@ DocumentContents DocumentSession::snapshot() const {
     c.activeWord = m_state.filter.activeWord;
     c.filterMode = static_cast<std::uint32_t>(m_state.filter.mode);
     c.extensions.anchors = m_state.capture.anchors.snapshot();
+    putDocumentSignals(c.extensions, m_state.databases);
     return c;
 }
 
@@ -142,6 +145,7 @@ void DocumentSession::apply(DocumentContents&& c, FrameStore& frames) {
     m_state.capture.lastTime = AdapterTime{};
     // The anchors live beside the store; the document keeps only what it does not read.
     m_state.capture.anchors.replace(std::exchange(c.extensions.anchors, {}));
+    const std::vector<std::string> unread = takeDocumentSignals(c.extensions, m_state.databases);
     m_state.capture.framesLost = 0;
     m_state.device.baudRate = static_cast<std::int32_t>(c.baudRate);
     m_state.device.workMode = static_cast<std::int32_t>(c.workMode);
@@ -161,6 +165,11 @@ void DocumentSession::apply(DocumentContents&& c, FrameStore& frames) {
     m_windows.showWindowList(m_document->contents.windows);
     FilterStep(m_state.filter, m_state.store, m_state.flags);
     m_windows.showRows();
+    for (const std::string& why : unread) {
+        m_messages.showText(
+            text(strings::kDocumentDatabasesUnreadable).arg(QString::fromStdString(why)).toStdString(),
+            MessageIcon::kWarning);
+    }
     m_state.capture.pendingChanges = 0;
     m_state.capture.deviceReady = deviceReady;
     m_state.capture.capturing = capturing;

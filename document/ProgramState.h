@@ -1,9 +1,10 @@
 #pragma once
 
 // The state the whole program shares for as long as it runs: the frame store, the capture state,
-// the application flags, the filter, the adapter's settings and the Hex/Decimal choice. One
-// instance, owned by the application object.
+// the application flags, the filter, the adapter's settings, the Hex/Decimal choice and the
+// document's CAN databases. One instance, owned by the application object.
 
+#include "candb/CanDatabaseSet.h"
 #include "capture/CaptureState.h"
 #include "capture/FrameStore.h"
 #include "device/DeviceSettings.h"
@@ -18,4 +19,5 @@ struct ProgramState {
     DeviceSettings device;
     bool hexDisplay = true;  // the dialogs enter and show numbers in hexadecimal
     AdvancedIdentifierClicks advancedIdClicks;  // the CAN filter's bit states, kept between openings
+    CanDatabaseSet databases;
 };

@@ -32,6 +32,7 @@ std::vector<MenuItem> mainMenu(bool documentOpen) {
     if (documentOpen) {
         file.push_back(item("&Save\tCtrl+S", ID_FILE_SAVE));
         file.push_back(item("Save &As...", ID_FILE_SAVE_AS));
+        file.push_back(item("Add CAN &Database...", ID_FILE_ADD_CAN_DATABASE));
         file.push_back(separator());
         file.push_back(item("&Export...", ID_FUNCTIONS_EXPORT));
         file.push_back(item("Export As &Log...", ID_FILE_EXPORT_LOG));
@@ -48,7 +49,8 @@ std::vector<MenuItem> mainMenu(bool documentOpen) {
     menu.push_back(
         popup("&View", {item("&Toolbar", ID_VIEW_TOOLBAR), item("&Status Bar", ID_VIEW_STATUS_BAR),
                         item("Curve Information", ID_VIEW_CURVE_INFORMATION),
-                        item("Sampling Point Information", ID_VIEW_SAMPLING_POINT_INFORMATION)}));
+                        item("Sampling Point Information", ID_VIEW_SAMPLING_POINT_INFORMATION),
+                        item("Si&gnals", ID_VIEW_SIGNALS)}));
     if (documentOpen) {
         menu.push_back(popup(
             "F&unctions",
@@ -95,6 +97,8 @@ MenuItem popupMenu(unsigned resourceId) {
         case 203:
             return popup("ViewChart2PopupMenu",
                          {item("Curve", 32851), item("Delete", 32852), item("Rename", 32854)});
+        case 211:
+            return popup("CanDatabasePopupMenu", {item("&Remove", ID_CANDB_REMOVE)});
         default:
             return popup("Click y(t)", {item("New Window", ID_POPUP_NEW_WINDOW)});
     }

@@ -84,6 +84,26 @@ inline constexpr std::uint32_t kLogRecordSkipped = 5381;
 inline constexpr std::uint32_t kLogFrameMovedOnRecord = 5382;
 inline constexpr std::uint32_t kLogFramesMovedOnRecord = 5383;
 inline constexpr std::uint32_t kSkippedRecordTooLong = 5384;
+// CAN databases and their signals.
+inline constexpr std::uint32_t kCanDatabasesNode = 5470;
+inline constexpr std::uint32_t kCanDatabaseNotAdded = 5471;
+inline constexpr std::uint32_t kCanDatabaseConflicts = 5472;
+inline constexpr std::uint32_t kCanDatabaseConflictLine = 5473;
+inline constexpr std::uint32_t kCanDatabaseAdded = 5474;
+inline constexpr std::uint32_t kDocumentDatabasesUnreadable = 5475;
+inline constexpr std::uint32_t kSignalsColumn = 5476;
+inline constexpr std::uint32_t kSignalHeaderName = 5477;
+inline constexpr std::uint32_t kSignalHeaderValue = 5478;
+inline constexpr std::uint32_t kSignalHeaderRaw = 5479;
+inline constexpr std::uint32_t kSignalHeaderDescription = 5480;
+inline constexpr std::uint32_t kSignalHeaderMinimum = 5481;
+inline constexpr std::uint32_t kSignalHeaderMaximum = 5482;
+inline constexpr std::uint32_t kSignalsFollow = 5483;
+inline constexpr std::uint32_t kSignalsOfFrame = 5484;
+inline constexpr std::uint32_t kSignalsNoFrameYet = 5485;
+inline constexpr std::uint32_t kSignalsNotInDatabase = 5486;
+inline constexpr std::uint32_t kSignalsNoDatabase = 5487;
+inline constexpr std::uint32_t kCanDatabaseFiles = 5488;
 // The filter dialogs' messages.
 inline constexpr std::uint32_t kSameCondition = 5300;
 inline constexpr std::uint32_t kIdentifierLengthHex = 5301;

@@ -100,12 +100,29 @@ void CViewDataList::switchReading(ProtocolReading reading) {
 std::vector<int> CViewDataList::columnWidths() const {
     const QFontMetrics cells = m_list.fontMetrics();
     const QFontMetrics headers = m_list.header()->fontMetrics();
-    return ColumnWidths::fitted(
-        m_model.reading(), m_list.width(),
+    // The Signals column takes what the reading's columns leave of the list, and at least enough
+    // for a message name and a few values; the reading's columns still get what they need.
+    const bool signalsShown = m_model.signalsColumn() >= 0;
+    const int width = signalsShown ? m_list.width() * 45 / 100 : m_list.width();
+    std::vector<int> widths = ColumnWidths::fitted(
+        m_model.reading(), width,
         [&](const QString& text) {
             return std::max(cells.horizontalAdvance(text), headers.horizontalAdvance(text));
         },
         m_chosenWidths[static_cast<std::size_t>(m_model.reading())]);
+    if (signalsShown) {
+        int used = 0;
+        for (const int w : widths) used += w;
+        widths.push_back(std::max(kMinSignalsWidth, m_list.width() - used - 18));
+    }
+    return widths;
+}
+
+void CViewDataList::databasesChanged() {
+    m_applyingWidths = true;
+    m_model.databasesChanged();
+    m_applyingWidths = false;
+    applyColumnWidths();
 }
 
 void CViewDataList::applyColumnWidths() {
@@ -122,7 +139,7 @@ void CViewDataList::columnDragged(int column, int width) {
     if (m_applyingWidths || column < 0) return;
     std::vector<int>& chosen = m_chosenWidths[static_cast<std::size_t>(m_model.reading())];
     if (static_cast<std::size_t>(column) >= chosen.size() ||
-        static_cast<int>(dataListColumns(m_model.reading()).size()) != m_model.columnCount()) {
+        column >= static_cast<int>(dataListColumns(m_model.reading()).size())) {
         return;
     }
     chosen[static_cast<std::size_t>(column)] =

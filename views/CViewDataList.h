@@ -25,6 +25,7 @@
 class CViewDataList final : public QWidget, public CommandTarget {
 public:
     static constexpr int kTimerMs = 800;
+    static constexpr int kMinSignalsWidth = 320;
 
     CViewDataList(ProgramState& state, MessageService& messages, QWidget* parent = nullptr);
     // Keeps a column width dragged just before.
@@ -38,6 +39,8 @@ public:
     [[nodiscard]] VirtualTableView& list() { return m_list; }
     [[nodiscard]] DataListModel& model() { return m_model; }
     [[nodiscard]] std::vector<int> columnWidths() const;
+    // The document's CAN databases changed: the Signals column follows.
+    void databasesChanged();
 
     bool OnCmdMsg(unsigned id) override;
     bool OnUpdateCmdUI(CmdUI& ui) override;

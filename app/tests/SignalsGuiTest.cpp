@@ -1,0 +1,247 @@
+// CAN databases in the program: File > Add CAN Database..., the tree's "CAN databases" node with
+// Remove, the data list's Signals column, and a document that keeps its databases.
+
+#include "app/CanDatabases.h"
+#include "app/CoolBar.h"
+#include "app/MonitorApp.h"
+#include "resources/CommandIds.h"
+#include "resources/StringTable.h"
+#include "views/CViewDataList.h"
+#include "views/SignalsPanel.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <filesystem>
+#include <fstream>
+
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class QuietDevice final : public VexaDevice {
+public:
+    bool recvData(std::int32_t& a, std::int32_t& b, std::int32_t& count, ReceivedFrame*) override {
+        a = b = count = 0;
+        return true;
+    }
+    bool runVexa() override { return true; }
+    bool stopVexa() override { return true; }
+    bool vexaInit() override { return true; }
+    bool setVexa(int, int, int, int) override { return true; }
+    bool getVexaInfo(Info&) override { return false; }
+};
+
+const char* const kEngine = R"(VERSION "engine 1"
+BU_: Ecu
+BO_ 256 EngineData: 8 Ecu
+ SG_ EngineSpeed : 0|16@1+ (1,0) [0|8000] "rpm" Vector__XXX
+ SG_ CoolantTemp : 16|8@1+ (1,-100) [-100|155] "degC" Vector__XXX
+ SG_ Gear : 24|8@1+ (1,0) [0|3] "" Vector__XXX
+CM_ SG_ 256 EngineSpeed "Crankshaft speed";
+VAL_ 256 Gear 0 "Park" 1 "Drive" ;
+)";
+
+const char* const kOther = R"(VERSION "other"
+BO_ 256 Doors: 1 Vector__XXX
+ SG_ DoorOpen : 0|1@1+ (1,0) [0|1] "" Vector__XXX
+)";
+
+CapturedFrame frame(std::uint32_t identifier, std::initializer_list<std::uint8_t> bytes) {
+    CapturedFrame f;
+    f.identifier = identifier;
+    for (const std::uint8_t b : bytes) f.data[f.length++] = b;
+    return f;
+}
+
+class SignalsGuiTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = fs::temp_directory_path() / ("korvane-signals-" + std::to_string(::getpid()));
+        fs::create_directories(m_dir);
+        ASSERT_TRUE(m_app.InitInstance({}));
+        m_frame = &m_app.mainFrame();
+        m_app.newDocument();
+        ProgramState& state = m_app.state();
+        state.store.append(frame(0x100, {0xC4, 0x09, 44, 1}));  // 2500 rpm, -56 degC, Drive
+        state.store.append(frame(0x200, {1}));
+        FilterStep(state.filter, state.store, state.flags);
+        m_frame->dataList()->onTimer();
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+
+    QString file(const char* name, const std::string& text) const {
+        const fs::path path = m_dir / name;
+        std::ofstream(path, std::ios::binary) << text;
+        return QString::fromStdString(path.string());
+    }
+    CanDatabases& databases() { return *m_frame->canDatabases(); }
+    DataListModel& model() { return m_frame->dataList()->model(); }
+    std::string cell(int row, int column) {
+        return model().data(model().index(row, column)).toString().toStdString();
+    }
+    QStringList treeNames() {
+        QStringList names;
+        for (int i = 0; i < databases().node()->childCount(); ++i) {
+            names << databases().node()->child(i)->text(0);
+        }
+        return names;
+    }
+
+    fs::path m_dir;
+    QuietDevice m_device;
+    MessageRecorder m_messages;
+    MonitorApp m_app{&m_device, &m_messages};
+    MainFrame* m_frame = nullptr;
+};
+
+}  // namespace
+
+TEST_F(SignalsGuiTest, ADatabaseBringsTheSignalsColumnAndTheTreeNamesIt) {
+    const int columns = model().columnCount();
+    EXPECT_EQ(model().signalsColumn(), -1);
+    EXPECT_EQ(databases().node()->text(0), "CAN databases");
+    EXPECT_EQ(databases().node()->parent(), m_frame->tree()->topLevelItem(0));
+
+    ASSERT_TRUE(databases().addFile(file("engine.dbc", kEngine)));
+    EXPECT_TRUE(m_messages.shown().empty());
+    EXPECT_EQ(treeNames(), QStringList{"engine.dbc"});
+    ASSERT_EQ(model().columnCount(), columns + 1);
+    EXPECT_EQ(model().signalsColumn(), columns);
+    EXPECT_EQ(model().headerData(columns, Qt::Horizontal).toString(), "Signals");
+    EXPECT_EQ(cell(0, columns), "EngineData: EngineSpeed=2500 rpm CoolantTemp=-56 degC Gear=Drive");
+    EXPECT_EQ(cell(1, columns), "") << "no database names 0x200";
+    // The reading's own cells are as they were.
+    EXPECT_EQ(cell(0, 3), "100");
+    // The column follows a change of reading.
+    m_frame->dataList()->switchReading(ProtocolReading::kCanOpen);
+    EXPECT_EQ(model().headerData(model().columnCount() - 1, Qt::Horizontal).toString(), "Signals");
+    EXPECT_EQ(cell(0, model().signalsColumn()).substr(0, 11), "EngineData:");
+    EXPECT_EQ(m_app.state().capture.pendingChanges.load(), 1u) << "the document changed";
+
+    // Remove, from the tree's popup.
+    QTreeWidgetItem* item = databases().node()->child(0);
+    EXPECT_EQ(m_frame->treeRightClick(item), CanDatabases::kPopupResource);
+    m_frame->routeCommand(ID_CANDB_REMOVE);
+    EXPECT_TRUE(treeNames().isEmpty());
+    EXPECT_EQ(model().signalsColumn(), -1);
+    EXPECT_EQ(model().columnCount(),
+              static_cast<int>(dataListColumns(ProtocolReading::kCanOpen).size()));
+}
+
+TEST_F(SignalsGuiTest, AFileThatIsNoDatabaseIsRefusedNamingItsLineAndNothingIsAdded) {
+    const QString bad =
+        file("bad.dbc", "VERSION \"\"\n\nBO_ 1 Ok: 1 X\n SG_ A : 0|8@1+ (1,0 [0|1] \"\" X\n");
+    EXPECT_FALSE(databases().addFile(bad));
+    ASSERT_EQ(m_messages.shown().size(), 1u);
+    EXPECT_EQ(m_messages.shown()[0].icon, MessageIcon::kStop);
+    const std::string& text = m_messages.shown()[0].text;
+    EXPECT_NE(text.find("bad.dbc"), std::string::npos) << text;
+    EXPECT_NE(text.find("line 4"), std::string::npos) << text;
+    EXPECT_FALSE(databases().addFile(file("capture.krv", std::string("\x01\0\0\0", 4))));
+    EXPECT_FALSE(databases().addFile(QString::fromStdString((m_dir / "missing.dbc").string())));
+    EXPECT_EQ(m_messages.shown().size(), 3u);
+    EXPECT_TRUE(treeNames().isEmpty());
+    EXPECT_TRUE(m_app.state().databases.empty());
+    EXPECT_EQ(model().signalsColumn(), -1);
+}
+
+TEST_F(SignalsGuiTest, ASecondDatabaseNamingAnIdentifierAgainIsWarnedOfAndTheFirstDecodes) {
+    ASSERT_TRUE(databases().addFile(file("engine.dbc", kEngine)));
+    ASSERT_TRUE(databases().addFile(file("other.dbc", kOther)));
+    ASSERT_EQ(m_messages.shown().size(), 1u);
+    EXPECT_EQ(m_messages.shown()[0].icon, MessageIcon::kWarning);
+    const std::string& text = m_messages.shown()[0].text;
+    EXPECT_NE(text.find("0x100 Doors: EngineData of engine.dbc"), std::string::npos) << text;
+    EXPECT_EQ(treeNames(), (QStringList{"engine.dbc", "other.dbc"}));
+    EXPECT_EQ(cell(0, model().signalsColumn()).substr(0, 11), "EngineData:");
+    // Without the first, the second decodes the identifier.
+    ASSERT_TRUE(databases().remove(0));
+    EXPECT_EQ(cell(0, model().signalsColumn()), "Doors: DoorOpen=0");
+}
+
+TEST_F(SignalsGuiTest, ASavedDocumentOpensWithItsDatabasesAndAnotherWithout) {
+    ASSERT_TRUE(databases().addFile(file("engine.dbc", kEngine)));
+    const QString withDatabase = QString::fromStdString((m_dir / "with.krv").string());
+    ASSERT_TRUE(m_app.saveDocument(withDatabase));
+    // The database file may go: the document keeps its text.
+    fs::remove(m_dir / "engine.dbc");
+    DocumentContents plain;
+    FrameStore frames;
+    frames.append(frame(0x100, {0, 0, 0, 0}));
+    const std::string without = (m_dir / "without.krv").string();
+    ASSERT_TRUE(::saveDocument(without, plain, frames, 1, nullptr).ok);
+
+    ASSERT_TRUE(m_app.openDocument(QString::fromStdString(without)));
+    EXPECT_TRUE(m_app.state().databases.empty());
+    EXPECT_TRUE(treeNames().isEmpty());
+    EXPECT_EQ(model().signalsColumn(), -1);
+
+    ASSERT_TRUE(m_app.openDocument(withDatabase));
+    EXPECT_TRUE(m_messages.shown().empty());
+    EXPECT_EQ(treeNames(), QStringList{"engine.dbc"});
+    ASSERT_GE(model().signalsColumn(), 0);
+    EXPECT_EQ(cell(0, model().signalsColumn()),
+              "EngineData: EngineSpeed=2500 rpm CoolantTemp=-56 degC Gear=Drive");
+    EXPECT_FALSE(m_app.document()->IsModified());
+}
+
+TEST_F(SignalsGuiTest, ThePanelShowsTheSelectedRowAndElseFollowsTheNewestFrame) {
+    SignalsPanel& panel = *databases().panel();
+    EXPECT_FALSE(databases().panelBar()->isVisibleTo(m_frame));
+    ASSERT_TRUE(databases().addFile(file("engine.dbc", kEngine)));
+    EXPECT_TRUE(databases().panelBar()->isVisibleTo(m_frame)) << "the first database shows it";
+    ASSERT_EQ(panel.messages()->count(), 1);
+    EXPECT_EQ(panel.messages()->currentText(), "EngineData (0x100)");
+
+    panel.refresh();
+    EXPECT_EQ(panel.shownFrame(), 0u);
+    EXPECT_EQ(panel.caption()->text(), "EngineData (0x100), frame 0");
+    ASSERT_EQ(panel.lines()->topLevelItemCount(), 3);
+    const QTreeWidgetItem* speed = panel.lines()->topLevelItem(0);
+    EXPECT_EQ(speed->text(SignalsPanel::kName), "EngineSpeed");
+    EXPECT_EQ(speed->text(SignalsPanel::kValue), "2500 rpm");
+    EXPECT_EQ(speed->text(SignalsPanel::kRaw), "2500");
+    EXPECT_EQ(speed->text(SignalsPanel::kMinimum), "0");
+    EXPECT_EQ(speed->text(SignalsPanel::kMaximum), "8000");
+    EXPECT_EQ(speed->toolTip(SignalsPanel::kValue), "Crankshaft speed");
+    EXPECT_EQ(panel.lines()->topLevelItem(2)->text(SignalsPanel::kDescription), "Drive");
+
+    // A newer frame of the message, as a capture appends it.
+    ProgramState& state = m_app.state();
+    state.store.append(frame(0x100, {0x10, 0x27, 100, 0}));
+    panel.refresh();
+    EXPECT_EQ(panel.shownFrame(), 2u);
+    EXPECT_EQ(panel.lines()->topLevelItem(0)->text(SignalsPanel::kValue), "10000 rpm");
+    EXPECT_EQ(panel.lines()->topLevelItem(2)->text(SignalsPanel::kDescription), "Park");
+
+    // A selected row wins over following; a frame no database names says so.
+    FilterStep(state.filter, state.store, state.flags);
+    m_frame->dataList()->onTimer();
+    VirtualTableView& list = m_frame->dataList()->list();
+    QTest::keyClick(&list, Qt::Key_Home);
+    ASSERT_EQ(list.currentRow(), 0);
+    panel.refresh();
+    EXPECT_EQ(panel.shownFrame(), 0u);
+    EXPECT_EQ(panel.lines()->topLevelItem(0)->text(SignalsPanel::kValue), "2500 rpm");
+    QTest::keyClick(&list, Qt::Key_Down);
+    panel.refresh();
+    EXPECT_EQ(panel.caption()->text(), "No database names this frame (0x200)");
+    EXPECT_EQ(panel.lines()->topLevelItemCount(), 0);
+
+    // Without databases the panel says how to add one.
+    ASSERT_TRUE(databases().remove(0));
+    panel.refresh();
+    EXPECT_EQ(panel.messages()->count(), 0);
+    EXPECT_FALSE(panel.shownFrame());
+    EXPECT_NE(panel.caption()->text().indexOf("Add CAN Database"), -1);
+    m_frame->routeCommand(ID_VIEW_SIGNALS);
+    EXPECT_FALSE(databases().panelBar()->isVisibleTo(m_frame));
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+// What a document keeps of its CAN databases in its extension block: taken out of the block when
+// a document has been read, put back before one is written.
+//
+// Thread: the user-interface thread (or a batch run).
+
+#include "candb/CanDatabaseSet.h"
+#include "document/DocumentExtensions.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Replaces `databases` with those of the block (none when it has none). A record that does not
+// read is left in the block, to be written back as it came, and a text says why.
+[[nodiscard]] std::vector<std::string> takeDocumentSignals(DocumentExtensions& extensions,
+                                                           CanDatabaseSet& databases);
+
+// Puts the databases in the block, in place of the record that was there.
+void putDocumentSignals(DocumentExtensions& extensions, const CanDatabaseSet& databases);
+
+// A record of `tag` whose layout (its first u32) is at most `newestLayout`, taken out of the
+// block's kept records. A record of a newer layout stays where it is, to be written back as it
+// came; nullopt then, and when there is none.
+[[nodiscard]] std::optional<std::vector<std::uint8_t>> takeExtension(DocumentExtensions& extensions,
+                                                                     ExtensionTag tag,
+                                                                     std::uint32_t newestLayout);
+
+// Puts `payload` as the record of `tag`. An empty payload writes nothing; a kept record of the
+// tag (a newer program's, or one that could not be read) then stays, else it is replaced.
+void putExtension(DocumentExtensions& extensions, ExtensionTag tag,
+                  std::vector<std::uint8_t> payload);
