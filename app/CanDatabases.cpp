@@ -1,8 +1,10 @@
 #include "app/CanDatabases.h"
 
+#include "app/ChartWindows.h"
 #include "app/CoolBar.h"
 #include "resources/Icons.h"
 #include "app/MainFrame.h"
+#include "app/SignalCurveSource.h"
 #include "document/CDataDoc.h"
 #include "resources/CommandIds.h"
 #include "resources/StringTable.h"
@@ -12,6 +14,8 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QStatusBar>
 #include <QTreeWidget>
 
@@ -117,6 +121,11 @@ void CanDatabases::changed(bool modified) {
     rebuildTree();
     if (CViewDataList* list = m_frame.dataList()) list->databasesChanged();
     m_panel->databasesChanged();
+    // Signal curves sample again with the signals the databases have now.
+    for (QMdiSubWindow* w : m_frame.mdiArea()->subWindowList()) {
+        if (auto* view = dynamic_cast<ChartView*>(w->widget())) attachSignals(*view, m_state);
+    }
+    if (ChartWindows* charts = m_frame.chartWindows()) charts->refreshInfoList();
     // A document's first database shows what it decodes; the user may close the panel again.
     if (!m_state.databases.empty() && !m_panelShownOnce) {
         m_panelShownOnce = true;

@@ -13,6 +13,7 @@
 #include "capture/CaptureState.h"
 #include "capture/FrameStore.h"
 #include "curves/CurveRecords.h"
+#include "curves/CurveSignal.h"
 #include "curves/ExtractValue.h"
 
 #include <array>
@@ -116,6 +117,7 @@ public:
     };
 
     CurveDefinition definition;
+    std::shared_ptr<const CurveSignal> signal;  // null: the definition's byte positions
     ChunkedSequence<CurveSample> samples;
     CurveStatistics statistics;
 
@@ -179,6 +181,8 @@ public:
     // emptied; starts over by itself when the store was emptied or replaced since the last scan.
     // Returns whether a sample was appended.
     bool scan(const FrameStore& store, const ApplicationFlags& flags);
+    // The slots' database signals (null for byte positions); starts over.
+    void setSignals(const CurveSignals& slotSignals);
 
     // Largest time of the newest sample over the slots with samples (0 with none).
     [[nodiscard]] std::uint64_t newestTime() const;
@@ -187,6 +191,9 @@ public:
 
 struct YxSlot {
     XYCurveDefinition definition;
+    // The axes' database signals; null: the definition's byte positions.
+    std::shared_ptr<const CurveSignal> xSignal;
+    std::shared_ptr<const CurveSignal> ySignal;
     std::vector<XYSample> samples;
     std::vector<CurvePoint> points;  // one per sample, in drawing values
     CurveStatistics xStatistics;
@@ -202,4 +209,6 @@ class YxScan final : public CurveScanSlots<YxSlot, XYCurveDefinition> {
 public:
     // Returns whether a statistic changed (a pairing was made).
     bool scan(const FrameStore& store, const ApplicationFlags& flags);
+    // The slots' database signals of Y and X (null for byte positions); starts over.
+    void setSignals(const CurveSignals& y, const CurveSignals& x);
 };

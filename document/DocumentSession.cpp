@@ -67,6 +67,7 @@ void DocumentSession::newDocument() {
     m_state.capture.anchors.clear();
     m_state.capture.framesLost = 0;
     m_state.databases.clear();
+    m_state.signalCurves = {};
     createDocument();
     m_document->contents.windows.push_back(dataListRecord());
     m_windows.showWindowList(m_document->contents.windows);
@@ -86,7 +87,7 @@ DocumentContents DocumentSession::snapshot() const {
     c.activeWord = m_state.filter.activeWord;
     c.filterMode = static_cast<std::uint32_t>(m_state.filter.mode);
     c.extensions.anchors = m_state.capture.anchors.snapshot();
-    putDocumentSignals(c.extensions, m_state.databases);
+    putDocumentSignals(c.extensions, m_state.databases, m_state.signalCurves);
     return c;
 }
 
@@ -145,7 +146,8 @@ void DocumentSession::apply(DocumentContents&& c, FrameStore& frames) {
     m_state.capture.lastTime = AdapterTime{};
     // The anchors live beside the store; the document keeps only what it does not read.
     m_state.capture.anchors.replace(std::exchange(c.extensions.anchors, {}));
-    const std::vector<std::string> unread = takeDocumentSignals(c.extensions, m_state.databases);
+    const std::vector<std::string> unread =
+        takeDocumentSignals(c.extensions, m_state.databases, m_state.signalCurves);
     m_state.capture.framesLost = 0;
     m_state.device.baudRate = static_cast<std::int32_t>(c.baudRate);
     m_state.device.workMode = static_cast<std::int32_t>(c.workMode);

@@ -4,24 +4,37 @@
 
 #include <algorithm>
 
-std::vector<std::string> takeDocumentSignals(DocumentExtensions& extensions,
-                                             CanDatabaseSet& databases) {
-    std::vector<std::string> problems;
-    databases.clear();
-    if (auto payload =
-            takeExtension(extensions, ExtensionTag::kCanDatabases, CanDatabaseSet::kLayout)) {
+namespace {
+
+// Reads the record of `tag` into `into`; one that does not read goes back among the kept ones.
+template <class Part>
+void take(DocumentExtensions& extensions, ExtensionTag tag, Part& into,
+          std::vector<std::string>& problems) {
+    if (auto payload = takeExtension(extensions, tag, Part::kLayout)) {
         std::string error;
-        if (!databases.decode(*payload, error)) {
+        if (!into.decode(*payload, error)) {
             problems.push_back(error);
-            extensions.kept.push_back(
-                {static_cast<std::uint32_t>(ExtensionTag::kCanDatabases), std::move(*payload)});
+            extensions.kept.push_back({static_cast<std::uint32_t>(tag), std::move(*payload)});
         }
     }
+}
+
+}  // namespace
+
+std::vector<std::string> takeDocumentSignals(DocumentExtensions& extensions,
+                                             CanDatabaseSet& databases, SignalCurves& curves) {
+    std::vector<std::string> problems;
+    databases.clear();
+    curves = {};
+    take(extensions, ExtensionTag::kCanDatabases, databases, problems);
+    take(extensions, ExtensionTag::kSignalCurves, curves, problems);
     return problems;
 }
 
-void putDocumentSignals(DocumentExtensions& extensions, const CanDatabaseSet& databases) {
+void putDocumentSignals(DocumentExtensions& extensions, const CanDatabaseSet& databases,
+                        const SignalCurves& curves) {
     putExtension(extensions, ExtensionTag::kCanDatabases, databases.encode());
+    putExtension(extensions, ExtensionTag::kSignalCurves, curves.encode());
 }
 
 std::optional<std::vector<std::uint8_t>> takeExtension(DocumentExtensions& extensions,

@@ -1,11 +1,12 @@
 #pragma once
 
-// What a document keeps of its CAN databases in its extension block: taken out of the block when
-// a document has been read, put back before one is written.
+// What a document keeps of its CAN databases and its signal curves in its extension block: taken
+// out of the block when a document has been read, put back before one is written.
 //
 // Thread: the user-interface thread (or a batch run).
 
 #include "candb/CanDatabaseSet.h"
+#include "candb/SignalCurves.h"
 #include "document/DocumentExtensions.h"
 
 #include <cstdint>
@@ -13,13 +14,15 @@
 #include <string>
 #include <vector>
 
-// Replaces `databases` with those of the block (none when it has none). A record that does not
-// read is left in the block, to be written back as it came, and a text says why.
+// Replaces `databases` and `curves` with those of the block (none when it has none). A record
+// that does not read is left in the block, to be written back as it came, and a text says why.
 [[nodiscard]] std::vector<std::string> takeDocumentSignals(DocumentExtensions& extensions,
-                                                           CanDatabaseSet& databases);
+                                                           CanDatabaseSet& databases,
+                                                           SignalCurves& curves);
 
-// Puts the databases in the block, in place of the record that was there.
-void putDocumentSignals(DocumentExtensions& extensions, const CanDatabaseSet& databases);
+// Puts them in the block, in place of the records that were there.
+void putDocumentSignals(DocumentExtensions& extensions, const CanDatabaseSet& databases,
+                        const SignalCurves& curves);
 
 // A record of `tag` whose layout (its first u32) is at most `newestLayout`, taken out of the
 // block's kept records. A record of a newer layout stays where it is, to be written back as it

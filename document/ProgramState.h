@@ -5,6 +5,7 @@
 // document's CAN databases. One instance, owned by the application object.
 
 #include "candb/CanDatabaseSet.h"
+#include "candb/SignalCurves.h"
 #include "capture/CaptureState.h"
 #include "capture/FrameStore.h"
 #include "device/DeviceSettings.h"
@@ -20,4 +21,5 @@ struct ProgramState {
     bool hexDisplay = true;  // the dialogs enter and show numbers in hexadecimal
     AdvancedIdentifierClicks advancedIdClicks;  // the CAN filter's bit states, kept between openings
     CanDatabaseSet databases;
+    SignalCurves signalCurves;  // the chart windows' curves that take a database signal
 };

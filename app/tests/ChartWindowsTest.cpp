@@ -38,9 +38,10 @@ public:
         return newWindow;
     }
     std::optional<std::string> askNewName(const std::string&) override { return newName; }
-    std::optional<CurveWindowRecord> askCurves(const CurveWindowRecord& record,
-                                               ChartKind) override {
-        return record;
+    std::optional<CurveAnswer> askCurves(const CurveWindowRecord& record, ChartKind,
+                                         const CurveSignalCatalog&, const CurveSignalRefs& values,
+                                         const CurveSignalRefs& xValues) override {
+        return CurveAnswer{record, values, xValues};
     }
     bool askDelete() override {
         ++deleteQuestions;

@@ -1,11 +1,16 @@
 // CAN databases in the program: File > Add CAN Database..., the tree's "CAN databases" node with
-// Remove, the data list's Signals column, and a document that keeps its databases.
+// Remove, the data list's Signals column, the Signals panel, curves of signals, and a document
+// that keeps them.
 
 #include "app/CanDatabases.h"
+#include "app/ChartWindows.h"
 #include "app/CoolBar.h"
 #include "app/MonitorApp.h"
+#include "app/SignalCurveSource.h"
+#include "candb/DbcReader.h"
 #include "resources/CommandIds.h"
 #include "resources/StringTable.h"
+#include "views/CViewChart.h"
 #include "views/CViewDataList.h"
 #include "views/SignalsPanel.h"
 
@@ -244,4 +249,122 @@ TEST_F(SignalsGuiTest, ThePanelShowsTheSelectedRowAndElseFollowsTheNewestFrame) 
     EXPECT_NE(panel.caption()->text().indexOf("Add CAN Database"), -1);
     m_frame->routeCommand(ID_VIEW_SIGNALS);
     EXPECT_FALSE(databases().panelBar()->isVisibleTo(m_frame));
+}
+
+TEST(SignalCurveOffer, TheBytesClosestToASignalAndAScaleOfItsRange) {
+    const DbcReadResult r = DbcReader::read(R"(VERSION ""
+BO_ 389 Drive: 8 X
+ SG_ Speed : 32|16@1+ (1,0) [0|5000] "rpm" X
+ SG_ Torque : 16|16@1- (0.01,0) [-10|10] "Nm" X
+ SG_ State : 7|12@0+ (1,0) [0|0] "" X
+ SG_ Odd : 3|7@1- (1,0) [0|0] "" X
+ SG_ Wide : 0|64@1+ (1,0) [0|0] "" X
+ SG_ Level : 32|32@1- (1,0) [0|0] "" X
+SIG_VALTYPE_ 389 Level : 1;
+)");
+    ASSERT_TRUE(r.ok) << r.error;
+    const CanMessage& m = r.database->messages()[0];
+    const auto offer = [&](int i) {
+        return signalOffer(m, m.signals[static_cast<std::size_t>(i)]);
+    };
+    const auto bytes = [](std::initializer_list<int> on) {
+        std::array<bool, 8> b{};
+        for (const int i : on) b[static_cast<std::size_t>(i)] = true;
+        return b;
+    };
+    const CurveSignalOffer speed = offer(0);
+    EXPECT_EQ(speed.ref, (CurveSignalRef{389, false, "Drive", "Speed"}));
+    EXPECT_EQ(speed.bytes, bytes({4, 5}));
+    EXPECT_TRUE(speed.reverse);
+    EXPECT_FALSE(speed.isSigned);
+    EXPECT_EQ(speed.origin, "0");
+    EXPECT_EQ(speed.resolution, "100");
+    const CurveSignalOffer torque = offer(1);  // raw -1000 to 1000
+    EXPECT_TRUE(torque.isSigned);
+    EXPECT_EQ(torque.origin, "-1000");
+    EXPECT_EQ(torque.resolution, "40");
+    const CurveSignalOffer state = offer(2);  // Motorola from bit 7 of byte 0 into byte 1
+    EXPECT_EQ(state.bytes, bytes({0, 1}));
+    EXPECT_FALSE(state.reverse);
+    EXPECT_EQ(state.resolution, "82");  // 0 to 4095 without a range in the database
+    EXPECT_EQ(offer(3).bytes, bytes({0, 1}));
+    EXPECT_EQ(offer(3).origin, "-64");
+    EXPECT_EQ(offer(4).bytes, bytes({0, 1, 2, 3})) << "a curve reads four bytes at most";
+    EXPECT_EQ(offer(5).origin, "-1000") << "a float's reading is in thousandths";
+
+    // The values a curve of each samples.
+    const auto decoder = std::make_shared<const SignalDecoder>(
+        std::vector<std::shared_ptr<const CanDatabase>>{r.database});
+    CapturedFrame f;
+    f.identifier = 389;
+    f.length = 8;
+    const std::uint8_t data[8] = {0x12, 0x34, 0x18, 0xFC, 0x88, 0x13, 0x00, 0xC0};
+    std::copy(std::begin(data), std::end(data), f.data);
+    std::int64_t v = 0;
+    const auto torqueCurve = curveSignal(decoder, 389, false, "Torque");
+    ASSERT_TRUE(torqueCurve);
+    ASSERT_TRUE(torqueCurve->reading(f, v));
+    EXPECT_EQ(v, -1000);
+    EXPECT_EQ(torqueCurve->text(v), "-10");
+    ASSERT_TRUE(curveSignal(decoder, 389, false, "Speed")->reading(f, v));
+    EXPECT_EQ(v, 5000);
+    const auto level = curveSignal(decoder, 389, false, "Level");
+    ASSERT_TRUE(level->reading(f, v));  // 0xC0001388 as a float: -2.0004...
+    EXPECT_EQ(v, -2001);
+    EXPECT_EQ(level->text(v), "-2.001");
+    EXPECT_FALSE(curveSignal(decoder, 389, true, "Speed")) << "the extended 389 is another";
+    EXPECT_FALSE(curveSignal(decoder, 389, false, "Gone"));
+    f.length = 5;
+    EXPECT_FALSE(curveSignal(decoder, 389, false, "Speed")->reading(f, v)) << "too short";
+}
+
+TEST_F(SignalsGuiTest, AYtCurveOfASignalDrawsPhysicalValuesAndTheDocumentKeepsIt) {
+    ASSERT_TRUE(databases().addFile(file("engine.dbc", kEngine)));
+    ProgramState& state = m_app.state();
+    state.store.append(frame(0x100, {0, 0, 144, 0}));  // 44 degC
+    // A y(t) window whose curve reads the coolant's byte, as the curve dialog leaves it.
+    CurveWindowRecord window = newWindowRecord(1, "temps");
+    const CurveSignalCatalog catalog = signalCatalog(*state.databases.decoder());
+    ASSERT_EQ(catalog.size(), 3u);
+    YtCurveForm form;
+    chooseSignal(form, catalog[1]);
+    EXPECT_EQ(form.name, "CoolantTemp");
+    YtCurveEditor editor(window, m_messages, nullptr);
+    ASSERT_TRUE(editor.add(form));
+    window = editor.accepted(true, true);
+    storeSignalRefs(state.signalCurves, window, editor.slotSignals(), {});
+    m_app.document()->contents.windows.push_back(window);
+    ChartView* view = m_frame->chartWindows()->openWindow(window);
+    ASSERT_NE(view, nullptr);
+    ASSERT_NE(view->signal(0, Axis::kY), nullptr);
+    const CurveStatistics* st = view->statistics(0, Axis::kY);
+    ASSERT_TRUE(st->hasFirst);
+    EXPECT_EQ(st->minimum, 44);  // the readings are raw values
+    EXPECT_EQ(st->maximum, 144);
+    EXPECT_EQ(view->signal(0, Axis::kY)->text(st->minimum), "-56");
+    const auto& chart = static_cast<CViewChart*>(view)->chart();
+    EXPECT_EQ(chart.valueLabel(0, 0), "-100");  // the database's minimum, degC
+    EXPECT_EQ(chart.valueLabel(0, 50), "200");  // 0 to 255 raw: 6 per division
+
+    const QString path = QString::fromStdString((m_dir / "curves.krv").string());
+    ASSERT_TRUE(m_app.saveDocument(path));
+    state.signalCurves = {};
+    ASSERT_TRUE(m_app.openDocument(path));
+    ASSERT_EQ(state.signalCurves.curves.size(), 1u);
+    EXPECT_EQ(state.signalCurves.curves[0].signal, "CoolantTemp");
+    ChartView* reopened = m_frame->chartWindows()->viewNamed("temps");
+    ASSERT_NE(reopened, nullptr);
+    ASSERT_NE(reopened->signal(0, Axis::kY), nullptr);
+    reopened->tick();
+    EXPECT_EQ(reopened->statistics(0, Axis::kY)->maximum, 144);
+    const auto& again = static_cast<CViewChart*>(reopened)->chart();
+    EXPECT_EQ(again.valueLabel(0, 0), "-100");
+
+    // Without its database the curve reads its byte positions, the coolant's byte, and labels
+    // them as bytes.
+    ASSERT_TRUE(databases().remove(0));
+    EXPECT_EQ(reopened->signal(0, Axis::kY), nullptr);
+    reopened->tick();
+    EXPECT_EQ(reopened->statistics(0, Axis::kY)->maximum, 144);
+    EXPECT_EQ(again.valueLabel(0, 0), "0");
 }

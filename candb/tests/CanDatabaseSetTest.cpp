@@ -190,21 +190,27 @@ TEST_F(DocumentSignalsTest, ADocumentKeepsItsDatabasesAndOlderReadersStopBeforeT
     CanDatabaseSet set;
     ASSERT_TRUE(set.add("engine.dbc", kEngine).ok);
     ASSERT_TRUE(set.add("body.dbc", kBody).ok);
+    SignalCurves curves;
+    curves.curves = {{"speeds", "rpm", 0, 100, false, "EngineData", "EngineSpeed"},
+                     {"map", "gear", 1, 100, false, "EngineData", "Gear"}};
     DocumentContents withDatabases = m_contents;
-    putDocumentSignals(withDatabases.extensions, set);
+    putDocumentSignals(withDatabases.extensions, set, curves);
     const std::vector<std::uint8_t> saved = save(withDatabases, "signals.krv");
 
     DocumentContents read = load("signals.krv");
     CanDatabaseSet reopened;
     ASSERT_TRUE(reopened.add("stale.dbc", kBody).ok);  // replaced by the document's
-    EXPECT_TRUE(takeDocumentSignals(read.extensions, reopened).empty());
+    SignalCurves reread;
+    reread.curves.push_back({"stale", "x", 0, 1, false, "M", "S"});
+    EXPECT_TRUE(takeDocumentSignals(read.extensions, reopened, reread).empty());
+    EXPECT_EQ(reread.curves, curves.curves);
     ASSERT_EQ(reopened.entries().size(), 2u);
     EXPECT_EQ(reopened.entries()[0].name, "engine.dbc");
     EXPECT_EQ(reopened.entries()[0].text, kEngine);
     EXPECT_EQ(messageOf(reopened, frame(100, {0xC4, 0x09, 1})), "EngineData");
     EXPECT_TRUE(read.extensions.empty());
     // Saved again unchanged, the file is the same bytes.
-    putDocumentSignals(read.extensions, reopened);
+    putDocumentSignals(read.extensions, reopened, reread);
     EXPECT_EQ(save(read, "again.krv"), saved);
 
     // A reader of the document's own records reads the same frames, filter and windows as from
@@ -217,8 +223,9 @@ TEST_F(DocumentSignalsTest, ADocumentKeepsItsDatabasesAndOlderReadersStopBeforeT
 
     // A document without databases opens with none, whatever the set held.
     DocumentContents none = load("plain.krv");
-    EXPECT_TRUE(takeDocumentSignals(none.extensions, reopened).empty());
+    EXPECT_TRUE(takeDocumentSignals(none.extensions, reopened, reread).empty());
     EXPECT_TRUE(reopened.empty());
+    EXPECT_TRUE(reread.curves.empty());
 }
 
 TEST_F(DocumentSignalsTest, DatabasesThatDoNotReadAreToldAndWrittenBackAsTheyCame) {
@@ -239,19 +246,20 @@ TEST_F(DocumentSignalsTest, DatabasesThatDoNotReadAreToldAndWrittenBackAsTheyCam
 
     DocumentContents read = load("broken.krv");
     CanDatabaseSet set;
-    const std::vector<std::string> problems = takeDocumentSignals(read.extensions, set);
+    SignalCurves curves;
+    const std::vector<std::string> problems = takeDocumentSignals(read.extensions, set, curves);
     ASSERT_EQ(problems.size(), 1u);
     EXPECT_NE(problems[0].find("broken.dbc"), std::string::npos) << problems[0];
     EXPECT_TRUE(set.empty());
-    putDocumentSignals(read.extensions, set);
+    putDocumentSignals(read.extensions, set, curves);
     EXPECT_EQ(save(read, "kept.krv"), saved);
 
     // A database added since takes the unreadable record's place.
     ASSERT_TRUE(set.add("engine.dbc", kEngine).ok);
-    putDocumentSignals(read.extensions, set);
+    putDocumentSignals(read.extensions, set, curves);
     save(read, "replaced.krv");
     DocumentContents replaced = load("replaced.krv");
-    EXPECT_TRUE(takeDocumentSignals(replaced.extensions, set).empty());
+    EXPECT_TRUE(takeDocumentSignals(replaced.extensions, set, curves).empty());
     ASSERT_EQ(set.entries().size(), 1u);
     EXPECT_EQ(set.entries()[0].name, "engine.dbc");
 }
