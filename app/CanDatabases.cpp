@@ -5,11 +5,13 @@
 #include "resources/Icons.h"
 #include "app/MainFrame.h"
 #include "app/SignalCurveSource.h"
+#include "document/DocumentSignals.h"
 #include "document/CDataDoc.h"
 #include "resources/CommandIds.h"
 #include "resources/StringTable.h"
 #include "resources/UiText.h"
 #include "views/CViewDataList.h"
+#include "views/SignalFilterEditor.h"
 #include "views/SignalsPanel.h"
 
 #include <QFileDialog>
@@ -126,6 +128,13 @@ void CanDatabases::changed(bool modified) {
         if (auto* view = dynamic_cast<ChartView*>(w->widget())) attachSignals(*view, m_state);
     }
     if (ChartWindows* charts = m_frame.chartWindows()) charts->refreshInfoList();
+    // The filter's signal conditions name what the databases hold now.
+    if (modified && !m_state.signalFilter.empty()) {
+        applySignalConditions(m_state);
+        if (CViewDataList* list = m_frame.dataList()) {
+            list->applyFilter(m_state.filter.conditions, m_state.filter.mode);
+        }
+    }
     // A document's first database shows what it decodes; the user may close the panel again.
     if (!m_state.databases.empty() && !m_panelShownOnce) {
         m_panelShownOnce = true;

@@ -6,7 +6,7 @@
 //
 // Thread: the user-interface thread.
 
-#include "app/ProgramState.h"
+#include "document/ProgramState.h"
 #include "candb/SignalDecoder.h"
 #include "curves/CurveDialogLogic.h"
 #include "curves/CurveSignal.h"

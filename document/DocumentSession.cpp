@@ -68,6 +68,8 @@ void DocumentSession::newDocument() {
     m_state.capture.framesLost = 0;
     m_state.databases.clear();
     m_state.signalCurves = {};
+    m_state.signalFilter = {};
+    m_state.filter.moreConditions = nullptr;
     createDocument();
     m_document->contents.windows.push_back(dataListRecord());
     m_windows.showWindowList(m_document->contents.windows);
@@ -87,7 +89,7 @@ DocumentContents DocumentSession::snapshot() const {
     c.activeWord = m_state.filter.activeWord;
     c.filterMode = static_cast<std::uint32_t>(m_state.filter.mode);
     c.extensions.anchors = m_state.capture.anchors.snapshot();
-    putDocumentSignals(c.extensions, m_state.databases, m_state.signalCurves);
+    putDocumentSignals(c.extensions, m_state.databases, m_state.signalCurves, m_state.signalFilter);
     return c;
 }
 
@@ -146,8 +148,8 @@ void DocumentSession::apply(DocumentContents&& c, FrameStore& frames) {
     m_state.capture.lastTime = AdapterTime{};
     // The anchors live beside the store; the document keeps only what it does not read.
     m_state.capture.anchors.replace(std::exchange(c.extensions.anchors, {}));
-    const std::vector<std::string> unread =
-        takeDocumentSignals(c.extensions, m_state.databases, m_state.signalCurves);
+    const std::vector<std::string> unread = takeDocumentSignals(
+        c.extensions, m_state.databases, m_state.signalCurves, m_state.signalFilter);
     m_state.capture.framesLost = 0;
     m_state.device.baudRate = static_cast<std::int32_t>(c.baudRate);
     m_state.device.workMode = static_cast<std::int32_t>(c.workMode);
@@ -158,6 +160,7 @@ void DocumentSession::apply(DocumentContents&& c, FrameStore& frames) {
     // The active word follows the conditions that were really loaded.
     m_state.filter.activeWord = c.activeWord;
     m_state.filter.recomputeActive();
+    applySignalConditions(m_state);
     m_state.filter.displayIndexList.clear();
     m_state.filter.processedCount = 0;
     m_state.flags.reset(ApplicationFlags::kClearing);

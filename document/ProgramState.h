@@ -6,6 +6,7 @@
 
 #include "candb/CanDatabaseSet.h"
 #include "candb/SignalCurves.h"
+#include "candb/SignalFilter.h"
 #include "capture/CaptureState.h"
 #include "capture/FrameStore.h"
 #include "device/DeviceSettings.h"
@@ -22,4 +23,5 @@ struct ProgramState {
     AdvancedIdentifierClicks advancedIdClicks;  // the CAN filter's bit states, kept between openings
     CanDatabaseSet databases;
     SignalCurves signalCurves;  // the chart windows' curves that take a database signal
+    SignalFilterList signalFilter;  // the filter's conditions on database signals, as typed
 };

@@ -104,6 +104,14 @@ inline constexpr std::uint32_t kSignalsNoFrameYet = 5485;
 inline constexpr std::uint32_t kSignalsNotInDatabase = 5486;
 inline constexpr std::uint32_t kSignalsNoDatabase = 5487;
 inline constexpr std::uint32_t kCanDatabaseFiles = 5488;
+inline constexpr std::uint32_t kSignalFilterHint = 5489;
+inline constexpr std::uint32_t kSignalFilterNoDatabase = 5490;
+inline constexpr std::uint32_t kSignalFilterBadLine = 5491;
+inline constexpr std::uint32_t kSignalFilterSyntax = 5492;
+inline constexpr std::uint32_t kSignalFilterUnknownMessage = 5493;
+inline constexpr std::uint32_t kSignalFilterUnknownSignal = 5494;
+inline constexpr std::uint32_t kSignalFilterUnknownLabel = 5495;
+inline constexpr std::uint32_t kSignalFilterLabelOperator = 5496;
 // The filter dialogs' messages.
 inline constexpr std::uint32_t kSameCondition = 5300;
 inline constexpr std::uint32_t kIdentifierLengthHex = 5301;

@@ -48,7 +48,8 @@ CViewDataList::CViewDataList(ProgramState& state, MessageService& messages, QWid
       m_list(this),
       m_canFilter(messages, state.advancedIdClicks, this),
       m_deviceNetFilter(messages, this),
-      m_canOpenFilter(messages, state.hexDisplay, this) {
+      m_canOpenFilter(messages, state.hexDisplay, this),
+      m_signalFilter(new SignalFilterEditor(state, messages)) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(&m_list);
@@ -88,6 +89,7 @@ CViewDataList::CViewDataList(ProgramState& state, MessageService& messages, QWid
           static_cast<FilterDialogBase*>(&m_canOpenFilter)}) {
         dialog->onListChanged = [this] { markModified(); };
     }
+    m_canFilter.addExtension(m_signalFilter, [this] { return m_signalFilter->accept(); });
 }
 
 void CViewDataList::switchReading(ProtocolReading reading) {
@@ -211,6 +213,7 @@ FilterDialogBase& CViewDataList::prepareFilterDialog() {
             break;
         default:
             m_canFilter.open(m_state.filter, m_state.device.frameType);
+            m_signalFilter->open();
             break;
     }
     return filterDialog(reading());

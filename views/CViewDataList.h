@@ -14,6 +14,7 @@
 #include "filters/CFilterDeviceNetDlg.h"
 #include "views/DataListModel.h"
 #include "views/FollowNewest.h"
+#include "views/SignalFilterEditor.h"
 #include "views/VirtualTableView.h"
 
 #include <QTimer>
@@ -55,6 +56,7 @@ public:
 
     // The filter dialog the Filter command opens for `reading`; one of each is kept.
     [[nodiscard]] FilterDialogBase& filterDialog(ProtocolReading reading);
+    [[nodiscard]] SignalFilterEditor& signalFilter() const { return *m_signalFilter; }
     // Prepares the dialog of the current reading from the program's filter.
     FilterDialogBase& prepareFilterDialog();
     // Takes a filter dialog's list and mode: the rows follow at once and the document is changed.
@@ -87,6 +89,7 @@ private:
     CFilterCanDlg m_canFilter;
     CFilterDeviceNetDlg m_deviceNetFilter;
     CFilterCanOpenDlg m_canOpenFilter;
+    SignalFilterEditor* m_signalFilter;              // a part of the CAN filter dialog
     std::array<std::vector<int>, 3> m_chosenWidths;  // by reading; 0: no width of the user's
     bool m_applyingWidths = false;
     QTimer m_saveWidths;

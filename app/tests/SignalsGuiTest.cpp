@@ -12,6 +12,7 @@
 #include "resources/StringTable.h"
 #include "views/CViewChart.h"
 #include "views/CViewDataList.h"
+#include "views/SignalFilterEditor.h"
 #include "views/SignalsPanel.h"
 
 #include <gtest/gtest.h>
@@ -19,6 +20,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -367,4 +370,55 @@ TEST_F(SignalsGuiTest, AYtCurveOfASignalDrawsPhysicalValuesAndTheDocumentKeepsIt
     reopened->tick();
     EXPECT_EQ(reopened->statistics(0, Axis::kY)->maximum, 144);
     EXPECT_EQ(again.valueLabel(0, 0), "0");
+}
+
+TEST_F(SignalsGuiTest, TheCanFilterDialogTakesSignalConditionsAndTheDocumentKeepsThem) {
+    ASSERT_TRUE(databases().addFile(file("engine.dbc", kEngine)));
+    ProgramState& state = m_app.state();
+    state.store.append(frame(0x100, {0xB8, 0x0B, 0, 0}));  // 3000 rpm
+    state.store.append(frame(0x100, {0xB9, 0x0B, 0, 0}));  // 3001 rpm
+    CViewDataList& view = *m_frame->dataList();
+    FilterDialogBase& dialog = view.prepareFilterDialog();
+    SignalFilterEditor& editor = view.signalFilter();
+    EXPECT_TRUE(editor.isVisibleTo(&dialog));
+    EXPECT_TRUE(editor.edit()->isEnabled());
+
+    // A line that names nothing keeps the dialog open and says which.
+    editor.edit()->setPlainText(QStringLiteral("EngineSpeed > 3000\nEngineSped < 10"));
+    dialog.show();
+    QTest::mouseClick(dialog.okButton(), Qt::LeftButton);
+    EXPECT_TRUE(dialog.isVisible());
+    ASSERT_EQ(m_messages.shown().size(), 1u);
+    EXPECT_EQ(m_messages.shown()[0].text,
+              "Line 2 of the signal conditions: no database names a signal EngineSped");
+    EXPECT_TRUE(state.signalFilter.empty());
+
+    editor.edit()->setPlainText(QStringLiteral("EngineSpeed > 3000\n\n  Gear == Drive  "));
+    QTest::mouseClick(dialog.okButton(), Qt::LeftButton);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(state.signalFilter.lines,
+              (std::vector<std::string>{"EngineSpeed > 3000", "Gear == Drive"}));
+    view.applyFilter(dialog.acceptedConditions(), dialog.acceptedMode());
+    // Frame 0 is in Drive, frame 3 above 3000 rpm; 0x200 and frame 2 match neither.
+    ASSERT_EQ(state.filter.displayIndexList.size(), 2u);
+    EXPECT_EQ(state.filter.displayIndexList.at(0), 0u);
+    EXPECT_EQ(state.filter.displayIndexList.at(1), 3u);
+
+    const QString path = QString::fromStdString((m_dir / "filtered.krv").string());
+    ASSERT_TRUE(m_app.saveDocument(path));
+    state.signalFilter = {};
+    ASSERT_TRUE(m_app.openDocument(path));
+    EXPECT_EQ(state.signalFilter.lines.size(), 2u);
+    EXPECT_EQ(state.filter.displayIndexList.size(), 2u);
+    view.prepareFilterDialog();
+    EXPECT_EQ(m_frame->dataList()->signalFilter().edit()->toPlainText(),
+              "EngineSpeed > 3000\nGear == Drive");
+
+    // Without the database its conditions name nothing: every frame shows again, and the lines
+    // stay for when it comes back.
+    ASSERT_TRUE(databases().remove(0));
+    EXPECT_EQ(state.filter.displayIndexList.size(), 4u);
+    EXPECT_EQ(state.signalFilter.lines.size(), 2u);
+    ASSERT_TRUE(databases().addFile(file("engine.dbc", kEngine)));
+    EXPECT_EQ(state.filter.displayIndexList.size(), 2u);
 }

@@ -190,11 +190,13 @@ TEST_F(DocumentSignalsTest, ADocumentKeepsItsDatabasesAndOlderReadersStopBeforeT
     CanDatabaseSet set;
     ASSERT_TRUE(set.add("engine.dbc", kEngine).ok);
     ASSERT_TRUE(set.add("body.dbc", kBody).ok);
+    SignalFilterList filter;
+    filter.lines = {"EngineSpeed > 3000", "Doors"};
     SignalCurves curves;
     curves.curves = {{"speeds", "rpm", 0, 100, false, "EngineData", "EngineSpeed"},
                      {"map", "gear", 1, 100, false, "EngineData", "Gear"}};
     DocumentContents withDatabases = m_contents;
-    putDocumentSignals(withDatabases.extensions, set, curves);
+    putDocumentSignals(withDatabases.extensions, set, curves, filter);
     const std::vector<std::uint8_t> saved = save(withDatabases, "signals.krv");
 
     DocumentContents read = load("signals.krv");
@@ -202,15 +204,17 @@ TEST_F(DocumentSignalsTest, ADocumentKeepsItsDatabasesAndOlderReadersStopBeforeT
     ASSERT_TRUE(reopened.add("stale.dbc", kBody).ok);  // replaced by the document's
     SignalCurves reread;
     reread.curves.push_back({"stale", "x", 0, 1, false, "M", "S"});
-    EXPECT_TRUE(takeDocumentSignals(read.extensions, reopened, reread).empty());
+    SignalFilterList refiltered;
+    EXPECT_TRUE(takeDocumentSignals(read.extensions, reopened, reread, refiltered).empty());
     EXPECT_EQ(reread.curves, curves.curves);
+    EXPECT_EQ(refiltered.lines, filter.lines);
     ASSERT_EQ(reopened.entries().size(), 2u);
     EXPECT_EQ(reopened.entries()[0].name, "engine.dbc");
     EXPECT_EQ(reopened.entries()[0].text, kEngine);
     EXPECT_EQ(messageOf(reopened, frame(100, {0xC4, 0x09, 1})), "EngineData");
     EXPECT_TRUE(read.extensions.empty());
     // Saved again unchanged, the file is the same bytes.
-    putDocumentSignals(read.extensions, reopened, reread);
+    putDocumentSignals(read.extensions, reopened, reread, refiltered);
     EXPECT_EQ(save(read, "again.krv"), saved);
 
     // A reader of the document's own records reads the same frames, filter and windows as from
@@ -223,9 +227,10 @@ TEST_F(DocumentSignalsTest, ADocumentKeepsItsDatabasesAndOlderReadersStopBeforeT
 
     // A document without databases opens with none, whatever the set held.
     DocumentContents none = load("plain.krv");
-    EXPECT_TRUE(takeDocumentSignals(none.extensions, reopened, reread).empty());
+    EXPECT_TRUE(takeDocumentSignals(none.extensions, reopened, reread, refiltered).empty());
     EXPECT_TRUE(reopened.empty());
     EXPECT_TRUE(reread.curves.empty());
+    EXPECT_TRUE(refiltered.empty());
 }
 
 TEST_F(DocumentSignalsTest, DatabasesThatDoNotReadAreToldAndWrittenBackAsTheyCame) {
@@ -247,19 +252,50 @@ TEST_F(DocumentSignalsTest, DatabasesThatDoNotReadAreToldAndWrittenBackAsTheyCam
     DocumentContents read = load("broken.krv");
     CanDatabaseSet set;
     SignalCurves curves;
-    const std::vector<std::string> problems = takeDocumentSignals(read.extensions, set, curves);
+    SignalFilterList filter;
+    const std::vector<std::string> problems =
+        takeDocumentSignals(read.extensions, set, curves, filter);
     ASSERT_EQ(problems.size(), 1u);
     EXPECT_NE(problems[0].find("broken.dbc"), std::string::npos) << problems[0];
     EXPECT_TRUE(set.empty());
-    putDocumentSignals(read.extensions, set, curves);
+    putDocumentSignals(read.extensions, set, curves, filter);
     EXPECT_EQ(save(read, "kept.krv"), saved);
 
     // A database added since takes the unreadable record's place.
     ASSERT_TRUE(set.add("engine.dbc", kEngine).ok);
-    putDocumentSignals(read.extensions, set, curves);
+    putDocumentSignals(read.extensions, set, curves, filter);
     save(read, "replaced.krv");
     DocumentContents replaced = load("replaced.krv");
-    EXPECT_TRUE(takeDocumentSignals(replaced.extensions, set, curves).empty());
+    EXPECT_TRUE(takeDocumentSignals(replaced.extensions, set, curves, filter).empty());
     ASSERT_EQ(set.entries().size(), 1u);
     EXPECT_EQ(set.entries()[0].name, "engine.dbc");
+}
+
+TEST(SignalCurves, ItsPayloadReadsBackAndADamagedOneChangesNothing) {
+    SignalCurves curves;
+    EXPECT_TRUE(curves.encode().empty());
+    curves.curves = {{"yt - 1", "speed", 0, 0x185, false, "Drive_TPDO1", "DriveSpeed"},
+                     {"yx - 1", "map", 1, 0x1ABCDEF, true, "Sensor", "Level"}};
+    const std::vector<std::uint8_t> payload = curves.encode();
+    SignalCurves read;
+    std::string error;
+    ASSERT_TRUE(read.decode(payload, error)) << error;
+    EXPECT_EQ(read.curves, curves.curves);
+    ASSERT_NE(read.find("yx - 1", "map", 1), nullptr);
+    EXPECT_EQ(read.find("yx - 1", "map", 0), nullptr);
+    read.renameWindow("yx - 1", "pairs");
+    EXPECT_NE(read.find("pairs", "map", 1), nullptr);
+    read.setWindow("pairs", {});
+    EXPECT_EQ(read.curves.size(), 1u);
+
+    for (std::size_t cut = 0; cut < payload.size(); ++cut) {
+        EXPECT_FALSE(read.decode({payload.data(), cut}, error)) << cut;
+    }
+    std::vector<std::uint8_t> axis = payload;
+    axis[8 + 4 + 6 + 4 + 5] = 2;  // the first curve's axis
+    EXPECT_FALSE(read.decode(axis, error));
+    std::vector<std::uint8_t> counted = payload;
+    counted[4] = 0xFF;
+    EXPECT_FALSE(read.decode(counted, error));
+    EXPECT_EQ(read.curves.size(), 1u);
 }
