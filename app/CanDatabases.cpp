@@ -139,6 +139,7 @@ void CanDatabases::changed(bool modified) {
     if (!m_state.databases.empty() && !m_panelShownOnce) {
         m_panelShownOnce = true;
         m_panelBar->show();
+        m_frame.resizeDocks({m_panelBar}, {kPanelWidth}, Qt::Horizontal);
     }
     // The main frame turns this into the document's modified mark on its next tick.
     if (modified) m_state.capture.pendingChanges.store(1);

@@ -22,6 +22,8 @@ class CanDatabases final : public CommandTarget {
 public:
     // The popup of a database in the tree.
     static constexpr unsigned kPopupResource = 211;
+    // The Signals panel's width when it first shows; the data list keeps the rest.
+    static constexpr int kPanelWidth = 360;
 
     CanDatabases(MainFrame& frame, ProgramState& state, MessageService& messages,
                  QTreeWidgetItem* treeRoot);

@@ -116,6 +116,8 @@ void CurveSettingsFile::writeYx(const XYCurveDefinition& d) const {
 }
 
 void chooseSignal(YtCurveForm& form, const CurveSignalOffer& offer) {
+    // A curve named after the signal it had takes the new one's name.
+    const bool named = form.name.empty() || form.name == limitName(form.signal.signal);
     form.signal = offer.ref;
     if (offer.ref.empty()) return;
     form.identifier = format("%X", offer.ref.identifier);
@@ -124,11 +126,12 @@ void chooseSignal(YtCurveForm& form, const CurveSignalOffer& offer) {
     form.reverse = offer.reverse;
     form.yOrg = offer.origin;
     form.resolution = offer.resolution;
-    if (form.name.empty()) form.name = limitName(offer.ref.signal);
+    if (named) form.name = limitName(offer.ref.signal);
 }
 
 void chooseSignal(YxCurveForm& form, Axis axis, const CurveSignalOffer& offer) {
     const bool x = axis == Axis::kX;
+    const bool named = form.name.empty() || form.name == limitName((x ? form.xSignal : form.ySignal).signal);
     (x ? form.xSignal : form.ySignal) = offer.ref;
     if (offer.ref.empty()) return;
     (x ? form.xIdentifier : form.yIdentifier) = format("%X", offer.ref.identifier);
@@ -138,7 +141,7 @@ void chooseSignal(YxCurveForm& form, Axis axis, const CurveSignalOffer& offer) {
     (x ? form.xOrg : form.yOrg) = offer.origin;
     // One resolution serves both axes: the Y signal's scale sets it.
     if (!x) form.resolution = offer.resolution;
-    if (form.name.empty()) form.name = limitName(offer.ref.signal);
+    if (named) form.name = limitName(offer.ref.signal);
 }
 
 YtCurveEditor::YtCurveEditor(const CurveWindowRecord& record, MessageService& messages,

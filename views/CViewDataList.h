@@ -26,7 +26,7 @@
 class CViewDataList final : public QWidget, public CommandTarget {
 public:
     static constexpr int kTimerMs = 800;
-    static constexpr int kMinSignalsWidth = 320;
+    static constexpr int kMinSignalsWidth = 560;
 
     CViewDataList(ProgramState& state, MessageService& messages, QWidget* parent = nullptr);
     // Keeps a column width dragged just before.

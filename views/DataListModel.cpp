@@ -90,7 +90,10 @@ QVariant DataListModel::data(const QModelIndex& index, int role) const {
                               static_cast<std::uint32_t>(index.row()));
         return day.empty() ? QVariant() : QVariant(QString::fromStdString(day));
     }
-    if (role != Qt::DisplayRole || !index.isValid()) {
+    // The Signals cell's tool tip is its whole text, which a narrow column cuts short.
+    const bool signalsTip =
+        role == Qt::ToolTipRole && index.isValid() && index.column() == signalsColumn();
+    if ((role != Qt::DisplayRole && !signalsTip) || !index.isValid()) {
         return {};
     }
     if (index.column() == signalsColumn()) {

@@ -48,8 +48,10 @@ SignalsPanel::SignalsPanel(ProgramState& state, QWidget* parent)
     m_lines->setUniformRowHeights(true);
     m_lines->setAlternatingRowColors(true);
     m_lines->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    connect(m_messages, &QComboBox::activated, this,
-            [this](int item) { chooseMessage(m_messages->itemData(item).toInt()); });
+    connect(m_messages, &QComboBox::activated, this, [this](int item) {
+        m_userChose = true;
+        chooseMessage(m_messages->itemData(item).toInt());
+    });
     connect(&m_timer, &QTimer::timeout, this, [this] {
         if (isVisible()) refresh();
     });
@@ -77,6 +79,7 @@ void SignalsPanel::databasesChanged() {
             keep = static_cast<int>(i);
         }
     }
+    if (keep < 0) m_userChose = false;  // the message chosen is gone
     if (keep < 0 && m_decoder->messageCount() > 0) keep = 0;
     chooseMessage(keep);
 }
@@ -107,7 +110,13 @@ void SignalsPanel::refresh() {
         return;
     }
     std::optional<std::uint32_t> position = m_selected ? m_selected() : std::nullopt;
-    if (!position) position = m_newest.update(m_state.store);
+    if (!position) {
+        position = m_newest.update(m_state.store);
+        if (!position && !m_userChose) {
+            chooseAMessageOnTheBus();
+            position = m_newest.update(m_state.store);
+        }
+    }
     if (m_state.flags.test(ApplicationFlags::kClearing) || !position ||
         *position >= m_state.store.count()) {
         showNothing(m_messages->currentIndex() < 0
@@ -116,6 +125,22 @@ void SignalsPanel::refresh() {
         return;
     }
     show(m_state.store.at(*position), *position);
+}
+
+void SignalsPanel::chooseAMessageOnTheBus() {
+    // The newest frames are looked at, a few at a time: the first that a database names wins.
+    constexpr std::uint32_t kLookedAt = 256;
+    const std::uint32_t count = m_state.store.count();
+    for (std::uint32_t k = 0; k < std::min(count, kLookedAt); ++k) {
+        const CapturedFrame& f = m_state.store.at(count - 1 - k);
+        const int message = m_decoder->find(f.identifier, f.format == 1);
+        if (message >= 0 && f.status == 0) {
+            const CanMessage& m = m_decoder->message(static_cast<std::size_t>(message));
+            m_newest.choose(m.identifier, m.extended);
+            m_messages->setCurrentIndex(m_messages->findData(message));
+            return;
+        }
+    }
 }
 
 void SignalsPanel::show(const CapturedFrame& frame, std::uint32_t position) {

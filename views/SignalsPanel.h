@@ -52,6 +52,8 @@ protected:
 private:
     void show(const CapturedFrame& frame, std::uint32_t position);
     void showNothing(const QString& caption);
+    // Until the user chooses, the panel follows a message the bus really carries.
+    void chooseAMessageOnTheBus();
 
     ProgramState& m_state;
     std::function<std::optional<std::uint32_t>()> m_selected;
@@ -63,4 +65,5 @@ private:
     DecodedFrame m_decoded;
     NewestFrame m_newest;
     std::optional<std::uint32_t> m_shown;
+    bool m_userChose = false;
 };

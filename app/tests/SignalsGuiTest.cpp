@@ -125,6 +125,8 @@ TEST_F(SignalsGuiTest, ADatabaseBringsTheSignalsColumnAndTheTreeNamesIt) {
     EXPECT_EQ(model().signalsColumn(), columns);
     EXPECT_EQ(model().headerData(columns, Qt::Horizontal).toString(), "Signals");
     EXPECT_EQ(cell(0, columns), "EngineData: EngineSpeed=2500 rpm CoolantTemp=-56 degC Gear=Drive");
+    EXPECT_EQ(model().data(model().index(0, columns), Qt::ToolTipRole).toString(),
+              "EngineData: EngineSpeed=2500 rpm CoolantTemp=-56 degC Gear=Drive");
     EXPECT_EQ(cell(1, columns), "") << "no database names 0x200";
     // The reading's own cells are as they were.
     EXPECT_EQ(cell(0, 3), "100");
@@ -421,4 +423,25 @@ TEST_F(SignalsGuiTest, TheCanFilterDialogTakesSignalConditionsAndTheDocumentKeep
     EXPECT_EQ(state.signalFilter.lines.size(), 2u);
     ASSERT_TRUE(databases().addFile(file("engine.dbc", kEngine)));
     EXPECT_EQ(state.filter.displayIndexList.size(), 2u);
+}
+
+TEST_F(SignalsGuiTest, UntilTheUserChoosesThePanelFollowsAMessageTheBusCarries) {
+    const std::string quietFirst = std::string(R"(VERSION ""
+BO_ 768 Quiet: 1 Vector__XXX
+ SG_ Nothing : 0|8@1+ (1,0) [0|0] "" Vector__XXX
+)") + std::string(kEngine).substr(std::string(kEngine).find("BO_"));
+    ASSERT_TRUE(databases().addFile(file("quiet.dbc", quietFirst)));
+    SignalsPanel& panel = *databases().panel();
+    panel.refresh();
+    EXPECT_EQ(panel.messages()->currentText(), "EngineData (0x100)");
+    EXPECT_EQ(panel.shownFrame(), 0u);
+    // A message the user chooses stays chosen, frames or not.
+    const int quiet = panel.messages()->findText(QStringLiteral("Quiet (0x300)"));
+    ASSERT_GE(quiet, 0);
+    panel.messages()->setCurrentIndex(quiet);
+    Q_EMIT panel.messages()->activated(quiet);
+    panel.refresh();
+    EXPECT_EQ(panel.messages()->currentText(), "Quiet (0x300)");
+    EXPECT_EQ(panel.caption()->text(), "No frame of Quiet (0x300) yet");
+    EXPECT_FALSE(panel.shownFrame());
 }

@@ -154,6 +154,15 @@ TEST(SignalCurve, TheEditorKeepsEachSlotsSignalAndAChosenSignalFillsTheForm) {
     EXPECT_EQ(form.identifier, "185");
     EXPECT_EQ(form.name, "DriveSpeed");
     EXPECT_EQ(form.resolution, "100");
+    // Another signal renames a curve named after the one it had, not one the user named.
+    CurveSignalOffer torque = offer;
+    torque.ref.signal = "DriveTorque";
+    YtCurveForm other = form;
+    chooseSignal(other, torque);
+    EXPECT_EQ(other.name, "DriveTorque");
+    other.name = "mine";
+    chooseSignal(other, offer);
+    EXPECT_EQ(other.name, "mine");
     ASSERT_TRUE(editor.add(form));
     YtCurveForm bytes;
     bytes.name = "raw";
