@@ -179,17 +179,22 @@ void storeSignalRefs(SignalCurves& curves, const CurveWindowRecord& window,
     curves.setWindow(window.name.text(), std::move(now));
 }
 
-void attachSignals(ChartView& view, const ProgramState& state) {
-    const CurveWindowRecord& window = view.record();
-    CurveSignals values{}, xValues{};
-    const auto& decoder = state.databases.decoder();
+void windowSignals(const SignalCurves& curves, const std::shared_ptr<const SignalDecoder>& decoder,
+                   const CurveWindowRecord& window, CurveSignals& values, CurveSignals& xValues) {
+    values = {};
+    xValues = {};
     for (const std::uint8_t axis : {std::uint8_t{0}, std::uint8_t{1}}) {
-        const CurveSignalRefs refs = signalRefs(state.signalCurves, window, axis);
+        const CurveSignalRefs refs = signalRefs(curves, window, axis);
         for (std::size_t i = 0; i < 4; ++i) {
             if (refs[i].empty()) continue;
             (axis == 0 ? values : xValues)[i] =
                 curveSignal(decoder, refs[i].identifier, refs[i].extended, refs[i].signal);
         }
     }
+}
+
+void attachSignals(ChartView& view, const ProgramState& state) {
+    CurveSignals values{}, xValues{};
+    windowSignals(state.signalCurves, state.databases.decoder(), view.record(), values, xValues);
     view.setSignals(values, xValues);
 }

@@ -49,5 +49,8 @@ private:
 // The window's curves take these signals now.
 void storeSignalRefs(SignalCurves& curves, const CurveWindowRecord& window,
                      const CurveSignalRefs& values, const CurveSignalRefs& xValues);
+// The signals the window's curves take in the decoder: of the value or Y, and of X.
+void windowSignals(const SignalCurves& curves, const std::shared_ptr<const SignalDecoder>& decoder,
+                   const CurveWindowRecord& window, CurveSignals& values, CurveSignals& xValues);
 // The view samples the signals its window's curves take in the document's databases.
 void attachSignals(ChartView& view, const ProgramState& state);
