@@ -74,7 +74,7 @@ CurveSignalOffer signalOffer(const CanMessage& message, const CanSignal& s) {
     int lsb = 0, msb = 0;
     if (s.order == ByteOrder::kIntel) {
         lsb = s.startBit / 8;
-        msb = (s.startBit + length - 1) / 8;
+        msb = static_cast<int>((s.startBit + length - 1) / 8);
     } else {
         const unsigned top = s.startBit / 8u * 8u + 7u - s.startBit % 8u;
         msb = s.startBit / 8;

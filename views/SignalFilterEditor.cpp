@@ -84,7 +84,7 @@ std::string signalFilterErrorText(const SignalFilterMatcher::Result& result) {
     if (why.contains(QStringLiteral("%1"))) why = why.arg(QString::fromStdString(result.name));
     if (why.contains(QStringLiteral("%2"))) why = why.arg(QString::fromStdString(result.value));
     return text(strings::kSignalFilterBadLine)
-        .arg(static_cast<qulonglong>(result.line + 1))
+        .arg(static_cast<qulonglong>(result.line) + 1)
         .arg(why)
         .toStdString();
 }
