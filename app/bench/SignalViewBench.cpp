@@ -8,7 +8,7 @@
 //
 //   signal_view_bench [benchmark options]
 
-#include "app/ProgramState.h"
+#include "document/ProgramState.h"
 #include "app/SignalCurveSource.h"
 #include "curves/CurveScan.h"
 #include "views/DataListModel.h"

@@ -328,7 +328,7 @@ TEST_F(SignalsGuiTest, AYtCurveOfASignalDrawsPhysicalValuesAndTheDocumentKeepsIt
     ProgramState& state = m_app.state();
     state.store.append(frame(0x100, {0, 0, 144, 0}));  // 44 degC
     // A y(t) window whose curve reads the coolant's byte, as the curve dialog leaves it.
-    CurveWindowRecord window = newWindowRecord(1, "temps");
+    CurveWindowRecord window = newWindowRecord(ChartKind::kYt, "temps");
     const CurveSignalCatalog catalog = signalCatalog(*state.databases.decoder());
     ASSERT_EQ(catalog.size(), 3u);
     YtCurveForm form;
