@@ -5,6 +5,7 @@
 #include "app/Help.h"
 #include "resources/Icons.h"
 #include "app/LanguageManager.h"
+#include "app/OverviewWindows.h"
 #include "app/RecentFiles.h"
 #include "document/CDataDoc.h"
 #include "device/DeviceDialogs.h"
@@ -108,6 +109,7 @@ MainFrame::~MainFrame() {
     platform::setProfileWriteFailureHandler(nullptr);
     awaitDevice();
     // Children going away must not call back into a frame that is being destroyed.
+    m_overviews.reset();
     m_charts.reset();
     m_canDatabases.reset();
     m_timer.stop();
@@ -258,6 +260,7 @@ void MainFrame::createBars() {
             [this](QTreeWidgetItem* item) { treeDoubleClick(item); });
     m_charts = std::make_unique<ChartWindows>(mainFrameHost(*this, m_messages), m_state, m_messages,
                                               m_curveInfoList);
+    m_overviews = std::make_unique<OverviewWindows>(*this, m_state, m_messages);
 }
 
 void MainFrame::setDocument(CDataDoc* document) {
@@ -336,9 +339,15 @@ std::vector<CommandTarget*> MainFrame::route() const {
             chain.push_back(chart);
         }
     }
+    if (m_mdi->activeSubWindow() != nullptr) {
+        if (auto* overview = dynamic_cast<OverviewView*>(m_mdi->activeSubWindow()->widget())) {
+            chain.push_back(overview);
+        }
+    }
     if (m_document != nullptr) chain.push_back(m_document);
     if (m_charts != nullptr) chain.push_back(m_charts.get());
     if (m_canDatabases != nullptr) chain.push_back(m_canDatabases.get());
+    if (m_overviews != nullptr) chain.push_back(m_overviews.get());
     chain.push_back(const_cast<MainFrame*>(this));
     if (m_app != nullptr) chain.push_back(m_app);
     return chain;
@@ -402,7 +411,7 @@ unsigned MainFrame::treeRightClick(QTreeWidgetItem* item) {
     m_selectedItemText = item->text(0);
     if (item == m_ytNode) m_newWindowKind = ChartKind::kYt;
     if (item == m_yxNode) m_newWindowKind = ChartKind::kYx;
-    if (m_document == nullptr) return 0;
+    if (m_document == nullptr || m_overviews->ownsTreeItem(item)) return 0;
     if (m_canDatabases != nullptr &&
         (item == m_canDatabases->node() || parent == m_canDatabases->node())) {
         return m_canDatabases->rightClick(item);
@@ -422,6 +431,10 @@ unsigned MainFrame::treeRightClick(QTreeWidgetItem* item) {
 
 void MainFrame::treeDoubleClick(QTreeWidgetItem* item) {
     if (item == nullptr || m_document == nullptr) return;
+    if (m_overviews->ownsTreeItem(item)) {
+        m_overviews->showOverview();
+        return;
+    }
     m_selectedItemText = item->text(0);
     if (item->parent() == m_dataListNode) {
         for (QMdiSubWindow* w : m_mdi->subWindowList()) {

@@ -34,6 +34,7 @@ class CDataDoc;
 class CViewDataList;
 class ChartWindows;
 class CanDatabases;
+class OverviewWindows;
 class LanguageManager;
 class LanguageEnvironment;
 struct MenuItem;
@@ -91,6 +92,8 @@ public:
     // Chart windows, curve commands and the curve information list.
     void setNewWindowKind(ChartKind kind) { m_newWindowKind = kind; }
     [[nodiscard]] ChartWindows* chartWindows() const { return m_charts.get(); }
+    // The overview window and what its rows do.
+    [[nodiscard]] OverviewWindows* overviewWindows() const { return m_overviews.get(); }
     [[nodiscard]] QTableWidget* curveInfoList() const { return m_curveInfoList; }
     // The document's CAN databases: their tree node, commands and Signals panel.
     [[nodiscard]] CanDatabases* canDatabases() const { return m_canDatabases.get(); }
@@ -171,5 +174,6 @@ private:
     std::function<bool()> m_closeQuery;
     std::unique_ptr<ChartWindows> m_charts;
     std::unique_ptr<CanDatabases> m_canDatabases;
+    std::unique_ptr<OverviewWindows> m_overviews;
     const RecentFiles* m_recentFiles = nullptr;
 };

@@ -2,6 +2,7 @@
 
 #include "resources/CommandIds.h"
 #include "resources/CurveCommandIds.h"
+#include "resources/OverviewCommandIds.h"
 
 #include <atomic>
 
@@ -77,7 +78,8 @@ std::vector<MenuItem> mainMenu(bool documentOpen) {
     if (documentOpen) {
         menu.push_back(popup(
             "&Window", {item("&Cascade", ID_WINDOW_CASCADE), item("&Tile", ID_WINDOW_TILE_HORZ),
-                        item("&Arrange Icons", ID_WINDOW_ARRANGE)}));
+                        item("&Arrange Icons", ID_WINDOW_ARRANGE), separator(),
+                        item("&Overview", ID_WINDOW_OVERVIEW)}));
     }
     menu.push_back(popup("&Help", {item("Help Topics\tF1", ID_HELP_TOPICS), separator(),
                                    item("&About Korvane...", ID_APP_ABOUT)}));

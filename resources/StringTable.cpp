@@ -2,6 +2,7 @@
 
 #include "resources/CommandIds.h"
 #include "resources/CurveStrings.h"
+#include "resources/OverviewCommandIds.h"
 
 #include <algorithm>
 #include <atomic>
@@ -243,6 +244,19 @@ constexpr Entry kTable[] = {
     {kSignalFilterUnknownSignal, "no database names a signal %1"},
     {kSignalFilterUnknownLabel, "%1 has no value described as %2"},
     {kSignalFilterLabelOperator, "a value description (%2) is compared with == or != only"},
+    {kOverviewTitle, "Overview"},
+    {kOverviewColumnCount, "Count"},
+    {kOverviewColumnMeanPeriod, "Mean Period(ms)"},
+    {kOverviewColumnMinPeriod, "Min Period(ms)"},
+    {kOverviewColumnMaxPeriod, "Max Period(ms)"},
+    {kOverviewOnlyFiltered, "Only filtered frames"},
+    {kOverviewFilterOn, "Filter on this identifier"},
+    {kOverviewPlotBytes, "Plot bytes..."},
+    {kOverviewCopy, "Copy"},
+    {kOverviewSummary, "%1 identifiers, %2 frames"},
+    {kOverviewReading, "reading frames: %1%"},
+    {ID_WINDOW_OVERVIEW,
+     "Show one line per identifier with its cycle times, and the bus load over time\nOverview"},
     {kInvalidData, "Invalid data"},
     {kRemoteFrame, "Remote Frame"},
     {kStandard, "Standard"},

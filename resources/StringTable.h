@@ -135,6 +135,18 @@ inline constexpr std::uint32_t kCobIdInvalid = 5318;
 inline constexpr std::uint32_t kCobIdRangeDecimal = 5319;
 inline constexpr std::uint32_t kByteRangeHexCanOpen = 5320;
 inline constexpr std::uint32_t kFilteringData = 5321;
+// The bus overview: its window, the bus load over time and replaying onto the bus.
+inline constexpr std::uint32_t kOverviewTitle = 5520;
+inline constexpr std::uint32_t kOverviewColumnCount = 5521;
+inline constexpr std::uint32_t kOverviewColumnMeanPeriod = 5522;
+inline constexpr std::uint32_t kOverviewColumnMinPeriod = 5523;
+inline constexpr std::uint32_t kOverviewColumnMaxPeriod = 5524;
+inline constexpr std::uint32_t kOverviewOnlyFiltered = 5525;
+inline constexpr std::uint32_t kOverviewFilterOn = 5526;
+inline constexpr std::uint32_t kOverviewPlotBytes = 5527;
+inline constexpr std::uint32_t kOverviewCopy = 5528;
+inline constexpr std::uint32_t kOverviewSummary = 5529;  // %1 identifiers, %2 frames
+inline constexpr std::uint32_t kOverviewReading = 5530;  // %1 percent taken so far
 
 // Every id the program's own table holds, in order.
 [[nodiscard]] std::vector<std::uint32_t> ids();

@@ -261,6 +261,19 @@ constexpr StringEntry kStrings[] = {
     {5207, "***\u9519\u8bef\uff1a\u65e0\u6cd5\u53d6\u5f97\u6b63\u786e\u7684\u8bed\u8a00\u4ee3\u7801\uff01"},
     {5208, "\u65e0\u6cd5\u4fdd\u5b58\u8bbe\u7f6e\uff1a%1"},
     {5209, "\u9002\u914d\u5668\u672a\u80fd\u542f\u52a8\uff1a\u8bf7\u7528\u201c\u9009\u9879 > \u8bbe\u7f6e\u201d\u91cd\u65b0\u8bbe\u7f6e"},
+    // The bus overview.
+    {5520, "\u603b\u89c8"},
+    {5521, "\u8ba1\u6570"},
+    {5522, "\u5e73\u5747\u5468\u671f(ms)"},
+    {5523, "\u6700\u5c0f\u5468\u671f(ms)"},
+    {5524, "\u6700\u5927\u5468\u671f(ms)"},
+    {5525, "\u4ec5\u8fc7\u6ee4\u540e\u7684\u5e27"},
+    {5526, "\u6309\u6b64\u6807\u8bc6\u7b26\u8fc7\u6ee4"},
+    {5527, "\u7ed8\u5236\u5b57\u8282\u66f2\u7ebf..."},
+    {5528, "\u590d\u5236"},
+    {5529, "%1 \u4e2a\u6807\u8bc6\u7b26\uff0c%2 \u5e27"},
+    {5530, "\u6b63\u5728\u8bfb\u53d6\u5e27\uff1a%1%"},
+    {5568, "\u6bcf\u4e2a\u6807\u8bc6\u7b26\u4e00\u884c\uff0c\u663e\u793a\u5176\u5468\u671f\u65f6\u95f4\uff0c\u4ee5\u53ca\u603b\u7ebf\u8d1f\u8f7d\u968f\u65f6\u95f4\u7684\u53d8\u5316\n\u603b\u89c8"},
 };
 
 struct TextEntry {
@@ -498,6 +511,7 @@ constexpr TextEntry kTexts[] = {
     {"ALL", "\u5168\u90e8"},
     {"Advanced", "\u9ad8\u7ea7"},
     {"Custom", "\u81ea\u5b9a\u4e49"},
+    {"&Overview", "\u603b\u89c8(&O)"},
 };
 
 }  // namespace
