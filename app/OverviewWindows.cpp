@@ -74,6 +74,8 @@ OverviewView* OverviewWindows::showOverview() {
         settings.reading =
             frame.dataList() != nullptr ? frame.dataList()->reading() : ProtocolReading::kCan;
         settings.live = state.capture.capturing.load() == 1;
+        settings.baudKbps = static_cast<unsigned>(std::max(state.device.baudRate, 0));
+        settings.framesLost = state.capture.framesLost.load();
         return settings;
     });
     view->setFilterAction([this](const OverviewRow& row) { filterOn(row); });

@@ -147,6 +147,9 @@ inline constexpr std::uint32_t kOverviewPlotBytes = 5527;
 inline constexpr std::uint32_t kOverviewCopy = 5528;
 inline constexpr std::uint32_t kOverviewSummary = 5529;  // %1 identifiers, %2 frames
 inline constexpr std::uint32_t kOverviewReading = 5530;  // %1 percent taken so far
+inline constexpr std::uint32_t kBusLoadTitle = 5535;
+inline constexpr std::uint32_t kBusLoadSummary = 5536;  // %1 newest, %2 peak, %3 frames lost
+inline constexpr std::uint32_t kBusLoadNoBaudRate = 5537;
 
 // Every id the program's own table holds, in order.
 [[nodiscard]] std::vector<std::uint32_t> ids();

@@ -2,6 +2,7 @@
 
 #include "resources/CommandIds.h"
 #include "resources/StringTable.h"
+#include "views/BusLoadChart.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -29,6 +30,27 @@ std::uint64_t steadyUs() {
     return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
                                           std::chrono::steady_clock::now().time_since_epoch())
                                           .count());
+}
+
+// Widths that fit each column's usual text in the default font, in average characters.
+int columnCharacters(OverviewField field) {
+    switch (field) {
+        case OverviewField::kIdentifier:
+            return 11;
+        case OverviewField::kType:
+        case OverviewField::kCount:
+            return 10;
+        case OverviewField::kLength:
+            return 7;
+        case OverviewField::kData:
+            return 26;
+        case OverviewField::kTime:
+            return 17;
+        case OverviewField::kReadingName:
+            return 30;
+        default:
+            return 17;
+    }
 }
 
 // The data column: each byte on its own, a changed one on a background that fades.
@@ -90,7 +112,8 @@ OverviewView::OverviewView(const OverviewSources& sources, std::function<Setting
       m_onlyFiltered(new QCheckBox(text(strings::kOverviewOnlyFiltered), this)),
       m_summary(new QLabel(this)),
       m_splitter(new QSplitter(Qt::Vertical, this)),
-      m_table(new QTableView(m_splitter)) {
+      m_table(new QTableView(m_splitter)),
+      m_chart(new BusLoadChart(m_busLoad, m_splitter)) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
     auto* top = new QHBoxLayout;
@@ -114,6 +137,10 @@ OverviewView::OverviewView(const OverviewSources& sources, std::function<Setting
     m_table->horizontalHeader()->setSortIndicator(0, Qt::AscendingOrder);
     m_table->setSortingEnabled(true);
     m_splitter->addWidget(m_table);
+    applyColumnWidths();
+    m_splitter->addWidget(m_chart);
+    m_splitter->setStretchFactor(0, 3);
+    m_splitter->setStretchFactor(1, 1);
 
     connect(m_onlyFiltered, &QCheckBox::toggled, this, [this](bool on) {
         m_model.setOnlyFiltered(on);
@@ -143,14 +170,34 @@ void OverviewView::onTimer() {
     m_model.setHex(settings.hex);
     if (readingChanged) {
         m_table->horizontalHeader()->setSortIndicator(0, Qt::AscendingOrder);
+        applyColumnWidths();
     }
     const std::uint64_t now = m_now.at(m_model.overview().latestTime(), steadyUs(), settings.live);
-    const std::uint64_t before = m_model.overview().consumed();
-    const bool done = m_model.refresh(now, kFramesPerStep);
-    showSummary(done);
+    const std::size_t before = m_model.overview().consumed();
+    const bool rowsDone = m_model.refresh(now, kFramesPerStep);
+    showSummary(rowsDone);
+
+    // A rate no CAN bus runs at (a damaged document's) gives no load.
+    const unsigned baud = settings.baudKbps <= 1000 ? settings.baudKbps : 0;
+    m_busLoad.setBaudRate(baud);
+    const std::uint64_t loadVersion = m_busLoad.version();
+    bool loadDone = true;
+    if (!m_sources.flags.test(ApplicationFlags::kClearing)) {
+        loadDone = m_busLoad.update(m_sources.store, settings.framesLost, kFramesPerStep);
+    }
+    if (m_busLoad.version() != loadVersion || m_chartBaud != baud) {
+        m_chartBaud = baud;
+        m_chart->refresh(baud != 0);
+    }
     // A large document is taken step by step between the window's other work.
-    if (!done && m_model.overview().consumed() - before >= kFramesPerStep) {
-        QTimer::singleShot(0, this, &OverviewView::onTimer);
+    const bool moreRows = !rowsDone && m_model.overview().consumed() - before >= kFramesPerStep;
+    if (moreRows || !loadDone) QTimer::singleShot(0, this, &OverviewView::onTimer);
+}
+
+void OverviewView::applyColumnWidths() {
+    const int average = m_table->fontMetrics().averageCharWidth();
+    for (int c = 0; c < m_model.columnCount(); ++c) {
+        m_table->setColumnWidth(c, columnCharacters(m_model.field(c)) * average + 8);
     }
 }
 

@@ -10,6 +10,7 @@
 // Thread: the user-interface thread.
 
 #include "framework/CommandRouting.h"
+#include "overview/BusLoad.h"
 #include "views/OverviewModel.h"
 #include "views/OverviewNow.h"
 
@@ -18,6 +19,7 @@
 
 #include <functional>
 
+class BusLoadChart;
 class QCheckBox;
 class QLabel;
 class QMenu;
@@ -34,7 +36,9 @@ public:
     struct Settings {
         bool hex = true;
         ProtocolReading reading = ProtocolReading::kCan;
-        bool live = false;  // capturing: "now" moves on with the computer's clock
+        bool live = false;             // capturing: "now" moves on with the computer's clock
+        unsigned baudKbps = 0;         // the bus's bit rate, for its load; 0 unknown
+        std::uint64_t framesLost = 0;  // the capture's running total
     };
     using RowAction = std::function<void(const OverviewRow&)>;
 
@@ -58,21 +62,27 @@ public:
     [[nodiscard]] QCheckBox* onlyFilteredBox() const { return m_onlyFiltered; }
     [[nodiscard]] QLabel* summary() const { return m_summary; }
     [[nodiscard]] QSplitter* splitter() const { return m_splitter; }
+    [[nodiscard]] const BusLoad& busLoad() const { return m_busLoad; }
+    [[nodiscard]] BusLoadChart* busLoadChart() const { return m_chart; }
 
     bool OnCmdMsg(unsigned id) override;
     bool OnUpdateCmdUI(CmdUI& ui) override;
 
 private:
     void showSummary(bool done);
+    void applyColumnWidths();
 
     OverviewSources m_sources;
     std::function<Settings()> m_settings;
     OverviewModel m_model;
     OverviewNow m_now;
+    BusLoad m_busLoad{0};
+    unsigned m_chartBaud = UINT32_MAX;  // the rate the chart was last drawn at
     QCheckBox* m_onlyFiltered;
     QLabel* m_summary;
     QSplitter* m_splitter;
     QTableView* m_table;
+    BusLoadChart* m_chart;
     QTimer m_timer;
     RowAction m_filter;
     RowAction m_plot;

@@ -4,6 +4,8 @@
 #include "filters/FilterMatch.h"
 #include "document/LogTime.h"
 #include "resources/StringTable.h"
+#include "views/BusLoadChart.h"
+#include "views/BusLoadStrip.h"
 #include "views/IdentifierFilter.h"
 #include "views/OverviewCells.h"
 #include "views/OverviewModel.h"
@@ -318,6 +320,125 @@ TEST(OverviewView, TheTickBoxMakesOnlyTheFilteredFramesCount) {
     view.onlyFilteredBox()->setChecked(true);
     ASSERT_EQ(view.model().rowCount(), 1);
     EXPECT_EQ(view.model().index(0, 0).data().toString(), "200");
+}
+
+namespace {
+
+// `frames[i]` frames of eight bytes in the 100 ms bin `bins[i]`, 1 ms apart.
+void fillBins(FrameStore& store, std::initializer_list<std::pair<std::uint64_t, int>> bins) {
+    for (const auto& [bin, frames] : bins) {
+        for (int j = 0; j < frames; ++j) {
+            store.append(frame(0x100, bin * 100'000 + 1'000 + static_cast<std::uint64_t>(j) * 1'000,
+                               {1, 2, 3, 4, 5, 6, 7, 8}));
+        }
+    }
+}
+
+std::vector<std::uint32_t> percents(const std::vector<BusLoadStrip::Column>& columns) {
+    std::vector<std::uint32_t> p;
+    for (const auto& c : columns) p.push_back(c.percent);
+    return p;
+}
+
+}  // namespace
+
+TEST(BusLoadStrip, TheNewestBinStaysAtTheRightEdgeTwoColumnsEachUntilTheUserScrollsBack) {
+    FrameStore store;
+    fillBins(store, {{0, 10}, {1, 20}, {3, 40}});
+    BusLoad load(500);
+    load.update(store);
+    const std::uint32_t a = load.percentAt(1), b = load.percentAt(3);
+    ASSERT_GT(b, a);
+    BusLoadStrip strip;
+    strip.setWidth(6);  // three bins
+    EXPECT_EQ(strip.binsShown(), 3u);
+    EXPECT_EQ(strip.firstBin(load), 1u);
+    EXPECT_EQ(percents(strip.columns(load)), (std::vector<std::uint32_t>{a, a, 0, 0, b, b}));
+
+    strip.scrollTo(0, load);
+    EXPECT_FALSE(strip.following());
+    fillBins(store, {{4, 5}});
+    load.update(store);
+    EXPECT_EQ(strip.firstBin(load), 0u);  // stays where the user looks
+    strip.scrollTo(strip.lastFirstBin(load), load);
+    EXPECT_TRUE(strip.following());
+    EXPECT_EQ(strip.firstBin(load), 2u);
+}
+
+TEST(BusLoadStrip, AColumnOfSeveralBinsShowsTheirPeakAndAllTheirLostFrames) {
+    FrameStore store;
+    fillBins(store, {{0, 10}, {1, 30}});
+    BusLoad load(500);
+    load.update(store, 3);  // the adapter lost 3 after the frames of bin 1
+    fillBins(store, {{2, 5}, {7, 5}});
+    load.update(store, 5);  // and 2 more after bin 7
+    BusLoadStrip strip;
+    strip.setWidth(2);
+    strip.setZoom(4, load, 0);  // five bins a column
+    strip.scrollTo(0, load);
+    const auto columns = strip.columns(load);
+    ASSERT_EQ(columns.size(), 2u);
+    EXPECT_EQ(columns[0].percent, load.percentAt(1));
+    EXPECT_EQ(columns[0].lost, 3u);
+    EXPECT_EQ(columns[1].percent, load.percentAt(7));
+    EXPECT_EQ(columns[1].lost, 2u);
+    EXPECT_EQ(BusLoadStrip::summary(load).peak, load.percentAt(1));
+    EXPECT_EQ(BusLoadStrip::summary(load).latest, load.percentAt(7));
+    EXPECT_EQ(BusLoadStrip::summary(load).lost, 5u);
+}
+
+TEST(BusLoadStrip, ZoomingKeepsTheBinUnderTheMouseInPlace) {
+    FrameStore store;
+    fillBins(store, {{0, 1}, {999, 1}});
+    BusLoad load(500);
+    load.update(store);
+    BusLoadStrip strip;
+    strip.setWidth(100);  // 50 bins at two columns each
+    strip.scrollTo(200, load);
+    strip.zoomOut(load, 40);  // bin 220 at column 40
+    EXPECT_EQ(strip.zoom(), 2);
+    EXPECT_EQ(strip.firstBin(load), 180u);
+    strip.zoomIn(load, 40);
+    EXPECT_EQ(strip.firstBin(load), 200u);
+    // Zoomed out beyond the capture: everything from the start, following.
+    strip.setZoom(8, load, 0);
+    EXPECT_EQ(strip.firstBin(load), 0u);
+}
+
+TEST(BusLoadStrip, TimeTicksFallOnRoundTimesAtLeastTheSpacingApart) {
+    FrameStore store;
+    fillBins(store, {{0, 1}, {1000, 1}});
+    BusLoad load(500);
+    load.update(store);
+    BusLoadStrip strip;
+    strip.setWidth(200);       // 20 px a second
+    strip.scrollTo(15, load);  // 1.5 s at the left edge
+    const auto ticks = strip.ticks(load, 70);
+    ASSERT_GE(ticks.size(), 2u);
+    EXPECT_EQ(ticks[0].ms, 5'000u);  // steps of 5 s: 100 px
+    EXPECT_EQ(ticks[0].x, 70);
+    EXPECT_EQ(ticks[1].x, 170);
+    EXPECT_EQ(BusLoadStrip::tickLabel(65'000, 5'000), "1:05");
+    EXPECT_EQ(BusLoadStrip::tickLabel(3'725'300, 100), "1:02:05.3");
+}
+
+TEST(BusLoadChart, PaintsTheLoadAndMarksTheLostFramesInRed) {
+    FrameStore store;
+    fillBins(store, {{0, 60}, {1, 60}});
+    BusLoad load(125);
+    load.update(store, 4);
+    BusLoadChart chart(load);
+    chart.resize(300, 160);
+    chart.refresh(true);
+    QImage image(chart.size(), QImage::Format_RGB32);
+    chart.render(&image);
+    const QRect area = chart.plotArea();
+    // A capture shorter than the chart starts at its left edge, two columns a bin: a bar from
+    // the bottom, and a red mark above the bin after which the frames were lost.
+    EXPECT_EQ(image.pixelColor(area.left() + 1, area.bottom() - 2), QColor(0x2E, 0x6D, 0xB4));
+    EXPECT_EQ(image.pixelColor(area.left() + 3, area.top() - 3), QColor(0xD0, 0x20, 0x20));
+    EXPECT_NE(image.pixelColor(area.left() + 12, area.top() - 3), QColor(0xD0, 0x20, 0x20));
+    EXPECT_NE(image.pixelColor(area.left() + 10, area.bottom() - 2), QColor(0x2E, 0x6D, 0xB4));
 }
 
 int main(int argc, char** argv) {
