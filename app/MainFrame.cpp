@@ -260,7 +260,7 @@ void MainFrame::createBars() {
             [this](QTreeWidgetItem* item) { treeDoubleClick(item); });
     m_charts = std::make_unique<ChartWindows>(mainFrameHost(*this, m_messages), m_state, m_messages,
                                               m_curveInfoList);
-    m_overviews = std::make_unique<OverviewWindows>(*this, m_state, m_messages);
+    m_overviews = std::make_unique<OverviewWindows>(*this, m_state, m_device, m_messages);
 }
 
 void MainFrame::setDocument(CDataDoc* document) {
@@ -268,6 +268,7 @@ void MainFrame::setDocument(CDataDoc* document) {
     if (document != nullptr) {
         document->setStartRefusedHandler(
             [this] { statusBar()->showMessage(text(strings::kAdapterNeedsSetup)); });
+        m_overviews->watch(document);
     }
     // The caption carries the document's title and its modified mark.
     setWindowTitle(document == nullptr ? text(strings::kProgramName)

@@ -1,7 +1,7 @@
 #include "app/MonitorApp.h"
 
 #include "app/AboutDialog.h"
-#include "app/CanDatabases.h"
+#include "app/OverviewWindows.h"
 #include "app/ChartWindows.h"
 #include "framework/DocumentTemplate.h"
 #include "widgets/ProgressWindow.h"
@@ -59,7 +59,8 @@ const CommandMap<MonitorApp>& commandMap() {
 }  // namespace
 
 MonitorApp::MonitorApp(VexaDevice* device, MessageService* messages, LanguageEnvironment* languages)
-    : m_device(device != nullptr ? *device : m_libraryDevice),
+    : m_lockedDevice(device != nullptr ? *device : m_libraryDevice),
+      m_device(m_lockedDevice),
       m_messages(messages != nullptr ? *messages : m_qtMessages),
       m_systemLanguages(programDirectory().toStdString()),
       m_languages(languages != nullptr ? *languages : m_systemLanguages),
@@ -139,6 +140,10 @@ void MonitorApp::showRows() {
     m_frame->dataList()->onTimer();
     m_frame->chartWindows()->documentChanged();
     m_frame->canDatabases()->documentChanged();
+}
+
+void MonitorApp::framesReplacing() {
+    m_frame->overviewWindows()->storeReplacing();
 }
 
 void MonitorApp::showCaptureState() {

@@ -15,6 +15,7 @@
 #include "app/RecentFiles.h"
 #include "document/CDataDoc.h"
 #include "document/DocumentSession.h"
+#include "capture/LockedVexaDevice.h"
 
 #include <QStringList>
 #include <functional>
@@ -72,6 +73,7 @@ private:
     void showRows() override;
     void showCaptureState() override;
     void showName(bool modified) override;
+    void framesReplacing() override;
     void fileUsed(const std::string& path) override;
     void fileUnreadable(const std::string& path) override;
     [[nodiscard]] bool dataListOpen() const override;
@@ -87,6 +89,8 @@ private:
 private:
     ProgramState m_state;
     VexaLibraryDevice m_libraryDevice;
+    // A replay sends from its own thread: the program's commands take turns with it.
+    LockedVexaDevice m_lockedDevice;
     VexaDevice& m_device;
     QtMessageService m_qtMessages;
     MessageService& m_messages;

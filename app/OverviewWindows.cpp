@@ -4,6 +4,7 @@
 #include "app/ChartWindows.h"
 #include "resources/Icons.h"
 #include "app/MainFrame.h"
+#include "app/ReplayDialog.h"
 #include "document/CDataDoc.h"
 #include "curves/CurveDialogs.h"
 #include "curves/CurveFlags.h"
@@ -16,6 +17,7 @@
 
 #include <QCoreApplication>
 #include <QMdiArea>
+#include <QStatusBar>
 #include <QTreeWidget>
 
 #include <algorithm>
@@ -28,7 +30,9 @@ const CommandMap<OverviewWindows>& commandMap() {
     using O = OverviewWindows;
     static const CommandMap<O> map = {
         OnCommand<O>(ID_WINDOW_OVERVIEW, &O::OnOverview),
+        OnCommand<O>(ID_FUNCTIONS_REPLAY, &O::OnReplay),
         {ID_WINDOW_OVERVIEW, ID_WINDOW_OVERVIEW, nullptr, &O::OnUpdateNeedsDocument},
+        {ID_FUNCTIONS_REPLAY, ID_FUNCTIONS_REPLAY, nullptr, &O::OnUpdateNeedsDocument},
     };
     return map;
 }
@@ -47,8 +51,9 @@ std::string plotWindowName(std::uint32_t identifier, const std::vector<CurveWind
 
 }  // namespace
 
-OverviewWindows::OverviewWindows(MainFrame& frame, ProgramState& state, MessageService& messages)
-    : m_frame(frame), m_state(state), m_messages(messages) {
+OverviewWindows::OverviewWindows(MainFrame& frame, ProgramState& state, VexaDevice& device,
+                                 MessageService& messages)
+    : m_frame(frame), m_state(state), m_messages(messages), m_replay(device) {
     if (QTreeWidgetItem* root = m_frame.tree()->topLevelItem(0)) {
         m_treeNode = new QTreeWidgetItem(
             root, {QString::fromStdString(strings::loadString(strings::kOverviewTitle))});
@@ -57,8 +62,10 @@ OverviewWindows::OverviewWindows(MainFrame& frame, ProgramState& state, MessageS
 }
 
 OverviewWindows::~OverviewWindows() {
-    // The view reads the program's state on its timer; it goes first.
+    // The view and the replay read the program's state; they go first.
     delete m_window.data();
+    delete m_replayDialog.data();
+    m_replay.stop();
 }
 
 OverviewView* OverviewWindows::showOverview() {
@@ -136,8 +143,35 @@ void OverviewWindows::plotBytes(const OverviewRow& row) {
     m_state.capture.pendingChanges.store(1);
 }
 
+ReplayDialog* OverviewWindows::showReplay() {
+    if (m_replayDialog == nullptr) {
+        m_replayDialog = new ReplayDialog(m_replay, m_state, m_messages, &m_frame);
+    }
+    m_replayDialog->show();
+    m_replayDialog->raise();
+    m_replayDialog->activateWindow();
+    return m_replayDialog;
+}
+
+void OverviewWindows::storeReplacing() {
+    if (!m_replay.stopIfReadingStore()) return;
+    if (m_replayDialog != nullptr) m_replayDialog->refresh();
+    m_frame.statusBar()->showMessage(
+        QString::fromStdString(strings::loadString(strings::kReplayStoppedForDocument)));
+}
+
+void OverviewWindows::watch(CDataDoc* document) {
+    if (document == nullptr || document == m_watched) return;
+    m_watched = document;
+    document->addClearListener([this] { storeReplacing(); });
+}
+
 void OverviewWindows::OnOverview(unsigned) {
     showOverview();
+}
+
+void OverviewWindows::OnReplay(unsigned) {
+    showReplay();
 }
 
 void OverviewWindows::OnUpdateNeedsDocument(CmdUI& ui) {

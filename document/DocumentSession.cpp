@@ -142,6 +142,7 @@ void DocumentSession::apply(DocumentContents&& c, FrameStore& frames) {
     if (m_document == nullptr) createDocument();
     // No batch of the capture running now may land among the loaded frames.
     m_state.capture.capturing = 0;
+    m_windows.framesReplacing();
     m_state.flags.set(ApplicationFlags::kClearing);
     m_state.store.swap(frames);
     m_state.capture.wrapCount = 0;

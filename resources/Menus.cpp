@@ -61,7 +61,8 @@ std::vector<MenuItem> mainMenu(bool documentOpen) {
              item("&Manual Message...\tCtrl+M", ID_FUNCTIONS_MANUAL_MESSAGE),
              popup("&Automatic Message", {item("C&onfigure...\tCtrl+Alt+C", ID_AUTO_CONFIGURE),
                                           item("&Start\tCtrl+Alt+S", ID_AUTO_START),
-                                          item("S&top\tCtrl+Alt+T", ID_AUTO_STOP)})}));
+                                          item("S&top\tCtrl+Alt+T", ID_AUTO_STOP)}),
+             separator(), item("&Replay...", ID_FUNCTIONS_REPLAY)}));
         menu.push_back(
             popup("&Data List",
                   {item("C&AN\tCtrl+C", ID_DATALIST_CAN),

@@ -150,6 +150,29 @@ inline constexpr std::uint32_t kOverviewReading = 5530;  // %1 percent taken so 
 inline constexpr std::uint32_t kBusLoadTitle = 5535;
 inline constexpr std::uint32_t kBusLoadSummary = 5536;  // %1 newest, %2 peak, %3 frames lost
 inline constexpr std::uint32_t kBusLoadNoBaudRate = 5537;
+inline constexpr std::uint32_t kReplayTitle = 5540;
+inline constexpr std::uint32_t kReplayFramesGroup = 5541;
+inline constexpr std::uint32_t kReplayAllFrames = 5542;
+inline constexpr std::uint32_t kReplayShownRows = 5543;
+inline constexpr std::uint32_t kReplayLogFile = 5544;
+inline constexpr std::uint32_t kReplayBrowse = 5545;
+inline constexpr std::uint32_t kReplaySpeed = 5546;
+inline constexpr std::uint32_t kReplayOriginalTiming = 5547;
+inline constexpr std::uint32_t kReplayAsFast = 5548;
+inline constexpr std::uint32_t kReplayLoop = 5549;
+inline constexpr std::uint32_t kReplayStart = 5550;
+inline constexpr std::uint32_t kReplayStop = 5551;
+inline constexpr std::uint32_t kReplayStatus = 5552;    // %1 pass, %2 frames sent
+inline constexpr std::uint32_t kReplayNotSent = 5553;   // %1 in all, %2 refused, %3 unsendable
+inline constexpr std::uint32_t kReplayFinished = 5554;  // %1 frames sent
+inline constexpr std::uint32_t kReplayStopped = 5555;   // %1 frames sent
+inline constexpr std::uint32_t kReplayFailed = 5556;    // %1 frames sent, %2 why
+inline constexpr std::uint32_t kReplayNoFrames = 5557;
+inline constexpr std::uint32_t kReplayNoLog = 5558;
+inline constexpr std::uint32_t kReplayCannotOpenLog = 5559;  // %1 the file and why
+inline constexpr std::uint32_t kReplayClose = 5560;
+inline constexpr std::uint32_t kReplayLogFiles = 5561;
+inline constexpr std::uint32_t kReplayStoppedForDocument = 5562;
 
 // Every id the program's own table holds, in order.
 [[nodiscard]] std::vector<std::uint32_t> ids();

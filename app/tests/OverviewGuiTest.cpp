@@ -4,10 +4,12 @@
 #include "app/ChartWindows.h"
 #include "app/MonitorApp.h"
 #include "app/OverviewWindows.h"
+#include "app/ReplayDialog.h"
 #include "curves/CurveDialogs.h"
 #include "document/LogTime.h"
 #include "resources/CommandIds.h"
 #include "resources/OverviewCommandIds.h"
+#include "resources/StringTable.h"
 #include "views/CViewDataList.h"
 
 #include <gtest/gtest.h>
@@ -15,28 +17,59 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QStatusBar>
 #include <QTableView>
 #include <QTreeWidget>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
+#include <mutex>
+#include <thread>
 
 #include <unistd.h>
 
 namespace {
 
+// A quiet bus that takes every frame sent, remembering them, and counts the commands that
+// overlapped another one (each takes a little while).
 class QuietDevice final : public VexaDevice {
 public:
     bool recvData(std::int32_t& a, std::int32_t& b, std::int32_t& count, ReceivedFrame*) override {
         a = b = count = 0;
         return true;
     }
-    bool runVexa() override { return true; }
-    bool stopVexa() override { return true; }
-    bool vexaInit() override { return true; }
-    bool setVexa(int, int, int, int) override { return true; }
+    bool runVexa() override { return command(); }
+    bool stopVexa() override { return command(); }
+    bool vexaInit() override { return command(); }
+    bool setVexa(int, int, int, int) override { return command(); }
     bool getVexaInfo(Info&) override { return false; }
+    bool sendSingleData(const TxMessage& message) override {
+        {
+            std::lock_guard lock(m_mutex);
+            m_sent.push_back(message.identifier);
+        }
+        return command();
+    }
+    std::vector<std::uint32_t> sent() {
+        std::lock_guard lock(m_mutex);
+        return m_sent;
+    }
+    std::atomic<int> overlaps{0};
+
+private:
+    bool command() {
+        if (m_inside.fetch_add(1) != 0) ++overlaps;
+        std::this_thread::sleep_for(std::chrono::microseconds(50));
+        m_inside.fetch_sub(1);
+        return true;
+    }
+    std::atomic<int> m_inside{0};
+    std::mutex m_mutex;
+    std::vector<std::uint32_t> m_sent;
 };
 
 CapturedFrame frame(std::uint32_t identifier, std::uint64_t us, std::uint8_t length = 2,
@@ -165,6 +198,112 @@ TEST_F(OverviewGuiTest, PlotBytesOpensTheCurveDialogWithTheIdentifierAndMakesAYt
     m_frame->overviewWindows()->setPlotDialogRunner([](YtCurveDialog&) { return true; });
     m_frame->overviewWindows()->plotBytes(row);
     EXPECT_EQ(m_app.document()->contents.windows.size(), windows);
+}
+
+namespace {
+
+ReplayChoice documentReplay(int speed, bool loop = false) {
+    ReplayChoice c;
+    c.speed = speed;
+    c.loop = loop;
+    return c;
+}
+
+void waitForReplayEnd(OverviewWindows& overviews) {
+    for (int i = 0; i < 500 && overviews.replay().running(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_FALSE(overviews.replay().running());
+}
+
+}  // namespace
+
+TEST_F(OverviewGuiTest, AReplayNeedsAnAdapterThatWasSetUpThenSendsTheDocumentsFrames) {
+    openFrames();
+    OverviewWindows& overviews = *m_frame->overviewWindows();
+    m_frame->routeCommand(ID_FUNCTIONS_REPLAY);
+    ReplayDialog* dialog = overviews.showReplay();
+    ASSERT_TRUE(dialog->isVisible());
+    EXPECT_FALSE(dialog->isModal());
+    dialog->setChoice(documentReplay(ReplayChoice::kAsFastAsTheBusTakes));
+    m_app.state().capture.deviceReady = 0;
+    dialog->start();
+    ASSERT_EQ(m_messages.shown().size(), 1u);
+    EXPECT_EQ(m_messages.shown().back().stringId, strings::kDeviceError);
+
+    m_app.state().capture.deviceReady = 1;
+    dialog->start();
+    EXPECT_FALSE(dialog->startButton()->isEnabled());
+    waitForReplayEnd(overviews);
+    dialog->refresh();
+    EXPECT_EQ(m_device.sent().size(), 9u);
+    EXPECT_EQ(dialog->statusLabel()->text(), "Replay finished: 9 frames sent.");
+    EXPECT_TRUE(dialog->startButton()->isEnabled());
+    EXPECT_EQ(m_messages.shown().size(), 1u);  // nothing to report
+}
+
+TEST_F(OverviewGuiTest, FramesThatCouldNotBeSentAreReportedWhenTheReplayEnds) {
+    FrameStore frames;
+    frames.append(frame(0x100, 0));
+    frames.append(frame(0x900, 10));  // beyond the standard format, as a damaged file may hold
+    frames.append(frame(0x101, 20));
+    const QString path = m_dir + "/damaged.krv";
+    ASSERT_TRUE(saveDocument(path.toStdString(), {}, frames, frames.count(), nullptr).ok);
+    ASSERT_TRUE(m_app.openDocument(path));
+    m_app.state().capture.deviceReady = 1;
+    ReplayDialog* dialog = m_frame->overviewWindows()->showReplay();
+    dialog->setChoice(documentReplay(ReplayChoice::kAsFastAsTheBusTakes));
+    dialog->start();
+    waitForReplayEnd(*m_frame->overviewWindows());
+    dialog->refresh();
+    EXPECT_EQ(m_device.sent(), (std::vector<std::uint32_t>{0x100, 0x101}));
+    const std::string notSent =
+        "1 frames could not be sent: 0 refused by the adapter, 1 with an identifier beyond its "
+        "format's range.";
+    EXPECT_EQ(dialog->notSentLabel()->text().toStdString(), notSent);
+    ASSERT_EQ(m_messages.shown().size(), 1u);
+    EXPECT_EQ(m_messages.shown().back().text, "Replay finished: 2 frames sent.\n" + notSent);
+}
+
+TEST_F(OverviewGuiTest, ClearAllAndOpenStopAReplayOfTheDocumentsFrames) {
+    openFrames();
+    m_app.state().capture.deviceReady = 1;
+    OverviewWindows& overviews = *m_frame->overviewWindows();
+    ReplayDialog* dialog = overviews.showReplay();
+    dialog->setChoice(documentReplay(0, true));
+    dialog->start();
+    ASSERT_TRUE(overviews.replay().running());
+    m_messages.setAnswer(true);
+    m_app.document()->OnClearAll();
+    EXPECT_FALSE(overviews.replay().running());
+    EXPECT_EQ(m_frame->statusBar()->currentMessage(),
+              "The replay of the document's frames was stopped.");
+    EXPECT_EQ(dialog->statusLabel()->text().left(15), "Replay stopped:");
+
+    openFrames();
+    m_app.state().capture.deviceReady = 1;  // the document's own state came with it
+    dialog->start();
+    ASSERT_TRUE(overviews.replay().running());
+    openFrames();
+    EXPECT_FALSE(overviews.replay().running());
+}
+
+TEST_F(OverviewGuiTest, TheProgramsAdapterCommandsTakeTurnsWithTheReplaysSends) {
+    openFrames();
+    m_app.state().capture.deviceReady = 1;
+    OverviewWindows& overviews = *m_frame->overviewWindows();
+    ReplayDialog* dialog = overviews.showReplay();
+    dialog->setChoice(documentReplay(ReplayChoice::kAsFastAsTheBusTakes, true));
+    dialog->start();
+    ASSERT_TRUE(overviews.replay().running());
+    for (int i = 0; i < 200; ++i) {
+        m_app.document()->OnCapture();
+        m_app.document()->OnStop();
+    }
+    dialog->reject();  // closing the dialog ends its replay
+    EXPECT_FALSE(overviews.replay().running());
+    EXPECT_GT(m_device.sent().size(), 0u);
+    EXPECT_EQ(m_device.overlaps.load(), 0);
 }
 
 int main(int argc, char** argv) {
