@@ -87,6 +87,7 @@ OverviewView* OverviewWindows::showOverview() {
     });
     view->setFilterAction([this](const OverviewRow& row) { filterOn(row); });
     view->setPlotAction([this](const OverviewRow& row) { plotBytes(row); });
+    view->setReadingTarget([&frame]() -> CommandTarget* { return frame.dataList(); });
     auto* window = new CMDIChildWndDataList(m_messages);
     window->setAttribute(Qt::WA_DeleteOnClose, true);
     window->setWidget(view);

@@ -256,13 +256,29 @@ void OverviewView::copy() {
     if (!lines.isEmpty()) QGuiApplication::clipboard()->setText(lines);
 }
 
+namespace {
+
+bool isReading(unsigned id) {
+    return id >= ID_DATALIST_CAN && id <= ID_DATALIST_CANOPEN;
+}
+
+}  // namespace
+
 bool OverviewView::OnCmdMsg(unsigned id) {
+    if (isReading(id)) {
+        CommandTarget* target = m_readingTarget ? m_readingTarget() : nullptr;
+        return target != nullptr && target->OnCmdMsg(id);
+    }
     if (id != ID_EDIT_COPY) return false;
     copy();
     return true;
 }
 
 bool OverviewView::OnUpdateCmdUI(CmdUI& ui) {
+    if (isReading(ui.id)) {
+        CommandTarget* target = m_readingTarget ? m_readingTarget() : nullptr;
+        return target != nullptr && target->OnUpdateCmdUI(ui);
+    }
     if (ui.id != ID_EDIT_COPY) return false;
     ui.enabled = m_table->selectionModel()->hasSelection();
     return true;

@@ -48,6 +48,11 @@ public:
 
     void setFilterAction(RowAction action) { m_filter = std::move(action); }
     void setPlotAction(RowAction action) { m_plot = std::move(action); }
+    // The view whose reading the overview follows: Data List's CAN, DeviceNet and CANopen go
+    // there while the overview is the active window.
+    void setReadingTarget(std::function<CommandTarget*()> target) {
+        m_readingTarget = std::move(target);
+    }
 
     // Timer: takes the new frames and repaints.
     void onTimer();
@@ -86,4 +91,5 @@ private:
     QTimer m_timer;
     RowAction m_filter;
     RowAction m_plot;
+    std::function<CommandTarget*()> m_readingTarget;
 };

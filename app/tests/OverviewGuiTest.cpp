@@ -146,6 +146,14 @@ TEST_F(OverviewGuiTest, TheWindowMenuAndTheTreeOpenOneOverviewOfTheDocument) {
     EXPECT_EQ(overviewWindows(m_frame->mdiArea()), 1);
     EXPECT_EQ(m_frame->mdiArea()->activeSubWindow()->widget(), overview());
 
+    // Data List's readings act on the data list, and the overview follows with its name column.
+    m_frame->routeCommand(ID_DATALIST_DEVICENET);
+    EXPECT_EQ(m_frame->dataList()->reading(), ProtocolReading::kDeviceNet);
+    overview()->onTimer();
+    EXPECT_EQ(overview()->model().columnCount(), 10);
+    m_frame->routeCommand(ID_DATALIST_CAN);
+    overview()->onTimer();
+
     // Copy Rows takes the overview's selected rows while it is the active window.
     overview()->table()->selectRow(overview()->model().tableRow(0x2A0, false));
     m_frame->routeCommand(ID_EDIT_COPY);
