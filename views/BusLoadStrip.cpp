@@ -101,8 +101,16 @@ std::string BusLoadStrip::tickLabel(std::uint64_t ms, std::uint64_t stepMs) {
 
 BusLoadStrip::Summary BusLoadStrip::summary(const BusLoad& load) {
     Summary s;
-    for (const BusLoad::Bin& bin : load.bins()) s.peak = std::max(s.peak, load.percent(bin));
-    if (!load.bins().empty()) s.latest = load.percent(load.bins().back());
+    const std::vector<BusLoad::Bin>& bins = load.bins();
+    for (const BusLoad::Bin& bin : bins) s.peak = std::max(s.peak, load.percent(bin));
+    // The newest bin is still filling while frames arrive: the one before it is the newest whole
+    // one (0 when the bus carried nothing then). A single bin is all there is.
+    const std::size_t n = bins.size();
+    if (n == 1) {
+        s.latest = load.percent(bins[0]);
+    } else if (n > 1 && bins[n - 2].index + 1 == bins[n - 1].index) {
+        s.latest = load.percent(bins[n - 2]);
+    }
     s.lost = load.framesLost();
     return s;
 }

@@ -35,7 +35,7 @@ public:
         int x;
         std::uint64_t ms;  // on the capture's clock
     };
-    // What the chart says in words: the newest bin's load, the highest, the frames lost.
+    // What the chart says in words: the newest whole bin's load, the highest, the frames lost.
     struct Summary {
         std::uint32_t latest = 0;
         std::uint32_t peak = 0;

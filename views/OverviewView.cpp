@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <string_view>
 
 namespace {
 
@@ -42,8 +43,6 @@ int columnCharacters(OverviewField field) {
             return 10;
         case OverviewField::kLength:
             return 7;
-        case OverviewField::kData:
-            return 26;
         case OverviewField::kTime:
             return 17;
         case OverviewField::kReadingName:
@@ -51,6 +50,19 @@ int columnCharacters(OverviewField field) {
         default:
             return 17;
     }
+}
+
+// Digits and letters differ in width in most fonts: every byte gets the widest's room.
+int hexByteWidth(const QFontMetrics& metrics) {
+    int digit = 0;
+    for (const char c : std::string_view("0123456789ABCDEF")) {
+        digit = std::max(digit, metrics.horizontalAdvance(QLatin1Char(c)));
+    }
+    return 2 * digit;
+}
+
+int byteGap(const QFontMetrics& metrics) {
+    return std::max(metrics.horizontalAdvance(QLatin1Char(' ')), 4);
 }
 
 // The data column: each byte on its own, a changed one on a background that fades.
@@ -81,8 +93,8 @@ public:
         }
         const QFontMetrics metrics(item.font);
         const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
-        const int byteWidth = metrics.horizontalAdvance(QStringLiteral("00"));
-        const int step = byteWidth + metrics.horizontalAdvance(QLatin1Char(' '));
+        const int byteWidth = hexByteWidth(metrics);
+        const int step = byteWidth + byteGap(metrics);
         painter->save();
         painter->setClipRect(option.rect);
         painter->setFont(item.font);
@@ -196,8 +208,12 @@ void OverviewView::onTimer() {
 
 void OverviewView::applyColumnWidths() {
     const int average = m_table->fontMetrics().averageCharWidth();
+    const QFontMetrics metrics = m_table->fontMetrics();
     for (int c = 0; c < m_model.columnCount(); ++c) {
-        m_table->setColumnWidth(c, columnCharacters(m_model.field(c)) * average + 8);
+        const OverviewField field = m_model.field(c);
+        m_table->setColumnWidth(c, field == OverviewField::kData
+                                       ? 8 * (hexByteWidth(metrics) + byteGap(metrics)) + 12
+                                       : columnCharacters(field) * average + 8);
     }
 }
 

@@ -383,6 +383,9 @@ TEST(BusLoadStrip, AColumnOfSeveralBinsShowsTheirPeakAndAllTheirLostFrames) {
     EXPECT_EQ(columns[1].percent, load.percentAt(7));
     EXPECT_EQ(columns[1].lost, 2u);
     EXPECT_EQ(BusLoadStrip::summary(load).peak, load.percentAt(1));
+    EXPECT_EQ(BusLoadStrip::summary(load).latest, 0u);  // bin 7 may still be filling; 6 was idle
+    fillBins(store, {{8, 1}});
+    load.update(store, 5);
     EXPECT_EQ(BusLoadStrip::summary(load).latest, load.percentAt(7));
     EXPECT_EQ(BusLoadStrip::summary(load).lost, 5u);
 }
