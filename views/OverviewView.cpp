@@ -107,7 +107,7 @@ public:
                 painter->fillRect(cell, QColor(255, 170, 0, strength * 3 / 4 + 20));
             }
             painter->setPen(strength > 0 && !selected ? QColor(Qt::black) : pen);
-            painter->drawText(cell, Qt::AlignCenter, bytes.mid(i * 3, 2));
+            painter->drawText(cell, Qt::AlignCenter, bytes.mid(qsizetype{i} * 3, 2));
         }
         painter->restore();
     }

@@ -71,8 +71,8 @@ void waitUntilEnded(const ReplayController& replay) {
 }
 
 std::string tempLog(const std::string& text) {
-    const std::string path = std::filesystem::temp_directory_path() /
-                             ("korvane-replay-" + std::to_string(::getpid()) + ".log");
+    std::string path = std::filesystem::temp_directory_path() /
+                       ("korvane-replay-" + std::to_string(::getpid()) + ".log");
     std::ofstream(path) << text;
     return path;
 }
@@ -97,7 +97,8 @@ TEST(ReplayController, SendsTheDocumentsFramesOrOnlyTheRowsShownOrALog) {
     RecordingDevice device;
     ReplayController replay(device);
     FrameStore store;
-    for (std::uint32_t id : {0x100u, 0x200u, 0x300u}) store.append(frame(id, id * 10));
+    for (std::uint32_t id : {0x100u, 0x200u, 0x300u})
+        store.append(frame(id, std::uint64_t{id} * 10));
     std::string detail;
     ASSERT_EQ(replay.start(asFast(ReplayChoice::Source::kAllFrames), store, {}, 500, detail), 0u);
     waitUntilEnded(replay);

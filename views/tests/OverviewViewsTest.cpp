@@ -336,6 +336,7 @@ void fillBins(FrameStore& store, std::initializer_list<std::pair<std::uint64_t, 
 
 std::vector<std::uint32_t> percents(const std::vector<BusLoadStrip::Column>& columns) {
     std::vector<std::uint32_t> p;
+    p.reserve(columns.size());
     for (const auto& c : columns) p.push_back(c.percent);
     return p;
 }
