@@ -1,6 +1,7 @@
 #include "app/MonitorApp.h"
 
 #include "app/AboutDialog.h"
+#include "app/CanDatabases.h"
 #include "app/OverviewWindows.h"
 #include "app/ChartWindows.h"
 #include "framework/DocumentTemplate.h"

@@ -24,8 +24,6 @@
 
 namespace {
 
-constexpr int kOverviewWindowKind = 3;
-
 const CommandMap<OverviewWindows>& commandMap() {
     using O = OverviewWindows;
     static const CommandMap<O> map = {
@@ -92,7 +90,7 @@ OverviewView* OverviewWindows::showOverview() {
     window->setAttribute(Qt::WA_DeleteOnClose, true);
     window->setWidget(view);
     window->setWindowTitle(QString::fromStdString(strings::loadString(strings::kOverviewTitle)));
-    window->setWindowKind(kOverviewWindowKind);
+    window->setWindowKind(CMDIChildWndDataList::WindowKind::kOverview);
     m_frame.mdiArea()->addSubWindow(window);
     window->resize(std::min(m_frame.mdiArea()->width(), 900),
                    std::min(m_frame.mdiArea()->height(), 560));
@@ -119,7 +117,7 @@ void OverviewWindows::plotBytes(const OverviewRow& row) {
     const std::string name = plotWindowName(row.identifier, document->contents.windows);
     const CurveSettingsFile settings(
         configureIniPath(QCoreApplication::applicationDirPath().toStdString()));
-    YtCurveDialog dialog(newWindowRecord(1, name), m_messages, &settings, &m_frame);
+    YtCurveDialog dialog(newWindowRecord(ChartKind::kYt, name), m_messages, &settings, &m_frame);
     YtCurveForm form = dialog.form();
     form.identifier = strprintf("%X", row.identifier);
     form.name = strprintf("%X", row.identifier);

@@ -54,7 +54,7 @@ void OverviewModel::setHex(bool hex) {
     if (hex == m_hex) return;
     m_hex = hex;
     if (!m_order.empty()) {
-        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+        Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
     }
 }
 
@@ -106,7 +106,7 @@ bool OverviewModel::refresh(std::uint64_t now, std::size_t maxFrames) {
     // Marks fade and rows go quiet with time alone, so a new "now" repaints too.
     if ((changed || now != m_now) && !m_order.empty()) {
         m_now = now;
-        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+        Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
     }
     m_now = now;
     return done;
@@ -131,7 +131,7 @@ std::vector<std::uint32_t> OverviewModel::order() const {
 void OverviewModel::resort() {
     std::vector<std::uint32_t> sorted = order();
     if (sorted == m_order) return;
-    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     // The selection and the current row stay with their identifiers.
     std::vector<int> tableRowOf(sorted.size(), 0);
     for (std::size_t t = 0; t < sorted.size(); ++t) tableRowOf[sorted[t]] = static_cast<int>(t);
@@ -144,7 +144,7 @@ void OverviewModel::resort() {
     }
     m_order = std::move(sorted);
     changePersistentIndexList(before, after);
-    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
 void OverviewModel::sort(int column, Qt::SortOrder order) {

@@ -5,7 +5,7 @@
 //
 //   overview_repaint_bench [ticks]
 
-#include "interop/LogTime.h"
+#include "document/LogTime.h"
 #include "views/BusLoadChart.h"
 #include "views/OverviewView.h"
 
