@@ -131,7 +131,8 @@ void chooseSignal(YtCurveForm& form, const CurveSignalOffer& offer) {
 
 void chooseSignal(YxCurveForm& form, Axis axis, const CurveSignalOffer& offer) {
     const bool x = axis == Axis::kX;
-    const bool named = form.name.empty() || form.name == limitName((x ? form.xSignal : form.ySignal).signal);
+    const bool named =
+        form.name.empty() || form.name == limitName((x ? form.xSignal : form.ySignal).signal);
     (x ? form.xSignal : form.ySignal) = offer.ref;
     if (offer.ref.empty()) return;
     (x ? form.xIdentifier : form.yIdentifier) = format("%X", offer.ref.identifier);

@@ -89,7 +89,8 @@ DocumentContents DocumentSession::snapshot() const {
     c.activeWord = m_state.filter.activeWord;
     c.filterMode = static_cast<std::uint32_t>(m_state.filter.mode);
     c.extensions.anchors = m_state.capture.anchors.snapshot();
-    putDocumentSignals(c.extensions, m_state.databases, m_state.signalCurves, m_state.signalFilter);
+    putDocumentSignals(c.extensions, m_state.databases, m_state.signalCurves,
+                       m_state.signalFilter);
     return c;
 }
 
@@ -172,9 +173,9 @@ void DocumentSession::apply(DocumentContents&& c, FrameStore& frames) {
     FilterStep(m_state.filter, m_state.store, m_state.flags);
     m_windows.showRows();
     for (const std::string& why : unread) {
-        m_messages.showText(
-            text(strings::kDocumentDatabasesUnreadable).arg(QString::fromStdString(why)).toStdString(),
-            MessageIcon::kWarning);
+        const QString message =
+            text(strings::kDocumentDatabasesUnreadable).arg(QString::fromStdString(why));
+        m_messages.showText(message.toStdString(), MessageIcon::kWarning);
     }
     m_state.capture.pendingChanges = 0;
     m_state.capture.deviceReady = deviceReady;
