@@ -105,7 +105,9 @@ std::vector<int> CViewDataList::columnWidths() const {
     // The Signals column takes what the reading's columns leave of the list, and at least enough
     // for a message name and a few values; the reading's columns still get what they need.
     const bool signalsShown = m_model.signalsColumn() >= 0;
-    const int width = signalsShown ? m_list.width() * 45 / 100 : m_list.width();
+    const int width = signalsShown
+                          ? std::max(m_list.width() - kMinSignalsWidth, m_list.width() * 45 / 100)
+                          : m_list.width();
     std::vector<int> widths = ColumnWidths::fitted(
         m_model.reading(), width,
         [&](const QString& text) {
