@@ -209,11 +209,15 @@ void OverviewView::onTimer() {
 void OverviewView::applyColumnWidths() {
     const int average = m_table->fontMetrics().averageCharWidth();
     const QFontMetrics metrics = m_table->fontMetrics();
+    const QFontMetrics headers = m_table->horizontalHeader()->fontMetrics();
     for (int c = 0; c < m_model.columnCount(); ++c) {
         const OverviewField field = m_model.field(c);
-        m_table->setColumnWidth(c, field == OverviewField::kData
-                                       ? 8 * (hexByteWidth(metrics) + byteGap(metrics)) + 12
-                                       : columnCharacters(field) * average + 8);
+        const int cells = field == OverviewField::kData
+                              ? 8 * (hexByteWidth(metrics) + byteGap(metrics)) + 12
+                              : columnCharacters(field) * average + 8;
+        // A translated header may be wider than the cells; the sort arrow needs room too.
+        const QString header = m_model.headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+        m_table->setColumnWidth(c, std::max(cells, headers.horizontalAdvance(header) + 24));
     }
 }
 

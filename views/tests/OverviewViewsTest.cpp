@@ -18,6 +18,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QColor>
+#include <QFontMetrics>
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QMenu>
 #include <QTableView>
@@ -320,6 +322,28 @@ TEST(OverviewView, TheTickBoxMakesOnlyTheFilteredFramesCount) {
     view.onlyFilteredBox()->setChecked(true);
     ASSERT_EQ(view.model().rowCount(), 1);
     EXPECT_EQ(view.model().index(0, 0).data().toString(), "200");
+}
+
+TEST(OverviewView, EveryColumnIsWideEnoughForItsHeader) {
+    Program p;
+    ProtocolReading reading = ProtocolReading::kCan;
+    OverviewView view(p.sources(), [&] {
+        OverviewView::Settings settings;
+        settings.reading = reading;
+        return settings;
+    });
+    // Headers far wider than the cells, as translated ones may be.
+    QFont big = view.table()->horizontalHeader()->font();
+    big.setPointSize(big.pointSize() * 3);
+    view.table()->horizontalHeader()->setFont(big);
+    reading = ProtocolReading::kDeviceNet;
+    view.onTimer();
+    const QFontMetrics metrics(big);
+    // The last column stretches to the edge.
+    for (int c = 0; c + 1 < view.model().columnCount(); ++c) {
+        const QString header = view.model().headerData(c, Qt::Horizontal).toString();
+        EXPECT_GT(view.table()->columnWidth(c), metrics.horizontalAdvance(header)) << c;
+    }
 }
 
 namespace {
