@@ -9,7 +9,7 @@
 class CMDIChildWndDataList final : public QMdiSubWindow {
 public:
     // kClosingWithProgram: the data list's frame, let go as the program ends.
-    enum class WindowKind { kDataList, kYtChart, kYxChart, kClosingWithProgram };
+    enum class WindowKind { kDataList, kYtChart, kYxChart, kClosingWithProgram, kOverview };
 
     CMDIChildWndDataList(MessageService& messages, QWidget* parent = nullptr);
     [[nodiscard]] WindowKind windowKind() const { return m_windowKind; }

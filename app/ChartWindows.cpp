@@ -2,6 +2,7 @@
 
 #include "app/CMDIChildWndDataList.h"
 #include "app/MainFrame.h"
+#include "app/SignalCurveSource.h"
 #include "document/CDataDoc.h"
 #include "curves/CurveCsvExport.h"
 #include "curves/CurveDialogs.h"
@@ -79,18 +80,20 @@ public:
         if (dialog.exec() != QDialog::Accepted) return std::nullopt;
         return dialog.name();
     }
-    std::optional<CurveWindowRecord> askCurves(const CurveWindowRecord& record,
-                                               ChartKind kind) override {
+    std::optional<CurveAnswer> askCurves(const CurveWindowRecord& record, ChartKind kind,
+                                         const CurveSignalCatalog& catalog,
+                                         const CurveSignalRefs& values,
+                                         const CurveSignalRefs& xValues) override {
         const CurveSettingsFile settings(
             configureIniPath(QCoreApplication::applicationDirPath().toStdString()));
         if (kind == ChartKind::kYt) {
-            YtCurveDialog dialog(record, m_messages, &settings, &m_frame);
+            YtCurveDialog dialog(record, m_messages, &settings, &m_frame, catalog, values);
             if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-            return dialog.result();
+            return CurveAnswer{dialog.result(), dialog.signalResult(), xValues};
         }
-        YxCurveDialog dialog(record, m_messages, &settings, &m_frame);
+        YxCurveDialog dialog(record, m_messages, &settings, &m_frame, catalog, values, xValues);
         if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-        return dialog.result();
+        return CurveAnswer{dialog.result(), dialog.ySignalResult(), dialog.xSignalResult()};
     }
     bool askDelete() override {
         return QMessageBox::question(
@@ -203,6 +206,7 @@ ChartView* ChartWindows::openWindow(const CurveWindowRecord& record) {
     const std::string name = record.name.text();
     view->setWindowName(name);
     view->setRecord(record);
+    attachSignals(*view, m_state);
     frame->setWidget(view);
     frame->setWindowTitle(QString::fromStdString(name));
     frame->setWindowKind(yt ? CMDIChildWndDataList::WindowKind::kYtChart
@@ -293,13 +297,18 @@ void ChartWindows::OnCurve(unsigned id) {
         m_messages.showMessage(strings::kNoChartWindow, MessageIcon::kInformation);
         return;
     }
-    const std::optional<CurveWindowRecord> result =
-        m_host->askCurves(*found, kind == window_flags::kYt ? ChartKind::kYt : ChartKind::kYx);
+    // The document's databases offer their signals; a curve may take one instead of bytes.
+    const CurveSignalCatalog catalog = signalCatalog(*m_state.databases.decoder());
+    const std::optional<CurveAnswer> result =
+        m_host->askCurves(*found, kind == window_flags::kYt ? ChartKind::kYt : ChartKind::kYx,
+                          catalog, signalRefs(m_state.signalCurves, *found, 0),
+                          signalRefs(m_state.signalCurves, *found, 1));
     if (!result) return;
     // Looked up again: the dialog ran the event loop.
     CurveWindowRecord* record = chartRecord(name);
     if (record == nullptr) return;
-    *record = *result;
+    *record = result->record;
+    storeSignalRefs(m_state.signalCurves, result->record, result->values, result->xValues);
     m_host->windowRecordsChanged(*records());
     // Views whose definitions changed take them over and start sampling again.
     for (QMdiSubWindow* w : m_host->chartArea()->subWindowList()) {
@@ -312,6 +321,7 @@ void ChartWindows::OnCurve(unsigned id) {
             r->timeResolution != mine.timeResolution) {
             view->setRecord(*r);
         }
+        if (view->windowName() == name) attachSignals(*view, m_state);
     }
     refreshInfoList();
 }
@@ -341,6 +351,7 @@ void ChartWindows::OnRename(unsigned) {
     CurveWindowRecord* record = chartRecord(name);
     if (record == nullptr) return;
     record->name.set(renamed);
+    m_state.signalCurves.renameWindow(name, record->name.text());
     if (ChartView* view = viewNamed(name)) {
         view->setWindowName(renamed);
         frameOf(view)->setWindowTitle(QString::fromStdString(renamed));
@@ -380,7 +391,17 @@ void ChartWindows::OnExportCurves(unsigned) {
     }
     const std::string path = m_host->askCsvPath(view->windowName());
     if (path.empty()) return;
-    const CsvResult result = exportCurveValues(path, view->record(), m_state.store);
+    CurveSignals values{}, xValues{};
+    for (std::size_t i = 0; i < 4; ++i) {
+        const auto keep = [](const CurveSignal* s) {
+            // The view's signals live as long as it does; the export is over before it can go.
+            return std::shared_ptr<const CurveSignal>(std::shared_ptr<const CurveSignal>(), s);
+        };
+        values[i] = keep(view->signal(static_cast<int>(i), Axis::kY));
+        xValues[i] = keep(view->signal(static_cast<int>(i), Axis::kX));
+    }
+    const CsvResult result =
+        exportCurveValues(path, view->record(), m_state.store, values, xValues);
     if (!result.ok) {
         m_messages.showText("Cannot write " + path + ": " + result.error, MessageIcon::kStop);
     }
@@ -448,10 +469,19 @@ void ChartWindows::refreshInfoList() {
         const CurveInfoRow& row = rows[r];
         const Axis axis = row.axis == "X" ? Axis::kX : Axis::kY;
         for (std::size_t c = 0; c < order.size(); ++c) {
-            const std::string text =
+            std::string text =
                 order[c] == CurveInfoColumns::kMouseValue
                     ? view->mouseText(row.slot, axis)
                     : infoCell(order[c], record, row, view->statistics(row.slot, axis));
+            // A curve of a database signal shows its extremes as physical values.
+            const CurveSignal* signal = view->signal(row.slot, axis);
+            const CurveStatistics* st = view->statistics(row.slot, axis);
+            if (signal != nullptr && st != nullptr && st->hasFirst &&
+                (order[c] == CurveInfoColumns::kMinValue ||
+                 order[c] == CurveInfoColumns::kMaxValue)) {
+                text = signal->text(order[c] == CurveInfoColumns::kMinValue ? st->minimum
+                                                                            : st->maximum);
+            }
             const QString cell = QString::fromStdString(text);
             QTableWidgetItem* item = m_infoList->item(static_cast<int>(r), static_cast<int>(c));
             if (item == nullptr) {

@@ -11,6 +11,7 @@
 // Thread: the user-interface thread.
 
 #include "document/ProgramState.h"
+#include "curves/CurveDialogLogic.h"
 #include "curves/CurveInfoColumns.h"
 #include "framework/CommandRouting.h"
 #include "framework/MessageService.h"
@@ -35,6 +36,13 @@ struct NewChartWindow {
     std::string name;
 };
 
+// The curve dialog's answer: the window's record and the database signals its curves take.
+struct CurveAnswer {
+    CurveWindowRecord record;
+    CurveSignalRefs values;   // y(t) values, or the y axis of a y(x) window
+    CurveSignalRefs xValues;  // the x axis of a y(x) window
+};
+
 // What the chart windows need of the window they live in and of the user: the main frame and its
 // dialogs in the program, a recorder with ready answers in tests.
 class ChartWindowsHost {
@@ -55,9 +63,13 @@ public:
     [[nodiscard]] virtual std::optional<NewChartWindow> askNewWindow(ChartKind offered,
                                                                      int counter) = 0;
     [[nodiscard]] virtual std::optional<std::string> askNewName(const std::string& name) = 0;
-    // The curve dialog of `kind`; the record as OK leaves it.
-    [[nodiscard]] virtual std::optional<CurveWindowRecord> askCurves(
-        const CurveWindowRecord& record, ChartKind kind) = 0;
+    // The curve dialog of `kind`, offering the signals of `catalog`; the record and the signals
+    // as OK leaves them.
+    [[nodiscard]] virtual std::optional<CurveAnswer> askCurves(const CurveWindowRecord& record,
+                                                               ChartKind kind,
+                                                               const CurveSignalCatalog& catalog,
+                                                               const CurveSignalRefs& values,
+                                                               const CurveSignalRefs& xValues) = 0;
     [[nodiscard]] virtual bool askDelete() = 0;
     // Where Export Curves writes; empty when cancelled.
     [[nodiscard]] virtual std::string askCsvPath(const std::string& windowName) = 0;

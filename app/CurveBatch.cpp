@@ -1,5 +1,7 @@
 #include "app/CurveBatch.h"
 
+#include "app/SignalCurveSource.h"
+#include "document/DocumentSignals.h"
 #include "document/DocumentFile.h"
 #include "curves/CurveCsvExport.h"
 #include "curves/CurveFlags.h"
@@ -38,11 +40,21 @@ int runCurveBatch(int argc, char** argv) {
     FrameStore store;
     const FileResult loaded = loadDocument(document, contents, store, nullptr);
     if (!loaded.ok) return fail(loaded.error);
+    // Curves of database signals give their physical values, as the window shows them.
+    CanDatabaseSet databases;
+    SignalCurves signalCurves;
+    SignalFilterList signalFilter;
+    for (const std::string& why :
+         takeDocumentSignals(contents.extensions, databases, signalCurves, signalFilter)) {
+        std::fprintf(stderr, "Korvane: warning: %s\n", why.c_str());
+    }
     for (const CurveWindowRecord& w : contents.windows) {
         if ((w.flags & (window_flags::kYt | window_flags::kYx)) == 0 || w.name.text() != window) {
             continue;
         }
-        const CsvResult result = exportCurveValues(out, w, store);
+        CurveSignals values{}, xValues{};
+        windowSignals(signalCurves, databases.decoder(), w, values, xValues);
+        const CsvResult result = exportCurveValues(out, w, store, values, xValues);
         if (!result.ok) return fail("cannot write " + out + ": " + result.error);
         return 0;
     }

@@ -1,9 +1,11 @@
 #include "app/MainFrame.h"
 
+#include "app/CanDatabases.h"
 #include "app/ChartWindows.h"
 #include "app/Help.h"
 #include "resources/Icons.h"
 #include "app/LanguageManager.h"
+#include "app/OverviewWindows.h"
 #include "app/RecentFiles.h"
 #include "document/CDataDoc.h"
 #include "device/DeviceDialogs.h"
@@ -78,8 +80,9 @@ const CommandMap<MainFrame>& commandMap() {
 
 }  // namespace
 
-MainFrame::MainFrame(ProgramState& state, DeviceCommands& device, MessageService& messages)
-    : m_state(state), m_device(device), m_messages(messages), m_mdi(new QMdiArea(this)) {
+MainFrame::MainFrame(ProgramState& state, DeviceCommands& device, VexaDevice& replayDevice,
+                     MessageService& messages)
+    : m_state(state), m_device(device), m_replayDevice(replayDevice), m_messages(messages), m_mdi(new QMdiArea(this)) {
     setWindowTitle(text(strings::kProgramName));
     setCentralWidget(m_mdi);
     setDockNestingEnabled(true);
@@ -116,7 +119,9 @@ MainFrame::~MainFrame() {
     if (m_deviceWaitShown) QApplication::restoreOverrideCursor();
     m_catchUp.stop();
     // Children going away must not call back into a frame that is being destroyed.
+    m_overviews.reset();
     m_charts.reset();
+    m_canDatabases.reset();
     m_timer.stop();
     m_updateTimer.stop();
     disconnect(m_mdi, nullptr, this, nullptr);
@@ -132,7 +137,9 @@ void MainFrame::createActions() {
             }
         };
     collect(mainMenu(true));
-    for (unsigned resource : {199u, 201u, 203u, 209u}) collect(popupMenu(resource).items);
+    for (unsigned resource : {199u, 201u, 203u, 209u, CanDatabases::kPopupResource}) {
+        collect(popupMenu(resource).items);
+    }
     for (const Accelerator& a : accelerators()) ids.push_back(a.id);
     for (int i = 0; i < RecentFiles::kMaxFiles; ++i) ids.push_back(ID_FILE_MRU_FILE1 + i);
     for (unsigned id : ids) {
@@ -249,6 +256,7 @@ void MainFrame::createBars() {
     m_ytNode->setIcon(0, treeIcon(kImageYt));
     m_yxNode = new QTreeWidgetItem(m_root, {QStringLiteral("y(x)")});
     m_yxNode->setIcon(0, treeIcon(kImageYx));
+    m_canDatabases = std::make_unique<CanDatabases>(*this, m_state, m_messages, m_root);
     m_root->setExpanded(true);
 
     connect(m_tree, &QTreeWidget::customContextMenuRequested, this, [this](const QPoint& at) {
@@ -262,6 +270,7 @@ void MainFrame::createBars() {
             [this](QTreeWidgetItem* item) { treeDoubleClick(item); });
     m_charts = std::make_unique<ChartWindows>(mainFrameHost(*this, m_messages), m_state, m_messages,
                                               m_curveInfoList);
+    m_overviews = std::make_unique<OverviewWindows>(*this, m_state, m_replayDevice, m_messages);
 }
 
 void MainFrame::setDocument(CDataDoc* document) {
@@ -269,6 +278,7 @@ void MainFrame::setDocument(CDataDoc* document) {
     if (document != nullptr) {
         document->setStartRefusedHandler(
             [this] { statusBar()->showMessage(text(strings::kAdapterNeedsSetup)); });
+        m_overviews->watch(document);
     }
     // The caption carries the document's title and its modified mark.
     setWindowTitle(document == nullptr ? text(strings::kProgramName)
@@ -288,6 +298,7 @@ CViewDataList* MainFrame::createDataList(const QString& caption) {
     frame->showMaximized();
     m_dataList = view;
     m_dataListFrame = frame;
+    view->databasesChanged();
     if (treeItemFor(caption, m_dataListNode) == nullptr) {
         auto* item = new QTreeWidgetItem(m_dataListNode, {caption});
         item->setIcon(0, treeIcon(kImageDataListItem));
@@ -380,8 +391,15 @@ std::vector<CommandTarget*> MainFrame::route() const {
             chain.push_back(chart);
         }
     }
+    if (m_mdi->activeSubWindow() != nullptr) {
+        if (auto* overview = dynamic_cast<OverviewView*>(m_mdi->activeSubWindow()->widget())) {
+            chain.push_back(overview);
+        }
+    }
     if (m_document != nullptr) chain.push_back(m_document);
     if (m_charts != nullptr) chain.push_back(m_charts.get());
+    if (m_canDatabases != nullptr) chain.push_back(m_canDatabases.get());
+    if (m_overviews != nullptr) chain.push_back(m_overviews.get());
     chain.push_back(const_cast<MainFrame*>(this));
     if (m_app != nullptr) chain.push_back(m_app);
     return chain;
@@ -441,7 +459,11 @@ unsigned MainFrame::treeRightClick(QTreeWidgetItem* item) {
     m_selectedItemText = item->text(0);
     if (item == m_ytNode) m_newWindowKind = ChartKind::kYt;
     if (item == m_yxNode) m_newWindowKind = ChartKind::kYx;
-    if (m_document == nullptr) return 0;
+    if (m_document == nullptr || m_overviews->ownsTreeItem(item)) return 0;
+    if (m_canDatabases != nullptr &&
+        (item == m_canDatabases->node() || parent == m_canDatabases->node())) {
+        return m_canDatabases->rightClick(item);
+    }
     if (parent == m_dataListNode) {
         if (m_dataListFrame != nullptr && m_dataListFrame->windowTitle() == m_selectedItemText) {
             m_dataList = dynamic_cast<CViewDataList*>(m_dataListFrame->widget());
@@ -457,6 +479,10 @@ unsigned MainFrame::treeRightClick(QTreeWidgetItem* item) {
 
 void MainFrame::treeDoubleClick(QTreeWidgetItem* item) {
     if (item == nullptr || m_document == nullptr) return;
+    if (m_overviews->ownsTreeItem(item)) {
+        m_overviews->showOverview();
+        return;
+    }
     m_selectedItemText = item->text(0);
     if (item->parent() == m_dataListNode) {
         for (QMdiSubWindow* w : m_mdi->subWindowList()) {

@@ -32,6 +32,8 @@ class RecentFiles;
 class CDataDoc;
 class CViewDataList;
 class ChartWindows;
+class CanDatabases;
+class OverviewWindows;
 class LanguageManager;
 class LanguageEnvironment;
 class TaskProgressWindow;
@@ -51,7 +53,9 @@ public:
 
     // The adapter's commands go through `device` (the program's device thread): the window never
     // waits for an answer.
-    MainFrame(ProgramState& state, DeviceCommands& device, MessageService& messages);
+    // `replayDevice` is the adapter as a replay's own thread uses it.
+    MainFrame(ProgramState& state, DeviceCommands& device, VexaDevice& replayDevice,
+              MessageService& messages);
     ~MainFrame() override;
 
     // The application object is last in the command route.
@@ -91,7 +95,11 @@ public:
     // Chart windows, curve commands and the curve information list.
     void setNewWindowKind(ChartKind kind) { m_newWindowKind = kind; }
     [[nodiscard]] ChartWindows* chartWindows() const { return m_charts.get(); }
+    // The overview window and what its rows do.
+    [[nodiscard]] OverviewWindows* overviewWindows() const { return m_overviews.get(); }
     [[nodiscard]] QTableWidget* curveInfoList() const { return m_curveInfoList; }
+    // The document's CAN databases: their tree node, commands and Signals panel.
+    [[nodiscard]] CanDatabases* canDatabases() const { return m_canDatabases.get(); }
 
     // Menus of the current state (resource 130 with a document, 128 without).
     void rebuildMenus();
@@ -150,6 +158,7 @@ private:
 
     ProgramState& m_state;
     DeviceCommands& m_device;
+    VexaDevice& m_replayDevice;
     bool m_deviceWaitShown = false;
     MessageService& m_messages;
     CommandTarget* m_app = nullptr;
@@ -179,6 +188,8 @@ private:
     QTimer m_updateTimer;
     std::function<bool()> m_closeQuery;
     std::unique_ptr<ChartWindows> m_charts;
+    std::unique_ptr<CanDatabases> m_canDatabases;
+    std::unique_ptr<OverviewWindows> m_overviews;
     const RecentFiles* m_recentFiles = nullptr;
     std::unique_ptr<TaskProgressWindow> m_workProgress;
     QTimer m_catchUp;

@@ -1,6 +1,8 @@
 #include "app/MonitorApp.h"
 
 #include "app/AboutDialog.h"
+#include "app/CanDatabases.h"
+#include "app/OverviewWindows.h"
 #include "app/ChartWindows.h"
 #include "framework/DocumentTemplate.h"
 #include "widgets/ProgressWindow.h"
@@ -65,6 +67,7 @@ MonitorApp::MonitorApp(VexaDevice* device, MessageService* messages, LanguageEnv
                                                    Qt::QueuedConnection);
                      }),
       m_deviceCommands(m_deviceThread),
+      m_replayDevice(m_deviceThread, m_device),
       m_messages(messages != nullptr ? *messages : m_qtMessages),
       m_systemLanguages(programDirectory().toStdString()),
       m_languages(languages != nullptr ? *languages : m_systemLanguages),
@@ -93,7 +96,7 @@ QString MonitorApp::programDirectory() {
 bool MonitorApp::InitInstance(const QStringList& arguments) {
     m_language.chooseLanguage();
     installQtTranslations(m_language.current());
-    m_frame = std::make_unique<MainFrame>(m_state, m_deviceCommands, m_messages);
+    m_frame = std::make_unique<MainFrame>(m_state, m_deviceCommands, m_replayDevice, m_messages);
     m_frame->setLanguage(&m_language, &m_languages);
     m_qtMessages.setParent(m_frame.get());
     m_frame->setApplicationTarget(this);
@@ -149,6 +152,11 @@ void MonitorApp::showRows() {
     m_frame->filterCatchUp();
     m_frame->dataList()->onTimer();
     m_frame->chartWindows()->documentChanged();
+    m_frame->canDatabases()->documentChanged();
+}
+
+void MonitorApp::framesReplacing() {
+    m_frame->overviewWindows()->storeReplacing();
 }
 
 void MonitorApp::showCaptureState() {

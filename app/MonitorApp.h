@@ -15,6 +15,7 @@
 #include "app/RecentFiles.h"
 #include "document/CDataDoc.h"
 #include "document/DocumentSession.h"
+#include "capture/WaitingDevice.h"
 
 #include <QObject>
 #include <QStringList>
@@ -77,6 +78,7 @@ private:
     void showRows() override;
     void showCaptureState() override;
     void showName(bool modified) override;
+    void framesReplacing() override;
     void fileUsed(const std::string& path) override;
     void fileUnreadable(const std::string& path) override;
     [[nodiscard]] bool dataListOpen() const override;
@@ -100,6 +102,8 @@ private:
     QObject m_deviceAnswers;
     DeviceThread m_deviceThread;
     DeviceCommands m_deviceCommands;
+    // A replay sends from its own thread, through the device thread like every other command.
+    WaitingDevice m_replayDevice;
     QtMessageService m_qtMessages;
     MessageService& m_messages;
     SystemLanguageEnvironment m_systemLanguages;

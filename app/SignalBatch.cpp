@@ -1,6 +1,7 @@
 #include "app/SignalBatch.h"
 
 #include "candb/DbcReader.h"
+#include "document/DocumentSignals.h"
 #include "candb/SignalCsvExport.h"
 #include "document/DocumentFile.h"
 #include "curves/ExtractValue.h"
@@ -54,11 +55,37 @@ int runSignalBatch(int argc, char** argv) {
         }
     }
     if (!asked) return -1;
-    if (databases.empty()) return fail("--export-signals needs --dbc DB.dbc (see --help)");
-    if (document.empty()) return fail("no document file given (see --help)");
+    if (document.empty()) {
+        return fail(databases.empty() ? "--export-signals needs --dbc DB.dbc (see --help)"
+                                      : "no document file given (see --help)");
+    }
+    DocumentContents contents;
+    FrameStore store;
+    const FileResult loaded = loadDocument(document, contents, store, nullptr);
+    if (!loaded.ok) return fail(loaded.error);
 
     std::vector<std::shared_ptr<const CanDatabase>> read;
-    for (const std::string& path : databases) {
+    // Without --dbc the databases the document keeps decode it.
+    CanDatabaseSet kept;
+    if (databases.empty()) {
+        SignalCurves curves;
+        SignalFilterList filter;
+        for (const std::string& why :
+             takeDocumentSignals(contents.extensions, kept, curves, filter)) {
+            note("warning: " + why);
+        }
+        if (kept.empty()) {
+            return fail(
+                "--export-signals needs --dbc DB.dbc, or a document that keeps CAN "
+                "databases (see --help)");
+        }
+        for (const CanDatabaseEntry& e : kept.entries()) {
+            databases.push_back(e.name);
+            read.push_back(e.database);
+        }
+    }
+    for (std::size_t d = read.size(); d < databases.size(); ++d) {
+        const std::string& path = databases[d];
         DbcReadResult r = DbcReader::readFile(path);
         if (!r.ok) return fail("cannot read " + path + ": " + r.error);
         if (r.warningCount() > 0) note(path + ": " + r.summary());
@@ -71,10 +98,6 @@ int runSignalBatch(int argc, char** argv) {
              databases[c.keptDatabase] + " names it first (" + c.keptName + "), which is used");
     }
 
-    DocumentContents contents;
-    FrameStore store;
-    const FileResult loaded = loadDocument(document, contents, store, nullptr);
-    if (!loaded.ok) return fail(loaded.error);
     const SignalExportResult result = exportSignalValues(out, decoder, store, &frameTime);
     if (!result.ok) return fail("cannot write " + out + ": " + result.error);
     if (result.unfit > 0) {

@@ -5,7 +5,21 @@
 #include "framework/ReplacedFile.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cstring>
+
+namespace {
+
+// A reading as the file gives it: the integer, or a signal's physical value.
+std::string valueText(std::int64_t reading, const CurveSignal* signal) {
+    char text[40];
+    const auto end = signal != nullptr
+                         ? std::to_chars(text, text + sizeof text, signal->physical(reading))
+                         : std::to_chars(text, text + sizeof text, reading);
+    return std::string(text, end.ptr);
+}
+
+}  // namespace
 
 std::string csvField(const std::string& text) {
     if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
@@ -18,25 +32,34 @@ std::string csvField(const std::string& text) {
 }
 
 std::size_t writeCurveValues(std::FILE* out, const CurveWindowRecord& window,
-                             const FrameStore& store) {
+                             const FrameStore& store, const CurveSignals& values,
+                             const CurveSignals& xValues) {
     std::size_t rows = 0;
     const std::uint32_t count = store.count();
     if ((window.flags & window_flags::kYx) != 0) {
         std::fputs("frame_x,frame_y,curve,x,y\n", out);
         YxScan scan;
         scan.setDefinitions(window.yx);
+        scan.setSignals(values, xValues);
         const ApplicationFlags flags;
         scan.scan(store, flags);
         for (int i = 0; i < 4; ++i) {
             const YxSlot& s = scan.slot(i);
             if (!s.defined()) continue;
             const std::string name = csvField(s.definition.name.text());
+            const auto read = [&](const std::shared_ptr<const CurveSignal>& signal,
+                                  std::uint32_t frame, Axis axis) {
+                std::int64_t v = 0;
+                if (!signal)
+                    return valueText(readingValue(store.at(frame), s.definition.flags, axis),
+                                     nullptr);
+                (void)signal->reading(store.at(frame), v);
+                return valueText(v, signal.get());
+            };
             for (const XYSample& p : s.samples) {
-                std::fprintf(out, "%u,%u,%s,%lld,%lld\n", p.xFrame, p.yFrame, name.c_str(),
-                             static_cast<long long>(
-                                 readingValue(store.at(p.xFrame), s.definition.flags, Axis::kX)),
-                             static_cast<long long>(
-                                 readingValue(store.at(p.yFrame), s.definition.flags, Axis::kY)));
+                std::fprintf(out, "%u,%u,%s,%s,%s\n", p.xFrame, p.yFrame, name.c_str(),
+                             read(s.xSignal, p.xFrame, Axis::kX).c_str(),
+                             read(s.ySignal, p.yFrame, Axis::kY).c_str());
                 ++rows;
             }
         }
@@ -52,9 +75,12 @@ std::size_t writeCurveValues(std::FILE* out, const CurveWindowRecord& window,
                 const CurveDefinition& d = window.yt[i];
                 if ((d.flags & curve_flags::kDefined) == 0 || d.identifier != f.identifier)
                     continue;
-                std::fprintf(out, "%zu,%llu,%s,%lld\n", first + k,
+                std::int64_t v = 0;
+                if (values[i] && !values[i]->reading(f, v)) continue;
+                if (!values[i]) v = readingValue(f, d.flags, Axis::kY);
+                std::fprintf(out, "%zu,%llu,%s,%s\n", first + k,
                              static_cast<unsigned long long>(FrameTimeMs(f)), names[i].c_str(),
-                             static_cast<long long>(readingValue(f, d.flags, Axis::kY)));
+                             valueText(v, values[i].get()).c_str());
                 ++rows;
             }
         }
@@ -63,14 +89,15 @@ std::size_t writeCurveValues(std::FILE* out, const CurveWindowRecord& window,
 }
 
 CsvResult exportCurveValues(const std::string& path, const CurveWindowRecord& window,
-                            const FrameStore& store) {
+                            const FrameStore& store, const CurveSignals& values,
+                            const CurveSignals& xValues) {
     ReplacedFile file(path);
     if (file.fd() < 0) return {false, file.error(), 0};
     std::FILE* out = file.openStream();
     if (out == nullptr) return {false, std::strerror(errno), 0};
     CsvResult result;
     errno = 0;
-    result.rows = writeCurveValues(out, window, store);
+    result.rows = writeCurveValues(out, window, store, values, xValues);
     const int writeError = errno;
     const bool written = std::ferror(out) == 0;
     const bool closed = std::fclose(out) == 0;

@@ -115,9 +115,40 @@ void CurveSettingsFile::writeYx(const XYCurveDefinition& d) const {
     platform::WritePrivateProfileStringA(s, "Y WinOrg", decimal(d.yOriginSigned), m_path);
 }
 
+void chooseSignal(YtCurveForm& form, const CurveSignalOffer& offer) {
+    // A curve named after the signal it had takes the new one's name.
+    const bool named = form.name.empty() || form.name == limitName(form.signal.signal);
+    form.signal = offer.ref;
+    if (offer.ref.empty()) return;
+    form.identifier = format("%X", offer.ref.identifier);
+    form.bytes = offer.bytes;
+    form.isSigned = offer.isSigned;
+    form.reverse = offer.reverse;
+    form.yOrg = offer.origin;
+    form.resolution = offer.resolution;
+    if (named) form.name = limitName(offer.ref.signal);
+}
+
+void chooseSignal(YxCurveForm& form, Axis axis, const CurveSignalOffer& offer) {
+    const bool x = axis == Axis::kX;
+    const bool named =
+        form.name.empty() || form.name == limitName((x ? form.xSignal : form.ySignal).signal);
+    (x ? form.xSignal : form.ySignal) = offer.ref;
+    if (offer.ref.empty()) return;
+    (x ? form.xIdentifier : form.yIdentifier) = format("%X", offer.ref.identifier);
+    (x ? form.xBytes : form.yBytes) = offer.bytes;
+    (x ? form.xSigned : form.ySigned) = offer.isSigned;
+    (x ? form.xReverse : form.yReverse) = offer.reverse;
+    (x ? form.xOrg : form.yOrg) = offer.origin;
+    // One resolution serves both axes: the Y signal's scale sets it.
+    if (!x) form.resolution = offer.resolution;
+    if (named) form.name = limitName(offer.ref.signal);
+}
+
 YtCurveEditor::YtCurveEditor(const CurveWindowRecord& record, MessageService& messages,
-                             const CurveSettingsFile* settings)
+                             const CurveSettingsFile* settings, const CurveSignalRefs& slotSignals)
     : m_record(record),
+      m_signals(slotSignals),
       m_messages(messages),
       m_settings(settings),
       m_timeResolution(record.timeResolution) {}
@@ -155,7 +186,9 @@ bool YtCurveEditor::check(const YtCurveForm& form, bool adding, CurveDefinition&
 bool YtCurveEditor::add(const YtCurveForm& form) {
     CurveDefinition d;
     if (!check(form, true, d)) return false;
-    m_record.yt[static_cast<std::size_t>(firstFree(m_record.yt))] = d;
+    const auto slot = static_cast<std::size_t>(firstFree(m_record.yt));
+    m_record.yt[slot] = d;
+    m_signals[slot] = form.signal;
     if (m_settings != nullptr) m_settings->writeYt(d);
     return true;
 }
@@ -171,6 +204,7 @@ bool YtCurveEditor::edit(const YtCurveForm& form) {
     else
         d.originSigned = 0;
     m_record.yt[static_cast<std::size_t>(slot)] = d;
+    m_signals[static_cast<std::size_t>(slot)] = form.signal;
     return true;
 }
 
@@ -180,6 +214,7 @@ void YtCurveEditor::remove(const std::string& name) {
     CurveDefinition& d = m_record.yt[static_cast<std::size_t>(slot)];
     d.name.set("");
     d.flags &= ~cf::kDefined;
+    m_signals[static_cast<std::size_t>(slot)] = {};
 }
 
 YtCurveForm YtCurveEditor::formOf(int slot) const {
@@ -195,6 +230,7 @@ YtCurveForm YtCurveEditor::formOf(int slot) const {
     f.reverse = (d.flags & cf::kYReverse) != 0;
     f.show = (d.flags & cf::kShow) != 0;
     f.colour = d.colour;
+    f.signal = m_signals[static_cast<std::size_t>(slot)];
     return f;
 }
 
@@ -220,8 +256,13 @@ CurveWindowRecord YtCurveEditor::accepted(bool autoMove, bool yMulti) const {
 }
 
 YxCurveEditor::YxCurveEditor(const CurveWindowRecord& record, MessageService& messages,
-                             const CurveSettingsFile* settings)
-    : m_record(record), m_messages(messages), m_settings(settings) {}
+                             const CurveSettingsFile* settings, const CurveSignalRefs& ySignals,
+                             const CurveSignalRefs& xSignals)
+    : m_record(record),
+      m_ySignals(ySignals),
+      m_xSignals(xSignals),
+      m_messages(messages),
+      m_settings(settings) {}
 
 bool YxCurveEditor::check(const YxCurveForm& form, bool adding, XYCurveDefinition& out) {
     auto fail = [&](std::uint32_t id) {
@@ -267,7 +308,10 @@ bool YxCurveEditor::check(const YxCurveForm& form, bool adding, XYCurveDefinitio
 bool YxCurveEditor::add(const YxCurveForm& form) {
     XYCurveDefinition d;
     if (!check(form, true, d)) return false;
-    m_record.yx[static_cast<std::size_t>(firstFree(m_record.yx))] = d;
+    const auto slot = static_cast<std::size_t>(firstFree(m_record.yx));
+    m_record.yx[slot] = d;
+    m_ySignals[slot] = form.ySignal;
+    m_xSignals[slot] = form.xSignal;
     if (m_settings != nullptr) m_settings->writeYx(d);
     return true;
 }
@@ -278,6 +322,8 @@ bool YxCurveEditor::edit(const YxCurveForm& form) {
     const int slot = slotNamed(m_record.yx, d.name.text());
     if (slot < 0) return false;
     m_record.yx[static_cast<std::size_t>(slot)] = d;
+    m_ySignals[static_cast<std::size_t>(slot)] = form.ySignal;
+    m_xSignals[static_cast<std::size_t>(slot)] = form.xSignal;
     return true;
 }
 
@@ -287,6 +333,8 @@ void YxCurveEditor::remove(const std::string& name) {
     XYCurveDefinition& d = m_record.yx[static_cast<std::size_t>(slot)];
     d.name.set("");
     d.flags &= ~cf::kDefined;
+    m_ySignals[static_cast<std::size_t>(slot)] = {};
+    m_xSignals[static_cast<std::size_t>(slot)] = {};
 }
 
 YxCurveForm YxCurveEditor::formOf(int slot) const {
@@ -307,6 +355,8 @@ YxCurveForm YxCurveEditor::formOf(int slot) const {
     f.yReverse = (d.flags & cf::kYReverse) != 0;
     f.show = (d.flags & cf::kShow) != 0;
     f.colour = d.colour;
+    f.ySignal = m_ySignals[static_cast<std::size_t>(slot)];
+    f.xSignal = m_xSignals[static_cast<std::size_t>(slot)];
     return f;
 }
 

@@ -7,6 +7,7 @@
 // Thread: the user-interface thread.
 
 #include "curves/CurveRecords.h"
+#include "curves/CurveSignal.h"
 #include "framework/MessageService.h"
 
 #include <array>
@@ -33,6 +34,7 @@ struct YtCurveForm {
     bool reverse = true;
     bool show = true;
     std::uint32_t colour = 0xFF8080;
+    CurveSignalRef signal;  // a database signal, or none for the byte positions
 };
 
 struct YxCurveForm {
@@ -48,7 +50,17 @@ struct YxCurveForm {
     bool xSigned = true, xReverse = true, ySigned = true, yReverse = true;
     bool show = true;
     std::uint32_t colour = 0x0000FF;
+    CurveSignalRef xSignal;  // database signals, or none for the byte positions
+    CurveSignalRef ySignal;
 };
+
+// The database signals of a window's four slots.
+using CurveSignalRefs = std::array<CurveSignalRef, 4>;
+
+// A signal chosen in a form: the identifier and the byte positions closest to it, its scale, and
+// its name where the curve has none yet. An empty offer goes back to byte positions.
+void chooseSignal(YtCurveForm& form, const CurveSignalOffer& offer);
+void chooseSignal(YxCurveForm& form, Axis axis, const CurveSignalOffer& offer);
 
 // Writes the last accepted curve of a kind into the settings file beside the program.
 class CurveSettingsFile {
@@ -64,7 +76,7 @@ private:
 class YtCurveEditor {
 public:
     YtCurveEditor(const CurveWindowRecord& record, MessageService& messages,
-                  const CurveSettingsFile* settings);
+                  const CurveSettingsFile* settings, const CurveSignalRefs& slotSignals = {});
 
     bool add(const YtCurveForm& form);
     bool edit(const YtCurveForm& form);
@@ -75,10 +87,13 @@ public:
     // The record as OK hands it back.
     [[nodiscard]] CurveWindowRecord accepted(bool autoMove, bool yMulti) const;
     [[nodiscard]] const CurveWindowRecord& record() const { return m_record; }
+    // The slots' signals as the curves were added and edited.
+    [[nodiscard]] const CurveSignalRefs& slotSignals() const { return m_signals; }
 
 private:
     bool check(const YtCurveForm& form, bool adding, CurveDefinition& out);
     CurveWindowRecord m_record;
+    CurveSignalRefs m_signals;
     MessageService& m_messages;
     const CurveSettingsFile* m_settings;
     std::uint32_t m_timeResolution;
@@ -87,7 +102,8 @@ private:
 class YxCurveEditor {
 public:
     YxCurveEditor(const CurveWindowRecord& record, MessageService& messages,
-                  const CurveSettingsFile* settings);
+                  const CurveSettingsFile* settings, const CurveSignalRefs& ySignals = {},
+                  const CurveSignalRefs& xSignals = {});
 
     bool add(const YxCurveForm& form);
     bool edit(const YxCurveForm& form);
@@ -96,10 +112,14 @@ public:
     [[nodiscard]] std::vector<std::array<std::string, 8>> rows() const;
     [[nodiscard]] CurveWindowRecord accepted(bool xMulti, bool yMulti) const;
     [[nodiscard]] const CurveWindowRecord& record() const { return m_record; }
+    [[nodiscard]] const CurveSignalRefs& ySignals() const { return m_ySignals; }
+    [[nodiscard]] const CurveSignalRefs& xSignals() const { return m_xSignals; }
 
 private:
     bool check(const YxCurveForm& form, bool adding, XYCurveDefinition& out);
     CurveWindowRecord m_record;
+    CurveSignalRefs m_ySignals;
+    CurveSignalRefs m_xSignals;
     MessageService& m_messages;
     const CurveSettingsFile* m_settings;
 };

@@ -8,6 +8,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QColorDialog>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -149,6 +150,72 @@ std::array<bool, 8> ByteBoxes::ticked() const {
     return t;
 }
 
+SignalPicker::SignalPicker(const CurveSignalCatalog& catalog, QWidget* parent)
+    : QWidget(parent),
+      m_catalog(catalog),
+      m_messages(new QComboBox(this)),
+      m_signals(new QComboBox(this)) {
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->addWidget(m_messages, 1);
+    row->addWidget(m_signals, 1);
+    m_messages->addItem(uiLabel("(byte positions)"), -1);
+    for (std::size_t i = 0; i < catalog.size(); ++i) {
+        const CurveSignalRef& r = catalog[i].ref;
+        if (i > 0 && catalog[i - 1].ref.identifier == r.identifier &&
+            catalog[i - 1].ref.extended == r.extended) {
+            continue;
+        }
+        m_messages->addItem(QStringLiteral("%1 (0x%2)")
+                                .arg(QString::fromStdString(r.message),
+                                     QString::number(r.identifier, 16).toUpper()),
+                            static_cast<int>(i));
+    }
+    connect(m_messages, &QComboBox::activated, this, [this] {
+        fillSignals();
+        choose();
+    });
+    connect(m_signals, &QComboBox::activated, this, [this] { choose(); });
+    fillSignals();
+}
+
+void SignalPicker::fillSignals() {
+    m_signals->clear();
+    const int first = m_messages->currentData().toInt();
+    if (first < 0) return;
+    const CurveSignalRef& message = m_catalog[static_cast<std::size_t>(first)].ref;
+    for (std::size_t i = static_cast<std::size_t>(first); i < m_catalog.size(); ++i) {
+        const CurveSignalOffer& o = m_catalog[i];
+        if (o.ref.identifier != message.identifier || o.ref.extended != message.extended) break;
+        const QString unit = QString::fromStdString(o.unit);
+        m_signals->addItem(QString::fromStdString(o.ref.signal) +
+                               (unit.isEmpty() ? QString() : QStringLiteral(" [%1]").arg(unit)),
+                           static_cast<int>(i));
+    }
+}
+
+void SignalPicker::choose() {
+    if (m_setting || !m_chosen) return;
+    const int offer = m_signals->count() > 0 ? m_signals->currentData().toInt() : -1;
+    m_chosen(offer < 0 ? CurveSignalOffer{} : m_catalog[static_cast<std::size_t>(offer)]);
+}
+
+void SignalPicker::setChoice(const CurveSignalRef& ref) {
+    m_setting = true;
+    int offer = -1;
+    for (std::size_t i = 0; i < m_catalog.size() && !ref.empty(); ++i) {
+        if (m_catalog[i].ref.sameSignal(ref)) offer = static_cast<int>(i);
+    }
+    int message = 0;
+    for (int item = 1; item < m_messages->count() && offer >= 0; ++item) {
+        if (m_messages->itemData(item).toInt() <= offer) message = item;
+    }
+    m_messages->setCurrentIndex(message);
+    fillSignals();
+    if (offer >= 0) m_signals->setCurrentIndex(m_signals->findData(offer));
+    m_setting = false;
+}
+
 NewCurveWindowDialog::NewCurveWindowDialog(ChartKind kind, int counter, QWidget* parent)
     : QDialog(parent) {
     setWindowTitle(uiLabel("New Curve Window"));
@@ -193,12 +260,22 @@ std::string RenameDialog::name() const {
 }
 
 YtCurveDialog::YtCurveDialog(const CurveWindowRecord& record, MessageService& messages,
-                             const CurveSettingsFile* settings, QWidget* parent)
-    : QDialog(parent), m_editor(record, messages, settings) {
+                             const CurveSettingsFile* settings, QWidget* parent,
+                             const CurveSignalCatalog& catalog, const CurveSignalRefs& slotSignals)
+    : QDialog(parent), m_editor(record, messages, settings, slotSignals), m_catalog(catalog) {
     setWindowTitle(uiLabel("y(t) Curve"));
     auto* top = new QVBoxLayout(this);
     auto* form = new QFormLayout;
     top->addLayout(form);
+    if (!m_catalog.empty()) {
+        m_picker = new SignalPicker(m_catalog, this);
+        form->addRow(uiLabel("Signal:"), m_picker);
+        m_picker->onChosen([this](const CurveSignalOffer& offer) {
+            YtCurveForm f = this->form();
+            chooseSignal(f, offer);
+            setForm(f);
+        });
+    }
     m_identifier = lineEdit(this, 8);
     form->addRow(uiLabel("Identifier(Hex):"), m_identifier);
     m_yOrg = lineEdit(this, 11);
@@ -273,6 +350,12 @@ void YtCurveDialog::setForm(const YtCurveForm& f) {
     m_bytes->setMirrored(f.reverse);
     (f.show ? m_showOn : m_showOff)->setChecked(true);
     m_colour->setColour(f.colour);
+    // A signal's identifier and byte positions are its own.
+    m_signal = f.signal;
+    if (m_picker != nullptr) m_picker->setChoice(f.signal);
+    for (QWidget* w : std::initializer_list<QWidget*>{m_identifier, m_bytes, m_signed, m_reverse}) {
+        w->setEnabled(f.signal.empty());
+    }
 }
 
 YtCurveForm YtCurveDialog::form() const {
@@ -287,6 +370,7 @@ YtCurveForm YtCurveDialog::form() const {
     f.reverse = m_reverse->isChecked();
     f.show = m_showOn->isChecked();
     f.colour = m_colour->colour();
+    f.signal = m_signal;
     return f;
 }
 
@@ -312,15 +396,28 @@ CurveWindowRecord YtCurveDialog::result() const {
 }
 
 YxCurveDialog::YxCurveDialog(const CurveWindowRecord& record, MessageService& messages,
-                             const CurveSettingsFile* settings, QWidget* parent)
-    : QDialog(parent), m_editor(record, messages, settings) {
+                             const CurveSettingsFile* settings, QWidget* parent,
+                             const CurveSignalCatalog& catalog, const CurveSignalRefs& ySignals,
+                             const CurveSignalRefs& xSignals)
+    : QDialog(parent),
+      m_editor(record, messages, settings, ySignals, xSignals),
+      m_catalog(catalog) {
     setWindowTitle(uiLabel("y(x) Curve"));
     auto* top = new QVBoxLayout(this);
     auto signal = [this, top](const char* title, QLineEdit*& identifier, const char* orgLabel,
                               QLineEdit*& org, ByteBoxes*& bytes, QCheckBox*& isSigned,
-                              QCheckBox*& reverse) {
+                              QCheckBox*& reverse, SignalPicker*& picker, Axis axis) {
         auto* group = new QGroupBox(uiLabel(title), this);
         auto* form = new QFormLayout(group);
+        if (!m_catalog.empty()) {
+            picker = new SignalPicker(m_catalog, group);
+            form->addRow(uiLabel("Signal:"), picker);
+            picker->onChosen([this, axis](const CurveSignalOffer& offer) {
+                YxCurveForm f = this->form();
+                chooseSignal(f, axis, offer);
+                setForm(f);
+            });
+        }
         identifier = lineEdit(group, 8);
         form->addRow(uiLabel("Identifier(Hex):"), identifier);
         org = lineEdit(group, 11);
@@ -336,8 +433,10 @@ YxCurveDialog::YxCurveDialog(const CurveWindowRecord& record, MessageService& me
         connect(reverse, &QCheckBox::toggled, bytes, &ByteBoxes::setMirrored);
         top->addWidget(group);
     };
-    signal("Y Axis", m_yIdentifier, "Y Org:", m_yOrg, m_yBytes, m_ySigned, m_yReverse);
-    signal("X Axis", m_xIdentifier, "X Org:", m_xOrg, m_xBytes, m_xSigned, m_xReverse);
+    signal("Y Axis", m_yIdentifier, "Y Org:", m_yOrg, m_yBytes, m_ySigned, m_yReverse, m_yPicker,
+           Axis::kY);
+    signal("X Axis", m_xIdentifier, "X Org:", m_xOrg, m_xBytes, m_xSigned, m_xReverse, m_xPicker,
+           Axis::kX);
     auto* curve = new QGroupBox(uiLabel("Curve"), this);
     auto* form = new QFormLayout(curve);
     m_name = nameEdit(curve);
@@ -402,6 +501,18 @@ void YxCurveDialog::setForm(const YxCurveForm& f) {
     m_yBytes->setMirrored(f.yReverse);
     (f.show ? m_showOn : m_showOff)->setChecked(true);
     m_colour->setColour(f.colour);
+    m_ySignal = f.ySignal;
+    m_xSignal = f.xSignal;
+    if (m_yPicker != nullptr) m_yPicker->setChoice(f.ySignal);
+    if (m_xPicker != nullptr) m_xPicker->setChoice(f.xSignal);
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{m_yIdentifier, m_yBytes, m_ySigned, m_yReverse}) {
+        w->setEnabled(f.ySignal.empty());
+    }
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{m_xIdentifier, m_xBytes, m_xSigned, m_xReverse}) {
+        w->setEnabled(f.xSignal.empty());
+    }
 }
 
 YxCurveForm YxCurveDialog::form() const {
@@ -421,6 +532,8 @@ YxCurveForm YxCurveDialog::form() const {
     f.yReverse = m_yReverse->isChecked();
     f.show = m_showOn->isChecked();
     f.colour = m_colour->colour();
+    f.ySignal = m_ySignal;
+    f.xSignal = m_xSignal;
     return f;
 }
 

@@ -12,9 +12,11 @@
 #include <QPushButton>
 
 #include <array>
+#include <functional>
 #include <memory>
 
 class QCheckBox;
+class QComboBox;
 class QHBoxLayout;
 class QLineEdit;
 class QRadioButton;
@@ -48,6 +50,29 @@ private:
     bool m_mirrored = false;
 };
 
+// Message and signal lists over a catalog of database signals, the first message entry standing
+// for the byte positions. Tells the signal chosen (an empty offer for the byte positions).
+class SignalPicker final : public QWidget {
+public:
+    SignalPicker(const CurveSignalCatalog& catalog, QWidget* parent = nullptr);
+    void setChoice(const CurveSignalRef& ref);
+    void onChosen(std::function<void(const CurveSignalOffer&)> chosen) {
+        m_chosen = std::move(chosen);
+    }
+    [[nodiscard]] QComboBox* messages() const { return m_messages; }
+    [[nodiscard]] QComboBox* signalList() const { return m_signals; }
+
+private:
+    void fillSignals();
+    void choose();
+
+    const CurveSignalCatalog& m_catalog;
+    QComboBox* m_messages;
+    QComboBox* m_signals;
+    std::function<void(const CurveSignalOffer&)> m_chosen;
+    bool m_setting = false;
+};
+
 class NewCurveWindowDialog final : public QDialog {
 public:
     NewCurveWindowDialog(ChartKind kind, int counter, QWidget* parent = nullptr);
@@ -71,10 +96,15 @@ private:
 
 class YtCurveDialog final : public QDialog {
 public:
+    // With a catalog of database signals a curve may take one instead of byte positions;
+    // `signals` are the window's curves' as they are.
     YtCurveDialog(const CurveWindowRecord& record, MessageService& messages,
-                  const CurveSettingsFile* settings, QWidget* parent = nullptr);
+                  const CurveSettingsFile* settings, QWidget* parent = nullptr,
+                  const CurveSignalCatalog& catalog = {}, const CurveSignalRefs& slotSignals = {});
     // The record as OK hands it back.
     [[nodiscard]] CurveWindowRecord result() const;
+    [[nodiscard]] const CurveSignalRefs& signalResult() const { return m_editor.slotSignals(); }
+    [[nodiscard]] SignalPicker* picker() const { return m_picker; }
     [[nodiscard]] YtCurveEditor& editor() { return m_editor; }
     void setForm(const YtCurveForm& form);
     [[nodiscard]] YtCurveForm form() const;
@@ -100,13 +130,23 @@ private:
     QRadioButton* m_showOff;
     ColourButton* m_colour;
     QTableWidget* m_list;
+    CurveSignalCatalog m_catalog;
+    SignalPicker* m_picker = nullptr;
+    CurveSignalRef m_signal;
 };
 
 class YxCurveDialog final : public QDialog {
 public:
     YxCurveDialog(const CurveWindowRecord& record, MessageService& messages,
-                  const CurveSettingsFile* settings, QWidget* parent = nullptr);
+                  const CurveSettingsFile* settings, QWidget* parent = nullptr,
+                  const CurveSignalCatalog& catalog = {}, const CurveSignalRefs& ySignals = {},
+                  const CurveSignalRefs& xSignals = {});
     [[nodiscard]] CurveWindowRecord result() const;
+    [[nodiscard]] const CurveSignalRefs& ySignalResult() const { return m_editor.ySignals(); }
+    [[nodiscard]] const CurveSignalRefs& xSignalResult() const { return m_editor.xSignals(); }
+    [[nodiscard]] SignalPicker* picker(Axis axis) const {
+        return axis == Axis::kX ? m_xPicker : m_yPicker;
+    }
     void setForm(const YxCurveForm& form);
     [[nodiscard]] YxCurveForm form() const;
     void add();
@@ -135,4 +175,9 @@ private:
     QRadioButton* m_showOff;
     ColourButton* m_colour;
     QTableWidget* m_list;
+    CurveSignalCatalog m_catalog;
+    SignalPicker* m_yPicker = nullptr;
+    SignalPicker* m_xPicker = nullptr;
+    CurveSignalRef m_ySignal;
+    CurveSignalRef m_xSignal;
 };

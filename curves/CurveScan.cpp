@@ -76,6 +76,15 @@ bool YtScan::scan(const FrameStore& store, const ApplicationFlags& flags, std::u
                                 YtSlot& s = m_slots[static_cast<std::size_t>(active[a])];
                                 if (s.definition.identifier != f.identifier) continue;
                                 const auto u = static_cast<std::uint32_t>(first + k);
+                                if (s.signal) {
+                                    std::int64_t v = 0;
+                                    if (!s.signal->reading(f, v)) continue;
+                                    s.append(u, FrameTimeMs(f),
+                                             drawingOfReading(s.definition.flags, Axis::kY, v));
+                                    s.statistics.add(v, u);
+                                    appended = true;
+                                    continue;
+                                }
                                 const ValueReader& reader = readers[active[a]];
                                 const std::int64_t v = reader.reading(f);
                                 s.append(u, FrameTimeMs(f), reader.drawing(f));
@@ -87,6 +96,11 @@ bool YtScan::scan(const FrameStore& store, const ApplicationFlags& flags, std::u
     }
     m_position = size;
     return appended;
+}
+
+void YtScan::setSignals(const CurveSignals& slotSignals) {
+    for (std::size_t i = 0; i < 4; ++i) m_slots[i].signal = slotSignals[i];
+    reset();
 }
 
 std::uint64_t YtScan::newestTime() const {
@@ -113,6 +127,27 @@ void YxSlot::clear() {
     sync = {};
 }
 
+namespace {
+
+// The axis's reading of a frame known to carry it.
+std::int64_t readingOf(const std::shared_ptr<const CurveSignal>& signal, const CapturedFrame& f,
+                       const XYCurveDefinition& d, Axis axis) {
+    std::int64_t v = 0;
+    if (!signal) return readingValue(f, d.flags, axis);
+    (void)signal->reading(f, v);
+    return v;
+}
+
+}  // namespace
+
+void YxScan::setSignals(const CurveSignals& y, const CurveSignals& x) {
+    for (std::size_t i = 0; i < 4; ++i) {
+        m_slots[i].ySignal = y[i];
+        m_slots[i].xSignal = x[i];
+    }
+    reset();
+}
+
 bool YxScan::scan(const FrameStore& store, const ApplicationFlags& flags, std::uint32_t limit) {
     const bool any =
         std::any_of(m_slots.begin(), m_slots.end(), [](const YxSlot& s) { return s.defined(); });
@@ -134,24 +169,35 @@ bool YxScan::scan(const FrameStore& store, const ApplicationFlags& flags, std::u
                                 if (sync.xCount > 0 && sync.yCount > 0) {
                                     const CapturedFrame& xf = store.at(sync.lastX);
                                     const CapturedFrame& yf = store.at(sync.lastY);
+                                    const std::int64_t x = readingOf(s.xSignal, xf, d, Axis::kX);
+                                    const std::int64_t y = readingOf(s.ySignal, yf, d, Axis::kY);
                                     s.samples.push_back({1, sync.lastY, sync.lastX});
-                                    s.points.push_back({drawingValue(xf, d.flags, Axis::kX),
-                                                        drawingValue(yf, d.flags, Axis::kY)});
-                                    changed |= s.xStatistics.add(
-                                        readingValue(xf, d.flags, Axis::kX), sync.lastX);
-                                    changed |= s.yStatistics.add(
-                                        readingValue(yf, d.flags, Axis::kY), sync.lastY);
+                                    s.points.push_back(
+                                        {s.xSignal ? drawingOfReading(d.flags, Axis::kX, x)
+                                                   : drawingValue(xf, d.flags, Axis::kX),
+                                         s.ySignal ? drawingOfReading(d.flags, Axis::kY, y)
+                                                   : drawingValue(yf, d.flags, Axis::kY)});
+                                    changed |= s.xStatistics.add(x, sync.lastX);
+                                    changed |= s.yStatistics.add(y, sync.lastY);
                                     sync.xCount = sync.yCount = 0;
                                     sync.xReceived = false;
                                 }
                             }
                             if (sync.armed) {
-                                if (id == d.xIdentifier) {
+                                // A signal's frame counts only when it carries the signal.
+                                std::int64_t unused = 0;
+                                const bool xCarried =
+                                    id == d.xIdentifier &&
+                                    (!s.xSignal || s.xSignal->reading(records[k], unused));
+                                const bool yCarried =
+                                    id == d.yIdentifier &&
+                                    (!s.ySignal || s.ySignal->reading(records[k], unused));
+                                if (xCarried) {
                                     sync.lastX = u;
                                     ++sync.xCount;
                                     sync.xReceived = true;
                                 }
-                                if (id == d.yIdentifier) {
+                                if (yCarried) {
                                     sync.lastY = u;
                                     ++sync.yCount;
                                 }

@@ -17,6 +17,7 @@
 #include "capture/CaptureState.h"
 #include "capture/FrameStore.h"
 #include "curves/CurveRecords.h"
+#include "curves/CurveSignal.h"
 #include "curves/ExtractValue.h"
 
 #include <algorithm>
@@ -140,6 +141,7 @@ public:
     };
 
     CurveDefinition definition;
+    std::shared_ptr<const CurveSignal> signal;  // null: the definition's byte positions
     ChunkedSequence<CurveSample> samples;
     CurveStatistics statistics;
 
@@ -216,6 +218,8 @@ public:
     // emptied; starts over by itself when the store was emptied or replaced since the last scan.
     // Returns whether a sample was appended. `limit` bounds the frames looked at in this call.
     bool scan(const FrameStore& store, const ApplicationFlags& flags, std::uint32_t limit = kAll);
+    // The slots' database signals (null for byte positions); starts over.
+    void setSignals(const CurveSignals& slotSignals);
 
     // Largest time of the newest sample over the slots with samples (0 with none).
     [[nodiscard]] std::uint64_t newestTime() const;
@@ -224,6 +228,9 @@ public:
 
 struct YxSlot {
     XYCurveDefinition definition;
+    // The axes' database signals; null: the definition's byte positions.
+    std::shared_ptr<const CurveSignal> xSignal;
+    std::shared_ptr<const CurveSignal> ySignal;
     // In chunks: a growing curve never copies itself, which would hold a step of the scan up for
     // as long as the copy takes. Smaller chunks than y(t): many windows hold a few pairings each.
     ChunkedSequence<XYSample, 12> samples;
@@ -242,4 +249,6 @@ public:
     // Returns whether a statistic changed (a pairing was made). `limit` bounds the frames looked
     // at in this call.
     bool scan(const FrameStore& store, const ApplicationFlags& flags, std::uint32_t limit = kAll);
+    // The slots' database signals of Y and X (null for byte positions); starts over.
+    void setSignals(const CurveSignals& y, const CurveSignals& x);
 };

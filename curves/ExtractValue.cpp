@@ -1,5 +1,7 @@
 #include "curves/ExtractValue.h"
 
+#include "curves/ChartCommon.h"
+
 #include <bit>
 
 namespace {
@@ -85,4 +87,11 @@ std::int64_t readingValue(const CapturedFrame& frame, std::uint32_t flags, Axis 
 
 std::uint64_t FrameTimeMs(const CapturedFrame& frame) {
     return adapterTimeMs(frame);
+}
+
+std::int32_t drawingOfReading(std::uint32_t flags, Axis axis, std::int64_t reading) {
+    if (isSigned(flags, axis)) return chart::clampTo<std::int32_t>(reading);
+    const std::int64_t v = std::clamp<std::int64_t>(reading, 0, 0xFFFFFFFFll);
+    return static_cast<std::int32_t>(
+        drawsHalved(flags, axis) ? v >> 1 : std::min<std::int64_t>(v, INT32_MAX));
 }

@@ -25,6 +25,10 @@
 // The value as the chart reads it, widened so both readings compare and print alike.
 [[nodiscard]] std::int64_t readingValue(const CapturedFrame& frame, std::uint32_t flags, Axis axis);
 
+// The value drawn for a reading of a database signal (CurveSignal.h): clamped to the range of the
+// axis's reading, and halved where a four-byte unsigned value is.
+[[nodiscard]] std::int32_t drawingOfReading(std::uint32_t flags, Axis axis, std::int64_t reading);
+
 // The extraction of one axis prepared once for many frames: the byte positions in the order they
 // fill the value, and how the value reads.
 class ValueReader {

@@ -67,7 +67,11 @@ void YtChart::moveTime(std::int64_t divisions) {
 std::string YtChart::valueLabel(int slot, int division) const {
     const CurveDefinition& d = def(slot);
     const bool isSigned = (d.flags & curve_flags::kYSigned) != 0;
-    return chart::valueText(origin(slot) + std::int64_t{d.resolution} * division, isSigned);
+    const std::int64_t value = origin(slot) + std::int64_t{d.resolution} * division;
+    if (const CurveSignal* s = slotSignals[static_cast<std::size_t>(slot) & 3].get()) {
+        return s->text(value);
+    }
+    return chart::valueText(value, isSigned);
 }
 
 std::string YtChart::timeLabel(int division) const {
@@ -267,9 +271,15 @@ std::vector<DevicePoint> YtChart::polyline(const YtSlot& slot, int slotIndex,
     if (samples.empty()) return out;
     const ValueReader reader(slot.definition.flags, Axis::kY);
     const std::uint32_t count = store.count();
+    const CurveSignal* signal = slot.signal.get();
     auto drawn = [&](std::size_t i) -> std::int32_t {
         const std::uint32_t frame = samples[i].frame;
-        return frame < count ? reader.drawing(store.at(frame)) : 0;
+        if (frame >= count) return 0;
+        if (signal == nullptr) return reader.drawing(store.at(frame));
+        std::int64_t v = 0;
+        return signal->reading(store.at(frame), v)
+                   ? drawingOfReading(slot.definition.flags, Axis::kY, v)
+                   : 0;
     };
     // The mapping's constants, taken once for the whole line.
     const std::uint64_t t0 = record.timeOrigin;

@@ -30,6 +30,8 @@ public:
     static constexpr int kDivisions = 50;
 
     CurveWindowRecord record;
+    // The slots' database signals: their labels show physical values.
+    CurveSignals slotSignals{};
     PixelRect plot;
     int dx = 0;
     int dy = 0;

@@ -61,8 +61,12 @@ void YxChart::setOrigin(int slot, Axis axis, std::int64_t value) {
 }
 
 std::string YxChart::valueLabel(int slot, Axis axis, int division) const {
-    return chart::valueText(origin(slot, axis) + std::int64_t{def(slot).resolution} * division,
-                            isSigned(def(slot).flags, axis));
+    const std::int64_t value = origin(slot, axis) + std::int64_t{def(slot).resolution} * division;
+    const CurveSignals& slotSignals = axis == Axis::kX ? xSignals : ySignals;
+    if (const CurveSignal* s = slotSignals[static_cast<std::size_t>(slot) & 3].get()) {
+        return s->text(value);
+    }
+    return chart::valueText(value, isSigned(def(slot).flags, axis));
 }
 
 int YxChart::yLabelOffset(int slot) {

@@ -18,6 +18,9 @@
 class YxChart {
 public:
     CurveWindowRecord record;
+    // The slots' database signals of Y and X: their labels show physical values.
+    CurveSignals ySignals{};
+    CurveSignals xSignals{};
     PixelRect plot;
     int cell = 0;
     int xDivisions = 1;

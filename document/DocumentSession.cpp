@@ -1,5 +1,6 @@
 #include "document/DocumentSession.h"
 
+#include "document/DocumentSignals.h"
 #include "framework/DocumentTemplate.h"
 #include "interop/LogFrame.h"
 #include "resources/StringTable.h"
@@ -63,6 +64,10 @@ void DocumentSession::newDocument() {
     }
     m_state.capture.anchors.clear();
     m_state.capture.framesLost = 0;
+    m_state.databases.clear();
+    m_state.signalCurves = {};
+    m_state.signalFilter = {};
+    m_state.filter.moreConditions = nullptr;
     createDocument();
     m_document->contents.windows.push_back(dataListRecord());
     m_windows.showWindowList(m_document->contents.windows);
@@ -82,6 +87,8 @@ DocumentContents DocumentSession::snapshot() const {
     c.activeWord = m_state.filter.activeWord;
     c.filterMode = static_cast<std::uint32_t>(m_state.filter.mode);
     c.extensions.anchors = m_state.capture.anchors.snapshot();
+    putDocumentSignals(c.extensions, m_state.databases, m_state.signalCurves,
+                       m_state.signalFilter);
     return c;
 }
 
@@ -189,12 +196,15 @@ void DocumentSession::apply(DocumentContents&& c, FrameStore& frames) {
     if (m_document == nullptr) createDocument();
     // No batch of the capture running now may land among the loaded frames.
     m_state.capture.capturing = 0;
+    m_windows.framesReplacing();
     m_state.flags.set(ApplicationFlags::kClearing);
     m_state.store.swap(frames);
     m_state.capture.wrapCount = 0;
     m_state.capture.lastTime = AdapterTime{};
     // The anchors live beside the store; the document keeps only what it does not read.
     m_state.capture.anchors.replace(std::exchange(c.extensions.anchors, {}));
+    const std::vector<std::string> unread = takeDocumentSignals(
+        c.extensions, m_state.databases, m_state.signalCurves, m_state.signalFilter);
     m_state.capture.framesLost = 0;
     m_state.device.baudRate = static_cast<std::int32_t>(c.baudRate);
     m_state.device.workMode = static_cast<std::int32_t>(c.workMode);
@@ -205,6 +215,7 @@ void DocumentSession::apply(DocumentContents&& c, FrameStore& frames) {
     // The active word follows the conditions that were really loaded.
     m_state.filter.activeWord = c.activeWord;
     m_state.filter.recomputeActive();
+    applySignalConditions(m_state);
     m_state.filter.displayIndexList.clear();
     m_state.filter.processedCount = 0;
     m_state.flags.reset(ApplicationFlags::kClearing);
@@ -217,6 +228,11 @@ void DocumentSession::apply(DocumentContents&& c, FrameStore& frames) {
     FilterStep(m_state.filter, m_state.store, m_state.flags,
                filterStepFrames(m_state.filter.conditions.size()));
     m_windows.showRows();
+    for (const std::string& why : unread) {
+        const QString message =
+            text(strings::kDocumentDatabasesUnreadable).arg(QString::fromStdString(why));
+        m_messages.showText(message.toStdString(), MessageIcon::kWarning);
+    }
     m_state.capture.pendingChanges = 0;
     m_state.capture.deviceReady = deviceReady;
     m_state.capture.capturing = capturing;

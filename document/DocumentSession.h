@@ -42,6 +42,8 @@ public:
     // `path` could not be read (the recent files let it go).
     virtual void fileUsed(const std::string& path) = 0;
     virtual void fileUnreadable(const std::string& path) = 0;
+    // The store's frames are about to be replaced: whatever still reads them stops first.
+    virtual void framesReplacing() {}
     // Whether the data list window is open; the document file keeps it.
     [[nodiscard]] virtual bool dataListOpen() const = 0;
 };

@@ -85,7 +85,9 @@ FilterDialogBase::FilterDialogBase(ConditionTableKind kind, const char* title, Q
     m_ok = okCancel->button(QDialogButtonBox::Ok);
     withId(m_ok, 1);
     withId(okCancel->button(QDialogButtonBox::Cancel), 2);
-    connect(okCancel, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(okCancel, &QDialogButtonBox::accepted, this, [this] {
+        if (!m_extensionAccepts || m_extensionAccepts()) accept();
+    });
     connect(okCancel, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
     auto* layout = new QVBoxLayout(this);
@@ -107,6 +109,12 @@ FilterDialogBase::FilterDialogBase(ConditionTableKind kind, const char* title, Q
         m_table->markRow(row);
         onRowClicked(row);
     };
+}
+
+void FilterDialogBase::addExtension(QWidget* widget, std::function<bool()> accept) {
+    auto* box = static_cast<QVBoxLayout*>(layout());
+    box->insertWidget(box->count() - 1, widget);
+    m_extensionAccepts = std::move(accept);
 }
 
 std::vector<FilterCondition> FilterDialogBase::acceptedConditions() {

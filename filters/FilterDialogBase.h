@@ -45,6 +45,10 @@ public:
     [[nodiscard]] QPushButton* deleteButton() const { return m_delete; }
     [[nodiscard]] QPushButton* okButton() const { return m_ok; }
 
+    // A part of the dialog that another subsystem adds (the CAN databases' signal conditions),
+    // shown above OK and Cancel. OK asks `accept`, which keeps the dialog open by returning false.
+    void addExtension(QWidget* widget, std::function<bool()> accept);
+
 protected:
     FilterDialogBase(ConditionTableKind kind, const char* title, QWidget* parent);
 
@@ -108,6 +112,7 @@ private:
     QPushButton* m_delete;
     QPushButton* m_ok;
     ConditionTableCtrl* m_table;
+    std::function<bool()> m_extensionAccepts;
 };
 
 // Tags a control with its dialog id, so that tests and scripts find it by number.

@@ -26,7 +26,24 @@ void FilterStep(FilterState& state, const FrameStore& store, const ApplicationFl
         return;
     }
     auto& list = state.displayIndexList;
-    if (!state.active()) {
+    if (state.moreConditions) {
+        // A frame matches when a condition of the list or one of the others matches; the mode
+        // then shows or hides the matching frames.
+        const bool listOn = state.active();
+        const bool hide = state.mode == FilterMode::kHide;
+        const CompiledFilter filter(state.conditions, hide);
+        const FrameConditions& more = *state.moreConditions;
+        store.visit(state.processedCount, n,
+                    [&](const CapturedFrame* frames, std::size_t count, std::size_t first) {
+                        for (std::size_t i = 0; i < count; ++i) {
+                            const bool matches = (listOn && filter.passes(frames[i]) != hide) ||
+                                                 more.matches(frames[i]);
+                            if (matches != hide) {
+                                list.append(static_cast<std::uint32_t>(first + i));
+                            }
+                        }
+                    });
+    } else if (!state.active()) {
         list.reserve(list.size() + (n - state.processedCount));
         for (std::uint32_t k = state.processedCount; k < n; ++k) {
             list.append(k);
@@ -72,6 +89,7 @@ void FilterRebuildInSteps(FilterState& state, const FrameStore& store,
     rebuilt.activeWord = state.activeWord;
     rebuilt.recomputeActive();
     rebuilt.storeGeneration = store.generation();
+    rebuilt.moreConditions = state.moreConditions;
     const std::uint32_t total = store.count();
     const std::uint32_t step = filterStepFrames(rebuilt.conditions.size());
     while (rebuilt.processedCount < total) {

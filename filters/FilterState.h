@@ -12,9 +12,18 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 enum class FilterMode : std::uint32_t { kShow = 0, kHide = 1 };
+
+// Conditions the filter takes beside its list, made by another subsystem (a CAN database's
+// signals). A frame that matches them counts as matching a condition of the list.
+class FrameConditions {
+public:
+    virtual ~FrameConditions() = default;
+    [[nodiscard]] virtual bool matches(const CapturedFrame& frame) const = 0;
+};
 
 // Row r of the data list shows the frame at store position at(r).
 class DisplayIndexList {
@@ -54,6 +63,7 @@ struct FilterState {
     DisplayIndexList displayIndexList;
     std::uint32_t processedCount = 0;   // store frames the filter has looked at
     std::uint64_t storeGeneration = 0;  // the store's generation those frames belong to
+    std::shared_ptr<const FrameConditions> moreConditions;  // null: the list alone
 
     [[nodiscard]] bool active() const { return (activeWord & 1) != 0; }
     // Active when some condition of the list is ticked.

@@ -53,5 +53,9 @@ inline constexpr unsigned ID_VIEW_SAMPLING_POINT_INFORMATION = 32881;
 inline constexpr unsigned ID_FILE_IMPORT_LOG = 32916;
 inline constexpr unsigned ID_FILE_EXPORT_LOG = 32917;
 inline constexpr unsigned ID_DATALIST_FOLLOW = 32920;
+// Ours: CAN databases and their signals.
+inline constexpr unsigned ID_FILE_ADD_CAN_DATABASE = 32970;
+inline constexpr unsigned ID_CANDB_REMOVE = 32971;
+inline constexpr unsigned ID_VIEW_SIGNALS = 32972;
 inline constexpr unsigned ID_LANGUAGE_FIRST = 28416;
 inline constexpr unsigned ID_LANGUAGE_LAST = 28671;

@@ -2,6 +2,7 @@
 
 #include "resources/CommandIds.h"
 #include "resources/CurveCommandIds.h"
+#include "resources/OverviewCommandIds.h"
 
 #include <atomic>
 
@@ -32,6 +33,7 @@ std::vector<MenuItem> mainMenu(bool documentOpen) {
     if (documentOpen) {
         file.push_back(item("&Save\tCtrl+S", ID_FILE_SAVE));
         file.push_back(item("Save &As...", ID_FILE_SAVE_AS));
+        file.push_back(item("Add CAN &Database...", ID_FILE_ADD_CAN_DATABASE));
         file.push_back(separator());
         file.push_back(item("&Export...", ID_FUNCTIONS_EXPORT));
         file.push_back(item("Export As &Log...", ID_FILE_EXPORT_LOG));
@@ -48,7 +50,8 @@ std::vector<MenuItem> mainMenu(bool documentOpen) {
     menu.push_back(
         popup("&View", {item("&Toolbar", ID_VIEW_TOOLBAR), item("&Status Bar", ID_VIEW_STATUS_BAR),
                         item("Curve Information", ID_VIEW_CURVE_INFORMATION),
-                        item("Sampling Point Information", ID_VIEW_SAMPLING_POINT_INFORMATION)}));
+                        item("Sampling Point Information", ID_VIEW_SAMPLING_POINT_INFORMATION),
+                        item("Si&gnals", ID_VIEW_SIGNALS)}));
     if (documentOpen) {
         menu.push_back(popup(
             "F&unctions",
@@ -58,7 +61,8 @@ std::vector<MenuItem> mainMenu(bool documentOpen) {
              item("&Manual Message...\tCtrl+M", ID_FUNCTIONS_MANUAL_MESSAGE),
              popup("&Automatic Message", {item("C&onfigure...\tCtrl+Alt+C", ID_AUTO_CONFIGURE),
                                           item("&Start\tCtrl+Alt+S", ID_AUTO_START),
-                                          item("S&top\tCtrl+Alt+T", ID_AUTO_STOP)})}));
+                                          item("S&top\tCtrl+Alt+T", ID_AUTO_STOP)}),
+             separator(), item("&Replay...", ID_FUNCTIONS_REPLAY)}));
         menu.push_back(
             popup("&Data List",
                   {item("C&AN\tCtrl+C", ID_DATALIST_CAN),
@@ -75,7 +79,8 @@ std::vector<MenuItem> mainMenu(bool documentOpen) {
     if (documentOpen) {
         menu.push_back(popup(
             "&Window", {item("&Cascade", ID_WINDOW_CASCADE), item("&Tile", ID_WINDOW_TILE_HORZ),
-                        item("&Arrange Icons", ID_WINDOW_ARRANGE)}));
+                        item("&Arrange Icons", ID_WINDOW_ARRANGE), separator(),
+                        item("&Overview", ID_WINDOW_OVERVIEW)}));
     }
     menu.push_back(popup("&Help", {item("Help Topics\tF1", ID_HELP_TOPICS), separator(),
                                    item("&About Korvane...", ID_APP_ABOUT)}));
@@ -95,6 +100,8 @@ MenuItem popupMenu(unsigned resourceId) {
         case 203:
             return popup("ViewChart2PopupMenu",
                          {item("Curve", 32851), item("Delete", 32852), item("Rename", 32854)});
+        case 211:
+            return popup("CanDatabasePopupMenu", {item("&Remove", ID_CANDB_REMOVE)});
         default:
             return popup("Click y(t)", {item("New Window", ID_POPUP_NEW_WINDOW)});
     }

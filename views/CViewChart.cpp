@@ -19,6 +19,17 @@ void CViewChart::setRecord(const CurveWindowRecord& record) {
     rescanFromStart();
 }
 
+void CViewChart::setSignals(const CurveSignals& values, const CurveSignals&) {
+    m_chart.slotSignals = values;
+    m_scan.setSignals(values);
+    update();
+}
+
+const CurveSignal* CViewChart::signal(int slot, Axis axis) const {
+    return axis == Axis::kY ? m_chart.slotSignals[static_cast<std::size_t>(slot) & 3].get()
+                            : nullptr;
+}
+
 const CurveStatistics* CViewChart::statistics(int slot, Axis axis) const {
     return axis == Axis::kY ? &m_scan.slot(slot).statistics : nullptr;
 }
@@ -99,7 +110,9 @@ void CViewChart::updateMouseValues(int, int y, bool inside) {
         const CurveDefinition& d = m_chart.record.yt[static_cast<std::size_t>(slot)];
         std::string text;
         if (inside && (d.flags & curve_flags::kDefined) != 0) {
-            text = std::to_string(m_chart.mouseValue(slot, y));
+            const std::int64_t value = m_chart.mouseValue(slot, y);
+            const CurveSignal* s = signal(slot, Axis::kY);
+            text = s != nullptr ? s->text(value) : std::to_string(value);
         }
         setMouseText(slot, Axis::kY, std::move(text));
     }

@@ -17,6 +17,8 @@ public:
 
     void setRecord(const CurveWindowRecord& record) override;
     [[nodiscard]] const CurveWindowRecord& record() const override { return m_chart.record; }
+    void setSignals(const CurveSignals& values, const CurveSignals& xValues) override;
+    [[nodiscard]] const CurveSignal* signal(int slot, Axis axis) const override;
     [[nodiscard]] const CurveStatistics* statistics(int slot, Axis axis) const override;
     void tick() override;
     [[nodiscard]] bool scanComplete() const override { return m_scan.complete(m_store); }

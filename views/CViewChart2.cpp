@@ -18,6 +18,18 @@ void CViewChart2::setRecord(const CurveWindowRecord& record) {
     rescanFromStart();
 }
 
+void CViewChart2::setSignals(const CurveSignals& values, const CurveSignals& xValues) {
+    m_chart.ySignals = values;
+    m_chart.xSignals = xValues;
+    m_scan.setSignals(values, xValues);
+    update();
+}
+
+const CurveSignal* CViewChart2::signal(int slot, Axis axis) const {
+    const CurveSignals& s = axis == Axis::kX ? m_chart.xSignals : m_chart.ySignals;
+    return s[static_cast<std::size_t>(slot) & 3].get();
+}
+
 const CurveStatistics* CViewChart2::statistics(int slot, Axis axis) const {
     const YxSlot& s = m_scan.slot(slot);
     return axis == Axis::kX ? &s.xStatistics : &s.yStatistics;
@@ -85,9 +97,14 @@ void CViewChart2::updateMouseValues(int x, int y, bool inside) {
     for (int slot = 0; slot < 4; ++slot) {
         const XYCurveDefinition& d = m_chart.record.yx[static_cast<std::size_t>(slot)];
         const bool on = inside && (d.flags & curve_flags::kDefined) != 0;
-        setMouseText(slot, Axis::kY,
-                     on ? std::to_string(m_chart.mouseValue(slot, Axis::kY, y)) : "");
-        setMouseText(slot, Axis::kX,
-                     on ? std::to_string(m_chart.mouseValue(slot, Axis::kX, x)) : "");
+        for (const Axis axis : {Axis::kY, Axis::kX}) {
+            std::string text;
+            if (on) {
+                const std::int64_t value = m_chart.mouseValue(slot, axis, axis == Axis::kX ? x : y);
+                const CurveSignal* s = signal(slot, axis);
+                text = s != nullptr ? s->text(value) : std::to_string(value);
+            }
+            setMouseText(slot, axis, std::move(text));
+        }
     }
 }

@@ -15,6 +15,8 @@ public:
                 QWidget* parent = nullptr);
 
     void setRecord(const CurveWindowRecord& record) override;
+    void setSignals(const CurveSignals& values, const CurveSignals& xValues) override;
+    [[nodiscard]] const CurveSignal* signal(int slot, Axis axis) const override;
     [[nodiscard]] const CurveWindowRecord& record() const override { return m_chart.record; }
     [[nodiscard]] const CurveStatistics* statistics(int slot, Axis axis) const override;
     void tick() override;

@@ -50,7 +50,8 @@ CViewDataList::CViewDataList(ProgramState& state, MessageService& messages, QWid
       m_list(this),
       m_canFilter(messages, state.advancedIdClicks, this),
       m_deviceNetFilter(messages, this),
-      m_canOpenFilter(messages, state.hexDisplay, this) {
+      m_canOpenFilter(messages, state.hexDisplay, this),
+      m_signalFilter(new SignalFilterEditor(state, messages)) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(&m_list);
@@ -90,6 +91,7 @@ CViewDataList::CViewDataList(ProgramState& state, MessageService& messages, QWid
           static_cast<FilterDialogBase*>(&m_canOpenFilter)}) {
         dialog->onListChanged = [this] { markModified(); };
     }
+    m_canFilter.addExtension(m_signalFilter, [this] { return m_signalFilter->accept(); });
 }
 
 void CViewDataList::switchReading(ProtocolReading reading) {
@@ -102,12 +104,31 @@ void CViewDataList::switchReading(ProtocolReading reading) {
 std::vector<int> CViewDataList::columnWidths() const {
     const QFontMetrics cells = m_list.fontMetrics();
     const QFontMetrics headers = m_list.header()->fontMetrics();
-    return ColumnWidths::fitted(
-        m_model.reading(), m_list.width(),
+    // The Signals column takes what the reading's columns leave of the list, and at least enough
+    // for a message name and a few values; the reading's columns still get what they need.
+    const bool signalsShown = m_model.signalsColumn() >= 0;
+    const int width = signalsShown
+                          ? std::max(m_list.width() - kMinSignalsWidth, m_list.width() * 45 / 100)
+                          : m_list.width();
+    std::vector<int> widths = ColumnWidths::fitted(
+        m_model.reading(), width,
         [&](const QString& text) {
             return std::max(cells.horizontalAdvance(text), headers.horizontalAdvance(text));
         },
         m_chosenWidths[static_cast<std::size_t>(m_model.reading())]);
+    if (signalsShown) {
+        int used = 0;
+        for (const int w : widths) used += w;
+        widths.push_back(std::max(kMinSignalsWidth, m_list.width() - used - 18));
+    }
+    return widths;
+}
+
+void CViewDataList::databasesChanged() {
+    m_applyingWidths = true;
+    m_model.databasesChanged();
+    m_applyingWidths = false;
+    applyColumnWidths();
 }
 
 void CViewDataList::applyColumnWidths() {
@@ -124,7 +145,7 @@ void CViewDataList::columnDragged(int column, int width) {
     if (m_applyingWidths || column < 0) return;
     std::vector<int>& chosen = m_chosenWidths[static_cast<std::size_t>(m_model.reading())];
     if (static_cast<std::size_t>(column) >= chosen.size() ||
-        static_cast<int>(dataListColumns(m_model.reading()).size()) != m_model.columnCount()) {
+        column >= static_cast<int>(dataListColumns(m_model.reading()).size())) {
         return;
     }
     chosen[static_cast<std::size_t>(column)] =
@@ -196,6 +217,7 @@ FilterDialogBase& CViewDataList::prepareFilterDialog() {
             break;
         default:
             m_canFilter.open(m_state.filter, m_state.device.frameType);
+            m_signalFilter->open();
             break;
     }
     return filterDialog(reading());

@@ -14,6 +14,7 @@
 #include "filters/CFilterDeviceNetDlg.h"
 #include "views/DataListModel.h"
 #include "views/FollowNewest.h"
+#include "views/SignalFilterEditor.h"
 #include "views/VirtualTableView.h"
 
 #include <QTimer>
@@ -29,6 +30,7 @@ class QPrinter;
 class CViewDataList final : public QWidget, public CommandTarget {
 public:
     static constexpr int kTimerMs = 800;
+    static constexpr int kMinSignalsWidth = 560;
 
     CViewDataList(ProgramState& state, MessageService& messages, QWidget* parent = nullptr);
     // Keeps a column width dragged just before.
@@ -42,6 +44,8 @@ public:
     [[nodiscard]] VirtualTableView& list() { return m_list; }
     [[nodiscard]] DataListModel& model() { return m_model; }
     [[nodiscard]] std::vector<int> columnWidths() const;
+    // The document's CAN databases changed: the Signals column follows.
+    void databasesChanged();
 
     bool OnCmdMsg(unsigned id) override;
     bool OnUpdateCmdUI(CmdUI& ui) override;
@@ -56,6 +60,7 @@ public:
 
     // The filter dialog the Filter command opens for `reading`; one of each is kept.
     [[nodiscard]] FilterDialogBase& filterDialog(ProtocolReading reading);
+    [[nodiscard]] SignalFilterEditor& signalFilter() const { return *m_signalFilter; }
     // Prepares the dialog of the current reading from the program's filter.
     FilterDialogBase& prepareFilterDialog();
     // Takes a filter dialog's list and mode: the rows follow at once and the document is changed.
@@ -93,6 +98,7 @@ private:
     CFilterCanDlg m_canFilter;
     CFilterDeviceNetDlg m_deviceNetFilter;
     CFilterCanOpenDlg m_canOpenFilter;
+    SignalFilterEditor* m_signalFilter;              // a part of the CAN filter dialog
     std::array<std::vector<int>, 3> m_chosenWidths;  // by reading; 0: no width of the user's
     bool m_applyingWidths = false;
     QTimer m_saveWidths;

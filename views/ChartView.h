@@ -15,6 +15,7 @@
 #include "curves/ChartCommon.h"
 #include "curves/CurveRecords.h"
 #include "curves/CurveScan.h"
+#include "curves/CurveSignal.h"
 #include "framework/CommandRouting.h"
 
 #include <QTimer>
@@ -60,6 +61,11 @@ public:
     // Takes the window's settings and curves over and starts sampling again.
     virtual void setRecord(const CurveWindowRecord& record) = 0;
     [[nodiscard]] virtual const CurveWindowRecord& record() const = 0;
+    // The slots' database signals (null for byte positions), of the value or Y and of X; the
+    // curves are sampled again.
+    virtual void setSignals(const CurveSignals& values, const CurveSignals& xValues) = 0;
+    // The signal of a slot's axis, or null.
+    [[nodiscard]] virtual const CurveSignal* signal(int slot, Axis axis) const = 0;
     [[nodiscard]] virtual const CurveStatistics* statistics(int slot, Axis axis) const = 0;
     [[nodiscard]] const std::string& mouseText(int slot, Axis axis) const {
         return m_mouse[static_cast<std::size_t>(slot)][axis == Axis::kX ? 1 : 0];

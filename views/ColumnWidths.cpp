@@ -26,9 +26,14 @@ QStringList typicalCells(std::uint32_t headerId) {
                     QString::fromStdString(strings::loadString(strings::kExtended))};
         case strings::kColumnLength:
             return {QStringLiteral("8")};
-        case strings::kColumnData:
-            return {QStringLiteral("00 00 00 00 00 00 00 00 "),
-                    QString::fromStdString(strings::loadString(strings::kRemoteFrame))};
+        case strings::kColumnData: {
+            // Hex digits differ in width in most fonts: eight bytes of each, the widest counts.
+            QStringList cells{QString::fromStdString(strings::loadString(strings::kRemoteFrame))};
+            for (const QChar digit : QStringLiteral("0123456789ABCDEF")) {
+                cells << QString(QString(2, digit) + QLatin1Char(' ')).repeated(8);
+            }
+            return cells;
+        }
         case strings::kColumnDescription:
             return {QStringLiteral("Slave's IO Poll Res or COS/CC Ack"),
                     QString::fromStdString(strings::loadString(strings::kInvalidData))};

@@ -193,6 +193,16 @@ std::string dataListCellText(const FilterState& filter, const FrameStore& store,
     return dataListCell(store.at(position), row, column, reading);
 }
 
+std::optional<std::uint32_t> dataListPosition(const FilterState& filter, const FrameStore& store,
+                                              const ApplicationFlags& flags, std::uint32_t row) {
+    if (flags.test(ApplicationFlags::kClearing) || !filter.displayIndexList.contains(row)) {
+        return std::nullopt;
+    }
+    const std::uint32_t position = filter.displayIndexList.at(row);
+    if (position >= store.count()) return std::nullopt;
+    return position;
+}
+
 std::string dataListTimeOfDay(const FilterState& filter, const FrameStore& store,
                               const ApplicationFlags& flags, const TimeAnchorList& anchors,
                               std::uint32_t row) {

@@ -8,6 +8,7 @@
 #include "filters/FilterState.h"
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -33,6 +34,13 @@ struct DataListColumn {
 [[nodiscard]] std::string dataListCellText(const FilterState& filter, const FrameStore& store,
                                            const ApplicationFlags& flags, std::uint32_t row,
                                            int column, ProtocolReading reading);
+
+// The store position of the frame shown in row `row`, or nullopt as for dataListCellText.
+// Thread: the user-interface thread.
+[[nodiscard]] std::optional<std::uint32_t> dataListPosition(const FilterState& filter,
+                                                            const FrameStore& store,
+                                                            const ApplicationFlags& flags,
+                                                            std::uint32_t row);
 
 // The tool tip of a row's time cell: the frame's time of day in local time, or nothing when the
 // document has no time of day (an older file) or the row is gone.

@@ -1,5 +1,6 @@
 #include "views/DataListModel.h"
 
+#include "candb/SignalText.h"
 #include "resources/StringTable.h"
 
 DataListModel::DataListModel(ProgramState& state, QObject* parent)
@@ -17,8 +18,27 @@ void DataListModel::setReading(ProtocolReading reading) {
         endRemoveColumns();
     }
     m_reading = reading;
-    beginInsertColumns({}, 0, static_cast<int>(dataListColumns(reading).size()) - 1);
+    beginInsertColumns({}, 0, readingColumns() + (m_signalsShown ? 1 : 0) - 1);
     endInsertColumns();
+}
+
+int DataListModel::signalsColumn() const {
+    return m_signalsShown ? readingColumns() : -1;
+}
+
+void DataListModel::databasesChanged() {
+    const bool shown = !m_state.databases.empty();
+    if (shown && !m_signalsShown) {
+        beginInsertColumns({}, readingColumns(), readingColumns());
+        m_signalsShown = true;
+        endInsertColumns();
+    } else if (!shown && m_signalsShown) {
+        beginRemoveColumns({}, readingColumns(), readingColumns());
+        m_signalsShown = false;
+        endRemoveColumns();
+    } else if (shown && m_shownRows > 0) {
+        Q_EMIT dataChanged(index(0, readingColumns()), index(rowCount() - 1, readingColumns()));
+    }
 }
 
 void DataListModel::setRows(std::uint32_t rows, bool keepShown) {
@@ -60,7 +80,7 @@ int DataListModel::rowCount(const QModelIndex& parent) const {
 }
 
 int DataListModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(dataListColumns(m_reading).size());
+    return parent.isValid() ? 0 : readingColumns() + (m_signalsShown ? 1 : 0);
 }
 
 QVariant DataListModel::data(const QModelIndex& index, int role) const {
@@ -70,8 +90,20 @@ QVariant DataListModel::data(const QModelIndex& index, int role) const {
                               static_cast<std::uint32_t>(index.row()));
         return day.empty() ? QVariant() : QVariant(QString::fromStdString(day));
     }
-    if (role != Qt::DisplayRole || !index.isValid()) {
+    // The Signals cell's tool tip is its whole text, which a narrow column cuts short.
+    const bool signalsTip =
+        role == Qt::ToolTipRole && index.isValid() && index.column() == signalsColumn();
+    if ((role != Qt::DisplayRole && !signalsTip) || !index.isValid()) {
         return {};
+    }
+    if (index.column() == signalsColumn()) {
+        const auto position = dataListPosition(m_state.filter, m_state.store, m_state.flags,
+                                               static_cast<std::uint32_t>(index.row()));
+        if (!position ||
+            !m_state.databases.decoder()->decode(m_state.store.at(*position), m_decoded)) {
+            return {};
+        }
+        return QString::fromStdString(signalSummary(m_decoded));
     }
     return QString::fromStdString(dataListCellText(m_state.filter, m_state.store, m_state.flags,
                                                    static_cast<std::uint32_t>(index.row()),
@@ -80,6 +112,9 @@ QVariant DataListModel::data(const QModelIndex& index, int role) const {
 
 QVariant DataListModel::headerData(int section, Qt::Orientation orientation, int role) const {
     const auto columns = dataListColumns(m_reading);
+    if (role == Qt::DisplayRole && orientation == Qt::Horizontal && section == signalsColumn()) {
+        return QString::fromStdString(strings::loadString(strings::kSignalsColumn));
+    }
     if (role != Qt::DisplayRole || orientation != Qt::Horizontal || section < 0 ||
         section >= static_cast<int>(columns.size())) {
         return {};

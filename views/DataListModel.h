@@ -1,11 +1,13 @@
 #pragma once
 
 // The data list's model: a row count and the cell texts of the current reading, made on request.
-// It stores nothing per row.
+// It stores nothing per row. With a CAN database in the document a "Signals" column follows the
+// reading's columns: the row's message and its decoded values, also made only for painted rows.
 //
 // Thread: the user-interface thread.
 
 #include "document/ProgramState.h"
+#include "candb/SignalDecoder.h"
 #include "views/DataListCells.h"
 
 #include <QAbstractTableModel>
@@ -26,6 +28,10 @@ public:
     bool followDisplayList();
     // Drops every row shown and takes the display list's, whatever followDisplayList() would.
     void resetRows();
+    // The document's CAN databases changed: the Signals column comes, goes or is redrawn.
+    void databasesChanged();
+    // The Signals column's place, or -1 while the document has no database.
+    [[nodiscard]] int signalsColumn() const;
 
     // The time column of every reading; its tool tip is the row's time of day.
     static constexpr int kTimeColumn = 1;
@@ -48,8 +54,14 @@ private:
     // again from none.
     void setRows(std::uint32_t rows, bool keepShown);
 
+    [[nodiscard]] int readingColumns() const {
+        return static_cast<int>(dataListColumns(m_reading).size());
+    }
+
     ProgramState& m_state;
     ProtocolReading m_reading = ProtocolReading::kCan;
+    bool m_signalsShown = false;
+    mutable DecodedFrame m_decoded;  // reused for every painted row
     std::uint32_t m_shownRows = 0;
     Source m_source;
 };

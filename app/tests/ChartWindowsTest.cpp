@@ -40,12 +40,13 @@ public:
         return newWindow;
     }
     std::optional<std::string> askNewName(const std::string&) override { return newName; }
-    std::optional<CurveWindowRecord> askCurves(const CurveWindowRecord& record,
-                                               ChartKind) override {
-        if (!curves) return record;
+    std::optional<CurveAnswer> askCurves(const CurveWindowRecord& record, ChartKind,
+                                         const CurveSignalCatalog&, const CurveSignalRefs& values,
+                                         const CurveSignalRefs& xValues) override {
+        if (!curves) return CurveAnswer{record, values, xValues};
         CurveWindowRecord r = *curves;
         r.name = record.name;
-        return r;
+        return CurveAnswer{r, values, xValues};
     }
     bool askDelete() override {
         ++deleteQuestions;

@@ -1,4 +1,5 @@
 #include "app/CurveBatch.h"
+#include "document/DocumentSignals.h"
 #include "document/DocumentFile.h"
 #include "curves/CurveDialogLogic.h"
 #include "curves/CurveFlags.h"
@@ -72,4 +73,35 @@ TEST_F(CurveBatch, FailsClearlyAndLeavesOtherCommandsAlone) {
     EXPECT_FALSE(std::filesystem::exists(m_dir + "/x.csv"));
     EXPECT_EQ(run({"--export", m_dir + "/x.txt", doc}), -1);
     EXPECT_EQ(run({doc}), -1);
+}
+
+TEST_F(CurveBatch, ACurveOfADatabaseSignalWritesItsPhysicalValues) {
+    // The document's curve takes a signal of the database it keeps: two bytes at 0.5 per bit.
+    DocumentContents contents;
+    FrameStore store;
+    ASSERT_TRUE(loadDocument(m_dir + "/doc.krv", contents, store, nullptr).ok);
+    CanDatabaseSet databases;
+    ASSERT_TRUE(databases
+                    .add("drive.dbc",
+                         "VERSION \"\"\nBO_ 389 Drive: 2 X\n"
+                         " SG_ Speed : 0|16@1+ (0.5,0) [0|0] \"rpm\" X\n")
+                    .ok);
+    SignalCurves curves;
+    curves.curves = {{"speed chart", "ramp", 0, 389, false, "Drive", "Speed"}};
+    putDocumentSignals(contents.extensions, databases, curves, {});
+    // A signal is read only from a frame long enough to hold it.
+    FrameStore received;
+    for (std::uint32_t i = 0; i < store.count(); ++i) {
+        CapturedFrame f = store.at(i);
+        f.length = 2;
+        received.append(f);
+    }
+    ASSERT_TRUE(
+        saveDocument(m_dir + "/signal.krv", contents, received, received.count(), nullptr).ok);
+    const std::string out = m_dir + "/out.csv";
+    ASSERT_EQ(run({"--export-curves", out, "--window", "speed chart", m_dir + "/signal.krv"}), 0);
+    std::ifstream in(out);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_EQ(text.str(), "frame,time_ms,curve,value\n0,0,ramp,128\n2,200,ramp,138\n");
 }

@@ -278,6 +278,19 @@ TEST_F(FirstHourTest, TheFileMenuListsTheFourLatestDocumentsAndOpensThem) {
     EXPECT_FALSE(recentTexts().join(' ').contains("e.krv"));
 }
 
+TEST(ColumnWidths, TheDataColumnHoldsEightBytesOfItsWidestDigit) {
+    // A font whose D is wider than its 0.
+    const auto measure = [](const QString& text) {
+        int width = 0;
+        for (const QChar c : text) width += c == QLatin1Char('D') ? 11 : 7;
+        return width;
+    };
+    const std::vector<int> widths = ColumnWidths::fitted(ProtocolReading::kCan, 600, measure);
+    const int data = static_cast<int>(dataListColumns(ProtocolReading::kCan).size()) - 1;
+    EXPECT_GE(widths[static_cast<std::size_t>(data)],
+              measure(QStringLiteral("DD DD DD DD DD DD DD DD")) + 2 * ColumnWidths::kCellMargin);
+}
+
 TEST(ColumnWidths, TextsFitAndTheListedShareIsKeptWhereThereIsRoom) {
     const auto measure = [](const QString& text) { return 7 * static_cast<int>(text.size()); };
     for (const ProtocolReading r :

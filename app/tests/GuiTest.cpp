@@ -205,7 +205,7 @@ TEST_F(GuiTest, TreePopupsAndTheReadingCommandsOfTheDataListItem) {
     QTreeWidgetItem* root = tree->topLevelItem(0);
     ASSERT_NE(root, nullptr);
     EXPECT_EQ(root->text(0), "Korvane V2.00");
-    ASSERT_EQ(root->childCount(), 3);
+    ASSERT_EQ(root->childCount(), 5);  // Data List, y(t), y(x), the CAN databases and Overview
     QTreeWidgetItem* dataListNode = root->child(0);
     EXPECT_EQ(m_frame->treeRightClick(dataListNode), 0u);  // no document yet
     m_frame->routeCommand(ID_FILE_NEW);

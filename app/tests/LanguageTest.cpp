@@ -225,7 +225,7 @@ TEST(Translation, TheChineseLibraryHasEveryTextAUserSees) {
             }
         };
     collect(mainMenu(true));
-    for (unsigned resource : {199u, 201u, 203u, 209u}) collect(popupMenu(resource).items);
+    for (unsigned resource : {199u, 201u, 203u, 209u, 211u}) collect(popupMenu(resource).items);
 
     ScriptedLanguages env;
     env.files = {"KorvaneCHS.so"};

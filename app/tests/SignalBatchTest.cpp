@@ -1,4 +1,5 @@
 #include "app/SignalBatch.h"
+#include "document/DocumentSignals.h"
 #include "document/DocumentFile.h"
 
 #include <gtest/gtest.h>
@@ -96,6 +97,21 @@ TEST_F(SignalBatch, WritesEveryDecodedValueOfEveryFrameAsTheBaseline) {
               std::string::npos)
         << errors;
     EXPECT_NE(errors.find("2 signal values were left out"), std::string::npos) << errors;
+}
+
+TEST_F(SignalBatch, WithoutDbcTheDatabasesTheDocumentKeepsDecodeIt) {
+    DocumentContents contents;
+    FrameStore store;
+    ASSERT_TRUE(loadDocument(m_dir + "/doc.krv", contents, store, nullptr).ok);
+    CanDatabaseSet databases;
+    ASSERT_TRUE(databases.add("signals.dbc", readAll(m_data + "/signals.dbc")).ok);
+    putDocumentSignals(contents.extensions, databases, {}, {});
+    ASSERT_TRUE(saveDocument(m_dir + "/kept.krv", contents, store, store.count(), nullptr).ok);
+    const std::string out = m_dir + "/out.csv";
+    testing::internal::CaptureStderr();
+    ASSERT_EQ(run({"--export-signals", out, m_dir + "/kept.krv"}), 0);
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(readAll(out), readAll(m_data + "/signals.csv"));
 }
 
 TEST_F(SignalBatch, TheFirstDatabaseToNameAnIdentifierWinsAndTheOtherIsWarned) {

@@ -90,8 +90,8 @@ TEST(DataListTree, AnItemNamedOtherwiseBringsTheOneDataListForward) {
     // The data-list node, with an item named as a loaded document may name it.
     QTreeWidgetItem* node = tree->topLevelItem(0)->child(0);
     auto* renamed = new QTreeWidgetItem(node, {QStringLiteral("Messages of the test bench")});
-    emit tree->itemDoubleClicked(renamed, 0);
-    emit tree->itemDoubleClicked(renamed, 0);
+    Q_EMIT tree->itemDoubleClicked(renamed, 0);
+    Q_EMIT tree->itemDoubleClicked(renamed, 0);
     EXPECT_EQ(frame.mdiArea()->subWindowList().size(), 1);
     EXPECT_EQ(frame.mdiArea()->activeSubWindow(), frame.dataListFrame());
 }

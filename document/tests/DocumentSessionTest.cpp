@@ -49,6 +49,7 @@ public:
         dataList = true;
     }
     void showRows() override { calls.push_back("rows"); }
+    void framesReplacing() override { calls.push_back("replacing"); }
     void showCaptureState() override { calls.push_back("capture"); }
     void showName(bool modified) override {
         calls.push_back(modified ? "name modified" : "name");
@@ -184,8 +185,8 @@ TEST_F(DocumentSessionTest, OpeningOverACaptureInProgressTakesTheFilesFramesAndS
     EXPECT_EQ(m_session.document()->GetPathName(), path);
     EXPECT_EQ(m_session.document()->GetTitle(), "doc.krv");
     EXPECT_FALSE(m_session.document()->IsModified());
-    EXPECT_EQ(m_windows.calls, (std::vector<std::string>{"windows 1", "rows", "capture",
-                                                         "used " + path, "name"}));
+    EXPECT_EQ(m_windows.calls, (std::vector<std::string>{"replacing", "windows 1", "rows",
+                                                         "capture", "used " + path, "name"}));
 }
 
 TEST_F(DocumentSessionTest, OpeningRunsTheDocumentsFilterAgainFromTheFirstFrame) {
@@ -282,6 +283,39 @@ TEST_F(DocumentSessionTest, AnImportReplacesTheDocumentOnlyWhenTheLogWasRead) {
     EXPECT_EQ(m_messages.shown()[0].text,
               "1 line of the log was skipped (1 does not parse).\nThe skipped line is line 2: "
               "does not parse.");
+}
+
+// One message, 0x185, whose first byte is Level.
+constexpr const char* kLevelDatabase =
+    "VERSION \"\"\nBU_: A\nBO_ 389 Levels: 1 A\n SG_ Level : 0|8@1+ (1,0) [0|255] \"\" A\n";
+
+TEST_F(DocumentSessionTest, ADocumentsDatabasesAndSignalConditionsGoWithItAndNotIntoANewOne) {
+    m_session.newDocument();
+    for (std::uint32_t id : {0x185u, 0x80u}) m_state.store.append(frameWithId(id));
+    ASSERT_TRUE(m_state.databases.add("levels.dbc", kLevelDatabase).ok);
+    m_state.signalFilter.lines = {"Level > 130"};
+    const std::string path = file("signals.krv");
+    ASSERT_TRUE(m_session.save(path));
+    m_session.close();
+    m_state.flags.reset(ApplicationFlags::kDocumentExists);
+    m_state.databases.clear();
+    m_state.signalFilter = {};
+
+    ASSERT_TRUE(m_session.open(path));
+    ASSERT_EQ(m_state.databases.entries().size(), 1u);
+    EXPECT_EQ(m_state.signalFilter.lines, (std::vector<std::string>{"Level > 130"}));
+    // The conditions are compiled against the database that came with them: 0x185 carries 0x85.
+    ASSERT_NE(m_state.filter.moreConditions, nullptr);
+    EXPECT_TRUE(m_state.filter.moreConditions->matches(m_state.store.at(0)));
+    EXPECT_FALSE(m_state.filter.moreConditions->matches(m_state.store.at(1)));
+    EXPECT_TRUE(m_messages.shown().empty());
+
+    m_session.close();
+    m_state.flags.reset(ApplicationFlags::kDocumentExists);
+    m_session.newDocument();
+    EXPECT_TRUE(m_state.databases.empty());
+    EXPECT_TRUE(m_state.signalFilter.empty());
+    EXPECT_EQ(m_state.filter.moreConditions, nullptr);
 }
 
 TEST(SkippedLinesMessage, SaysHowManyOfWhichKindAndTheFirstLine) {

@@ -70,7 +70,7 @@ void whenModal(std::function<void(QWidget*)> drive) {
 
 void choose(QComboBox* box, int item) {
     box->setCurrentIndex(item);
-    emit box->activated(item);
+    Q_EMIT box->activated(item);
 }
 
 void click(QAbstractButton* button) {

@@ -174,3 +174,38 @@ TEST_F(FilterStateTest, APassCanStopShortAndTheNextOneGoesOn) {
 }
 
 }  // namespace
+
+namespace {
+
+// Matches frames of one identifier, as another subsystem's conditions would.
+class IdentifierIs final : public FrameConditions {
+public:
+    explicit IdentifierIs(std::uint32_t id) : m_id(id) {}
+    bool matches(const CapturedFrame& f) const override { return f.identifier == m_id; }
+
+private:
+    std::uint32_t m_id;
+};
+
+}  // namespace
+
+TEST_F(FilterStateTest, OtherConditionsCountAsConditionsOfTheListInEitherMode) {
+    add({1, 2, 3, 2, 4});
+    m_state.moreConditions = std::make_shared<IdentifierIs>(3);
+    // Alone, with no condition of the list ticked.
+    FilterRebuild(m_state, m_store, m_flags, {exactId(2, false)}, FilterMode::kShow);
+    EXPECT_EQ(rows(m_state), (std::vector<std::uint32_t>{2}));
+    FilterRebuild(m_state, m_store, m_flags, {}, FilterMode::kHide);
+    EXPECT_EQ(rows(m_state), (std::vector<std::uint32_t>{0, 1, 3, 4}));
+    // Beside the list's conditions.
+    FilterRebuild(m_state, m_store, m_flags, {exactId(2)}, FilterMode::kShow);
+    EXPECT_EQ(rows(m_state), (std::vector<std::uint32_t>{1, 2, 3}));
+    FilterRebuild(m_state, m_store, m_flags, {exactId(2)}, FilterMode::kHide);
+    EXPECT_EQ(rows(m_state), (std::vector<std::uint32_t>{0, 4}));
+    // A rebuild in steps keeps them, and new frames meet them too.
+    FilterRebuildInSteps(m_state, m_store, m_flags, {exactId(1)}, FilterMode::kShow, nullptr);
+    EXPECT_EQ(rows(m_state), (std::vector<std::uint32_t>{0, 2}));
+    add({3});
+    FilterStep(m_state, m_store, m_flags);
+    EXPECT_EQ(rows(m_state), (std::vector<std::uint32_t>{0, 2, 5}));
+}

@@ -1,0 +1,153 @@
+#include "views/BusLoadChart.h"
+
+#include "resources/StringTable.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <QScrollBar>
+#include <QWheelEvent>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int kLeft = 40;    // the percent labels
+constexpr int kTop = 26;     // the title and the lost-frame marks
+constexpr int kBottom = 18;  // the time labels
+constexpr int kRight = 8;
+constexpr int kTickSpacing = 80;
+
+QString text(std::uint32_t id) {
+    return QString::fromStdString(strings::loadString(id));
+}
+
+}  // namespace
+
+BusLoadChart::BusLoadChart(const BusLoad& load, QWidget* parent)
+    : QWidget(parent), m_load(load), m_scroll(new QScrollBar(Qt::Horizontal, this)) {
+    setAutoFillBackground(false);
+    connect(m_scroll, &QScrollBar::valueChanged, this, [this](int value) {
+        if (m_settingScroll) return;
+        m_strip.scrollTo(static_cast<std::uint64_t>(std::max(value, 0)), m_load);
+        update();
+    });
+}
+
+QRect BusLoadChart::plotArea() const {
+    return QRect(kLeft, kTop, std::max(width() - kLeft - kRight, 1),
+                 std::max(height() - kTop - kBottom - m_scroll->height(), 1));
+}
+
+void BusLoadChart::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    const int h = m_scroll->sizeHint().height();
+    m_scroll->setGeometry(0, height() - h, width(), h);
+    m_strip.setWidth(plotArea().width());
+    updateScrollBar();
+}
+
+void BusLoadChart::refresh(bool baudKnown) {
+    m_baudKnown = baudKnown;
+    updateScrollBar();
+    update();
+}
+
+void BusLoadChart::updateScrollBar() {
+    const auto clamp = [](std::uint64_t v) {
+        return static_cast<int>(std::min<std::uint64_t>(v, INT32_MAX));
+    };
+    m_settingScroll = true;
+    m_scroll->setRange(0, clamp(m_strip.lastFirstBin(m_load)));
+    m_scroll->setPageStep(std::max(clamp(m_strip.binsShown()), 1));
+    m_scroll->setSingleStep(std::max(clamp(m_strip.binsShown() / 10), 1));
+    m_scroll->setValue(clamp(m_strip.firstBin(m_load)));
+    m_settingScroll = false;
+}
+
+void BusLoadChart::wheelEvent(QWheelEvent* event) {
+    const int anchor = static_cast<int>(event->position().x()) - plotArea().left();
+    if (event->angleDelta().y() > 0) {
+        m_strip.zoomIn(m_load, anchor);
+    } else if (event->angleDelta().y() < 0) {
+        m_strip.zoomOut(m_load, anchor);
+    }
+    updateScrollBar();
+    update();
+    event->accept();
+}
+
+void BusLoadChart::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.fillRect(rect(), palette().color(QPalette::Base));
+    const QRect area = plotArea();
+    // A hidden widget hears of its size only when shown; the width it paints is the one.
+    m_strip.setWidth(area.width());
+    const QColor textColour = palette().color(QPalette::Text);
+    const QFontMetrics metrics(font());
+
+    // Percent grid.
+    p.setPen(QColor(0xDD, 0xDD, 0xDD));
+    for (int percent = 0; percent <= 100; percent += 25) {
+        const int y = area.bottom() - area.height() * percent / 100;
+        p.drawLine(area.left(), y, area.right(), y);
+    }
+    p.setPen(textColour);
+    for (int percent = 0; percent <= 100; percent += 50) {
+        const int y = area.bottom() - area.height() * percent / 100;
+        p.drawText(QRect(0, y - metrics.height() / 2, kLeft - 4, metrics.height()),
+                   Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("%1%").arg(percent));
+    }
+
+    // The load, column by column.
+    const std::vector<BusLoadStrip::Column> columns = m_strip.columns(m_load);
+    const QColor bar(0x2E, 0x6D, 0xB4);
+    const QColor high(0xE0, 0x7B, 0x00);
+    for (std::size_t x = 0; x < columns.size(); ++x) {
+        const int px = area.left() + static_cast<int>(x);
+        if (columns[x].percent > 0) {
+            const int h = std::max(1, area.height() * static_cast<int>(columns[x].percent) / 100);
+            p.setPen(columns[x].percent >= 90 ? high : bar);
+            p.drawLine(px, area.bottom(), px, area.bottom() - h + 1);
+        }
+    }
+    // Frames the adapter lost: a red mark above the plot and a thin line through it.
+    for (std::size_t x = 0; x < columns.size(); ++x) {
+        if (columns[x].lost == 0) continue;
+        const int px = area.left() + static_cast<int>(x);
+        p.setPen(QColor(0xD0, 0x20, 0x20, 110));
+        p.drawLine(px, area.top(), px, area.bottom());
+        QPainterPath mark;
+        mark.moveTo(px - 4, area.top() - 7);
+        mark.lineTo(px + 4, area.top() - 7);
+        mark.lineTo(px, area.top() - 1);
+        mark.closeSubpath();
+        p.fillPath(mark, QColor(0xD0, 0x20, 0x20));
+    }
+
+    // Time axis.
+    p.setPen(textColour);
+    const std::vector<BusLoadStrip::Tick> ticks = m_strip.ticks(m_load, kTickSpacing);
+    const std::uint64_t stepMs = ticks.size() > 1 ? ticks[1].ms - ticks[0].ms : 1000;
+    for (const BusLoadStrip::Tick& t : ticks) {
+        const int px = area.left() + t.x;
+        p.drawLine(px, area.bottom(), px, area.bottom() + 3);
+        const QString label = QString::fromStdString(BusLoadStrip::tickLabel(t.ms, stepMs));
+        p.drawText(QRect(px - 40, area.bottom() + 3, 80, kBottom - 3), Qt::AlignHCenter, label);
+    }
+    p.setPen(QColor(0x90, 0x90, 0x90));
+    p.drawRect(area.adjusted(0, 0, -1, 0));
+
+    // Title and summary.
+    p.setPen(textColour);
+    QString title = text(strings::kBusLoadTitle);
+    if (!m_baudKnown) {
+        title += QStringLiteral("  ") + text(strings::kBusLoadNoBaudRate);
+    } else {
+        const BusLoadStrip::Summary s = BusLoadStrip::summary(m_load);
+        title += QStringLiteral("  ") + text(strings::kBusLoadSummary)
+                                            .arg(s.latest)
+                                            .arg(s.peak)
+                                            .arg(static_cast<qulonglong>(s.lost));
+    }
+    p.drawText(QRect(4, 2, width() - 8, kTop - 4), Qt::AlignLeft | Qt::AlignVCenter, title);
+}
