@@ -9,13 +9,7 @@
 
 namespace {
 
-constexpr double kFloatScale = 1000;  // a float signal's reading is its value in thousandths
-
-std::int64_t clampedRound(double v) {
-    if (!(v == v)) return 0;  // NaN
-    constexpr double kLimit = 9.2e18;
-    return static_cast<std::int64_t>(std::llround(std::clamp(v, -kLimit, kLimit)));
-}
+constexpr double kFloatScale = kFloatReadingScale;
 
 const std::string& slotName(const CurveWindowRecord& window, std::size_t slot,
                             std::string& storage) {
@@ -50,10 +44,69 @@ bool SignalCurveSource::reading(const CapturedFrame& frame, std::int64_t& out) c
                 std::min<std::uint64_t>(v.raw, std::numeric_limits<std::int64_t>::max()));
             break;
         default:
-            out = clampedRound(v.value * kFloatScale);
+            out = floatReading(v.value);
             break;
     }
     return true;
+}
+
+SignalReadout SignalCurveSource::readout() const {
+    const CanMessage& message = m_decoder->message(m_message);
+    const SignalDecoder::Placement at = m_decoder->placement(m_message, m_signal);
+    if (at.bytes > 8) return SignalReadout::never();
+    SignalReadout r;
+    r.identifier = message.identifier;
+    r.extended = message.extended;
+    r.bytes = at.bytes;
+    r.shift = at.shift;
+    r.mask = at.mask;
+    r.swap = at.bigEndian ? ~std::uint64_t{0} : 0;
+    r.factor = m_definition.factor;
+    r.offset = m_definition.offset;
+    switch (m_definition.type) {
+        case ValueType::kUnsigned:
+            r.kind = SignalReadout::Kind::kInteger;
+            r.limit = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
+            break;
+        case ValueType::kSigned:
+            r.kind = SignalReadout::Kind::kInteger;
+            r.signBit = std::uint64_t{1} << (m_definition.length - 1);
+            break;
+        case ValueType::kFloat:
+            r.kind = SignalReadout::Kind::kFloat;
+            break;
+        case ValueType::kDouble:
+            r.kind = SignalReadout::Kind::kDouble;
+            break;
+    }
+    if (m_definition.multiplexer < 0) return r;
+    // One multiplexer with one range of selecting values, the common case; chains of
+    // multiplexers and several ranges are read through the decoder.
+    const auto muxIndex = static_cast<std::size_t>(m_definition.multiplexer);
+    const CanSignal& mux = message.signals[muxIndex];
+    if (m_definition.selectors.empty()) return SignalReadout::never();
+    if (mux.multiplexer >= 0 || m_definition.selectors.size() != 1) {
+        SignalReadout calls;
+        calls.identifier = r.identifier;
+        calls.extended = r.extended;
+        return calls;
+    }
+    const SignalDecoder::Placement muxAt = m_decoder->placement(m_message, muxIndex);
+    if (muxAt.bytes > 8) return SignalReadout::never();
+    std::uint64_t low = m_definition.selectors.front().low;
+    std::uint64_t high = m_definition.selectors.front().high;
+    // A signed multiplexer's negative values select nothing: only its values below the sign bit.
+    if (mux.type == ValueType::kSigned) {
+        high = std::min(high, (muxAt.mask >> 1));
+    }
+    if (low > high) return SignalReadout::never();
+    r.bytes = std::max(r.bytes, muxAt.bytes);
+    r.muxShift = muxAt.shift;
+    r.muxMask = muxAt.mask;
+    r.muxSwap = muxAt.bigEndian ? ~std::uint64_t{0} : 0;
+    r.muxLow = low;
+    r.muxSpan = high - low;
+    return r;
 }
 
 double SignalCurveSource::physical(std::int64_t reading) const {

@@ -24,6 +24,7 @@ public:
     [[nodiscard]] bool reading(const CapturedFrame& frame, std::int64_t& out) const override;
     [[nodiscard]] double physical(std::int64_t reading) const override;
     [[nodiscard]] std::string text(std::int64_t reading) const override;
+    [[nodiscard]] SignalReadout readout() const override;
 
 private:
     std::shared_ptr<const SignalDecoder> m_decoder;  // keeps the signal's database alive

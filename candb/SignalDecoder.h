@@ -104,6 +104,20 @@ public:
     bool decodeSignal(const CapturedFrame& frame, std::size_t message, std::size_t signal,
                       SignalValue& out) const;
 
+    // Where a signal lies in the frame's eight bytes read as one 64-bit word (little-endian, or
+    // big-endian for a Motorola signal): (word >> shift) & mask, in a frame of at least `bytes`
+    // received bytes (above 8: none holds it). For passes that read one signal themselves.
+    struct Placement {
+        std::uint64_t mask = 0;
+        std::uint8_t shift = 0;
+        std::uint8_t bytes = 0;
+        bool bigEndian = false;
+    };
+    [[nodiscard]] Placement placement(std::size_t message, std::size_t signal) const {
+        const Extraction& e = m_signals[m_messages[message].first + signal];
+        return {e.mask, e.shift, e.bytes, e.bigEndian};
+    }
+
 private:
     static constexpr std::uint32_t kStandard = 0x800;
 

@@ -53,42 +53,99 @@ std::size_t YtSlot::memoryInUse() const {
     return samples.memoryInUse() + m_blocks.memoryInUse() + m_superBlocks.memoryInUse();
 }
 
+namespace {
+
+// A y(t) slot read by its byte positions.
+struct ByteRead {
+    YtSlot* slot;
+    std::uint32_t identifier;
+    ValueReader reader;
+};
+
+// A y(t) slot read from a database signal, resolved for the scan.
+struct SignalRead {
+    YtSlot* slot;
+    std::uint32_t identifier;
+    SignalReadout readout;
+    ReadingDrawer drawer;
+    const CurveSignal* signal;  // for kCalls
+
+    // The frame's reading when the frame carries the signal; its identifier already matched.
+    bool read(const CapturedFrame& f, std::int64_t& v) const {
+        if (readout.kind == SignalReadout::Kind::kCalls) return signal->reading(f, v);
+        if (!readout.carries(f)) return false;
+        v = readout.reading(f);
+        return true;
+    }
+};
+
+void add(YtSlot& s, std::uint32_t frame, const CapturedFrame& f, std::int32_t drawn,
+         std::int64_t reading) {
+    s.append(frame, FrameTimeMs(f), drawn);
+    s.statistics.add(reading, frame);
+}
+
+}  // namespace
+
 bool YtScan::scan(const FrameStore& store, const ApplicationFlags& flags, std::uint32_t limit) {
-    int active[4];
-    int n = 0;
-    for (int i = 0; i < 4; ++i) {
-        if (m_slots[static_cast<std::size_t>(i)].defined()) active[n++] = i;
+    // The slots split by how they read, so that the loop over the frames does no more per slot
+    // than its own kind needs: byte positions; integer signals (the most common); the others.
+    ByteRead bytes[4];
+    SignalRead integers[4];
+    SignalRead others[4];
+    int nBytes = 0, nIntegers = 0, nOthers = 0;
+    bool any = false;
+    for (YtSlot& s : m_slots) {
+        if (!s.defined()) continue;
+        any = true;
+        const std::uint32_t id = s.definition.identifier;
+        if (!s.signal) {
+            bytes[nBytes++] = {&s, id, ValueReader(s.definition.flags, Axis::kY)};
+            continue;
+        }
+        const SignalReadout r = s.signal->readout();
+        // A signal of another identifier than the curve's is in none of the curve's frames.
+        if (r.kind == SignalReadout::Kind::kNever ||
+            (r.kind != SignalReadout::Kind::kCalls && r.identifier != id)) {
+            continue;
+        }
+        const SignalRead read{&s, id, r, ReadingDrawer(s.definition.flags, Axis::kY),
+                              s.signal.get()};
+        if (r.kind == SignalReadout::Kind::kInteger) {
+            integers[nIntegers++] = read;
+        } else {
+            others[nOthers++] = read;
+        }
     }
     // Without a curve there is nothing to read: the whole store is passed at once.
     std::uint32_t size = 0;
-    if (!prepare(store, flags, n > 0 ? limit : kAll, size)) return false;
-    const ValueReader readers[4] = {{m_slots[0].definition.flags, Axis::kY},
-                                    {m_slots[1].definition.flags, Axis::kY},
-                                    {m_slots[2].definition.flags, Axis::kY},
-                                    {m_slots[3].definition.flags, Axis::kY}};
+    if (!prepare(store, flags, any ? limit : kAll, size)) return false;
     bool appended = false;
-    if (n > 0) {
+    if (nBytes + nIntegers + nOthers > 0) {
         store.visit(m_position, size,
                     [&](const CapturedFrame* records, std::size_t count, std::size_t first) {
                         for (std::size_t k = 0; k < count; ++k) {
                             const CapturedFrame& f = records[k];
-                            for (int a = 0; a < n; ++a) {
-                                YtSlot& s = m_slots[static_cast<std::size_t>(active[a])];
-                                if (s.definition.identifier != f.identifier) continue;
-                                const auto u = static_cast<std::uint32_t>(first + k);
-                                if (s.signal) {
-                                    std::int64_t v = 0;
-                                    if (!s.signal->reading(f, v)) continue;
-                                    s.append(u, FrameTimeMs(f),
-                                             drawingOfReading(s.definition.flags, Axis::kY, v));
-                                    s.statistics.add(v, u);
-                                    appended = true;
-                                    continue;
-                                }
-                                const ValueReader& reader = readers[active[a]];
-                                const std::int64_t v = reader.reading(f);
-                                s.append(u, FrameTimeMs(f), reader.drawing(f));
-                                s.statistics.add(v, u);
+                            const std::uint32_t id = f.identifier;
+                            const auto u = static_cast<std::uint32_t>(first + k);
+                            for (int a = 0; a < nBytes; ++a) {
+                                const ByteRead& b = bytes[a];
+                                if (b.identifier != id) continue;
+                                add(*b.slot, u, f, b.reader.drawing(f), b.reader.reading(f));
+                                appended = true;
+                            }
+                            for (int a = 0; a < nIntegers; ++a) {
+                                const SignalRead& r = integers[a];
+                                if (r.identifier != id || !r.readout.carries(f)) continue;
+                                const std::int64_t v = r.readout.integer(f);
+                                add(*r.slot, u, f, r.drawer.drawing(v), v);
+                                appended = true;
+                            }
+                            for (int a = 0; a < nOthers; ++a) {
+                                const SignalRead& r = others[a];
+                                std::int64_t v = 0;
+                                if (r.identifier != id || !r.read(f, v)) continue;
+                                add(*r.slot, u, f, r.drawer.drawing(v), v);
                                 appended = true;
                             }
                         }
@@ -129,14 +186,33 @@ void YxSlot::clear() {
 
 namespace {
 
-// The axis's reading of a frame known to carry it.
-std::int64_t readingOf(const std::shared_ptr<const CurveSignal>& signal, const CapturedFrame& f,
-                       const XYCurveDefinition& d, Axis axis) {
-    std::int64_t v = 0;
-    if (!signal) return readingValue(f, d.flags, axis);
-    (void)signal->reading(f, v);
-    return v;
-}
+// One axis of a y(x) slot, resolved for the scan: its byte positions, or its signal.
+struct AxisRead {
+    const CurveSignal* signal = nullptr;  // null: byte positions
+    SignalReadout readout;
+
+    explicit AxisRead(const std::shared_ptr<const CurveSignal>& s) : signal(s.get()) {
+        if (signal) readout = signal->readout();
+    }
+    // Whether a frame of the axis's identifier carries its value.
+    [[nodiscard]] bool carries(const CapturedFrame& f) const {
+        if (!signal) return true;
+        if (readout.kind != SignalReadout::Kind::kCalls) {
+            return f.identifier == readout.identifier && readout.carries(f);
+        }
+        std::int64_t unused = 0;
+        return signal->reading(f, unused);
+    }
+    // The reading of a frame known to carry it.
+    [[nodiscard]] std::int64_t reading(const CapturedFrame& f, const XYCurveDefinition& d,
+                                       Axis axis) const {
+        if (!signal) return readingValue(f, d.flags, axis);
+        if (readout.kind != SignalReadout::Kind::kCalls) return readout.reading(f);
+        std::int64_t v = 0;
+        (void)signal->reading(f, v);
+        return v;
+    }
+};
 
 }  // namespace
 
@@ -158,6 +234,8 @@ bool YxScan::scan(const FrameStore& store, const ApplicationFlags& flags, std::u
     for (YxSlot& s : m_slots) {
         if (!s.defined()) continue;
         const XYCurveDefinition& d = s.definition;
+        const AxisRead xRead(s.xSignal);
+        const AxisRead yRead(s.ySignal);
         store.visit(m_position, size,
                     [&](const CapturedFrame* records, std::size_t count, std::size_t first) {
                         for (std::size_t k = 0; k < count; ++k) {
@@ -169,8 +247,8 @@ bool YxScan::scan(const FrameStore& store, const ApplicationFlags& flags, std::u
                                 if (sync.xCount > 0 && sync.yCount > 0) {
                                     const CapturedFrame& xf = store.at(sync.lastX);
                                     const CapturedFrame& yf = store.at(sync.lastY);
-                                    const std::int64_t x = readingOf(s.xSignal, xf, d, Axis::kX);
-                                    const std::int64_t y = readingOf(s.ySignal, yf, d, Axis::kY);
+                                    const std::int64_t x = xRead.reading(xf, d, Axis::kX);
+                                    const std::int64_t y = yRead.reading(yf, d, Axis::kY);
                                     s.samples.push_back({1, sync.lastY, sync.lastX});
                                     s.points.push_back(
                                         {s.xSignal ? drawingOfReading(d.flags, Axis::kX, x)
@@ -185,13 +263,10 @@ bool YxScan::scan(const FrameStore& store, const ApplicationFlags& flags, std::u
                             }
                             if (sync.armed) {
                                 // A signal's frame counts only when it carries the signal.
-                                std::int64_t unused = 0;
                                 const bool xCarried =
-                                    id == d.xIdentifier &&
-                                    (!s.xSignal || s.xSignal->reading(records[k], unused));
+                                    id == d.xIdentifier && xRead.carries(records[k]);
                                 const bool yCarried =
-                                    id == d.yIdentifier &&
-                                    (!s.ySignal || s.ySignal->reading(records[k], unused));
+                                    id == d.yIdentifier && yRead.carries(records[k]);
                                 if (xCarried) {
                                     sync.lastX = u;
                                     ++sync.xCount;

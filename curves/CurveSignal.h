@@ -16,14 +16,102 @@
 #include "curves/CurveFlags.h"
 
 #include <array>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
+// A float signal's reading is its physical value in thousandths, rounded; NaN reads 0.
+inline constexpr double kFloatReadingScale = 1000;
+[[nodiscard]] std::int64_t floatReading(double physical);
+
+// Where a signal lies in a frame, worked out once so that a scan reads it with a load, a shift and
+// a mask instead of a call per frame. The frame's eight bytes are one 64-bit word, little-endian,
+// byte-swapped for a big-endian signal; a multiplexer is read the same way and selects when its
+// raw value lies in [muxLow, muxLow + muxSpan]. Without a multiplexer the mask is 0 and the range
+// [0, 0], which always holds. Everything is a mask or a range so that reading never branches on
+// bit order, sign or multiplexing.
+struct SignalReadout {
+    enum class Kind : std::uint8_t {
+        kCalls,    // read through CurveSignal::reading(): a signal the fields cannot describe
+        kNever,    // no frame carries it
+        kInteger,  // the raw value, sign-extended when signed
+        kFloat,    // an IEEE single, read as floatReading(value × factor + offset)
+        kDouble,   // an IEEE double, the same
+    };
+    Kind kind = Kind::kCalls;
+    std::uint32_t identifier = 0;
+    bool extended = false;
+    std::uint8_t bytes = 0;  // the received length it needs, signal and multiplexer, 0 to 8
+    std::uint8_t shift = 0;
+    std::uint8_t muxShift = 0;
+    std::uint64_t swap = 0;  // all ones for a big-endian signal, else 0
+    std::uint64_t mask = 0;
+    std::uint64_t signBit = 0;                // the top bit of a signed value, else 0
+    std::uint64_t limit = ~std::uint64_t{0};  // largest reading as u64: INT64_MAX when unsigned
+    std::uint64_t muxSwap = 0;
+    std::uint64_t muxMask = 0;
+    std::uint64_t muxLow = 0;
+    std::uint64_t muxSpan = 0;
+    double factor = 1;
+    double offset = 0;
+
+    // A readout no frame matches, of any kind.
+    static SignalReadout never() {
+        SignalReadout r;
+        r.kind = Kind::kNever;
+        r.muxLow = 1;  // the multiplexer's value 0 lies outside [1, 1]
+        return r;
+    }
+
+    [[nodiscard]] static std::uint64_t word(const CapturedFrame& f) {
+        std::uint64_t w = 0;
+        std::memcpy(&w, f.data, 8);
+        if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap64(w);
+        return w;
+    }
+    // The word in the byte order of a field whose swap is `swapMask`.
+    [[nodiscard]] static std::uint64_t ordered(std::uint64_t w, std::uint64_t swapMask) {
+        return w ^ ((w ^ __builtin_bswap64(w)) & swapMask);
+    }
+    // Whether a frame of the signal's identifier carries it (not for kCalls).
+    [[nodiscard]] bool carries(const CapturedFrame& f) const {
+        const std::uint64_t mux = (ordered(word(f), muxSwap) >> muxShift) & muxMask;
+        return static_cast<int>(f.status == 0) & static_cast<int>((f.format == 1) == extended) &
+               static_cast<int>(f.length >= bytes) & static_cast<int>(mux - muxLow <= muxSpan);
+    }
+    // The signal's bits in a frame that carries it.
+    [[nodiscard]] std::uint64_t bits(const CapturedFrame& f) const {
+        return (ordered(word(f), swap) >> shift) & mask;
+    }
+    // The reading of an integer signal in a frame that carries it.
+    [[nodiscard]] std::int64_t integer(const CapturedFrame& f) const {
+        const std::uint64_t v = (bits(f) ^ signBit) - signBit;
+        return static_cast<std::int64_t>(v < limit ? v : limit);
+    }
+    // The reading of any kind but kCalls and kNever in a frame that carries it.
+    [[nodiscard]] std::int64_t reading(const CapturedFrame& f) const {
+        switch (kind) {
+            case Kind::kFloat:
+                return floatReading(
+                    static_cast<double>(std::bit_cast<float>(static_cast<std::uint32_t>(bits(f)))) *
+                        factor +
+                    offset);
+            case Kind::kDouble:
+                return floatReading(std::bit_cast<double>(bits(f)) * factor + offset);
+            default:
+                return integer(f);
+        }
+    }
+};
+
 class CurveSignal {
 public:
     virtual ~CurveSignal() = default;
+    // How a scan reads the signal without calling reading() per frame; kCalls when it cannot.
+    [[nodiscard]] virtual SignalReadout readout() const { return {}; }
     // The frame's reading; false when the frame does not carry the signal (another message, a
     // remote frame, too short, a multiplexer that selects another signal).
     [[nodiscard]] virtual bool reading(const CapturedFrame& frame, std::int64_t& out) const = 0;

@@ -1,8 +1,11 @@
 #include "curves/ExtractValue.h"
 
 #include "curves/ChartCommon.h"
+#include "curves/CurveSignal.h"
 
+#include <algorithm>
 #include <bit>
+#include <cmath>
 
 namespace {
 
@@ -89,9 +92,30 @@ std::uint64_t FrameTimeMs(const CapturedFrame& frame) {
     return adapterTimeMs(frame);
 }
 
+ReadingDrawer::ReadingDrawer(std::uint32_t flags, Axis axis) {
+    // Signed: the int32 range. Unsigned: 0 to the u32 range halved, or to INT32_MAX unhalved.
+    if (isSigned(flags, axis)) {
+        m_low = INT32_MIN;
+        m_high = INT32_MAX;
+        m_shift = 0;
+    } else if (drawsHalved(flags, axis)) {
+        m_low = 0;
+        m_high = 0xFFFFFFFFll;
+        m_shift = 1;
+    } else {
+        m_low = 0;
+        m_high = INT32_MAX;
+        m_shift = 0;
+    }
+}
+
 std::int32_t drawingOfReading(std::uint32_t flags, Axis axis, std::int64_t reading) {
-    if (isSigned(flags, axis)) return chart::clampTo<std::int32_t>(reading);
-    const std::int64_t v = std::clamp<std::int64_t>(reading, 0, 0xFFFFFFFFll);
-    return static_cast<std::int32_t>(
-        drawsHalved(flags, axis) ? v >> 1 : std::min<std::int64_t>(v, INT32_MAX));
+    return ReadingDrawer(flags, axis).drawing(reading);
+}
+
+std::int64_t floatReading(double physical) {
+    if (!(physical == physical)) return 0;  // NaN
+    constexpr double kLimit = 9.2e18;
+    return static_cast<std::int64_t>(
+        std::llround(std::clamp(physical * kFloatReadingScale, -kLimit, kLimit)));
 }

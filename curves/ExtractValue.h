@@ -29,10 +29,27 @@
 // axis's reading, and halved where a four-byte unsigned value is.
 [[nodiscard]] std::int32_t drawingOfReading(std::uint32_t flags, Axis axis, std::int64_t reading);
 
+// drawingOfReading() prepared once for many readings: a clamp and a shift.
+class ReadingDrawer {
+public:
+    ReadingDrawer() = default;
+    ReadingDrawer(std::uint32_t flags, Axis axis);
+    [[nodiscard]] std::int32_t drawing(std::int64_t reading) const {
+        const std::int64_t v = reading < m_low ? m_low : reading > m_high ? m_high : reading;
+        return static_cast<std::int32_t>(v >> m_shift);
+    }
+
+private:
+    std::int64_t m_low = 0;
+    std::int64_t m_high = 0;
+    int m_shift = 0;
+};
+
 // The extraction of one axis prepared once for many frames: the byte positions in the order they
 // fill the value, and how the value reads.
 class ValueReader {
 public:
+    ValueReader() = default;
     ValueReader(std::uint32_t flags, Axis axis);
     [[nodiscard]] std::uint32_t raw(const CapturedFrame& frame) const {
         std::uint32_t v = 0;

@@ -2,6 +2,8 @@
 //
 //   BM_ScanBytes / BM_ScanSignal   a y(t) curve's scan of every frame, by byte positions and by
 //                                  the database signal at the same bytes: frames/s of each
+//   BM_ScanSignalMotorola          the same bytes as a big-endian signal
+//   BM_ScanSignalMultiplexed       a signal that every other frame of its message carries
 //   BM_SignalsColumn/N             the Signals cells of one screen of rows (40) at the end of a
 //                                  store of N frames: the same whatever N, since only painted
 //                                  rows are decoded
@@ -10,12 +12,14 @@
 
 #include "document/ProgramState.h"
 #include "app/SignalCurveSource.h"
+#include "candb/DbcReader.h"
 #include "curves/CurveScan.h"
 #include "views/DataListModel.h"
 
 #include <benchmark/benchmark.h>
 
 #include <memory>
+#include <string_view>
 
 namespace {
 
@@ -64,14 +68,33 @@ CurveDefinition speedBytes() {
     return d;
 }
 
-void scan(benchmark::State& run, bool bySignal) {
+// Other placements of the speed's bytes, for the scans alone.
+const char* const kScanDatabase = R"(VERSION ""
+BO_ 389 Drive_Scan: 8 Drive
+ SG_ DriveSpeed : 32|16@1+ (1,0) [0|5000] "rpm" Master
+ SG_ SpeedMotorola : 39|16@0+ (1,0) [0|5000] "rpm" Master
+ SG_ Page M : 0|1@1+ (1,0) [0|1] "" Master
+ SG_ SpeedOnPage0 m0 : 32|16@1+ (1,0) [0|5000] "rpm" Master
+)";
+
+std::shared_ptr<const SignalDecoder> scanDecoder() {
+    static const auto made = std::make_shared<const SignalDecoder>(
+        std::vector<std::shared_ptr<const CanDatabase>>{DbcReader::read(kScanDatabase).database});
+    return made;
+}
+
+// `signal` empty: the curve's byte positions.
+void scan(benchmark::State& run, const char* signal) {
     ProgramState& s = state();
-    const CurveSignals signals = {
-        bySignal ? curveSignal(s.databases.decoder(), 0x185, false, "DriveSpeed") : nullptr,
-        nullptr, nullptr, nullptr};
+    const CurveDefinition curve = speedBytes();
+    CurveSignals signals{};
+    if (*signal != 0) {
+        const bool own = std::string_view(signal) == "DriveSpeed";
+        signals[0] = curveSignal(own ? s.databases.decoder() : scanDecoder(), 0x185, false, signal);
+    }
     for (auto _ : run) {
         YtScan yt;
-        yt.setDefinitions({speedBytes(), {}, {}, {}});
+        yt.setDefinitions({curve, {}, {}, {}});
         yt.setSignals(signals);
         yt.scan(s.store, s.flags);
         benchmark::DoNotOptimize(yt.slot(0).samples.size());
@@ -82,11 +105,19 @@ void scan(benchmark::State& run, bool bySignal) {
 }
 
 void BM_ScanBytes(benchmark::State& run) {
-    scan(run, false);
+    scan(run, "");
 }
 
 void BM_ScanSignal(benchmark::State& run) {
-    scan(run, true);
+    scan(run, "DriveSpeed");
+}
+
+void BM_ScanSignalMotorola(benchmark::State& run) {
+    scan(run, "SpeedMotorola");
+}
+
+void BM_ScanSignalMultiplexed(benchmark::State& run) {
+    scan(run, "SpeedOnPage0");
 }
 
 void BM_SignalsColumn(benchmark::State& run) {
@@ -109,5 +140,7 @@ void BM_SignalsColumn(benchmark::State& run) {
 
 BENCHMARK(BM_ScanBytes)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_ScanSignal)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_ScanSignalMotorola)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_ScanSignalMultiplexed)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_SignalsColumn)->Arg(1'000)->Arg(100'000)->Arg(kFrames)->Unit(benchmark::kMicrosecond);
 BENCHMARK_MAIN();
