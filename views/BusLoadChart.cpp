@@ -145,20 +145,22 @@ void BusLoadChart::paintEvent(QPaintEvent*) {
     const QColor bar(0x2E, 0x6D, 0xB4);
     const QColor high(0xE0, 0x7B, 0x00);
     // One call per colour: the chart repaints five times a second with a line per column.
-    m_barLines.clear();
-    m_highLines.clear();
+    m_bars.clear();
+    m_highBars.clear();
     for (std::size_t x = 0; x < columns.size(); ++x) {
         const int px = area.left() + static_cast<int>(x);
         if (columns[x].percent > 0) {
             const int h = std::max(1, area.height() * static_cast<int>(columns[x].percent) / 100);
-            (columns[x].percent >= 90 ? m_highLines : m_barLines)
-                .emplace_back(px, area.bottom(), px, area.bottom() - h + 1);
+            (columns[x].percent >= 90 ? m_highBars : m_bars)
+                .emplace_back(px, area.bottom() - h + 1, 1, h);
         }
     }
-    p.setPen(bar);
-    p.drawLines(m_barLines.data(), static_cast<int>(m_barLines.size()));
-    p.setPen(high);
-    p.drawLines(m_highLines.data(), static_cast<int>(m_highLines.size()));
+    p.setPen(Qt::NoPen);
+    p.setBrush(bar);
+    p.drawRects(m_bars.data(), static_cast<int>(m_bars.size()));
+    p.setBrush(high);
+    p.drawRects(m_highBars.data(), static_cast<int>(m_highBars.size()));
+    p.setBrush(Qt::NoBrush);
     // Frames the adapter lost: a red mark above the plot and a thin line through it.
     for (std::size_t x = 0; x < columns.size(); ++x) {
         if (columns[x].lost == 0) continue;

@@ -11,7 +11,7 @@
 #include "views/BusLoadStrip.h"
 
 #include <QElapsedTimer>
-#include <QLine>
+#include <QRect>
 #include <QWidget>
 
 #include <vector>
@@ -49,6 +49,6 @@ private:
     bool m_settingScroll = false;
     static constexpr qint64 kFollowScrollMs = 1000;
     QElapsedTimer m_scrollSet;  // since the bar was last set
-    std::vector<QLine> m_barLines;  // kept between paints
-    std::vector<QLine> m_highLines;
+    std::vector<QRect> m_bars;  // kept between paints
+    std::vector<QRect> m_highBars;
 };
