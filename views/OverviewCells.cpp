@@ -23,8 +23,8 @@ constexpr OverviewField kCanMessageColumns[] = {
     F::kIdentifier, F::kType, F::kMessageName, F::kCount,     F::kLength,
     F::kData,       F::kTime, F::kMeanPeriod,  F::kMinPeriod, F::kMaxPeriod};
 constexpr OverviewField kNamedMessageColumns[] = {
-    F::kIdentifier, F::kType,       F::kReadingName, F::kMessageName, F::kCount, F::kLength,
-    F::kData,       F::kTime,       F::kMeanPeriod,  F::kMinPeriod,   F::kMaxPeriod};
+    F::kIdentifier, F::kType, F::kReadingName, F::kMessageName, F::kCount,    F::kLength,
+    F::kData,       F::kTime, F::kMeanPeriod,  F::kMinPeriod,   F::kMaxPeriod};
 
 std::string dataText(const OverviewRow& row) {
     if (row.lastRemote) return strings::loadString(strings::kRemoteFrame);

@@ -275,8 +275,8 @@ bool OverviewModel::changeStrengths(int row, std::uint8_t strengths[8]) const {
     const OverviewRow* r = rowAt(row);
     if (r == nullptr || r->lastRemote) return false;
     for (int i = 0; i < 8; ++i) {
-        strengths[i] = static_cast<std::uint8_t>(
-            std::clamp(changeStrength(*r, i, m_now) * 255.0, 0.0, 255.0));
+        strengths[i] =
+            static_cast<std::uint8_t>(std::clamp(changeStrength(*r, i, m_now) * 255.0, 0.0, 255.0));
     }
     return true;
 }

@@ -84,13 +84,13 @@ public:
             standardPaint(painter, option, index);
             return;
         }
-        const QPalette::ColorGroup group = (option.state & QStyle::State_Enabled) == 0
-                                               ? QPalette::Disabled
-                                           : (option.state & QStyle::State_Active) == 0
-                                               ? QPalette::Inactive
-                                               : QPalette::Normal;
+        const QPalette::ColorGroup group =
+            (option.state & QStyle::State_Enabled) == 0  ? QPalette::Disabled
+            : (option.state & QStyle::State_Active) == 0 ? QPalette::Inactive
+                                                         : QPalette::Normal;
         const bool selected = (option.state & QStyle::State_Selected) != 0;
-        if (selected) painter->fillRect(option.rect, option.palette.brush(group, QPalette::Highlight));
+        if (selected)
+            painter->fillRect(option.rect, option.palette.brush(group, QPalette::Highlight));
         QColor pen = selected ? option.palette.color(group, QPalette::HighlightedText)
                               : option.palette.color(group, QPalette::Text);
         if (!selected && row->quiet(m_model.now())) pen = OverviewModel::quietColour();
@@ -133,7 +133,8 @@ private:
         const bool selected = (option.state & QStyle::State_Selected) != 0;
         QColor pen = selected ? option.palette.color(QPalette::HighlightedText)
                               : option.palette.color(QPalette::Text);
-        if (index.data(OverviewModel::kQuietRole).toBool() && !selected) pen = OverviewModel::quietColour();
+        if (index.data(OverviewModel::kQuietRole).toBool() && !selected)
+            pen = OverviewModel::quietColour();
         const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
         paintBytes(*painter, item, option.rect.adjusted(margin, 0, -margin, 0), bytes, strengths,
                    pen, selected);
@@ -321,8 +322,8 @@ QString OverviewView::selectedText() const {
     QString lines;
     for (const QModelIndex& i : selected) {
         if (const OverviewRow* row = m_model.rowAt(i.row())) {
-            lines += QString::fromStdString(overviewLine(*row, m_model.hex(), m_model.reading(),
-                                                        m_model.decoder()));
+            lines += QString::fromStdString(
+                overviewLine(*row, m_model.hex(), m_model.reading(), m_model.decoder()));
             lines += QLatin1Char('\n');
         }
     }

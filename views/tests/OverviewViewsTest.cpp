@@ -423,9 +423,8 @@ TEST(OverviewModel, TheOrderStaysRightAsFramesChangeTheSortedColumn) {
             for (int round = 0; round < 5; ++round) {
                 add(30);
                 model.refresh(t);
-                const auto expected = overviewOrder(model.overview().rows(),
-                                                    *overviewSortColumn(model.field(c)),
-                                                    descending);
+                const auto expected = overviewOrder(
+                    model.overview().rows(), *overviewSortColumn(model.field(c)), descending);
                 ASSERT_EQ(model.rowCount(), static_cast<int>(expected.size()));
                 for (int r = 0; r < model.rowCount(); ++r) {
                     ASSERT_EQ(model.rowAt(r), &model.overview().rows()[expected[r]])
@@ -452,8 +451,7 @@ TEST(OverviewView, AChangedRowRepaintsWithItsNewDataWhileTheOthersKeepTheirs) {
     QApplication::processEvents();
     const QImage after = table->viewport()->grab().toImage();
     const auto rowImage = [&](const QImage& image, int row) {
-        return image.copy(0, table->rowViewportPosition(row), image.width(),
-                          table->rowHeight(row));
+        return image.copy(0, table->rowViewportPosition(row), image.width(), table->rowHeight(row));
     };
     for (int row = 0; row < 5; ++row) {
         if (row == 2) {
