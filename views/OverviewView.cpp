@@ -89,8 +89,9 @@ public:
             : (option.state & QStyle::State_Active) == 0 ? QPalette::Inactive
                                                          : QPalette::Normal;
         const bool selected = (option.state & QStyle::State_Selected) != 0;
-        if (selected)
+        if (selected) {
             painter->fillRect(option.rect, option.palette.brush(group, QPalette::Highlight));
+        }
         QColor pen = selected ? option.palette.color(group, QPalette::HighlightedText)
                               : option.palette.color(group, QPalette::Text);
         if (!selected && row->quiet(m_model.now())) pen = OverviewModel::quietColour();
@@ -114,7 +115,8 @@ public:
     }
 
 private:
-    // The style draws the background; the item's text went with the selection's fill above.
+    // The style's own way, for the focus frame and an elided text; the data column's bytes are
+    // drawn over the style's background.
     void standardPaint(QPainter* painter, const QStyleOptionViewItem& option,
                        const QModelIndex& index) const {
         std::uint8_t strengths[8];
@@ -133,8 +135,9 @@ private:
         const bool selected = (option.state & QStyle::State_Selected) != 0;
         QColor pen = selected ? option.palette.color(QPalette::HighlightedText)
                               : option.palette.color(QPalette::Text);
-        if (index.data(OverviewModel::kQuietRole).toBool() && !selected)
+        if (index.data(OverviewModel::kQuietRole).toBool() && !selected) {
             pen = OverviewModel::quietColour();
+        }
         const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
         paintBytes(*painter, item, option.rect.adjusted(margin, 0, -margin, 0), bytes, strengths,
                    pen, selected);
