@@ -81,6 +81,7 @@ OverviewView* OverviewWindows::showOverview() {
         settings.live = state.capture.capturing.load() == 1;
         settings.baudKbps = static_cast<unsigned>(std::max(state.device.baudRate, 0));
         settings.framesLost = state.capture.framesLost.load();
+        settings.decoder = state.databases.decoder();
         return settings;
     });
     view->setFilterAction([this](const OverviewRow& row) { filterOn(row); });

@@ -25,6 +25,44 @@ constexpr std::array<std::uint16_t, 256> crcTable() {
 }
 constexpr std::array<std::uint16_t, 256> kCrcTable = crcTable();
 
+// Stuff bits, bit by bit: after five equal bits in a row comes one of the other value, which
+// starts the next run. A state is the last bit's value and the run it ends (1 to 4; a fifth bit
+// is followed by its stuff bit at once), 0 before the first bit: 1 + 4 * value + run - 1.
+constexpr std::uint8_t kNoBits = 0;
+
+constexpr std::uint8_t stuffStep(std::uint8_t state, unsigned bit, unsigned& stuffed) {
+    unsigned run = 1;
+    if (state != kNoBits && static_cast<unsigned>(state - 1) / 4 == bit) {
+        run = static_cast<unsigned>(state - 1) % 4 + 2;
+    }
+    if (run == 5) {
+        ++stuffed;
+        return static_cast<std::uint8_t>(1 + 4 * (bit ^ 1));  // the stuff bit's run of one
+    }
+    return static_cast<std::uint8_t>(1 + 4 * bit + run - 1);
+}
+
+// A frame is counted a byte at a time: what eight bits add, and the state after them.
+struct StuffBytes {
+    std::array<std::array<std::uint8_t, 256>, 9> stuffed{};
+    std::array<std::array<std::uint8_t, 256>, 9> state{};
+};
+
+constexpr StuffBytes stuffBytes() {
+    StuffBytes table{};
+    for (std::uint8_t from = 0; from < 9; ++from) {
+        for (unsigned byte = 0; byte < 256; ++byte) {
+            unsigned stuffed = 0;
+            std::uint8_t state = from;
+            for (int k = 7; k >= 0; --k) state = stuffStep(state, (byte >> k) & 1, stuffed);
+            table.stuffed[from][byte] = static_cast<std::uint8_t>(stuffed);
+            table.state[from][byte] = state;
+        }
+    }
+    return table;
+}
+constexpr StuffBytes kStuffBytes = stuffBytes();
+
 // The bits of a frame, first bit highest, as they are put together.
 class BitRow {
 public:
@@ -49,35 +87,24 @@ public:
         }
         return crc;
     }
-    // Stuff bits: after five equal bits in a row comes one of the other value, which starts the
-    // next run. Taken run by run: a run of `length` equal bits, with `carry` 1 when the stuff bit
-    // ending the run before has this run's value, holds (length + carry) / 5 of them.
+    // The stuff bits of the bits so far: whole bytes through the table, the rest bit by bit.
     [[nodiscard]] unsigned stuffBits() const {
         unsigned stuffed = 0;
-        unsigned carry = 0;
+        std::uint8_t state = kNoBits;
         int left = m_size;
-        Bits rest = m_bits << (128 - m_size);  // first bit at the top
-        while (left > 0) {
-            const bool one = (rest >> 127) != 0;
-            const int length = std::min(leadingZeros(one ? ~rest : rest), left);
-            const unsigned counted = static_cast<unsigned>(length) + carry;
-            stuffed += counted / 5;
-            carry = counted % 5 == 0 ? 1 : 0;
-            rest = length < 128 ? rest << length : 0;
-            left -= length;
+        for (; left >= 8; left -= 8) {
+            const auto byte = static_cast<unsigned>(m_bits >> (left - 8)) & 0xFF;
+            stuffed += kStuffBytes.stuffed[state][byte];
+            state = kStuffBytes.state[state][byte];
+        }
+        for (; left > 0; --left) {
+            state = stuffStep(state, static_cast<unsigned>(m_bits >> (left - 1)) & 1, stuffed);
         }
         return stuffed;
     }
     [[nodiscard]] unsigned size() const { return static_cast<unsigned>(m_size); }
 
 private:
-    static int leadingZeros(Bits v) {
-        const auto high = static_cast<std::uint64_t>(v >> 64);
-        if (high != 0) return __builtin_clzll(high);
-        const auto low = static_cast<std::uint64_t>(v);
-        return low != 0 ? 64 + __builtin_clzll(low) : 128;
-    }
-
     Bits m_bits = 0;
     int m_size = 0;
 };

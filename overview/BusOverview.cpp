@@ -147,6 +147,7 @@ void BusOverview::add(const CapturedFrame& frame, std::uint32_t position) {
         return;
     }
     OverviewRow& row = m_rows[static_cast<std::size_t>(index)];
+    row.version = m_version + 1;  // the update in progress ends by counting the version on
     if (row.count == 0) {
         row.identifier = frame.identifier;
         row.extended = extended;

@@ -49,6 +49,9 @@ struct OverviewRow {
     std::int64_t maxPeriod = 0;
     // When byte i last took a new value; kNever while it has not changed.
     std::uint64_t changedAt[8] = {kNever, kNever, kNever, kNever, kNever, kNever, kNever, kNever};
+    // The overview's version() after the update that last took a frame of this identifier: a
+    // view redraws only the rows that moved on since it last looked.
+    std::uint64_t version = 0;
 
     [[nodiscard]] bool hasPeriods() const { return count > 1; }
     // (last - first) / (count - 1); 0 without periods.

@@ -54,18 +54,36 @@ bool isPeriodColumn(OverviewColumn column) {
 
 }  // namespace
 
+bool overviewBefore(const std::vector<OverviewRow>& rows, std::uint32_t x, std::uint32_t y,
+                    OverviewColumn column, bool descending) {
+    const OverviewRow& a = rows[x];
+    const OverviewRow& b = rows[y];
+    std::strong_ordering c = std::strong_ordering::equal;
+    if (isPeriodColumn(column) && a.hasPeriods() != b.hasPeriods()) {
+        return a.hasPeriods();
+    }
+    if (!isPeriodColumn(column) || a.hasPeriods()) {
+        c = compare(a, b, column);
+        if (descending) c = 0 <=> c;
+    }
+    // Equal rows in the order they were first seen.
+    return std::is_lt(c) || (c == 0 && x < y);
+}
+
 std::vector<std::uint32_t> overviewOrder(const std::vector<OverviewRow>& rows,
                                          OverviewColumn column, bool descending) {
     std::vector<std::uint32_t> order(rows.size());
     std::iota(order.begin(), order.end(), 0u);
-    const bool periods = isPeriodColumn(column);
-    std::stable_sort(order.begin(), order.end(), [&](std::uint32_t x, std::uint32_t y) {
-        const OverviewRow& a = rows[x];
-        const OverviewRow& b = rows[y];
-        if (periods && a.hasPeriods() != b.hasPeriods()) return a.hasPeriods();
-        if (periods && !a.hasPeriods()) return false;
-        const std::strong_ordering c = compare(a, b, column);
-        return descending ? std::is_gt(c) : std::is_lt(c);
+    std::sort(order.begin(), order.end(), [&](std::uint32_t x, std::uint32_t y) {
+        return overviewBefore(rows, x, y, column, descending);
     });
     return order;
+}
+
+bool overviewSorted(const std::vector<OverviewRow>& rows, const std::vector<std::uint32_t>& order,
+                    OverviewColumn column, bool descending) {
+    for (std::size_t i = 1; i < order.size(); ++i) {
+        if (!overviewBefore(rows, order[i - 1], order[i], column, descending)) return false;
+    }
+    return true;
 }

@@ -26,3 +26,10 @@ enum class OverviewColumn {
 // empty cells do.
 [[nodiscard]] std::vector<std::uint32_t> overviewOrder(const std::vector<OverviewRow>& rows,
                                                        OverviewColumn column, bool descending);
+// Row `x` comes before row `y` in that order (indices into `rows`).
+[[nodiscard]] bool overviewBefore(const std::vector<OverviewRow>& rows, std::uint32_t x,
+                                  std::uint32_t y, OverviewColumn column, bool descending);
+// `order` is still the order overviewOrder() gives: a live table sorts again only when not.
+[[nodiscard]] bool overviewSorted(const std::vector<OverviewRow>& rows,
+                                  const std::vector<std::uint32_t>& order, OverviewColumn column,
+                                  bool descending);

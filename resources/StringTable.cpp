@@ -292,6 +292,7 @@ constexpr Entry kTable[] = {
     {kPrinting, "Printing data"},
     {kWaitingForAdapter, "Waiting for the adapter's answer..."},
     {kChartReadingFrames, "Reading the frames: %1 of %2"},
+    {kOverviewColumnMessage, "Message"},
     {kInvalidData, "Invalid data"},
     {kRemoteFrame, "Remote Frame"},
     {kStandard, "Standard"},

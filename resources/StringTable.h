@@ -181,6 +181,7 @@ inline constexpr std::uint32_t kReplayCannotOpenLog = 5559;  // %1 the file and 
 inline constexpr std::uint32_t kReplayClose = 5560;
 inline constexpr std::uint32_t kReplayLogFiles = 5561;
 inline constexpr std::uint32_t kReplayStoppedForDocument = 5562;
+inline constexpr std::uint32_t kOverviewColumnMessage = 5700;
 
 // Every id the program's own table holds, in order.
 [[nodiscard]] std::vector<std::uint32_t> ids();

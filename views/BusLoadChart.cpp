@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -28,9 +30,15 @@ BusLoadChart::BusLoadChart(const BusLoad& load, QWidget* parent)
     setAutoFillBackground(false);
     connect(m_scroll, &QScrollBar::valueChanged, this, [this](int value) {
         if (m_settingScroll) return;
-        m_strip.scrollTo(static_cast<std::uint64_t>(std::max(value, 0)), m_load);
+        // The bar's end is the newest bin, however many came since the bar was last set.
+        const std::uint64_t first = value >= m_scroll->maximum()
+                                        ? m_strip.lastFirstBin(m_load)
+                                        : static_cast<std::uint64_t>(std::max(value, 0));
+        m_strip.scrollTo(first, m_load);
         update();
     });
+    // A drag starts from where the strip is now.
+    connect(m_scroll, &QScrollBar::sliderPressed, this, [this] { updateScrollBar(); });
 }
 
 QRect BusLoadChart::plotArea() const {
@@ -48,19 +56,53 @@ void BusLoadChart::resizeEvent(QResizeEvent* event) {
 
 void BusLoadChart::refresh(bool baudKnown) {
     m_baudKnown = baudKnown;
-    updateScrollBar();
-    update();
+    updateScrollBar(true);
+    // The plot only: the bar repaints itself when it moves.
+    update(0, 0, width(), std::max(height() - m_scroll->height(), 0));
 }
 
-void BusLoadChart::updateScrollBar() {
+QRect BusLoadChart::sliderRect(int maximum, int page, int value) const {
+    QStyleOptionSlider option;
+    option.initFrom(m_scroll);
+    option.orientation = Qt::Horizontal;
+    option.subControls = QStyle::SC_All;
+    option.minimum = 0;
+    option.maximum = maximum;
+    option.pageStep = page;
+    option.singleStep = m_scroll->singleStep();
+    option.sliderPosition = value;
+    option.sliderValue = value;
+    return m_scroll->style()->subControlRect(QStyle::CC_ScrollBar, &option,
+                                             QStyle::SC_ScrollBarSlider, m_scroll);
+}
+
+void BusLoadChart::updateScrollBar(bool whenMoved) {
     const auto clamp = [](std::uint64_t v) {
         return static_cast<int>(std::min<std::uint64_t>(v, INT32_MAX));
     };
+    const int maximum = clamp(m_strip.lastFirstBin(m_load));
+    const int page = std::max(clamp(m_strip.binsShown()), 1);
+    const int single = std::max(clamp(m_strip.binsShown() / 10), 1);
+    const int value = clamp(m_strip.firstBin(m_load));
+    // While the strip follows the bus, the range grows five times a second, and a scroll bar
+    // costs more to repaint than the chart: it is set only when its slider would move on screen,
+    // and then at most once a second while it stays at the newest bin.
+    if (whenMoved && !m_scroll->isSliderDown() && page == m_scroll->pageStep() &&
+        single == m_scroll->singleStep()) {
+        const bool atEnd = value == maximum;
+        if (atEnd == (m_scroll->value() == m_scroll->maximum()) &&
+            ((atEnd && m_scrollSet.isValid() && m_scrollSet.elapsed() < kFollowScrollMs) ||
+             sliderRect(maximum, page, value) ==
+                 sliderRect(m_scroll->maximum(), m_scroll->pageStep(), m_scroll->value()))) {
+            return;
+        }
+    }
+    m_scrollSet.start();
     m_settingScroll = true;
-    m_scroll->setRange(0, clamp(m_strip.lastFirstBin(m_load)));
-    m_scroll->setPageStep(std::max(clamp(m_strip.binsShown()), 1));
-    m_scroll->setSingleStep(std::max(clamp(m_strip.binsShown() / 10), 1));
-    m_scroll->setValue(clamp(m_strip.firstBin(m_load)));
+    m_scroll->setRange(0, maximum);
+    m_scroll->setPageStep(page);
+    m_scroll->setSingleStep(single);
+    m_scroll->setValue(value);
     m_settingScroll = false;
 }
 
@@ -102,14 +144,23 @@ void BusLoadChart::paintEvent(QPaintEvent*) {
     const std::vector<BusLoadStrip::Column> columns = m_strip.columns(m_load);
     const QColor bar(0x2E, 0x6D, 0xB4);
     const QColor high(0xE0, 0x7B, 0x00);
+    // One call per colour: the chart repaints five times a second with a line per column.
+    m_bars.clear();
+    m_highBars.clear();
     for (std::size_t x = 0; x < columns.size(); ++x) {
         const int px = area.left() + static_cast<int>(x);
         if (columns[x].percent > 0) {
             const int h = std::max(1, area.height() * static_cast<int>(columns[x].percent) / 100);
-            p.setPen(columns[x].percent >= 90 ? high : bar);
-            p.drawLine(px, area.bottom(), px, area.bottom() - h + 1);
+            (columns[x].percent >= 90 ? m_highBars : m_bars)
+                .emplace_back(px, area.bottom() - h + 1, 1, h);
         }
     }
+    p.setPen(Qt::NoPen);
+    p.setBrush(bar);
+    p.drawRects(m_bars.data(), static_cast<int>(m_bars.size()));
+    p.setBrush(high);
+    p.drawRects(m_highBars.data(), static_cast<int>(m_highBars.size()));
+    p.setBrush(Qt::NoBrush);
     // Frames the adapter lost: a red mark above the plot and a thin line through it.
     for (std::size_t x = 0; x < columns.size(); ++x) {
         if (columns[x].lost == 0) continue;

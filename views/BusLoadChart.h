@@ -10,7 +10,11 @@
 #include "overview/BusLoad.h"
 #include "views/BusLoadStrip.h"
 
+#include <QElapsedTimer>
+#include <QRect>
 #include <QWidget>
+
+#include <vector>
 
 class QScrollBar;
 
@@ -34,11 +38,17 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
 
 private:
-    void updateScrollBar();
+    // Sets the bar from the strip; with `whenMoved`, only if its slider would look different.
+    void updateScrollBar(bool whenMoved = false);
+    [[nodiscard]] QRect sliderRect(int maximum, int page, int value) const;
 
     const BusLoad& m_load;
     BusLoadStrip m_strip;
     QScrollBar* m_scroll;
     bool m_baudKnown = true;
     bool m_settingScroll = false;
+    static constexpr qint64 kFollowScrollMs = 1000;
+    QElapsedTimer m_scrollSet;  // since the bar was last set
+    std::vector<QRect> m_bars;  // kept between paints
+    std::vector<QRect> m_highBars;
 };

@@ -1,5 +1,6 @@
 #include "views/OverviewCells.h"
 
+#include "candb/SignalDecoder.h"
 #include "protocol/CanOpenReading.h"
 #include "protocol/DeviceNetReading.h"
 #include "resources/StringTable.h"
@@ -18,6 +19,12 @@ constexpr OverviewField kCanColumns[] = {F::kIdentifier, F::kType,      F::kCoun
 constexpr OverviewField kNamedColumns[] = {
     F::kIdentifier, F::kType, F::kReadingName, F::kCount,     F::kLength,
     F::kData,       F::kTime, F::kMeanPeriod,  F::kMinPeriod, F::kMaxPeriod};
+constexpr OverviewField kCanMessageColumns[] = {
+    F::kIdentifier, F::kType, F::kMessageName, F::kCount,     F::kLength,
+    F::kData,       F::kTime, F::kMeanPeriod,  F::kMinPeriod, F::kMaxPeriod};
+constexpr OverviewField kNamedMessageColumns[] = {
+    F::kIdentifier, F::kType, F::kReadingName, F::kMessageName, F::kCount,    F::kLength,
+    F::kData,       F::kTime, F::kMeanPeriod,  F::kMinPeriod,   F::kMaxPeriod};
 
 std::string dataText(const OverviewRow& row) {
     if (row.lastRemote) return strings::loadString(strings::kRemoteFrame);
@@ -57,9 +64,15 @@ std::string readingName(const OverviewRow& row, ProtocolReading reading) {
 
 }  // namespace
 
-std::span<const OverviewField> overviewColumns(ProtocolReading reading) {
-    if (reading == ProtocolReading::kCan) return kCanColumns;
-    return kNamedColumns;
+std::span<const OverviewField> overviewColumns(ProtocolReading reading, bool messageNames) {
+    if (reading == ProtocolReading::kCan) {
+        return messageNames ? std::span<const OverviewField>(kCanMessageColumns) : kCanColumns;
+    }
+    return messageNames ? std::span<const OverviewField>(kNamedMessageColumns) : kNamedColumns;
+}
+
+bool namesMessages(const SignalDecoder* decoder) {
+    return decoder != nullptr && !decoder->databases().empty();
 }
 
 std::uint32_t overviewHeaderId(OverviewField field, ProtocolReading reading) {
@@ -86,6 +99,8 @@ std::uint32_t overviewHeaderId(OverviewField field, ProtocolReading reading) {
         case F::kReadingName:
             return reading == ProtocolReading::kCanOpen ? strings::kColumnCanOpenDescription
                                                         : strings::kColumnDescription;
+        case F::kMessageName:
+            return strings::kOverviewColumnMessage;
     }
     return 0;
 }
@@ -111,13 +126,14 @@ std::optional<OverviewColumn> overviewSortColumn(OverviewField field) {
         case F::kMaxPeriod:
             return OverviewColumn::kMaxPeriod;
         case F::kReadingName:
+        case F::kMessageName:
             break;
     }
     return std::nullopt;
 }
 
 std::string overviewCell(const OverviewRow& row, OverviewField field, bool hex,
-                         ProtocolReading reading) {
+                         ProtocolReading reading, const SignalDecoder* decoder) {
     switch (field) {
         case F::kIdentifier:
             return strprintf(hex ? "%X" : "%u", row.identifier);
@@ -139,16 +155,23 @@ std::string overviewCell(const OverviewRow& row, OverviewField field, bool hex,
             return periodText(row, static_cast<double>(row.maxPeriod));
         case F::kReadingName:
             return reading == ProtocolReading::kCan ? std::string() : readingName(row, reading);
+        case F::kMessageName: {
+            const int message =
+                decoder != nullptr ? decoder->find(row.identifier, row.extended) : -1;
+            return message >= 0 ? decoder->message(static_cast<std::size_t>(message)).name
+                                : std::string();
+        }
     }
     return {};
 }
 
-std::string overviewLine(const OverviewRow& row, bool hex, ProtocolReading reading) {
-    const auto columns = overviewColumns(reading);
+std::string overviewLine(const OverviewRow& row, bool hex, ProtocolReading reading,
+                         const SignalDecoder* decoder) {
+    const auto columns = overviewColumns(reading, namesMessages(decoder));
     std::string line;
     for (std::size_t c = 0; c < columns.size(); ++c) {
         if (c > 0) line += '\t';
-        line += overviewCell(row, columns[c], hex, reading);
+        line += overviewCell(row, columns[c], hex, reading, decoder);
     }
     return line;
 }

@@ -1,5 +1,6 @@
 #include "views/OverviewModel.h"
 
+#include "candb/SignalDecoder.h"
 #include "resources/StringTable.h"
 
 #include <QColor>
@@ -46,6 +47,7 @@ void OverviewModel::setReading(ProtocolReading reading) {
         m_sortField = OverviewField::kIdentifier;
         m_descending = false;
     }
+    updateSortTexts(0);
     m_order = order();
     endResetModel();
 }
@@ -56,6 +58,36 @@ void OverviewModel::setHex(bool hex) {
     if (!m_order.empty()) {
         Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
     }
+}
+
+void OverviewModel::setDecoder(std::shared_ptr<const SignalDecoder> decoder) {
+    if (decoder == m_decoder) return;
+    const bool before = namesMessages();
+    const bool after = ::namesMessages(decoder.get());
+    const auto withNames = overviewColumns(m_reading, true);
+    const int column = static_cast<int>(
+        std::find(withNames.begin(), withNames.end(), OverviewField::kMessageName) -
+        withNames.begin());
+    if (after && !before) {
+        beginInsertColumns({}, column, column);
+        m_decoder = std::move(decoder);
+        endInsertColumns();
+    } else if (before && !after) {
+        beginRemoveColumns({}, column, column);
+        m_decoder = std::move(decoder);
+        if (m_sortField == OverviewField::kMessageName) {
+            m_sortField = OverviewField::kIdentifier;
+            m_descending = false;
+        }
+        endRemoveColumns();
+    } else {
+        m_decoder = std::move(decoder);
+        if (after && !m_order.empty()) {
+            Q_EMIT dataChanged(index(0, column), index(rowCount() - 1, column));
+        }
+    }
+    updateSortTexts(0);
+    resort();
 }
 
 void OverviewModel::setOnlyFiltered(bool onlyFiltered) {
@@ -75,6 +107,7 @@ void OverviewModel::restart() {
     beginResetModel();
     m_overview.reset();
     m_order.clear();
+    m_sortTexts.clear();
     m_storeGeneration = m_sources.store.generation();
     m_filterSeen = {m_sources.filter.conditions, m_sources.filter.mode,
                     m_sources.filter.activeWord};
@@ -98,18 +131,68 @@ bool OverviewModel::refresh(std::uint64_t now, std::size_t maxFrames) {
         }
         endInsertRows();
     }
-    const bool changed = m_overview.version() != m_versionShown;
+    const std::uint64_t since = m_versionShown;
+    const bool changed = m_overview.version() != since;
     if (changed) {
         m_versionShown = m_overview.version();
+        updateSortTexts(since);
         resort();
     }
-    // Marks fade and rows go quiet with time alone, so a new "now" repaints too.
-    if ((changed || now != m_now) && !m_order.empty()) {
-        m_now = now;
-        Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
-    }
+    const std::uint64_t then = m_now;
     m_now = now;
+    // Marks fade and rows go quiet with time alone, so a new "now" may repaint rows too.
+    if ((changed || now != then) && !m_order.empty()) announceChanges(since, then, now);
     return done;
+}
+
+void OverviewModel::announceChanges(std::uint64_t sinceVersion, std::uint64_t then,
+                                    std::uint64_t now) {
+    const std::vector<OverviewRow>& rows = m_overview.rows();
+    const int last = columnCount() - 1;
+    int first = -1;  // the start of the run of changed table rows
+    const int count = rowCount();
+    for (int t = 0; t <= count; ++t) {
+        bool redraw = false;
+        if (t < count) {
+            const OverviewRow& r = rows[m_order[static_cast<std::size_t>(t)]];
+            redraw = r.version > sinceVersion || r.quiet(then) != r.quiet(now);
+            for (int i = 0; i < 8 && !redraw; ++i) {
+                redraw = r.changedWithin(i, then, kChangeFadeUs) ||
+                         r.changedWithin(i, now, kChangeFadeUs);
+            }
+        }
+        if (redraw && first < 0) first = t;
+        if (!redraw && first >= 0) {
+            Q_EMIT dataChanged(index(first, 0), index(t - 1, last));
+            first = -1;
+        }
+    }
+}
+
+void OverviewModel::updateSortTexts(std::uint64_t since) {
+    if (overviewSortColumn(m_sortField)) {
+        m_sortTexts.clear();
+        return;
+    }
+    const std::vector<OverviewRow>& rows = m_overview.rows();
+    const bool all = since == 0 || m_sortTexts.size() > rows.size();
+    const std::size_t known = all ? 0 : m_sortTexts.size();
+    m_sortTexts.resize(rows.size());
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        // A DeviceNet name follows the data; a message name only the databases.
+        if (all || r >= known || rows[r].version > since) {
+            m_sortTexts[r] = overviewCell(rows[r], m_sortField, m_hex, m_reading, decoder());
+        }
+    }
+}
+
+bool OverviewModel::textBefore(std::uint32_t x, std::uint32_t y) const {
+    const std::string& a = m_sortTexts[x];
+    const std::string& b = m_sortTexts[y];
+    // Rows no database names come last either way, as empty cells do.
+    if (a.empty() != b.empty()) return b.empty();
+    const int c = m_descending ? b.compare(a) : a.compare(b);
+    return c < 0 || (c == 0 && x < y);
 }
 
 std::vector<std::uint32_t> OverviewModel::order() const {
@@ -117,18 +200,25 @@ std::vector<std::uint32_t> OverviewModel::order() const {
     if (const auto column = overviewSortColumn(m_sortField)) {
         return overviewOrder(rows, *column, m_descending);
     }
-    std::vector<std::uint32_t> sorted = overviewOrder(rows, OverviewColumn::kIdentifier, false);
-    std::vector<std::string> names(rows.size());
-    for (std::size_t r = 0; r < rows.size(); ++r) {
-        names[r] = overviewCell(rows[r], m_sortField, m_hex, m_reading);
-    }
-    std::stable_sort(sorted.begin(), sorted.end(), [&](std::uint32_t a, std::uint32_t b) {
-        return m_descending ? names[b] < names[a] : names[a] < names[b];
-    });
+    std::vector<std::uint32_t> sorted(rows.size());
+    for (std::size_t r = 0; r < sorted.size(); ++r) sorted[r] = static_cast<std::uint32_t>(r);
+    std::sort(sorted.begin(), sorted.end(),
+              [this](std::uint32_t a, std::uint32_t b) { return textBefore(a, b); });
     return sorted;
 }
 
-void OverviewModel::resort() {
+bool OverviewModel::sorted() const {
+    if (const auto column = overviewSortColumn(m_sortField)) {
+        return overviewSorted(m_overview.rows(), m_order, *column, m_descending);
+    }
+    for (std::size_t i = 1; i < m_order.size(); ++i) {
+        if (!textBefore(m_order[i - 1], m_order[i])) return false;
+    }
+    return true;
+}
+
+void OverviewModel::resort(bool always) {
+    if (!always && sorted()) return;
     std::vector<std::uint32_t> sorted = order();
     if (sorted == m_order) return;
     Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
@@ -151,7 +241,14 @@ void OverviewModel::sort(int column, Qt::SortOrder order) {
     if (column < 0 || column >= columnCount()) return;
     m_sortField = field(column);
     m_descending = order == Qt::DescendingOrder;
+    updateSortTexts(0);
     resort();
+}
+
+int OverviewModel::sortColumn() const {
+    const auto shown = columns();
+    const auto at = std::find(shown.begin(), shown.end(), m_sortField);
+    return at == shown.end() ? 0 : static_cast<int>(at - shown.begin());
 }
 
 const OverviewRow* OverviewModel::rowAt(int row) const {
@@ -167,11 +264,21 @@ int OverviewModel::tableRow(std::uint32_t identifier, bool extended) const {
 }
 
 OverviewField OverviewModel::field(int column) const {
-    const auto columns = overviewColumns(m_reading);
-    if (column < 0 || static_cast<std::size_t>(column) >= columns.size()) {
+    const auto shown = columns();
+    if (column < 0 || static_cast<std::size_t>(column) >= shown.size()) {
         return OverviewField::kIdentifier;
     }
-    return columns[static_cast<std::size_t>(column)];
+    return shown[static_cast<std::size_t>(column)];
+}
+
+bool OverviewModel::changeStrengths(int row, std::uint8_t strengths[8]) const {
+    const OverviewRow* r = rowAt(row);
+    if (r == nullptr || r->lastRemote) return false;
+    for (int i = 0; i < 8; ++i) {
+        strengths[i] =
+            static_cast<std::uint8_t>(std::clamp(changeStrength(*r, i, m_now) * 255.0, 0.0, 255.0));
+    }
+    return true;
 }
 
 int OverviewModel::rowCount(const QModelIndex& parent) const {
@@ -179,7 +286,7 @@ int OverviewModel::rowCount(const QModelIndex& parent) const {
 }
 
 int OverviewModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(overviewColumns(m_reading).size());
+    return parent.isValid() ? 0 : static_cast<int>(columns().size());
 }
 
 QVariant OverviewModel::data(const QModelIndex& index, int role) const {
@@ -188,23 +295,19 @@ QVariant OverviewModel::data(const QModelIndex& index, int role) const {
     const OverviewField f = field(index.column());
     switch (role) {
         case Qt::DisplayRole:
-            return QString::fromStdString(overviewCell(*row, f, m_hex, m_reading));
+            return QString::fromStdString(overviewCell(*row, f, m_hex, m_reading, decoder()));
         case Qt::TextAlignmentRole:
             return QVariant::fromValue((rightAligned(f) ? Qt::AlignRight : Qt::AlignLeft) |
                                        Qt::AlignVCenter);
         case Qt::ForegroundRole:
-            if (row->quiet(m_now)) return QColor(0x9A, 0x9A, 0x9A);
+            if (row->quiet(m_now)) return quietColour();
             return {};
         case kQuietRole:
             return row->quiet(m_now);
         case kChangeRole: {
-            if (f != OverviewField::kData || row->lastRemote) return {};
-            QByteArray strengths(8, '\0');
-            for (int i = 0; i < 8; ++i) {
-                strengths[i] = static_cast<char>(static_cast<unsigned char>(
-                    std::clamp(changeStrength(*row, i, m_now) * 255.0, 0.0, 255.0)));
-            }
-            return strengths;
+            std::uint8_t strengths[8];
+            if (f != OverviewField::kData || !changeStrengths(index.row(), strengths)) return {};
+            return QByteArray(reinterpret_cast<const char*>(strengths), 8);
         }
         default:
             return {};

@@ -3,6 +3,7 @@
 #include "resources/CommandIds.h"
 #include "resources/StringTable.h"
 #include "views/BusLoadChart.h"
+#include "views/CellTextPainter.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -47,6 +48,8 @@ int columnCharacters(OverviewField field) {
             return 17;
         case OverviewField::kReadingName:
             return 30;
+        case OverviewField::kMessageName:
+            return 24;
         default:
             return 17;
     }
@@ -65,15 +68,60 @@ int byteGap(const QFontMetrics& metrics) {
     return std::max(metrics.horizontalAdvance(QLatin1Char(' ')), 4);
 }
 
-// The data column: each byte on its own, a changed one on a background that fades.
-class DataDelegate final : public QStyledItemDelegate {
+// Every cell of the table. The table repaints several times a second while capturing, so the
+// common cells skip the style's item machinery and draw their texts through CellTextPainter; the
+// current cell (with its focus frame) and a text that does not fit (elided) go the usual way. The
+// data column shows each byte on its own, a changed one on a background that fades.
+class OverviewDelegate final : public QStyledItemDelegate {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    OverviewDelegate(const OverviewModel& model, QObject* parent)
+        : QStyledItemDelegate(parent), m_model(model) {}
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override {
-        const QByteArray strengths = index.data(OverviewModel::kChangeRole).toByteArray();
-        if (strengths.size() != 8) {
+        const OverviewRow* row = m_model.rowAt(index.row());
+        if (row == nullptr || (option.state & QStyle::State_HasFocus) != 0) {
+            standardPaint(painter, option, index);
+            return;
+        }
+        const QPalette::ColorGroup group =
+            (option.state & QStyle::State_Enabled) == 0  ? QPalette::Disabled
+            : (option.state & QStyle::State_Active) == 0 ? QPalette::Inactive
+                                                         : QPalette::Normal;
+        const bool selected = (option.state & QStyle::State_Selected) != 0;
+        if (selected) {
+            painter->fillRect(option.rect, option.palette.brush(group, QPalette::Highlight));
+        }
+        QColor pen = selected ? option.palette.color(group, QPalette::HighlightedText)
+                              : option.palette.color(group, QPalette::Text);
+        if (!selected && row->quiet(m_model.now())) pen = OverviewModel::quietColour();
+        const QWidget* widget = option.widget;
+        QStyle* style = widget != nullptr ? widget->style() : QApplication::style();
+        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+        const QRect area = option.rect.adjusted(margin, 0, -margin, 0);
+        const QString text = index.data(Qt::DisplayRole).toString();
+        std::uint8_t strengths[8];
+        if (m_model.field(index.column()) == OverviewField::kData &&
+            m_model.changeStrengths(index.row(), strengths)) {
+            paintBytes(*painter, option, area, text, strengths, pen, selected);
+            return;
+        }
+        painter->setPen(pen);
+        const auto alignment =
+            Qt::Alignment(index.data(Qt::TextAlignmentRole).toInt()) & Qt::AlignHorizontal_Mask;
+        if (!m_text.draw(*painter, option.font, area, alignment, text)) {
+            standardPaint(painter, option, index);
+        }
+    }
+
+private:
+    // The style's own way, for the focus frame and an elided text; the data column's bytes are
+    // drawn over the style's background.
+    void standardPaint(QPainter* painter, const QStyleOptionViewItem& option,
+                       const QModelIndex& index) const {
+        std::uint8_t strengths[8];
+        if (m_model.field(index.column()) != OverviewField::kData ||
+            !m_model.changeStrengths(index.row(), strengths)) {
             QStyledItemDelegate::paint(painter, option, index);
             return;
         }
@@ -84,33 +132,44 @@ public:
         const QWidget* widget = option.widget;
         QStyle* style = widget != nullptr ? widget->style() : QApplication::style();
         style->drawControl(QStyle::CE_ItemViewItem, &item, painter, widget);
-
         const bool selected = (option.state & QStyle::State_Selected) != 0;
         QColor pen = selected ? option.palette.color(QPalette::HighlightedText)
                               : option.palette.color(QPalette::Text);
         if (index.data(OverviewModel::kQuietRole).toBool() && !selected) {
-            pen = index.data(Qt::ForegroundRole).value<QColor>();
+            pen = OverviewModel::quietColour();
         }
-        const QFontMetrics metrics(item.font);
         const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+        paintBytes(*painter, item, option.rect.adjusted(margin, 0, -margin, 0), bytes, strengths,
+                   pen, selected);
+    }
+
+    void paintBytes(QPainter& painter, const QStyleOptionViewItem& option, const QRect& area,
+                    const QString& bytes, const std::uint8_t strengths[8], const QColor& pen,
+                    bool selected) const {
+        const QFontMetrics metrics(option.font);
         const int byteWidth = hexByteWidth(metrics);
         const int step = byteWidth + byteGap(metrics);
-        painter->save();
-        painter->setClipRect(option.rect);
-        painter->setFont(item.font);
-        const QRect area = option.rect.adjusted(margin, 0, -margin, 0);
+        painter.save();
+        painter.setClipRect(option.rect);
+        painter.setFont(option.font);
         for (int i = 0; i < 8 && i * 3 + 1 < bytes.size(); ++i) {
             const QRect cell(area.left() + i * step - 1, area.top() + 1, byteWidth + 2,
                              area.height() - 2);
-            const int strength = static_cast<unsigned char>(strengths[i]);
+            const int strength = strengths[i];
             if (strength > 0) {
-                painter->fillRect(cell, QColor(255, 170, 0, strength * 3 / 4 + 20));
+                painter.fillRect(cell, QColor(255, 170, 0, strength * 3 / 4 + 20));
             }
-            painter->setPen(strength > 0 && !selected ? QColor(Qt::black) : pen);
-            painter->drawText(cell, Qt::AlignCenter, bytes.mid(qsizetype{i} * 3, 2));
+            painter.setPen(strength > 0 && !selected ? QColor(Qt::black) : pen);
+            const QString byte = bytes.mid(qsizetype{i} * 3, 2);
+            if (!m_text.draw(painter, option.font, cell, Qt::AlignHCenter, byte)) {
+                painter.drawText(cell, Qt::AlignCenter, byte);
+            }
         }
-        painter->restore();
+        painter.restore();
     }
+
+    const OverviewModel& m_model;
+    mutable CellTextPainter m_text;
 };
 
 }  // namespace
@@ -136,7 +195,7 @@ OverviewView::OverviewView(const OverviewSources& sources, std::function<Setting
     layout->addWidget(m_splitter, 1);
 
     m_table->setModel(&m_model);
-    m_table->setItemDelegate(new DataDelegate(m_table));
+    m_table->setItemDelegate(new OverviewDelegate(m_model, m_table));
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -178,10 +237,12 @@ OverviewView::~OverviewView() {
 void OverviewView::onTimer() {
     const Settings settings = m_settings ? m_settings() : Settings{};
     const bool readingChanged = settings.reading != m_model.reading();
+    const bool namesChanged = namesMessages(settings.decoder.get()) != m_model.namesMessages();
     m_model.setReading(settings.reading);
     m_model.setHex(settings.hex);
-    if (readingChanged) {
-        m_table->horizontalHeader()->setSortIndicator(0, Qt::AscendingOrder);
+    m_model.setDecoder(settings.decoder);
+    if (readingChanged || namesChanged) {
+        m_table->horizontalHeader()->setSortIndicator(m_model.sortColumn(), m_model.sortOrder());
         applyColumnWidths();
     }
     const std::uint64_t now = m_now.at(m_model.overview().latestTime(), steadyUs(), settings.live);
@@ -264,7 +325,8 @@ QString OverviewView::selectedText() const {
     QString lines;
     for (const QModelIndex& i : selected) {
         if (const OverviewRow* row = m_model.rowAt(i.row())) {
-            lines += QString::fromStdString(overviewLine(*row, m_model.hex(), m_model.reading()));
+            lines += QString::fromStdString(
+                overviewLine(*row, m_model.hex(), m_model.reading(), m_model.decoder()));
             lines += QLatin1Char('\n');
         }
     }

@@ -18,6 +18,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 class BusLoadChart;
 class QCheckBox;
@@ -39,6 +40,8 @@ public:
         bool live = false;             // capturing: "now" moves on with the computer's clock
         unsigned baudKbps = 0;         // the bus's bit rate, for its load; 0 unknown
         std::uint64_t framesLost = 0;  // the capture's running total
+        // The document's CAN databases, which name the messages; null: none.
+        std::shared_ptr<const SignalDecoder> decoder;
     };
     using RowAction = std::function<void(const OverviewRow&)>;
 

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+#include <vector>
+
 namespace {
 
 // A standard data frame with identifier 0 and no data: 34 dominant bits from the start of frame
@@ -16,7 +19,73 @@ CapturedFrame zeroFrameEndingAt(std::uint64_t us) {
     return f;
 }
 
+// A frame's bits on the bus worked out one bit at a time, the slow way: the fields, the CRC-15
+// bit by bit, and a stuff bit after every five equal bits (stuff bits included).
+unsigned frameBitsOneByOne(std::uint32_t identifier, bool extended, bool remote,
+                           std::uint8_t length, const std::uint8_t* data) {
+    std::vector<int> bits;
+    const auto put = [&bits](std::uint32_t value, int count) {
+        for (int k = count - 1; k >= 0; --k) bits.push_back((value >> k) & 1);
+    };
+    put(0, 1);
+    if (extended) {
+        put(identifier >> 18, 11);
+        put(3, 2);
+        put(identifier & 0x3FFFF, 18);
+        put(remote ? 1 : 0, 1);
+        put(0, 2);
+    } else {
+        put(identifier & 0x7FF, 11);
+        put(remote ? 1 : 0, 1);
+        put(0, 2);
+    }
+    const unsigned n = length > 8 ? 8 : length;
+    put(n, 4);
+    for (unsigned i = 0; !remote && i < n; ++i) put(data[i], 8);
+    unsigned crc = 0;
+    for (const int bit : bits) {
+        const unsigned top = (crc >> 14) & 1;
+        crc = (crc << 1) & 0x7FFF;
+        if (static_cast<unsigned>(bit) != top) crc ^= 0x4599;
+    }
+    put(crc, 15);
+    unsigned stuffed = 0;
+    int last = -1;
+    int run = 0;
+    for (const int bit : bits) {
+        run = bit == last ? run + 1 : 1;
+        last = bit;
+        if (run == 5) {
+            ++stuffed;
+            last = 1 - bit;
+            run = 1;
+        }
+    }
+    return static_cast<unsigned>(bits.size()) + stuffed + 13;
+}
+
 }  // namespace
+
+TEST(BusTiming, EveryKindOfFrameCountsTheBitsItHoldsTheBusFor) {
+    std::mt19937 random(24);
+    for (int i = 0; i < 20'000; ++i) {
+        const bool extended = (i & 1) != 0;
+        const bool remote = i % 7 == 0;
+        const auto length = static_cast<std::uint8_t>(random() % 10);  // beyond 8 counts as 8
+        std::uint8_t data[8];
+        // Long runs of equal bits as well as mixed ones.
+        for (std::uint8_t& b : data) {
+            b = i % 3 == 0 ? static_cast<std::uint8_t>(random() % 2 != 0 ? 0xFF : 0)
+                           : static_cast<std::uint8_t>(random());
+        }
+        const std::uint32_t identifier =
+            i % 5 == 0 ? (extended ? 0x1FFFFFFFu : 0x7FFu) * (random() % 2)
+                       : static_cast<std::uint32_t>(random()) & (extended ? 0x1FFFFFFF : 0x7FF);
+        ASSERT_EQ(canFrameBits(identifier, extended, remote, length, data),
+                  frameBitsOneByOne(identifier, extended, remote, length, data))
+            << std::hex << identifier << " " << extended << remote << int{length};
+    }
+}
 
 TEST(BusTiming, AFrameOfDominantBitsCountsItsStuffBits) {
     const std::uint8_t none[8] = {};

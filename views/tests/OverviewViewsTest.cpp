@@ -1,11 +1,13 @@
 // The overview window: its cell texts, the filter condition of its row menu, its table model fed
 // incrementally, and the window itself, offscreen.
 
+#include "candb/CanDatabaseSet.h"
 #include "filters/FilterMatch.h"
 #include "document/LogTime.h"
 #include "resources/StringTable.h"
 #include "views/BusLoadChart.h"
 #include "views/BusLoadStrip.h"
+#include "views/CellTextPainter.h"
 #include "views/IdentifierFilter.h"
 #include "views/OverviewCells.h"
 #include "views/OverviewModel.h"
@@ -21,10 +23,14 @@
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QImage>
 #include <QMenu>
+#include <QPainter>
+#include <QScrollBar>
 #include <QTableView>
 
 #include <initializer_list>
+#include <random>
 
 namespace {
 
@@ -68,6 +74,32 @@ std::vector<QString> column(const OverviewModel& model, int c) {
     for (int r = 0; r < model.rowCount(); ++r) texts.push_back(model.index(r, c).data().toString());
     return texts;
 }
+
+// Names 0x100 and the extended 0x100; a second database names 0x100 again and 0x200.
+const char* const kEngine = R"(VERSION "engine 1"
+BO_ 256 EngineData: 8 Ecu
+ SG_ EngineSpeed : 0|16@1+ (1,0) [0|8000] "rpm" Vector__XXX
+BO_ 2147483904 Aux: 8 Ecu
+ SG_ Level : 0|8@1+ (1,0) [0|255] "" Vector__XXX
+)";
+const char* const kBody = R"(VERSION "body 1"
+BO_ 256 Doors: 1 Body
+ SG_ DoorOpen : 0|1@1+ (1,0) [0|1] "" Vector__XXX
+BO_ 512 Lights: 1 Body
+ SG_ Beam : 0|8@1+ (1,0) [0|255] "" Vector__XXX
+)";
+
+// The table rows a model said changed, in order, one entry per row.
+struct ChangedRows {
+    explicit ChangedRows(OverviewModel& model) {
+        QObject::connect(&model, &QAbstractItemModel::dataChanged,
+                         [this](const QModelIndex& from, const QModelIndex& to) {
+                             for (int r = from.row(); r <= to.row(); ++r) rows.push_back(r);
+                         });
+    }
+    std::vector<int> take() { return std::exchange(rows, {}); }
+    std::vector<int> rows;
+};
 
 }  // namespace
 
@@ -285,6 +317,201 @@ TEST(OverviewModel, TheDeviceNetReadingAddsTheNameColumnAndCanSortByIt) {
     EXPECT_EQ(column(model, 0), (std::vector<QString>{"41B", "41C", "7F0"}));
 }
 
+TEST(OverviewModel, WithACanDatabaseTheMessageNameFollowsTheTypeAndSortsUnnamedRowsLast) {
+    Program p;
+    OverviewModel model(p.sources());
+    p.store.append(frame(0x300, 0, {1}));
+    p.store.append(frame(0x100, 0, {1}, true));
+    p.store.append(frame(0x100, 0, {1}));
+    p.store.append(frame(0x200, 0, {1}));
+    model.refresh(0);
+    ASSERT_EQ(model.columnCount(), 9);
+    CanDatabaseSet databases;
+    ASSERT_TRUE(databases.add("engine.dbc", kEngine).ok);
+    model.setDecoder(databases.decoder());
+    ASSERT_EQ(model.columnCount(), 10);
+    EXPECT_EQ(model.headerData(2, Qt::Horizontal).toString(), "Message");
+    EXPECT_EQ(column(model, 2), (std::vector<QString>{"EngineData", "Aux", "", ""}));
+    EXPECT_EQ(column(model, 3), (std::vector<QString>{"1", "1", "1", "1"})) << "count moved on";
+    EXPECT_EQ(overviewLine(*model.rowAt(0), true, ProtocolReading::kCan, model.decoder()),
+              "100\tStandard\tEngineData\t1\t1\t01\t00-00-000-000\t\t\t");
+
+    model.sort(2, Qt::AscendingOrder);
+    EXPECT_EQ(column(model, 2), (std::vector<QString>{"Aux", "EngineData", "", ""}));
+    model.sort(2, Qt::DescendingOrder);
+    EXPECT_EQ(column(model, 2), (std::vector<QString>{"EngineData", "Aux", "", ""}));
+    EXPECT_EQ(model.sortColumn(), 2);
+
+    // The first database that names an identifier wins; a new one names what it adds.
+    ASSERT_TRUE(databases.add("body.dbc", kBody).ok);
+    model.setDecoder(databases.decoder());
+    EXPECT_EQ(column(model, 2), (std::vector<QString>{"Lights", "EngineData", "Aux", ""}));
+    // Without databases the column goes, and its sort falls back to the identifier.
+    databases.clear();
+    model.setDecoder(databases.decoder());
+    ASSERT_EQ(model.columnCount(), 9);
+    EXPECT_EQ(model.sortColumn(), 0);
+    EXPECT_EQ(column(model, 0), (std::vector<QString>{"100", "100", "200", "300"}));
+    EXPECT_EQ(column(model, 2), (std::vector<QString>{"1", "1", "1", "1"}));
+}
+
+TEST(OverviewModel, TheDeviceNetReadingKeepsItsNameBeforeTheMessageName) {
+    Program p;
+    OverviewModel model(p.sources());
+    p.store.append(frame(0x100, 0, {1}));
+    model.refresh(0);
+    CanDatabaseSet databases;
+    ASSERT_TRUE(databases.add("engine.dbc", kEngine).ok);
+    model.setDecoder(databases.decoder());
+    model.setReading(ProtocolReading::kDeviceNet);
+    ASSERT_EQ(model.columnCount(), 11);
+    EXPECT_EQ(model.headerData(2, Qt::Horizontal).toString(), "Description");
+    EXPECT_EQ(model.headerData(3, Qt::Horizontal).toString(), "Message");
+    EXPECT_EQ(model.index(0, 3).data().toString(), "EngineData");
+}
+
+TEST(OverviewModel, ARefreshSaysOnlyWhichRowsTookFramesFadeOrWentQuiet) {
+    Program p;
+    OverviewModel model(p.sources());
+    for (std::uint64_t t = 0; t <= 40'000; t += 10'000) {
+        p.store.append(frame(0x100, t, {1}));
+        p.store.append(frame(0x200, t, {1}));
+        p.store.append(frame(0x300, t, {1}));
+    }
+    model.refresh(40'000);
+    ChangedRows changed(model);
+    p.store.append(frame(0x200, 50'000, {1}));
+    model.refresh(50'000);
+    EXPECT_EQ(changed.take(), (std::vector<int>{1}));
+    EXPECT_EQ(column(model, 2), (std::vector<QString>{"5", "6", "5"}));
+    // A new byte value is marked, and its row repaints while the mark fades, then no more.
+    p.store.append(frame(0x300, 60'000, {2}));
+    model.refresh(60'000);
+    EXPECT_EQ(changed.take(), (std::vector<int>{2}));
+    model.refresh(60'000 + kChangeFadeUs / 2);
+    // Meanwhile 0x100 and 0x200 went quiet (mean period 10 ms).
+    EXPECT_EQ(changed.take(), (std::vector<int>{0, 1, 2}));
+    EXPECT_TRUE(model.index(0, 0).data(OverviewModel::kQuietRole).toBool());
+    model.refresh(60'000 + kChangeFadeUs + 1);
+    EXPECT_EQ(changed.take(), (std::vector<int>{2})) << "the mark has gone";
+    model.refresh(60'000 + 2 * kChangeFadeUs);
+    EXPECT_TRUE(changed.take().empty());
+    // Frames wake a quiet row up.
+    p.store.append(frame(0x100, 2'100'000, {1}));
+    model.refresh(2'100'000);
+    EXPECT_EQ(changed.take(), (std::vector<int>{0}));
+    EXPECT_FALSE(model.index(0, 0).data(OverviewModel::kQuietRole).toBool());
+}
+
+TEST(OverviewModel, TheOrderStaysRightAsFramesChangeTheSortedColumn) {
+    Program p;
+    OverviewModel model(p.sources());
+    std::mt19937 random(7);
+    std::uint64_t t = 0;
+    const auto add = [&](int frames) {
+        for (int i = 0; i < frames; ++i) {
+            const auto id = static_cast<std::uint32_t>(random() % 40);
+            const auto byte = static_cast<std::uint8_t>(random() % 4);
+            p.store.append(frame(id, t += 100 + random() % 1000, {byte, 7}, id % 3 == 0));
+        }
+    };
+    add(200);
+    model.refresh(t);
+    for (const int c : {2, 4, 6, 5, 0}) {  // count, data, mean period, time, identifier
+        for (const bool descending : {false, true}) {
+            model.sort(c, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+            for (int round = 0; round < 5; ++round) {
+                add(30);
+                model.refresh(t);
+                const auto expected = overviewOrder(
+                    model.overview().rows(), *overviewSortColumn(model.field(c)), descending);
+                ASSERT_EQ(model.rowCount(), static_cast<int>(expected.size()));
+                for (int r = 0; r < model.rowCount(); ++r) {
+                    ASSERT_EQ(model.rowAt(r), &model.overview().rows()[expected[r]])
+                        << "column " << c << " row " << r;
+                }
+            }
+        }
+    }
+}
+
+TEST(OverviewView, AChangedRowRepaintsWithItsNewDataWhileTheOthersKeepTheirs) {
+    Program p;
+    OverviewView view(p.sources(), [] { return OverviewView::Settings{}; });
+    view.resize(900, 400);
+    view.show();
+    for (std::uint32_t id = 0x100; id < 0x105; ++id) p.store.append(frame(id, 0, {0x11, 0x22}));
+    view.onTimer();
+    QApplication::processEvents();
+    QTableView* table = view.table();
+    const QImage before = table->viewport()->grab().toImage();
+    p.store.append(frame(0x102, 1'000, {0x11, 0x2F}));
+    view.onTimer();
+    view.onTimer();  // "now" catches up with the new frame: its changed byte is marked
+    QApplication::processEvents();
+    const QImage after = table->viewport()->grab().toImage();
+    const auto rowImage = [&](const QImage& image, int row) {
+        return image.copy(0, table->rowViewportPosition(row), image.width(), table->rowHeight(row));
+    };
+    for (int row = 0; row < 5; ++row) {
+        if (row == 2) {
+            EXPECT_NE(rowImage(before, row), rowImage(after, row));
+        } else {
+            EXPECT_EQ(rowImage(before, row), rowImage(after, row)) << row;
+        }
+    }
+    // What is painted is the new data: the same as a table built afresh from the same frames.
+    Program fresh;
+    for (std::uint32_t id = 0x100; id < 0x105; ++id) fresh.store.append(frame(id, 0, {0x11, 0x22}));
+    fresh.store.append(frame(0x102, 1'000, {0x11, 0x2F}));
+    OverviewView other(fresh.sources(), [] { return OverviewView::Settings{}; });
+    other.resize(900, 400);
+    other.show();
+    other.onTimer();
+    other.onTimer();
+    QApplication::processEvents();
+    EXPECT_EQ(rowImage(other.table()->viewport()->grab().toImage(), 2), rowImage(after, 2));
+}
+
+TEST(CellTextPainter, DrawsDigitsAndWordsWhereATextLayoutWouldAndRefusesWhatDoesNotFit) {
+    QFont font = QApplication::font();
+    CellTextPainter painter;
+    const QString digit = QStringLiteral("00-01-234-567");
+    const int wide = static_cast<int>(painter.width(font, digit)) + 20;
+    for (const Qt::Alignment align : {Qt::Alignment(Qt::AlignLeft), Qt::Alignment(Qt::AlignRight),
+                                      Qt::Alignment(Qt::AlignHCenter)}) {
+        for (const QString& text : {digit, QStringLiteral("Remote Frame")}) {
+            QImage ours(wide, 24, QImage::Format_ARGB32_Premultiplied);
+            QImage layout = ours;
+            ours.fill(Qt::white);
+            layout.fill(Qt::white);
+            {
+                QPainter p(&ours);
+                p.setPen(Qt::black);
+                ASSERT_TRUE(painter.draw(p, font, QRectF(0, 0, wide, 24), align, text));
+                QPainter q(&layout);
+                q.setFont(font);
+                q.setPen(Qt::black);
+                q.drawText(QRect(0, 0, wide, 24), int(align | Qt::AlignVCenter), text);
+            }
+            // Within a pixel of where the layout puts it.
+            const auto inkLeft = [](const QImage& image) {
+                for (int x = 0; x < image.width(); ++x) {
+                    for (int y = 0; y < image.height(); ++y) {
+                        if (image.pixel(x, y) != qRgb(255, 255, 255)) return x;
+                    }
+                }
+                return -1;
+            };
+            EXPECT_NE(inkLeft(ours), -1);
+            EXPECT_LE(std::abs(inkLeft(ours) - inkLeft(layout)), 1) << text.toStdString();
+        }
+    }
+    QImage small(10, 24, QImage::Format_ARGB32_Premultiplied);
+    QPainter p(&small);
+    EXPECT_FALSE(painter.draw(p, font, QRectF(0, 0, 10, 24), Qt::AlignLeft, digit));
+}
+
 TEST(OverviewView, TheRowMenuActsOnTheRowsIdentifierAndCopyTakesTheSelectedRows) {
     Program p;
     OverviewView view(p.sources(), [] { return OverviewView::Settings{}; });
@@ -448,6 +675,28 @@ TEST(BusLoadStrip, TimeTicksFallOnRoundTimesAtLeastTheSpacingApart) {
     EXPECT_EQ(ticks[1].x, 170);
     EXPECT_EQ(BusLoadStrip::tickLabel(65'000, 5'000), "1:05");
     EXPECT_EQ(BusLoadStrip::tickLabel(3'725'300, 100), "1:02:05.3");
+}
+
+TEST(BusLoadChart, TheScrollBarsEndIsTheNewestBinThoughTheBarWasSetBinsAgo) {
+    FrameStore store;
+    for (std::uint64_t bin = 0; bin < 2000; ++bin) fillBins(store, {{bin, 1}});
+    BusLoad load(500);
+    load.update(store);
+    BusLoadChart chart(load);
+    chart.resize(400, 150);
+    chart.show();
+    chart.refresh(true);
+    chart.scrollBar()->setValue(0);  // the user scrolls back
+    ASSERT_FALSE(chart.strip().following());
+    // A bin more moves the slider by less than a pixel: the bar is left as it was.
+    fillBins(store, {{2000, 1}});
+    load.update(store);
+    chart.refresh(true);
+    ASSERT_LT(static_cast<std::uint64_t>(chart.scrollBar()->maximum()),
+              chart.strip().lastFirstBin(load));
+    chart.scrollBar()->setValue(chart.scrollBar()->maximum());
+    EXPECT_TRUE(chart.strip().following());
+    EXPECT_EQ(chart.strip().firstBin(load), chart.strip().lastFirstBin(load));
 }
 
 TEST(BusLoadChart, PaintsTheLoadAndMarksTheLostFramesInRed) {
