@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
+#include <QEventLoop>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -307,6 +308,12 @@ TEST_F(OverviewGuiTest, TheProgramsAdapterCommandsTakeTurnsWithTheReplaysSends) 
     for (int i = 0; i < 200; ++i) {
         m_app.document()->OnCapture();
         m_app.document()->OnStop();
+    }
+    // The commands only queue on the device thread: the replay's sends take turns with them there.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while ((m_device.sent().empty() || m_frame->deviceCommands().waiting() > 0) &&
+           std::chrono::steady_clock::now() < deadline) {
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
     }
     dialog->reject();  // closing the dialog ends its replay
     EXPECT_FALSE(overviews.replay().running());
