@@ -62,7 +62,7 @@ void FilterStep(FilterState& state, const FrameStore& store, const ApplicationFl
     state.processedCount = n;
 }
 
-void FilterRebuild(FilterState& state, const FrameStore& store, const ApplicationFlags& flags,
+void FilterRestart(FilterState& state, const FrameStore& store,
                    std::vector<FilterCondition> conditions, FilterMode mode) {
     state.conditions = std::move(conditions);
     state.displayIndexList.clear();
@@ -70,7 +70,32 @@ void FilterRebuild(FilterState& state, const FrameStore& store, const Applicatio
     state.storeGeneration = store.generation();
     state.mode = mode;
     state.recomputeActive();
+    if (!state.active() && !state.moreConditions) state.displayIndexList.reserve(store.count());
+}
+
+void FilterRebuild(FilterState& state, const FrameStore& store, const ApplicationFlags& flags,
+                   std::vector<FilterCondition> conditions, FilterMode mode) {
+    FilterRestart(state, store, std::move(conditions), mode);
     FilterStep(state, store, flags);
+}
+
+bool FilterStepWithin(FilterState& state, const FrameStore& store, const ApplicationFlags& flags,
+                      std::chrono::nanoseconds budget, std::uint32_t chunkFrames) {
+    const auto start = std::chrono::steady_clock::now();
+    const std::uint32_t chunk =
+        chunkFrames > 0 ? chunkFrames
+                        : std::max<std::uint32_t>(filterStepFrames(state.conditions.size()) / 64,
+                                                  4096);
+    for (;;) {
+        const std::uint32_t from =
+            state.storeGeneration == store.generation() ? state.processedCount : 0;
+        FilterStep(state, store, flags, from + std::min(chunk, UINT32_MAX - from));
+        const bool behind = state.storeGeneration != store.generation() ||
+                            state.processedCount < store.count();
+        // A store being emptied makes no progress: the next call tries again.
+        if (!behind || flags.test(ApplicationFlags::kClearing)) return behind;
+        if (std::chrono::steady_clock::now() - start >= budget) return true;
+    }
 }
 
 std::uint32_t filterStepFrames(std::size_t conditions) {
@@ -78,27 +103,4 @@ std::uint32_t filterStepFrames(std::size_t conditions) {
     constexpr std::uint64_t kTestsPerStep = 16u << 20;
     const std::uint64_t frames = kTestsPerStep / std::max<std::size_t>(conditions, 1);
     return static_cast<std::uint32_t>(std::clamp<std::uint64_t>(frames, 1u << 16, 4u << 20));
-}
-
-void FilterRebuildInSteps(FilterState& state, const FrameStore& store,
-                          const ApplicationFlags& flags, std::vector<FilterCondition> conditions,
-                          FilterMode mode, const FilterProgress& betweenSteps) {
-    FilterState rebuilt;
-    rebuilt.conditions = std::move(conditions);
-    rebuilt.mode = mode;
-    rebuilt.activeWord = state.activeWord;
-    rebuilt.recomputeActive();
-    rebuilt.storeGeneration = store.generation();
-    rebuilt.moreConditions = state.moreConditions;
-    const std::uint32_t total = store.count();
-    const std::uint32_t step = filterStepFrames(rebuilt.conditions.size());
-    while (rebuilt.processedCount < total) {
-        const std::uint32_t before = rebuilt.processedCount;
-        FilterStep(rebuilt, store, flags, total - before > step ? before + step : total);
-        if (rebuilt.processedCount == before) break;  // the store is being emptied
-        if (betweenSteps) betweenSteps(rebuilt.processedCount, total);
-    }
-    state = std::move(rebuilt);
-    // Frames captured while the steps ran.
-    FilterStep(state, store, flags);
 }

@@ -63,8 +63,11 @@ public:
     [[nodiscard]] SignalFilterEditor& signalFilter() const { return *m_signalFilter; }
     // Prepares the dialog of the current reading from the program's filter.
     FilterDialogBase& prepareFilterDialog();
-    // Takes a filter dialog's list and mode: the rows follow at once and the document is changed.
+    // Takes a filter dialog's list and mode and changes the document; the new rows follow a
+    // slice at a time, the first at once.
     void applyFilter(std::vector<FilterCondition> conditions, FilterMode mode);
+    // Called when applyFilter leaves frames to look at: the owner's passes take them.
+    void setFilterBehind(std::function<void()> behind) { m_filterBehind = std::move(behind); }
 
     void OnFollow(unsigned);
     void OnUpdateFollow(CmdUI& ui);
@@ -103,5 +106,6 @@ private:
     bool m_applyingWidths = false;
     QTimer m_saveWidths;
     FollowNewest m_follow;
+    std::function<void()> m_filterBehind;
     bool m_autoScrolling = false;
 };
