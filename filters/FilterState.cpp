@@ -44,10 +44,7 @@ void FilterStep(FilterState& state, const FrameStore& store, const ApplicationFl
                         }
                     });
     } else if (!state.active()) {
-        list.reserve(list.size() + (n - state.processedCount));
-        for (std::uint32_t k = state.processedCount; k < n; ++k) {
-            list.append(k);
-        }
+        list.appendRange(state.processedCount, n);
     } else {
         const CompiledFilter filter(state.conditions, state.mode == FilterMode::kHide);
         store.visit(state.processedCount, n,
@@ -70,7 +67,6 @@ void FilterRestart(FilterState& state, const FrameStore& store,
     state.storeGeneration = store.generation();
     state.mode = mode;
     state.recomputeActive();
-    if (!state.active() && !state.moreConditions) state.displayIndexList.reserve(store.count());
 }
 
 void FilterRebuild(FilterState& state, const FrameStore& store, const ApplicationFlags& flags,

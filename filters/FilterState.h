@@ -43,10 +43,12 @@ public:
     }
     DisplayIndexList(DisplayIndexList&& other) noexcept
         : m_blocks(std::move(other.m_blocks)),
+          m_identity(std::exchange(other.m_identity, 0)),
           m_size(std::exchange(other.m_size, 0)),
           m_generation(other.m_generation) {}
     DisplayIndexList& operator=(DisplayIndexList&& other) noexcept {
         m_blocks = std::move(other.m_blocks);
+        m_identity = std::exchange(other.m_identity, 0);
         m_size = std::exchange(other.m_size, 0);
         m_generation = other.m_generation;
         return *this;
@@ -61,32 +63,51 @@ public:
     // Readers check the row first: a row may be gone (Clear All) before the view hears of it.
     [[nodiscard]] bool contains(std::size_t row) const { return row < m_size; }
     [[nodiscard]] std::uint32_t at(std::size_t row) const {
-        return m_blocks[row >> kBlockBits][row & (kBlockSize - 1)];
+        if (row < m_identity) return static_cast<std::uint32_t>(row);
+        const std::size_t k = row - m_identity;
+        return m_blocks[k >> kBlockBits][k & (kBlockSize - 1)];
     }
     void append(std::uint32_t position) {
-        if ((m_size & (kBlockSize - 1)) == 0 && (m_size >> kBlockBits) == m_blocks.size()) {
+        if (m_size == m_identity && position == m_identity) {
+            ++m_identity;
+            ++m_size;
+            return;
+        }
+        const std::size_t k = m_size - m_identity;
+        if ((k & (kBlockSize - 1)) == 0 && (k >> kBlockBits) == m_blocks.size()) {
             m_blocks.push_back(std::make_unique_for_overwrite<std::uint32_t[]>(kBlockSize));
         }
-        m_blocks[m_size >> kBlockBits][m_size & (kBlockSize - 1)] = position;
+        m_blocks[k >> kBlockBits][k & (kBlockSize - 1)] = position;
         ++m_size;
     }
-    void reserve(std::size_t n) { m_blocks.reserve((n + kBlockSize - 1) >> kBlockBits); }
+    // append() of every position in [first, end).
+    void appendRange(std::uint32_t first, std::uint32_t end) {
+        if (m_size == m_identity && first == m_identity && end > first) {
+            m_identity = m_size = end;
+            return;
+        }
+        for (std::uint32_t p = first; p < end; ++p) append(p);
+    }
+    // Rows held in memory, beside those that show every frame from the first.
+    [[nodiscard]] std::size_t storedRows() const { return m_size - m_identity; }
     void clear() {
         std::vector<std::unique_ptr<std::uint32_t[]>>().swap(m_blocks);
+        m_identity = 0;
         m_size = 0;
         m_generation = nextGeneration();
     }
 
 private:
-    // Fixed blocks, not one vector: a growing list of a large store is never copied, nor held
-    // twice while it moves.
+    // Rows that show frames 0, 1, 2, ... in turn (every frame, while no filter is on) need no
+    // memory; the rest live in fixed blocks, so a growing list of a large store is never copied,
+    // nor held twice while it moves.
     static constexpr std::size_t kBlockBits = 16;
     static constexpr std::size_t kBlockSize = std::size_t{1} << kBlockBits;
 
     void copyRows(const DisplayIndexList& other) {
         m_blocks.clear();
+        m_identity = 0;
         m_size = 0;
-        reserve(other.m_size);
         for (std::size_t r = 0; r < other.m_size; ++r) append(other.at(r));
     }
 
@@ -96,6 +117,7 @@ private:
     }
 
     std::vector<std::unique_ptr<std::uint32_t[]>> m_blocks;
+    std::size_t m_identity = 0;  // rows [0, m_identity) show the frame at their own position
     std::size_t m_size = 0;
     std::uint64_t m_generation;
 };

@@ -189,6 +189,40 @@ TEST_F(FilterStateTest, AListOfManyBlocksCopiesAndMovesWhole) {
     EXPECT_EQ(rows(moved), before);
     EXPECT_EQ(copy.displayIndexList.size(), 0u);  // NOLINT: the moved-from list is empty
     EXPECT_EQ(before[99'999], 149'999u);
+    EXPECT_EQ(moved.displayIndexList.storedRows(), 100'000u);  // frame 0 is left out
+}
+
+TEST_F(FilterStateTest, RowsOfEveryFrameFromTheFirstTakeNoMemoryUntilAFrameIsLeftOut) {
+    for (std::uint32_t i = 0; i < 100'000; ++i) m_store.append(frame(i % 5));
+    FilterStep(m_state, m_store, m_flags);
+    EXPECT_EQ(m_state.displayIndexList.size(), 100'000u);
+    EXPECT_EQ(m_state.displayIndexList.storedRows(), 0u);
+    EXPECT_EQ(m_state.displayIndexList.at(77'777), 77'777u);
+
+    // Hide identifier 4: rows 0..3 still show frames 0..3, then the list leaves frames out.
+    FilterRebuild(m_state, m_store, m_flags, {exactId(4)}, FilterMode::kHide);
+    ASSERT_EQ(m_state.displayIndexList.size(), 80'000u);
+    EXPECT_EQ(m_state.displayIndexList.storedRows(), 80'000u - 4);
+    for (std::size_t r : {0, 3, 4, 5, 65'535, 65'540, 79'999}) {
+        const std::uint32_t p = m_state.displayIndexList.at(r);
+        EXPECT_EQ(p, r / 4 * 5 + r % 4) << r;
+    }
+    // A copy made by appending is the same list.
+    DisplayIndexList copy;
+    for (std::size_t r = 0; r < m_state.displayIndexList.size(); ++r)
+        copy.append(m_state.displayIndexList.at(r));
+    EXPECT_EQ(copy.storedRows(), m_state.displayIndexList.storedRows());
+
+    // A range after a gap is stored row by row.
+    DisplayIndexList list;
+    list.appendRange(0, 10);
+    list.appendRange(12, 15);
+    list.appendRange(15, 15);
+    EXPECT_EQ(list.size(), 13u);
+    EXPECT_EQ(list.storedRows(), 3u);
+    EXPECT_EQ(list.at(9), 9u);
+    EXPECT_EQ(list.at(10), 12u);
+    EXPECT_EQ(list.at(12), 14u);
 }
 
 TEST_F(FilterStateTest, APassCanStopShortAndTheNextOneGoesOn) {
