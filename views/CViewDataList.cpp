@@ -233,7 +233,9 @@ void CViewDataList::applyFilter(std::vector<FilterCondition> conditions, FilterM
     // The old rows go now and the new list fills a slice at a time on the main frame's passes:
     // the window stays live and frames captured meanwhile join in order.
     FilterRestart(m_state.filter, m_state.store, std::move(conditions), mode);
+    // A work reading the shown rows leaves the passes to the main frame, after it.
     const bool behind =
+        m_state.work.busy() ||
         FilterStepWithin(m_state.filter, m_state.store, m_state.flags, kFilterSlice);
     m_model.resetRows();
     if (m_model.shownRows() > 0) m_list.scrollToBottom();
