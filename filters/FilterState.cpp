@@ -79,9 +79,7 @@ bool FilterStepWithin(FilterState& state, const FrameStore& store, const Applica
                       std::chrono::nanoseconds budget, std::uint32_t chunkFrames) {
     const auto start = std::chrono::steady_clock::now();
     const std::uint32_t chunk =
-        chunkFrames > 0 ? chunkFrames
-                        : std::max<std::uint32_t>(filterStepFrames(state.conditions.size()) / 64,
-                                                  4096);
+        chunkFrames > 0 ? chunkFrames : filterChunkFrames(state.conditions.size());
     for (;;) {
         const std::uint32_t from =
             state.storeGeneration == store.generation() ? state.processedCount : 0;
@@ -99,4 +97,9 @@ std::uint32_t filterStepFrames(std::size_t conditions) {
     constexpr std::uint64_t kTestsPerStep = 16u << 20;
     const std::uint64_t frames = kTestsPerStep / std::max<std::size_t>(conditions, 1);
     return static_cast<std::uint32_t>(std::clamp<std::uint64_t>(frames, 1u << 16, 4u << 20));
+}
+
+std::uint32_t filterChunkFrames(std::size_t conditions) {
+    // A millisecond or so.
+    return std::max<std::uint32_t>(filterStepFrames(conditions) / 64, 4096);
 }

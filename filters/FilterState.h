@@ -155,9 +155,10 @@ void FilterRestart(FilterState& state, const FrameStore& store,
 // The window's thread spends about this long on a filter pass before it looks at its events.
 inline constexpr std::chrono::milliseconds kFilterSlice{15};
 // FilterStep a chunk at a time until the list has caught up with the store or `budget` is spent
-// (a zero budget: one chunk). A zero `chunkFrames` sizes the chunk by the condition count, to a
-// millisecond or so. True while frames are left for a later call.
+// (a zero budget: one chunk). A zero `chunkFrames` means filterChunkFrames. True while frames are left for a later call.
 bool FilterStepWithin(FilterState& state, const FrameStore& store, const ApplicationFlags& flags,
                       std::chrono::nanoseconds budget, std::uint32_t chunkFrames = 0);
 // Frames per step for `conditions` conditions: a step tests a bounded number of conditions.
 [[nodiscard]] std::uint32_t filterStepFrames(std::size_t conditions);
+// Frames FilterStepWithin filters between two looks at the clock, for `conditions` conditions.
+[[nodiscard]] std::uint32_t filterChunkFrames(std::size_t conditions);

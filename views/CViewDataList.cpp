@@ -236,7 +236,7 @@ void CViewDataList::applyFilter(std::vector<FilterCondition> conditions, FilterM
     // A work reading the shown rows leaves the passes to the main frame, after it.
     const bool behind =
         m_state.work.busy() ||
-        FilterStepWithin(m_state.filter, m_state.store, m_state.flags, kFilterSlice);
+        FilterStepWithin(m_state.filter, m_state.store, m_state.flags, m_filterSlice);
     m_model.resetRows();
     if (m_model.shownRows() > 0) m_list.scrollToBottom();
     markModified();

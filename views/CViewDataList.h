@@ -21,6 +21,7 @@
 #include <QWidget>
 
 #include <array>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -68,6 +69,8 @@ public:
     void applyFilter(std::vector<FilterCondition> conditions, FilterMode mode);
     // Called when applyFilter leaves frames to look at: the owner's passes take them.
     void setFilterBehind(std::function<void()> behind) { m_filterBehind = std::move(behind); }
+    // Tests make applyFilter's own slice small and predictable: zero looks at one chunk.
+    void setFilterSlice(std::chrono::nanoseconds slice) { m_filterSlice = slice; }
 
     void OnFollow(unsigned);
     void OnUpdateFollow(CmdUI& ui);
@@ -107,5 +110,6 @@ private:
     QTimer m_saveWidths;
     FollowNewest m_follow;
     std::function<void()> m_filterBehind;
+    std::chrono::nanoseconds m_filterSlice = kFilterSlice;
     bool m_autoScrolling = false;
 };
