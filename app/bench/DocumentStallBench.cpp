@@ -9,7 +9,9 @@
 // the temporary folder, deletes both at the end, and runs offscreen: Open, a filter condition,
 // a y(t) curve over the whole store, scrolling the list to its middle and end, Save, Export
 // (text) and Import. --window-thread runs the long runs on the window's thread, as before they
-// had a worker. A 10 ms timer's gaps give the stall.
+// had a worker. A 10 ms timer's gaps give the stall. The kernel's share of the CPU time is shown
+// apart, and a batch save straight after the window's one shows what the disk and the page cache
+// cost at that moment. Memory counts from just before the open.
 
 #include "app/ChartWindows.h"
 #include "app/MonitorApp.h"
