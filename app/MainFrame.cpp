@@ -299,6 +299,9 @@ CViewDataList* MainFrame::createDataList(const QString& caption) {
     m_dataList = view;
     m_dataListFrame = frame;
     view->databasesChanged();
+    view->setFilterBehind([this] {
+        if (!m_catchUp.isActive()) m_catchUp.start(m_state.work.busy() ? kCatchUpWaitMs : 0);
+    });
     if (treeItemFor(caption, m_dataListNode) == nullptr) {
         auto* item = new QTreeWidgetItem(m_dataListNode, {caption});
         item->setIcon(0, treeIcon(kImageDataListItem));
@@ -330,16 +333,20 @@ void MainFrame::onTimer() {
 }
 
 void MainFrame::filterCatchUp() {
-    // A work may be reading the shown rows; it is never long, and the pass resumes after it.
-    if (m_state.flags.test(ApplicationFlags::kClearing) || m_state.work.busy()) return;
-    const std::uint32_t step = filterStepFrames(m_state.filter.conditions.size());
-    const std::uint32_t from = m_state.filter.storeGeneration == m_state.store.generation()
-                                   ? m_state.filter.processedCount
-                                   : 0;
-    FilterStep(m_state.filter, m_state.store, m_state.flags,
-               from + std::min(step, UINT32_MAX - from));
-    const bool behind = m_state.filter.processedCount < m_state.store.count();
-    if (behind && !m_catchUp.isActive()) {
+    if (m_state.flags.test(ApplicationFlags::kClearing)) return;
+    if (m_state.work.busy()) {
+        // A work may be reading the shown rows: the passes wait for it, looking now and then
+        // (a work's completion, which swaps a document in, still counts as busy).
+        const bool behind = m_state.filter.storeGeneration != m_state.store.generation() ||
+                            m_state.filter.processedCount < m_state.store.count();
+        if (behind && (!m_catchUp.isActive() || m_catchUp.interval() != kCatchUpWaitMs)) {
+            m_catchUp.start(kCatchUpWaitMs);
+        }
+        return;
+    }
+    const bool behind =
+        FilterStepWithin(m_state.filter, m_state.store, m_state.flags, kFilterSlice);
+    if (behind && (!m_catchUp.isActive() || m_catchUp.interval() != 0)) {
         m_catchUp.start(0);
     } else if (!behind && m_catchUp.isActive()) {
         m_catchUp.stop();

@@ -42,6 +42,8 @@ struct MenuItem;
 class MainFrame final : public QMainWindow, public CommandTarget {
 public:
     static constexpr int kTimerMs = 1000;
+    // How often the filter's passes look again while a work holds the shown rows.
+    static constexpr int kCatchUpWaitMs = 20;
     // Tree images.
     enum TreeImage {
         kImageRoot = 0,

@@ -224,9 +224,7 @@ void DocumentSession::apply(DocumentContents&& c, FrameStore& frames) {
     m_document->contents = std::move(c);
     m_windows.showWindowList(m_document->contents.windows);
     // The first step now; the owner's passes take the rest a step at a time.
-    if (!m_state.filter.active()) m_state.filter.displayIndexList.reserve(m_state.store.count());
-    FilterStep(m_state.filter, m_state.store, m_state.flags,
-               filterStepFrames(m_state.filter.conditions.size()));
+    (void)FilterStepWithin(m_state.filter, m_state.store, m_state.flags, kFilterSlice);
     m_windows.showRows();
     for (const std::string& why : unread) {
         const QString message =

@@ -44,10 +44,7 @@ void FilterStep(FilterState& state, const FrameStore& store, const ApplicationFl
                         }
                     });
     } else if (!state.active()) {
-        list.reserve(list.size() + (n - state.processedCount));
-        for (std::uint32_t k = state.processedCount; k < n; ++k) {
-            list.append(k);
-        }
+        list.appendRange(state.processedCount, n);
     } else {
         const CompiledFilter filter(state.conditions, state.mode == FilterMode::kHide);
         store.visit(state.processedCount, n,
@@ -62,7 +59,7 @@ void FilterStep(FilterState& state, const FrameStore& store, const ApplicationFl
     state.processedCount = n;
 }
 
-void FilterRebuild(FilterState& state, const FrameStore& store, const ApplicationFlags& flags,
+void FilterRestart(FilterState& state, const FrameStore& store,
                    std::vector<FilterCondition> conditions, FilterMode mode) {
     state.conditions = std::move(conditions);
     state.displayIndexList.clear();
@@ -70,7 +67,29 @@ void FilterRebuild(FilterState& state, const FrameStore& store, const Applicatio
     state.storeGeneration = store.generation();
     state.mode = mode;
     state.recomputeActive();
+}
+
+void FilterRebuild(FilterState& state, const FrameStore& store, const ApplicationFlags& flags,
+                   std::vector<FilterCondition> conditions, FilterMode mode) {
+    FilterRestart(state, store, std::move(conditions), mode);
     FilterStep(state, store, flags);
+}
+
+bool FilterStepWithin(FilterState& state, const FrameStore& store, const ApplicationFlags& flags,
+                      std::chrono::nanoseconds budget, std::uint32_t chunkFrames) {
+    const auto start = std::chrono::steady_clock::now();
+    const std::uint32_t chunk =
+        chunkFrames > 0 ? chunkFrames : filterChunkFrames(state.conditions.size());
+    for (;;) {
+        const std::uint32_t from =
+            state.storeGeneration == store.generation() ? state.processedCount : 0;
+        FilterStep(state, store, flags, from + std::min(chunk, UINT32_MAX - from));
+        const bool behind = state.storeGeneration != store.generation() ||
+                            state.processedCount < store.count();
+        // A store being emptied makes no progress: the next call tries again.
+        if (!behind || flags.test(ApplicationFlags::kClearing)) return behind;
+        if (std::chrono::steady_clock::now() - start >= budget) return true;
+    }
 }
 
 std::uint32_t filterStepFrames(std::size_t conditions) {
@@ -80,25 +99,7 @@ std::uint32_t filterStepFrames(std::size_t conditions) {
     return static_cast<std::uint32_t>(std::clamp<std::uint64_t>(frames, 1u << 16, 4u << 20));
 }
 
-void FilterRebuildInSteps(FilterState& state, const FrameStore& store,
-                          const ApplicationFlags& flags, std::vector<FilterCondition> conditions,
-                          FilterMode mode, const FilterProgress& betweenSteps) {
-    FilterState rebuilt;
-    rebuilt.conditions = std::move(conditions);
-    rebuilt.mode = mode;
-    rebuilt.activeWord = state.activeWord;
-    rebuilt.recomputeActive();
-    rebuilt.storeGeneration = store.generation();
-    rebuilt.moreConditions = state.moreConditions;
-    const std::uint32_t total = store.count();
-    const std::uint32_t step = filterStepFrames(rebuilt.conditions.size());
-    while (rebuilt.processedCount < total) {
-        const std::uint32_t before = rebuilt.processedCount;
-        FilterStep(rebuilt, store, flags, total - before > step ? before + step : total);
-        if (rebuilt.processedCount == before) break;  // the store is being emptied
-        if (betweenSteps) betweenSteps(rebuilt.processedCount, total);
-    }
-    state = std::move(rebuilt);
-    // Frames captured while the steps ran.
-    FilterStep(state, store, flags);
+std::uint32_t filterChunkFrames(std::size_t conditions) {
+    // A millisecond or so.
+    return std::max<std::uint32_t>(filterStepFrames(conditions) / 64, 4096);
 }

@@ -230,24 +230,17 @@ void CViewDataList::OnFilter(unsigned) {
 }
 
 void CViewDataList::applyFilter(std::vector<FilterCondition> conditions, FilterMode mode) {
-    const std::uint32_t total = m_state.store.count();
-    std::unique_ptr<ProgressWindow> progress;
-    if (total > filterStepFrames(conditions.size())) {
-        progress = std::make_unique<ProgressWindow>(this);
-        progress->begin(strings::kFilteringData);
-    }
-    ProgressSteps steps(progress.get(), total);
-    // Between steps the window repaints; the user's input waits until the new rows are there.
-    FilterRebuildInSteps(m_state.filter, m_state.store, m_state.flags, std::move(conditions), mode,
-                         [&steps](std::uint32_t done, std::uint32_t) {
-                             steps.at(done);
-                             QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-                         });
-    if (progress) progress->end();
-    // The rows shown so far may be other frames now: the list starts again from none.
+    // The old rows go now and the new list fills a slice at a time on the main frame's passes:
+    // the window stays live and frames captured meanwhile join in order.
+    FilterRestart(m_state.filter, m_state.store, std::move(conditions), mode);
+    // A work reading the shown rows leaves the passes to the main frame, after it.
+    const bool behind =
+        m_state.work.busy() ||
+        FilterStepWithin(m_state.filter, m_state.store, m_state.flags, m_filterSlice);
     m_model.resetRows();
     if (m_model.shownRows() > 0) m_list.scrollToBottom();
     markModified();
+    if (behind && m_filterBehind) m_filterBehind();
 }
 
 void CViewDataList::markModified() {

@@ -21,6 +21,7 @@
 #include <QWidget>
 
 #include <array>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -63,8 +64,13 @@ public:
     [[nodiscard]] SignalFilterEditor& signalFilter() const { return *m_signalFilter; }
     // Prepares the dialog of the current reading from the program's filter.
     FilterDialogBase& prepareFilterDialog();
-    // Takes a filter dialog's list and mode: the rows follow at once and the document is changed.
+    // Takes a filter dialog's list and mode and changes the document; the new rows follow a
+    // slice at a time, the first at once.
     void applyFilter(std::vector<FilterCondition> conditions, FilterMode mode);
+    // Called when applyFilter leaves frames to look at: the owner's passes take them.
+    void setFilterBehind(std::function<void()> behind) { m_filterBehind = std::move(behind); }
+    // Tests make applyFilter's own slice small and predictable: zero looks at one chunk.
+    void setFilterSlice(std::chrono::nanoseconds slice) { m_filterSlice = slice; }
 
     void OnFollow(unsigned);
     void OnUpdateFollow(CmdUI& ui);
@@ -103,5 +109,7 @@ private:
     bool m_applyingWidths = false;
     QTimer m_saveWidths;
     FollowNewest m_follow;
+    std::function<void()> m_filterBehind;
+    std::chrono::nanoseconds m_filterSlice = kFilterSlice;
     bool m_autoScrolling = false;
 };

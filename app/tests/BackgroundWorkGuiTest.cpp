@@ -263,6 +263,46 @@ TEST_F(BackgroundWorkGuiTest, OpeningAndSavingALargeDocumentKeepTheWindowRespons
     EXPECT_EQ(fs::file_size(file("copy.krv")), fs::file_size(file("big.krv")));
 }
 
+TEST_F(BackgroundWorkGuiTest, AFilterChangeReturnsAtOnceAndTheFramesPassesBringInTheRest) {
+    constexpr std::uint32_t kFrames = 1'000'000;
+    ProgramState& state = m_app.state();
+    {
+        CapturedFrame batch[4096];
+        for (std::uint32_t i = 0; i < kFrames; i += 4096) {
+            const std::size_t n = std::min<std::uint32_t>(4096, kFrames - i);
+            for (std::size_t k = 0; k < n; ++k) batch[k] = frameNumber(i + static_cast<std::uint32_t>(k));
+            state.store.appendBatch(batch, n, [](CapturedFrame*, std::size_t) { return true; });
+        }
+    }
+    m_frame->filterCatchUp();
+    runEventsUntil([&] { return state.filter.processedCount >= state.store.count(); });
+    ASSERT_EQ(state.filter.displayIndexList.size(), kFrames);
+
+    FilterCondition shown;
+    shown.flags = FCF_CAN | FCF_ENABLED | FCF_ID;
+    shown.identifier = 0x105;
+    m_frame->dataList()->setFilterSlice(std::chrono::nanoseconds{0});
+    m_frame->dataList()->applyFilter({shown}, FilterMode::kShow);
+    // One chunk ran: the old rows are gone and the new ones are on their way.
+    EXPECT_EQ(state.filter.processedCount, filterChunkFrames(1));
+    ASSERT_LT(filterChunkFrames(1), kFrames);
+    EXPECT_LT(state.filter.displayIndexList.size(), kFrames / 0x600 + 1);
+    EXPECT_TRUE(m_app.document()->IsModified() || state.capture.pendingChanges.load() == 1);
+
+    // Frames captured while the passes run are looked at once, in order.
+    for (std::uint32_t i = kFrames; i < kFrames + 0x600 * 3; ++i) state.store.append(frameNumber(i));
+    runEventsUntil([&] { return state.filter.processedCount >= state.store.count(); });
+    FilterState whole;
+    FilterRebuild(whole, state.store, state.flags, {shown}, FilterMode::kShow);
+    ASSERT_EQ(state.filter.displayIndexList.size(), whole.displayIndexList.size());
+    for (std::size_t r = 0; r < whole.displayIndexList.size(); ++r) {
+        ASSERT_EQ(state.filter.displayIndexList.at(r), whole.displayIndexList.at(r)) << r;
+    }
+    m_frame->dataList()->onTimer();
+    EXPECT_EQ(static_cast<std::size_t>(m_frame->dataList()->model().rowCount()),
+              whole.displayIndexList.size());
+}
+
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES"}) qunsetenv(name);

@@ -114,7 +114,7 @@ TEST_F(FilterStateTest, TheListsGenerationChangesWhenItIsMadeAnewNotWhenRowsAreA
     FilterRebuild(m_state, m_store, m_flags, {exactId(2)}, FilterMode::kHide);
     EXPECT_NE(m_state.displayIndexList.generation(), seen);
     seen = m_state.displayIndexList.generation();
-    FilterRebuildInSteps(m_state, m_store, m_flags, {exactId(2)}, FilterMode::kHide, nullptr);
+    FilterRestart(m_state, m_store, {exactId(2)}, FilterMode::kHide);
     EXPECT_NE(m_state.displayIndexList.generation(), seen);
     seen = m_state.displayIndexList.generation();
     m_state.displayIndexList.clear();
@@ -130,39 +130,99 @@ TEST_F(FilterStateTest, RowsBeyondTheListAreReportedAbsent) {
 
 namespace {
 
-TEST_F(FilterStateTest, ARebuildInStepsGivesTheSameRowsAndChangesTheStateOnlyAtTheEnd) {
+TEST_F(FilterStateTest, ARestartedFilterFillsInSlicesAndTakesFramesAppendedMeanwhileOnce) {
     for (std::uint32_t i = 0; i < 200'000; ++i) m_store.append(frame(i % 0x800));
-    // Many conditions make small steps; only identifiers 0x10..0x1F pass.
+    // Only identifiers 0x10..0x1F pass.
     std::vector<FilterCondition> conditions;
-    for (std::uint32_t id = 0; id < 256; ++id)
+    for (std::uint32_t id = 0; id < 64; ++id)
         conditions.push_back(exactId(id, id >= 0x10 && id < 0x20));
-    ASSERT_LT(filterStepFrames(conditions.size()), 200'000u);
-
-    FilterState whole;
-    FilterRebuild(whole, m_store, m_flags, conditions, FilterMode::kShow);
 
     m_state.conditions = {exactId(0x7FF)};
     m_state.recomputeActive();
     FilterStep(m_state, m_store, m_flags);
-    const std::vector<std::uint32_t> before = rows(m_state);
-    std::vector<std::uint32_t> done;
-    FilterRebuildInSteps(m_state, m_store, m_flags, conditions, FilterMode::kShow,
-                         [&](std::uint32_t d, std::uint32_t total) {
-                             EXPECT_EQ(total, 200'000u);
-                             EXPECT_EQ(rows(m_state), before);  // the old rows until the end
-                             done.push_back(d);
-                         });
-    ASSERT_GE(done.size(), 3u);
-    EXPECT_TRUE(std::is_sorted(done.begin(), done.end()));
-    EXPECT_EQ(done.back(), 200'000u);
-    EXPECT_EQ(rows(m_state), rows(whole));
-    EXPECT_EQ(m_state.processedCount, 200'000u);
-    EXPECT_TRUE(m_state.active());
+    ASSERT_FALSE(rows(m_state).empty());
 
-    // Frames appended after the rebuild are still taken by the next pass.
+    FilterRestart(m_state, m_store, conditions, FilterMode::kShow);
+    EXPECT_TRUE(m_state.displayIndexList.empty());  // the old rows are let go at once
+    EXPECT_TRUE(m_state.active());
+    // A zero budget: one chunk, then the call hands back.
+    EXPECT_TRUE(FilterStepWithin(m_state, m_store, m_flags, std::chrono::nanoseconds{0}, 50'000));
+    EXPECT_EQ(m_state.processedCount, 50'000u);
+    const std::vector<std::uint32_t> partial = rows(m_state);
+    EXPECT_FALSE(partial.empty());
+    EXPECT_LT(partial.back(), 50'000u);
+
+    // Frames captured between slices.
+    for (std::uint32_t i = 0; i < 1000; ++i) m_store.append(frame(0x10 + i % 0x20));
+    int calls = 1;
+    for (;;) {
+        ++calls;
+        if (!FilterStepWithin(m_state, m_store, m_flags, std::chrono::nanoseconds{0}, 50'000)) break;
+        ASSERT_LT(calls, 100);
+    }
+    EXPECT_EQ(calls, 5);  // three more whole chunks, then the last 1000 frames
+    EXPECT_EQ(m_state.processedCount, 201'000u);
+
+    FilterState whole;
+    FilterRebuild(whole, m_store, m_flags, conditions, FilterMode::kShow);
+    const std::vector<std::uint32_t> all = rows(m_state);
+    EXPECT_EQ(all, rows(whole));
+    ASSERT_GE(all.size(), partial.size());
+    EXPECT_TRUE(std::equal(partial.begin(), partial.end(), all.begin()));
+
+    // A budget that is not spent runs to the end.
     m_store.append(frame(0x15));
+    EXPECT_FALSE(FilterStepWithin(m_state, m_store, m_flags, std::chrono::seconds{10}));
+    EXPECT_EQ(rows(m_state).back(), 201'000u);
+}
+
+TEST_F(FilterStateTest, AListOfManyBlocksCopiesAndMovesWhole) {
+    FilterState big;
+    for (std::uint32_t i = 0; i < 150'000; ++i) m_store.append(frame(i % 3));
+    FilterRebuild(big, m_store, m_flags, {exactId(0)}, FilterMode::kHide);
+    ASSERT_EQ(big.displayIndexList.size(), 100'000u);
+    FilterState copy = big;
+    EXPECT_EQ(rows(copy), rows(big));
+    EXPECT_EQ(copy.displayIndexList.generation(), big.displayIndexList.generation());
+    const std::vector<std::uint32_t> before = rows(big);
+    FilterState moved = std::move(copy);
+    EXPECT_EQ(rows(moved), before);
+    EXPECT_EQ(copy.displayIndexList.size(), 0u);  // NOLINT: the moved-from list is empty
+    EXPECT_EQ(before[99'999], 149'999u);
+    EXPECT_EQ(moved.displayIndexList.storedRows(), 100'000u);  // frame 0 is left out
+}
+
+TEST_F(FilterStateTest, RowsOfEveryFrameFromTheFirstTakeNoMemoryUntilAFrameIsLeftOut) {
+    for (std::uint32_t i = 0; i < 100'000; ++i) m_store.append(frame(i % 5));
     FilterStep(m_state, m_store, m_flags);
-    EXPECT_EQ(rows(m_state).back(), 200'000u);
+    EXPECT_EQ(m_state.displayIndexList.size(), 100'000u);
+    EXPECT_EQ(m_state.displayIndexList.storedRows(), 0u);
+    EXPECT_EQ(m_state.displayIndexList.at(77'777), 77'777u);
+
+    // Hide identifier 4: rows 0..3 still show frames 0..3, then the list leaves frames out.
+    FilterRebuild(m_state, m_store, m_flags, {exactId(4)}, FilterMode::kHide);
+    ASSERT_EQ(m_state.displayIndexList.size(), 80'000u);
+    EXPECT_EQ(m_state.displayIndexList.storedRows(), 80'000u - 4);
+    for (std::size_t r : {0, 3, 4, 5, 65'535, 65'540, 79'999}) {
+        const std::uint32_t p = m_state.displayIndexList.at(r);
+        EXPECT_EQ(p, r / 4 * 5 + r % 4) << r;
+    }
+    // A copy made by appending is the same list.
+    DisplayIndexList copy;
+    for (std::size_t r = 0; r < m_state.displayIndexList.size(); ++r)
+        copy.append(m_state.displayIndexList.at(r));
+    EXPECT_EQ(copy.storedRows(), m_state.displayIndexList.storedRows());
+
+    // A range after a gap is stored row by row.
+    DisplayIndexList list;
+    list.appendRange(0, 10);
+    list.appendRange(12, 15);
+    list.appendRange(15, 15);
+    EXPECT_EQ(list.size(), 13u);
+    EXPECT_EQ(list.storedRows(), 3u);
+    EXPECT_EQ(list.at(9), 9u);
+    EXPECT_EQ(list.at(10), 12u);
+    EXPECT_EQ(list.at(12), 14u);
 }
 
 TEST_F(FilterStateTest, APassCanStopShortAndTheNextOneGoesOn) {
@@ -202,8 +262,10 @@ TEST_F(FilterStateTest, OtherConditionsCountAsConditionsOfTheListInEitherMode) {
     EXPECT_EQ(rows(m_state), (std::vector<std::uint32_t>{1, 2, 3}));
     FilterRebuild(m_state, m_store, m_flags, {exactId(2)}, FilterMode::kHide);
     EXPECT_EQ(rows(m_state), (std::vector<std::uint32_t>{0, 4}));
-    // A rebuild in steps keeps them, and new frames meet them too.
-    FilterRebuildInSteps(m_state, m_store, m_flags, {exactId(1)}, FilterMode::kShow, nullptr);
+    // A restart in slices keeps them, and new frames meet them too.
+    FilterRestart(m_state, m_store, {exactId(1)}, FilterMode::kShow);
+    while (FilterStepWithin(m_state, m_store, m_flags, std::chrono::nanoseconds{0}, 2)) {
+    }
     EXPECT_EQ(rows(m_state), (std::vector<std::uint32_t>{0, 2}));
     add({3});
     FilterStep(m_state, m_store, m_flags);
