@@ -334,11 +334,13 @@ void MainFrame::onTimer() {
 
 void MainFrame::filterCatchUp() {
     if (m_state.flags.test(ApplicationFlags::kClearing)) return;
+    if (m_dataList != nullptr && m_dataList->applyHeldFilter()) return;
     if (m_state.work.busy()) {
         // A work may be reading the shown rows: the passes wait for it, looking now and then
         // (a work's completion, which swaps a document in, still counts as busy).
         const bool behind = m_state.filter.storeGeneration != m_state.store.generation() ||
-                            m_state.filter.processedCount < m_state.store.count();
+                            m_state.filter.processedCount < m_state.store.count() ||
+                            (m_dataList != nullptr && m_dataList->filterHeld());
         if (behind && (!m_catchUp.isActive() || m_catchUp.interval() != kCatchUpWaitMs)) {
             m_catchUp.start(kCatchUpWaitMs);
         }
@@ -362,6 +364,8 @@ bool MainFrame::touchesDocument(unsigned id) {
         case ID_FILE_SAVE_AS:
         case ID_FILE_IMPORT_LOG:
         case ID_FILE_EXPORT_LOG:
+        case ID_FILE_ADD_CAN_DATABASE:
+        case ID_CANDB_REMOVE:
         case ID_FILE_PRINT:
         case ID_FILE_PRINT_DIRECT:
         case ID_FILE_PRINT_PREVIEW:

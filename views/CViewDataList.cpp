@@ -230,17 +230,28 @@ void CViewDataList::OnFilter(unsigned) {
 }
 
 void CViewDataList::applyFilter(std::vector<FilterCondition> conditions, FilterMode mode) {
+    if (m_state.work.busy()) {
+        // Restarting now would free the rows the work is reading.
+        m_heldFilter.emplace(std::move(conditions), mode);
+        return;
+    }
+    m_heldFilter.reset();
     // The old rows go now and the new list fills a slice at a time on the main frame's passes:
     // the window stays live and frames captured meanwhile join in order.
     FilterRestart(m_state.filter, m_state.store, std::move(conditions), mode);
-    // A work reading the shown rows leaves the passes to the main frame, after it.
     const bool behind =
-        m_state.work.busy() ||
         FilterStepWithin(m_state.filter, m_state.store, m_state.flags, m_filterSlice);
     m_model.resetRows();
     if (m_model.shownRows() > 0) m_list.scrollToBottom();
     markModified();
     if (behind && m_filterBehind) m_filterBehind();
+}
+
+bool CViewDataList::applyHeldFilter() {
+    if (!m_heldFilter || m_state.work.busy()) return false;
+    auto [conditions, mode] = std::move(*m_heldFilter);
+    applyFilter(std::move(conditions), mode);
+    return true;
 }
 
 void CViewDataList::markModified() {

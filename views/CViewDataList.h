@@ -24,6 +24,8 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <utility>
 #include <vector>
 
 class QPrinter;
@@ -65,8 +67,12 @@ public:
     // Prepares the dialog of the current reading from the program's filter.
     FilterDialogBase& prepareFilterDialog();
     // Takes a filter dialog's list and mode and changes the document; the new rows follow a
-    // slice at a time, the first at once.
+    // slice at a time, the first at once. While a work may be reading the shown rows (an export,
+    // a print) the filter waits for it: applyHeldFilter() takes it once the work has ended.
     void applyFilter(std::vector<FilterCondition> conditions, FilterMode mode);
+    // Applies the filter held back by a work, if any and the work has ended; true when it did.
+    bool applyHeldFilter();
+    [[nodiscard]] bool filterHeld() const { return m_heldFilter.has_value(); }
     // Called when applyFilter leaves frames to look at: the owner's passes take them.
     void setFilterBehind(std::function<void()> behind) { m_filterBehind = std::move(behind); }
     // Tests make applyFilter's own slice small and predictable: zero looks at one chunk.
@@ -111,5 +117,6 @@ private:
     FollowNewest m_follow;
     std::function<void()> m_filterBehind;
     std::chrono::nanoseconds m_filterSlice = kFilterSlice;
+    std::optional<std::pair<std::vector<FilterCondition>, FilterMode>> m_heldFilter;
     bool m_autoScrolling = false;
 };

@@ -303,6 +303,38 @@ TEST_F(BackgroundWorkGuiTest, AFilterChangeReturnsAtOnceAndTheFramesPassesBringI
               whole.displayIndexList.size());
 }
 
+TEST_F(BackgroundWorkGuiTest, AFilterGivenDuringAnExportWaitsForItAndTheExportKeepsItsRows) {
+    constexpr std::uint32_t kFrames = 60000;
+    fill(kFrames);
+    ProgramState& state = m_app.state();
+    holdAtFirstStep();
+    bool exported = false;
+    m_frame->dataList()->startExport(QString::fromStdString(file("rows.txt")),
+                                     [&exported](bool ok) { exported = ok; });
+    m_gate.awaitArrival();
+    // As the overview's "Filter on this identifier" or a new CAN database would.
+    FilterCondition shown;
+    shown.flags = FCF_CAN | FCF_ENABLED | FCF_ID;
+    shown.identifier = 0x105;
+    m_frame->dataList()->applyFilter({shown}, FilterMode::kShow);
+    EXPECT_TRUE(m_frame->dataList()->filterHeld());
+    EXPECT_EQ(state.filter.displayIndexList.size(), kFrames);
+    m_gate.open();
+    awaitWork();
+    EXPECT_TRUE(exported);
+    const std::string text = bytes(file("rows.txt"));
+    EXPECT_GE(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')), kFrames);
+
+    runEventsUntil([&] {
+        return !m_frame->dataList()->filterHeld() &&
+               state.filter.processedCount >= state.store.count();
+    });
+    FilterState whole;
+    FilterRebuild(whole, state.store, state.flags, {shown}, FilterMode::kShow);
+    EXPECT_EQ(state.filter.displayIndexList.size(), whole.displayIndexList.size());
+    EXPECT_EQ(state.filter.conditions.size(), 1u);
+}
+
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES"}) qunsetenv(name);
