@@ -461,10 +461,12 @@ TEST(EmulatedAdapter, ANewCaptureStartsFromAnEmptyReceiveBuffer) {
     ASSERT_NE(read[2], 0xFF);
     const std::uint32_t frameMs =
         std::uint32_t{read[2]} << 14 | std::uint32_t{read[3]} << 6 | read[4] >> 2;
-    // The adapter's clock at the command is at least this far from its power-on.
+    // The adapter's clock at the command is at least this far from its power-on. A frame the
+    // bus thread stamped just before the command may still land after it on a loaded machine;
+    // the buffer's old frames are 80 ms older than that.
     const auto commandMs =
         std::chrono::duration_cast<std::chrono::milliseconds>(command - afterPowerOn).count();
-    EXPECT_GE(static_cast<long long>(frameMs) + 2, commandMs);
+    EXPECT_GE(static_cast<long long>(frameMs) + 20, commandMs);
 }
 
 TEST(EmulatedAdapter, AReplayedLogIsCapturedFromItsFirstFrameHoweverLongAfterPowerOn) {
