@@ -40,15 +40,7 @@ std::uint64_t CViewChart::lastFrameTime() const {
 }
 
 ChartView::ScanStep CViewChart::readFrames(std::uint32_t frames) {
-    std::size_t before = 0;
-    for (int i = 0; i < 4; ++i) before += m_scan.slot(i).samples.size();
-    ScanStep step;
-    step.appended = m_scan.scan(m_store, m_flags, frames);
-    std::size_t after = 0;
-    for (int i = 0; i < 4; ++i) after += m_scan.slot(i).samples.size();
-    // A reset (store emptied or replaced) also changes what is drawn.
-    step.redraw = after != before;
-    return step;
+    return readInto(m_scan, m_store, m_flags, frames);
 }
 
 void CViewChart::followScan() {

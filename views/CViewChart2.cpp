@@ -36,14 +36,7 @@ const CurveStatistics* CViewChart2::statistics(int slot, Axis axis) const {
 }
 
 ChartView::ScanStep CViewChart2::readFrames(std::uint32_t frames) {
-    std::size_t before = 0;
-    for (int i = 0; i < 4; ++i) before += m_scan.slot(i).samples.size();
-    ScanStep step;
-    step.appended = m_scan.scan(m_store, m_flags, frames);
-    std::size_t after = 0;
-    for (int i = 0; i < 4; ++i) after += m_scan.slot(i).samples.size();
-    step.redraw = after != before;
-    return step;
+    return readInto(m_scan, m_store, m_flags, frames);
 }
 
 void CViewChart2::followScan() {

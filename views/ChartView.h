@@ -23,6 +23,7 @@
 
 #include <array>
 #include <chrono>
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -111,6 +112,21 @@ protected:
     };
     // Reads at most `frames` frames on from where the curves stopped.
     virtual ScanStep readFrames(std::uint32_t frames) = 0;
+    // readFrames of either kind of scan: a changed number of samples (a reset too) is redrawn.
+    template <typename Scan>
+    static ScanStep readInto(Scan& scan, const FrameStore& store, const ApplicationFlags& flags,
+                             std::uint32_t frames) {
+        const auto samples = [&scan] {
+            std::size_t n = 0;
+            for (int i = 0; i < 4; ++i) n += scan.slot(i).samples.size();
+            return n;
+        };
+        const std::size_t before = samples();
+        ScanStep step;
+        step.appended = scan.scan(store, flags, frames);
+        step.redraw = samples() != before;
+        return step;
+    }
     // After a step that appended: Auto Move, scroll ranges.
     virtual void followScan() = 0;
     // Reads now within the shared slice; what is left is read in later passes.

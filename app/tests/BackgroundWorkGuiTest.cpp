@@ -7,6 +7,7 @@
 #include "resources/StringTable.h"
 #include "views/CViewDataList.h"
 #include "widgets/ProgressWindow.h"
+#include "tests/support/Gate.h"
 
 #include <gtest/gtest.h>
 
@@ -41,32 +42,6 @@ public:
     bool vexaInit() override { return true; }
     bool setVexa(int, int, int, int) override { return true; }
     bool getVexaInfo(Info&) override { return false; }
-};
-
-// Holds the worker at its first step until the test lets it go on.
-class Gate {
-public:
-    void arrive() {
-        std::unique_lock lock(m_mutex);
-        m_arrived = true;
-        m_changed.notify_all();
-        m_changed.wait(lock, [this] { return m_open; });
-    }
-    void awaitArrival() {
-        std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [this] { return m_arrived; });
-    }
-    void open() {
-        std::lock_guard lock(m_mutex);
-        m_open = true;
-        m_changed.notify_all();
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    bool m_arrived = false;
-    bool m_open = false;
 };
 
 CapturedFrame frameNumber(std::uint32_t i) {

@@ -4,6 +4,7 @@
 
 #include "document/DocumentSession.h"
 #include "resources/StringTable.h"
+#include "tests/support/Gate.h"
 
 #include <gtest/gtest.h>
 
@@ -49,32 +50,6 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_ready;
     std::deque<std::function<void()>> m_queue;
-};
-
-// Holds the worker at a point until the test lets it go on.
-class Gate {
-public:
-    void arrive() {
-        std::unique_lock lock(m_mutex);
-        m_arrived = true;
-        m_changed.notify_all();
-        m_changed.wait(lock, [this] { return m_open; });
-    }
-    void awaitArrival() {
-        std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [this] { return m_arrived; });
-    }
-    void open() {
-        std::lock_guard lock(m_mutex);
-        m_open = true;
-        m_changed.notify_all();
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    bool m_arrived = false;
-    bool m_open = false;
 };
 
 class NoDevice final : public VexaDevice {
