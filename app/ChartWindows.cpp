@@ -390,21 +390,25 @@ void ChartWindows::OnExportCurves(unsigned) {
         return;
     }
     const std::string path = m_host->askCsvPath(view->windowName());
-    if (path.empty()) return;
-    CurveSignals values{}, xValues{};
-    for (std::size_t i = 0; i < 4; ++i) {
-        const auto keep = [](const CurveSignal* s) {
-            // The view's signals live as long as it does; the export is over before it can go.
-            return std::shared_ptr<const CurveSignal>(std::shared_ptr<const CurveSignal>(), s);
-        };
-        values[i] = keep(view->signal(static_cast<int>(i), Axis::kY));
-        xValues[i] = keep(view->signal(static_cast<int>(i), Axis::kX));
-    }
-    const CsvResult result =
-        exportCurveValues(path, view->record(), m_state.store, values, xValues);
-    if (!result.ok) {
-        m_messages.showText("Cannot write " + path + ": " + result.error, MessageIcon::kStop);
-    }
+    if (path.empty() || m_state.work.busy()) return;
+    // The work has its own record and signals: the window may close before the export ends.
+    const CurveWindowRecord record = view->record();
+    auto values = std::make_shared<CurveSignals>();
+    auto xValues = std::make_shared<CurveSignals>();
+    windowSignals(m_state.signalCurves, m_state.databases.decoder(), record, *values, *xValues);
+    const FrameStore* store = &m_state.store;
+    MessageService* messages = &m_messages;
+    const auto result = std::make_shared<CsvResult>();
+    m_state.work.start(
+        [path, record, values, xValues, store, result](Progress& progress) {
+            *result = exportCurveValues(path, record, *store, *values, *xValues, &progress);
+        },
+        [path, messages, result] {
+            if (!result->ok && !result->cancelled) {
+                messages->showText("Cannot write " + path + ": " + result->error,
+                                   MessageIcon::kStop);
+            }
+        });
 }
 
 void ChartWindows::OnUpdateNeedsChart(CmdUI& ui) {

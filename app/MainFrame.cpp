@@ -11,6 +11,7 @@
 #include "device/DeviceDialogs.h"
 #include "platform/ProgramSettings.h"
 #include "resources/CommandIds.h"
+#include "resources/CurveCommandIds.h"
 #include "resources/Menus.h"
 #include "resources/StringTable.h"
 #include "resources/UiText.h"
@@ -365,6 +366,7 @@ bool MainFrame::touchesDocument(unsigned id) {
         case ID_FILE_IMPORT_LOG:
         case ID_FILE_EXPORT_LOG:
         case ID_FILE_ADD_CAN_DATABASE:
+        case ID_FILE_EXPORT_CURVES:
         case ID_CANDB_REMOVE:
         case ID_FILE_PRINT:
         case ID_FILE_PRINT_DIRECT:

@@ -10,11 +10,15 @@
 // shortest text that reads back to the same double. The file is written as the documents are (see
 // ReplacedFile.h): beside the target, and renamed over it only when whole.
 //
+// A run given a progress reports to it and stops at its next step when it is cancelled; the old
+// file then stays as it was.
+//
 // Thread: any; the store is read up to the count at the start.
 
 #include "capture/FrameStore.h"
 #include "curves/CurveRecords.h"
 #include "curves/CurveSignal.h"
+#include "framework/Progress.h"
 
 #include <cstdio>
 #include <string>
@@ -23,6 +27,7 @@ struct CsvResult {
     bool ok = true;
     std::string error;
     std::size_t rows = 0;
+    bool cancelled = false;  // stopped by the progress; nothing was written
 };
 
 // A field quoted as CSV requires (comma, quote, line end), quotes doubled.
@@ -32,7 +37,8 @@ struct CsvResult {
 // Y, and of X), none when not given.
 std::size_t writeCurveValues(std::FILE* out, const CurveWindowRecord& window,
                              const FrameStore& store, const CurveSignals& values = {},
-                             const CurveSignals& xValues = {});
+                             const CurveSignals& xValues = {}, Progress* progress = nullptr);
 [[nodiscard]] CsvResult exportCurveValues(const std::string& path, const CurveWindowRecord& window,
                                           const FrameStore& store, const CurveSignals& values = {},
-                                          const CurveSignals& xValues = {});
+                                          const CurveSignals& xValues = {},
+                                          Progress* progress = nullptr);

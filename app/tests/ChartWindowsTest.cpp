@@ -2,6 +2,7 @@
 // a document brings.
 
 #include "app/ChartWindows.h"
+#include "curves/CurveCsvExport.h"
 #include "curves/CurveDialogLogic.h"
 #include "resources/CommandIds.h"
 #include "resources/CurveCommandIds.h"
@@ -16,6 +17,15 @@
 #include <QTableWidget>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <mutex>
+#include <thread>
 
 namespace {
 
@@ -52,7 +62,7 @@ public:
         ++deleteQuestions;
         return deleteAnswer;
     }
-    std::string askCsvPath(const std::string&) override { return {}; }
+    std::string askCsvPath(const std::string&) override { return csvPath; }
 
     bool documentOpen = true;
     mutable std::vector<CurveWindowRecord> records;
@@ -62,6 +72,7 @@ public:
     std::optional<NewChartWindow> newWindow;
     std::optional<std::string> newName;
     std::optional<CurveWindowRecord> curves;  // what the curve dialog's OK leaves
+    std::string csvPath;                      // what File > Export Curves asks for
     bool deleteAnswer = false;
     int deleteQuestions = 0;
     std::vector<std::pair<ChartKind, int>> offers;
@@ -259,6 +270,63 @@ TEST_F(ChartWindowsTest, TheWindowsSayWhenTheyHaveReadALargeStore) {
     EXPECT_EQ(view->scan().slot(1).samples.size(), 25000u);
     EXPECT_EQ(view->scan().slot(1).statistics.maximum, 255);
     ticker->setSlice(ChartScanTicker::kSlice, ChartScanTicker::kChunkFrames);
+}
+
+TEST_F(ChartWindowsTest, ExportCurvesRunsOnTheWorkerAndEndsWholeAfterItsWindowWent) {
+    for (std::uint32_t n = 0; n < 100000; ++n) {
+        CapturedFrame f;
+        f.identifier = 0x181;
+        f.length = 1;
+        f.data[0] = static_cast<std::uint8_t>(n);
+        f.millis = n % 1000;
+        m_state.store.append(f);
+    }
+    CurveWindowRecord speed = newWindowRecord(ChartKind::kYt, "speed");
+    speed.yt[0].flags = curve_flags::kDefined | curve_flags::kShow | 0x01;
+    speed.yt[0].identifier = 0x181;
+    speed.yt[0].name.set("s");
+    m_host->records = {speed};
+    m_charts->documentChanged();
+    // Completions wait here until the test runs them, as the event loop would later.
+    std::mutex mutex;
+    std::vector<std::function<void()>> posted;
+    m_state.work.setPoster([&](std::function<void()> done) {
+        std::lock_guard lock(mutex);
+        posted.push_back(std::move(done));
+    });
+    char pattern[] = "/tmp/chart-export-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::string path = std::string(pattern) + "/speed.csv";
+    m_host->csvPath = path;
+    m_charts->selectWindow("speed");
+    m_charts->OnExportCurves(ID_FILE_EXPORT_CURVES);
+    EXPECT_TRUE(m_state.work.busy());
+    m_charts.reset();  // the window (and the host) go while its export runs
+    m_host = nullptr;
+    for (int i = 0; i < 1000; ++i) {
+        {
+            std::lock_guard lock(mutex);
+            if (!posted.empty()) break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_EQ(posted.size(), 1u);
+    posted.front()();
+    EXPECT_FALSE(m_state.work.busy());
+    EXPECT_TRUE(m_messages.shown().empty());
+
+    char* text = nullptr;
+    std::size_t size = 0;
+    std::FILE* out = open_memstream(&text, &size);
+    writeCurveValues(out, speed, m_state.store);
+    std::fclose(out);
+    const std::string expected(text, size);
+    std::free(text);
+    std::ifstream in(path);
+    const std::string written{std::istreambuf_iterator<char>(in), {}};
+    EXPECT_EQ(written.size(), expected.size());
+    EXPECT_TRUE(written == expected);
+    std::filesystem::remove_all(pattern);
 }
 
 int main(int argc, char** argv) {

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 namespace cf = curve_flags;
@@ -138,6 +139,68 @@ TEST(CurveCsv, PlantedLinksNeitherRedirectNorReplaceTheExport) {
     EXPECT_NE(device.error.find("not a regular file"), std::string::npos) << device.error;
     EXPECT_TRUE(fs::is_character_file("/dev/full"));
     fs::remove_all(dir);
+}
+
+// Counts what it is told and asks to stop once the run passes `stopAt` percent.
+class StoppingProgress final : public Progress {
+public:
+    explicit StoppingProgress(int stopAt) : m_stopAt(stopAt) {}
+    void begin(std::uint32_t) override { ++begun; }
+    void setPercent(int percent) override { last = percent; }
+    void end() override { ++ended; }
+    [[nodiscard]] bool cancelled() const override { return last >= m_stopAt; }
+    int begun = 0, ended = 0, last = 0;
+
+private:
+    int m_stopAt;
+};
+
+TEST(CurveCsv, AProgressSeesTheRunInStepsAndItsCancelKeepsTheOldFile) {
+    namespace fs = std::filesystem;
+    char pattern[] = "/tmp/curves-csv-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::string path = std::string(pattern) + "/out.csv";
+    const auto read = [&path] {
+        std::ifstream in(path);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    };
+    // Several of the export's steps: y(t) reads the frames, y(x) pairs them.
+    FrameStore store;
+    for (std::uint32_t i = 0; i < 300000; ++i) {
+        store.append(frameOf(i % 3 == 0 ? 0x80 : i % 3 == 1 ? 0x1 : 0x2,
+                             {static_cast<std::uint8_t>(i)}, i));
+    }
+    CurveWindowRecord yt = newWindowRecord(ChartKind::kYt, "t");
+    yt.yt[0].flags = cf::kDefined | 0x01;
+    yt.yt[0].identifier = 0x1;
+    yt.yt[0].name.set("a");
+    CurveWindowRecord yx = newWindowRecord(ChartKind::kYx, "p");
+    yx.yx[0].flags = cf::kDefined | 0x01 | (0x01 << 12);
+    yx.yx[0].xIdentifier = 1;
+    yx.yx[0].yIdentifier = 2;
+    yx.yx[0].syncIdentifier = 0x80;
+    yx.yx[0].name.set("map");
+    for (const CurveWindowRecord* w : {&yt, &yx}) {
+        StoppingProgress whole(101);
+        const CsvResult done = exportCurveValues(path, *w, store, {}, {}, &whole);
+        ASSERT_TRUE(done.ok) << done.error;
+        EXPECT_EQ(read(), csvOf(*w, store));
+        EXPECT_EQ(whole.begun, 1);
+        EXPECT_EQ(whole.ended, 1);
+        EXPECT_GT(whole.last, 50);
+
+        std::ofstream(path) << "the old export";
+        StoppingProgress stopped(30);
+        const CsvResult cancelled = exportCurveValues(path, *w, store, {}, {}, &stopped);
+        EXPECT_FALSE(cancelled.ok);
+        EXPECT_TRUE(cancelled.cancelled);
+        EXPECT_LT(stopped.last, 60);
+        EXPECT_EQ(read(), "the old export");
+        EXPECT_EQ(std::distance(fs::directory_iterator(pattern), fs::directory_iterator()), 1);
+    }
+    fs::remove_all(pattern);
 }
 
 TEST(CurveInfoList, ColumnsToggleToTheEndWithStatisticsInOrder) {
