@@ -5,9 +5,10 @@
 #include "app/MonitorApp.h"
 #include "resources/CommandIds.h"
 #include "resources/StringTable.h"
+#include "tests/support/Gate.h"
+#include "tests/support/QuietDevice.h"
 #include "views/CViewDataList.h"
 #include "widgets/ProgressWindow.h"
-#include "tests/support/Gate.h"
 
 #include <gtest/gtest.h>
 
@@ -30,19 +31,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-class IdleDevice final : public VexaDevice {
-public:
-    bool recvData(std::int32_t& a, std::int32_t& b, std::int32_t& count, ReceivedFrame*) override {
-        a = b = count = 0;
-        return true;
-    }
-    bool runVexa() override { return true; }
-    bool stopVexa() override { return true; }
-    bool vexaInit() override { return true; }
-    bool setVexa(int, int, int, int) override { return true; }
-    bool getVexaInfo(Info&) override { return false; }
-};
 
 CapturedFrame frameNumber(std::uint32_t i) {
     CapturedFrame f;
@@ -108,7 +96,7 @@ protected:
     }
 
     fs::path m_folder;
-    IdleDevice m_device;
+    QuietDevice m_device;
     MessageRecorder m_messages;
     MonitorApp m_app{&m_device, &m_messages};
     MainFrame* m_frame = nullptr;

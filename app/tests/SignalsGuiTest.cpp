@@ -10,6 +10,7 @@
 #include "candb/DbcReader.h"
 #include "resources/CommandIds.h"
 #include "resources/StringTable.h"
+#include "tests/support/QuietDevice.h"
 #include "views/CViewChart.h"
 #include "views/CViewDataList.h"
 #include "views/SignalFilterEditor.h"
@@ -33,19 +34,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-class QuietDevice final : public VexaDevice {
-public:
-    bool recvData(std::int32_t& a, std::int32_t& b, std::int32_t& count, ReceivedFrame*) override {
-        a = b = count = 0;
-        return true;
-    }
-    bool runVexa() override { return true; }
-    bool stopVexa() override { return true; }
-    bool vexaInit() override { return true; }
-    bool setVexa(int, int, int, int) override { return true; }
-    bool getVexaInfo(Info&) override { return false; }
-};
 
 const char* const kEngine = R"(VERSION "engine 1"
 BU_: Ecu

@@ -3,6 +3,7 @@
 
 #include "app/ChartWindows.h"
 #include "app/MonitorApp.h"
+#include "tests/support/QuietDevice.h"
 #include "views/CViewDataList.h"
 
 #include <gtest/gtest.h>
@@ -23,19 +24,6 @@
 #include <unistd.h>
 
 namespace {
-
-class QuietDevice final : public VexaDevice {
-public:
-    bool recvData(std::int32_t& a, std::int32_t& b, std::int32_t& count, ReceivedFrame*) override {
-        a = b = count = 0;
-        return true;
-    }
-    bool runVexa() override { return true; }
-    bool stopVexa() override { return true; }
-    bool vexaInit() override { return true; }
-    bool setVexa(int, int, int, int) override { return true; }
-    bool getVexaInfo(Info&) override { return false; }
-};
 
 CapturedFrame frameWithId(std::uint32_t identifier) {
     CapturedFrame f;

@@ -5,6 +5,7 @@
 #include "document/DocumentSession.h"
 #include "resources/StringTable.h"
 #include "tests/support/Gate.h"
+#include "tests/support/QuietDevice.h"
 
 #include <gtest/gtest.h>
 
@@ -50,19 +51,6 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_ready;
     std::deque<std::function<void()>> m_queue;
-};
-
-class NoDevice final : public VexaDevice {
-public:
-    bool recvData(std::int32_t& a, std::int32_t& b, std::int32_t& count, ReceivedFrame*) override {
-        a = b = count = 0;
-        return true;
-    }
-    bool runVexa() override { return true; }
-    bool stopVexa() override { return true; }
-    bool vexaInit() override { return true; }
-    bool setVexa(int, int, int, int) override { return true; }
-    bool getVexaInfo(Info&) override { return false; }
 };
 
 class QuietWindows final : public DocumentWindows {
@@ -211,7 +199,7 @@ protected:
     fs::path m_dir;
     PostedQueue m_posted;
     ProgramState m_state;
-    NoDevice m_device;
+    QuietDevice m_device;
     MessageRecorder m_messages;
     QuietWindows m_windows;
     DocumentSession m_session{m_state, m_device, m_messages, m_windows};
