@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -32,7 +33,7 @@ protected:
         m_dir = templ;
     }
     void TearDown() override {
-        if (!HasFailure()) std::system(("rm -rf " + m_dir).c_str());
+        if (!HasFailure()) std::filesystem::remove_all(m_dir);
         if (m_oldZone.empty()) {
             ::unsetenv("TZ");
         } else {

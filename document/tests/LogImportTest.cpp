@@ -24,7 +24,7 @@ protected:
         ASSERT_NE(::mkdtemp(templ), nullptr);
         m_dir = templ;
     }
-    void TearDown() override { std::system(("rm -rf " + m_dir).c_str()); }
+    void TearDown() override { std::filesystem::remove_all(m_dir); }
     std::string write(const std::string& name, const std::string& text) {
         std::string path = m_dir + "/" + name;
         std::ofstream(path, std::ios::binary) << text;

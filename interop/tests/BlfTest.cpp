@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -99,7 +100,7 @@ protected:
         ASSERT_NE(::mkdtemp(templ), nullptr);
         m_dir = templ;
     }
-    void TearDown() override { std::system(("rm -rf " + m_dir).c_str()); }
+    void TearDown() override { std::filesystem::remove_all(m_dir); }
     std::string m_dir;
 };
 

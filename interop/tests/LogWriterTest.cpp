@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -50,7 +51,7 @@ protected:
         ASSERT_NE(::mkdtemp(templ), nullptr);
         m_dir = templ;
     }
-    void TearDown() override { std::system(("rm -rf " + m_dir).c_str()); }
+    void TearDown() override { std::filesystem::remove_all(m_dir); }
     std::string m_dir;
 };
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -77,7 +78,7 @@ protected:
         ASSERT_NE(::mkdtemp(templ), nullptr);
         m_dir = templ;
     }
-    void TearDown() override { std::system(("rm -rf " + m_dir).c_str()); }
+    void TearDown() override { std::filesystem::remove_all(m_dir); }
     std::string write(const std::string& name, const std::string& bytes) {
         std::ofstream(m_dir + "/" + name, std::ios::binary) << bytes;
         return m_dir + "/" + name;
